@@ -1,0 +1,33 @@
+#include "app/MessageHandler.h"
+#include "mainwindow/CMainWindow.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QIcon>
+#include <QTextStream>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Orvane 600"));
+    QApplication::setQuitOnLastWindowClosed(true);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/adsdemo/images/logo-1.png")));
+
+    qInstallMessageHandler(messageHandler);
+    qDebug("Message handler test");
+
+    CMainWindow window;
+    window.showMaximized();
+    window.show();
+
+    // The resource set ships no style sheet, so this applies an empty one.
+    QFile css(QStringLiteral(":/adsdemo/app.css"));
+    css.open(QIODevice::ReadOnly);
+    QTextStream stream(&css);
+    app.setStyleSheet(stream.readAll());
+    css.close();
+
+    return QApplication::exec();
+}

@@ -1,0 +1,2 @@
+list(APPEND ORVANE_GUI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/Protocol.cpp)

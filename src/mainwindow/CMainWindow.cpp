@@ -1,0 +1,328 @@
+#include "mainwindow/CMainWindow.h"
+#include "ui_MainWindow.h"
+
+#include "app/LogoWindow.h"
+#include "projectfile/ItemRecord.h"
+
+#include <qtadvanceddocking/DockAreaWidget.h>
+#include <qtadvanceddocking/DockManager.h>
+#include <qtadvanceddocking/DockWidget.h>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDebug>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QSettings>
+#include <QStandardItemModel>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTranslator>
+#include <QTreeView>
+
+namespace {
+QString &catalogPath()
+{
+    static QString path = QStringLiteral(":/adsdemo/chinese.qm");
+    return path;
+}
+
+const char *const kSettingsFile = "Settings.ini";
+} // namespace
+
+void CMainWindow::setCatalogPathForTesting(const QString &path)
+{
+    catalogPath() = path;
+}
+
+CMainWindow::CMainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+{
+    registerItemRecordTypes();
+    qRegisterMetaType<Protocol::dataMonitoringData>("Protocol::dataMonitoringData");
+
+    ui->setupUi(this);
+    setWindowTitle(QCoreApplication::applicationName());
+
+    ui->toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    ui->toolBar->addAction(ui->actionNew_Project);
+    ui->toolBar->addAction(ui->actionLoad_Project);
+    ui->toolBar->addAction(ui->actionSave_All_Project);
+    ui->toolBar->addAction(ui->actionSaveState);
+    ui->toolBar->addAction(ui->actionRestoreState);
+    ui->menuWindow->addAction(ui->actionNew_Project);
+    ui->menuWindow->addAction(ui->actionLoad_Project);
+    ui->menuWindow->addAction(ui->actionSave_All_Project);
+    ui->menuAbout->addAction(ui->actionAbout);
+
+    ui->actionNew_Project->setIcon(dockIcon(QStringLiteral(":/adsdemo/images/New Project.svg")));
+    ui->actionLoad_Project->setIcon(dockIcon(QStringLiteral(":/adsdemo/images/Load Project.svg")));
+    ui->actionSave_All_Project->setIcon(dockIcon(QStringLiteral(":/adsdemo/images/save.svg")));
+    ui->actionSaveState->setIcon(dockIcon(QStringLiteral(":/adsdemo/images/saveini.svg")));
+    ui->actionRestoreState->setIcon(dockIcon(QStringLiteral(":/adsdemo/images/restore.svg")));
+    ui->actionAbout->setIcon(dockIcon(QStringLiteral(":/adsdemo/images/logo-1.png")));
+
+    connect(ui->actionNew_Project, &QAction::triggered, this, &CMainWindow::slotNewProject);
+    connect(ui->actionLoad_Project, &QAction::triggered, this, &CMainWindow::loadJsonFile);
+    connect(ui->actionSave_All_Project, &QAction::triggered, this, &CMainWindow::saveProjectAllFile);
+    connect(ui->actionAbout, &QAction::triggered, this, &CMainWindow::aboutActionTriggered);
+
+    CESwitching();
+
+    m_logoWindow = new LogoWindow(this);
+
+    ads::CDockManager::setConfigFlag(ads::CDockManager::FocusHighlighting, true);
+    // Auto-hide (configuration 0x103) exists only in newer docking libraries; this one has none.
+    m_dockManager = new ads::CDockManager(this);
+
+    createFixedDocks();
+
+    resize(1280, 720);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                        screen->availableGeometry()));
+
+    restoreState();
+}
+
+CMainWindow::~CMainWindow()
+{
+    delete ui;
+}
+
+QIcon CMainWindow::dockIcon(const QString &path) const
+{
+    QIcon icon(path);
+    icon.addPixmap(icon.pixmap(92), QIcon::Normal, QIcon::Off);
+    return icon;
+}
+
+void CMainWindow::CESwitching()
+{
+    m_translator = new QTranslator;
+    const bool loaded = m_translator->load(catalogPath(), QString(), QString(), QString());
+    m_chineseActive = true;
+    if (loaded) {
+        QCoreApplication::installTranslator(m_translator);
+    } else {
+        QCoreApplication::removeTranslator(m_translator);
+        qWarning() << "Failed to load translation file: " << catalogPath();
+    }
+    ui->retranslateUi(this);
+    setWindowTitle(QStringLiteral("Nerio-IEC61850-Modbus"));
+}
+
+void CMainWindow::createFixedDocks()
+{
+    // Data monitoring: created as "Table 0" so the saved layout names it by that object name.
+    m_monitoringTabs = new QTabWidget;
+    m_monitoringTabs->setTabsClosable(true);
+    m_monitoringTabs->setMovable(true);
+    m_dataDock = new ads::CDockWidget(QStringLiteral("Table %1").arg(0));
+    m_dataDock->setWidget(m_monitoringTabs);
+    m_dataDock->createDefaultToolBar();
+    m_dataDock->setMinimumSizeHintMode(ads::CDockWidget::MinimumSizeHintFromContent);
+    m_dataDock->setToolBarStyle(Qt::ToolButtonIconOnly, ads::CDockWidget::StateFloating);
+    m_dataDock->setFeature(ads::CDockWidget::CustomCloseHandling, true);
+    m_dataDock->setFeature(ads::CDockWidget::DockWidgetFloatable, false);
+    m_dataDock->setFeature(ads::CDockWidget::DockWidgetMovable, false);
+    m_dataDock->setFeature(ads::CDockWidget::DockWidgetClosable, false);
+    m_dataDock->setIcon(dockIcon(QStringLiteral(":/adsdemo/images/data monitoring.svg")));
+    ads::CDockAreaWidget *dataArea = m_dockManager->addDockWidget(ads::CenterDockWidgetArea, m_dataDock);
+    ui->menuView->addAction(m_dataDock->toggleViewAction());
+    m_dataDock->setWindowTitle(QObject::tr("Data monitoring"));
+
+    m_projectModel = new QStandardItemModel(this);
+    m_projectView = new QTreeView;
+    setupProjectTree();
+    m_projectDock = new ads::CDockWidget(QObject::tr("Project"));
+    m_projectDock->setWidget(m_projectView);
+    m_projectDock->setToolBarStyle(Qt::ToolButtonIconOnly, ads::CDockWidget::StateFloating);
+    m_projectDock->setFeature(ads::CDockWidget::CustomCloseHandling, true);
+    m_projectDock->setFeature(ads::CDockWidget::DockWidgetFocusable, false);
+    m_projectDock->setFeature(ads::CDockWidget::DockWidgetMovable, false);
+    m_projectDock->setFeature(ads::CDockWidget::DockWidgetFloatable, false);
+    m_projectDock->setFeature(ads::CDockWidget::DockWidgetClosable, false);
+    m_projectDock->setIcon(dockIcon(QStringLiteral(":/adsdemo/images/project_manage.svg")));
+    m_dockManager->addDockWidget(ads::LeftDockWidgetArea, m_projectDock, dataArea);
+    ui->menuView->addAction(m_projectDock->toggleViewAction());
+
+    m_messageEditor = new QPlainTextEdit;
+    m_messageEditor->setPlaceholderText(QStringLiteral("Message:"));
+    m_messageEditor->setStyleSheet(QStringLiteral("border: none"));
+    m_messageDock = new ads::CDockWidget(QStringLiteral("Editor"));
+    m_messageDock->setWidget(m_messageEditor);
+    m_messageDock->setToolBarStyle(Qt::ToolButtonIconOnly, ads::CDockWidget::StateFloating);
+    m_messageDock->setFeature(ads::CDockWidget::DockWidgetFocusable, false);
+    m_messageDock->setFeature(ads::CDockWidget::DockWidgetFloatable, false);
+    m_messageDock->setIcon(dockIcon(QStringLiteral(":/adsdemo/images/message.svg")));
+    auto *optionsMenu = new QMenu(QObject::tr("Options"), m_messageDock);
+    optionsMenu->setToolTip(optionsMenu->title());
+    optionsMenu->setIcon(QIcon(QStringLiteral(":/adsdemo/images/custom-menu-button.svg")));
+    QAction *menuAction = optionsMenu->menuAction();
+    menuAction->setObjectName(QStringLiteral("optionsMenu"));
+    m_messageDock->setTitleBarActions({menuAction});
+    QAction *clearAction = optionsMenu->addAction(QObject::tr("Clear Editor"));
+    connect(clearAction, &QAction::triggered, m_messageEditor, &QPlainTextEdit::clear);
+    m_dockManager->addDockWidget(ads::BottomDockWidgetArea, m_messageDock, dataArea);
+    ui->menuView->addAction(m_messageDock->toggleViewAction());
+    m_messageDock->setWindowTitle(QObject::tr("Message"));
+}
+
+void CMainWindow::saveState()
+{
+    QSettings settings(QString::fromLatin1(kSettingsFile), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("mainWindow/Geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("mainWindow/State"), QMainWindow::saveState(0));
+    settings.setValue(QStringLiteral("mainWindow/DockingState"), m_dockManager->saveState(0));
+    settings.sync();
+}
+
+void CMainWindow::restoreState()
+{
+    QSettings settings(QString::fromLatin1(kSettingsFile), QSettings::IniFormat);
+    restoreGeometry(settings.value(QStringLiteral("mainWindow/Geometry")).toByteArray());
+    QMainWindow::restoreState(settings.value(QStringLiteral("mainWindow/State")).toByteArray(), 0);
+    m_dockManager->restoreState(settings.value(QStringLiteral("mainWindow/DockingState")).toByteArray(), 0);
+}
+
+void CMainWindow::on_actionSaveState_triggered()
+{
+    qDebug() << "MainWindow::on_actionSaveState_triggered";
+    saveState();
+}
+
+void CMainWindow::on_actionRestoreState_triggered()
+{
+    qDebug() << "MainWindow::on_actionRestoreState_triggered";
+    restoreState();
+}
+
+void CMainWindow::aboutActionTriggered()
+{
+    m_logoWindow->show();
+}
+
+void CMainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_projectModel->rowCount() > 0) {
+        const auto answer = QMessageBox::question(
+            this, tr("Save Changes"), tr("Do you want to save all projects before closing them?"),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::NoButton);
+        if (answer == QMessageBox::Cancel || answer == QMessageBox::Escape
+            || answer == QMessageBox::NoButton) {
+            event->ignore();
+            return;
+        }
+        // A project whose save failed must not be dropped: the window stays open.
+        if (answer == QMessageBox::Yes && !saveProjectAllFile()) {
+            event->ignore();
+            return;
+        }
+        saveState();
+        m_dockManager->deleteLater();
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    qDebug() << "No projects found. Closing without prompt.";
+    QMainWindow::closeEvent(event);
+}
+
+void CMainWindow::closeTabByName(const QString &tabName)
+{
+    auto *tabs = qobject_cast<QTabWidget *>(m_dataDock ? m_dataDock->widget() : nullptr);
+    if (!tabs)
+        return;
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->tabText(i) == tabName) {
+            tabs->removeTab(i);
+            return;
+        }
+    }
+}
+
+void CMainWindow::appendMessage(const QString &text)
+{
+    if (m_messageEditor)
+        m_messageEditor->appendPlainText(text);
+}
+
+ads::CDockWidget *CMainWindow::findEditDock(const QString &translatedTitle) const
+{
+    for (QAction *action : ui->menuView->actions()) {
+        if (action->text() == translatedTitle)
+            return qobject_cast<ads::CDockWidget *>(action->parentWidget());
+    }
+    return nullptr;
+}
+
+ads::CDockWidget *CMainWindow::createEditDock(const QString &translatedTitle, QWidget *dialog)
+{
+    auto *dock = new ads::CDockWidget(translatedTitle);
+    dock->setObjectName(translatedTitle);
+    dock->setIcon(dockIcon(QStringLiteral(":/adsdemo/images/edit-1.svg")));
+    dock->setToolBarStyle(Qt::ToolButtonIconOnly, ads::CDockWidget::StateFloating);
+    dock->setWidget(dialog);
+    ui->menuView->addAction(dock->toggleViewAction());
+    dock->setFeature(ads::CDockWidget::DockWidgetDeleteOnClose, true);
+    if (auto *dlg = qobject_cast<QDialog *>(dialog)) {
+        if (translatedTitle == QObject::tr("Edit Project")) {
+            connect(dlg, &QDialog::finished, dock, &ads::CDockWidget::closeDockWidget);
+        } else {
+            connect(dlg, &QDialog::accepted, dock, &ads::CDockWidget::closeDockWidget);
+            connect(dlg, &QDialog::rejected, dock, &ads::CDockWidget::closeDockWidget);
+        }
+    }
+    return dock;
+}
+
+void CMainWindow::placeEditDock(ads::CDockWidget *dock)
+{
+    const QString title = dock->windowTitle();
+    QStringList partners;
+    if (title == QObject::tr("Edit Project"))
+        partners = QStringList{QObject::tr("Edit Box")};
+    else if (title == QObject::tr("Edit Standard"))
+        partners = QStringList{QObject::tr("Edit Service"), QObject::tr("Edit Box"), QObject::tr("Edit Project")};
+    else if (title == QObject::tr("Edit Service"))
+        partners = QStringList{QObject::tr("Edit Standard"), QObject::tr("Edit Box"), QObject::tr("Edit Project")};
+    else if (title == QObject::tr("Edit Box"))
+        partners = QStringList{QObject::tr("Edit Service"), QObject::tr("Edit Standard"), QObject::tr("Edit Project")};
+
+    // Depth first, in child order, as findChildren walks the tree.
+    for (ads::CDockWidget *candidate : m_dockManager->findChildren<ads::CDockWidget *>()) {
+        if (candidate == dock || !partners.contains(candidate->windowTitle()))
+            continue;
+        if (ads::CDockAreaWidget *area = candidate->dockAreaWidget()) {
+            m_dockManager->addDockWidget(ads::CenterDockWidgetArea, dock, area);
+            return;
+        }
+        break;
+    }
+    m_dockManager->addDockWidget(ads::RightDockWidgetArea, dock);
+}
+
+bool CMainWindow::closeEditDock(const QString &translatedTitle)
+{
+    ads::CDockWidget *dock = findEditDock(translatedTitle);
+    if (!dock)
+        return false;
+    QPointer<ads::CDockWidget> guard(dock);
+    dock->closeDockWidget();
+    if (guard)
+        guard->deleteLater();
+    return true;
+}
+
+QStandardItem *CMainWindow::currentItem() const
+{
+    const QModelIndex index = m_projectView->currentIndex();
+    if (!index.isValid())
+        return nullptr;
+    return m_projectModel->itemFromIndex(index);
+}

@@ -1,0 +1,130 @@
+#pragma once
+
+// The single top-level window: menus, tool bar, the three fixed docks, the edit docks and
+// the project tree whose items carry every configuration record.
+
+#include "boxlink/Protocol.h"
+
+#include <QJsonObject>
+#include <QMainWindow>
+#include <QModelIndex>
+#include <QPointer>
+
+class QPlainTextEdit;
+class QStandardItem;
+class QStandardItemModel;
+class QTabWidget;
+class QTranslator;
+class QTreeView;
+class LogoWindow;
+
+namespace ads {
+class CDockManager;
+class CDockWidget;
+} // namespace ads
+
+namespace Ui {
+class MainWindow;
+}
+
+class CMainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit CMainWindow(QWidget *parent = nullptr);
+    ~CMainWindow() override;
+
+    // Test seam: the catalogue the language set-up loads. The product keeps the fixed path.
+    static void setCatalogPathForTesting(const QString &path);
+
+    QStandardItemModel *projectModel() const { return m_projectModel; }
+    QTreeView *projectView() const { return m_projectView; }
+    QPlainTextEdit *messageEditor() const { return m_messageEditor; }
+    QTabWidget *monitoringTabs() const { return m_monitoringTabs; }
+    ads::CDockManager *dockManager() const { return m_dockManager; }
+    bool isChineseActive() const { return m_chineseActive; }
+
+    // Edit docks: at most one per kind, found again through the View menu.
+    ads::CDockWidget *findEditDock(const QString &translatedTitle) const;
+    ads::CDockWidget *createEditDock(const QString &translatedTitle, QWidget *dialog);
+    void placeEditDock(ads::CDockWidget *dock);
+    // Closes the first edit dock with this title and schedules it for deletion.
+    bool closeEditDock(const QString &translatedTitle);
+
+    // Project file
+    QJsonObject buildProjectJson(QStandardItem *projectItem);
+    bool saveJsonFile(QStandardItem *selectedItem);
+    void transmitStandardDataToEditDialog(QJsonObject standardObj, QStandardItem *standardFileItem);
+    void transmitServiceDataToEditDialog(QJsonObject serviceObj, QStandardItem *serviceFileItem);
+    void transmitBoxDataToEditDialog(QJsonObject boxObj, QStandardItem *boxFileItem);
+
+public slots:
+    void closeTabByName(const QString &tabName);
+    void appendMessage(const QString &text);
+
+    // Main window
+    void on_actionSaveState_triggered();
+    void on_actionRestoreState_triggered();
+    void aboutActionTriggered();
+    void CESwitching();
+
+    // Project tree
+    void prjectTreeView_clicked(QModelIndex index);
+    void prjectTreeView_pressed(QModelIndex index);
+    void prjectTreeView_doubleClicked(QModelIndex index);
+    void prjectTreeView_MenuPopup(const QPoint &pos);
+
+    // Project and item commands
+    void slotNewProject();
+    void handleProjectCreated(const QString &name, const QString &path, const QString &description);
+    void slotEditProject();
+    void slotDeleteProject();
+    void standardAddFile();
+    void slotstandardEditFile();
+    void slotServiceEditFile();
+    void boxAddFile();
+    void boxSearchFile();
+    void slotBoxEditFile();
+    void slotDeleteFile();
+    void slotDeleteAllFile();
+
+    // Project file
+    void saveProjectFile();
+    bool saveProjectAllFile();
+    void loadJsonFile();
+
+    // Live data
+    void onDataReceived(Protocol::dataMonitoringData data);
+    void showDataInTable(QStandardItem *dataItem, QString updateTime, QString plcName);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void saveState();
+    void restoreState();
+    void createFixedDocks();
+    void setupProjectTree();
+    QIcon dockIcon(const QString &path) const;
+    QStandardItem *currentItem() const;
+
+    Ui::MainWindow *ui;
+    QTranslator *m_translator = nullptr;
+    bool m_chineseActive = false;
+    bool m_menuSuppressed = false;
+    ads::CDockManager *m_dockManager = nullptr;
+    QStandardItemModel *m_projectModel = nullptr;
+    QTreeView *m_projectView = nullptr;
+    QPlainTextEdit *m_messageEditor = nullptr;
+    QTabWidget *m_monitoringTabs = nullptr;
+    ads::CDockWidget *m_dataDock = nullptr;
+    ads::CDockWidget *m_projectDock = nullptr;
+    ads::CDockWidget *m_messageDock = nullptr;
+    LogoWindow *m_logoWindow = nullptr;
+
+    // --- project and item commands (workspace): add private helpers below this line ---
+
+    // --- project file: add private helpers below this line ---
+
+    // --- live data: add private helpers below this line ---
+};

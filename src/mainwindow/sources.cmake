@@ -1,0 +1,4 @@
+list(APPEND ORVANE_GUI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/MainWindow.ui
+    ${CMAKE_CURRENT_LIST_DIR}/CMainWindow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/CMainWindowMonitoring.cpp)

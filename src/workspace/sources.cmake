@@ -1,0 +1,3 @@
+list(APPEND ORVANE_GUI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/CMainWindowTree.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/CMainWindowCommands.cpp)
