@@ -43,6 +43,7 @@ public:
     QTabWidget *monitoringTabs() const { return m_monitoringTabs; }
     ads::CDockManager *dockManager() const { return m_dockManager; }
     bool isChineseActive() const { return m_chineseActive; }
+    QTranslator *translator() const { return m_translator; }
 
     // Edit docks: at most one per kind, found again through the View menu.
     ads::CDockWidget *findEditDock(const QString &translatedTitle) const;

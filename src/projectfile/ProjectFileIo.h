@@ -1,0 +1,32 @@
+#pragma once
+
+// Whole-file reads and writes of project documents. Writes go through a temporary file that
+// replaces the old one only once every byte is on disk, so a failed save leaves the previous
+// file whole.
+
+#include <QByteArray>
+#include <QString>
+
+namespace ProjectFileIo {
+
+struct Result
+{
+    enum Stage {
+        Ok,
+        OpenFailed,  // the file (or its temporary) could not be opened
+        WriteFailed, // opened, but writing or committing failed
+        ReadFailed,  // opened, but reading failed
+    };
+    Stage stage = Ok;
+    QString error; // the device's error text; empty when stage is Ok
+
+    bool ok() const { return stage == Ok; }
+};
+
+// Replaces `path` with `bytes` atomically (text mode: platform line ends).
+Result writeFile(const QString &path, const QByteArray &bytes);
+
+// Reads all of `path` (text mode) into `bytes`; `bytes` is left empty on failure.
+Result readFile(const QString &path, QByteArray *bytes);
+
+} // namespace ProjectFileIo

@@ -1,0 +1,442 @@
+// The main window: language, docks, menus, saved layout, close question, tree menus.
+
+#include "mainwindow/CMainWindow.h"
+#include "projectfile/ItemRecord.h"
+
+#include <qtadvanceddocking/DockAreaWidget.h>
+#include <qtadvanceddocking/DockManager.h>
+#include <qtadvanceddocking/DockWidget.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QStandardItemModel>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QTreeView>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+QStringList g_warnings;
+QtMessageHandler g_previous = nullptr;
+
+void captureWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg)
+        g_warnings << message;
+    if (g_previous)
+        g_previous(type, context, message);
+}
+
+// Answers the next modal message box with the given button, and records its text.
+void answerNextMessageBox(QMessageBox::StandardButton button, QString *seenText = nullptr)
+{
+    QTimer::singleShot(0, [=] {
+        for (int i = 0; i < 200; ++i) {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                if (seenText)
+                    *seenText = box->text();
+                box->button(button)->click();
+                return;
+            }
+            QTest::qWait(10);
+        }
+    });
+}
+
+ads::CDockWidget *dockByObjectName(CMainWindow &w, const QString &name)
+{
+    for (auto *dock : w.dockManager()->findChildren<ads::CDockWidget *>())
+        if (dock->objectName() == name)
+            return dock;
+    return nullptr;
+}
+
+QStandardItem *addProject(CMainWindow &w, const QString &name)
+{
+    auto *project = new QStandardItem(name);
+    for (const QString &folder : {Folder::Standard, Folder::Service, Folder::Box, Folder::Data})
+        project->appendRow(new QStandardItem(folder));
+    w.projectModel()->appendRow(project);
+    w.projectView()->expandAll();
+    return project;
+}
+
+// Runs the tree's context menu for an item and returns the entries it showed (or a
+// null list when no menu came up).
+QStringList contextMenuFor(CMainWindow &w, QStandardItem *item)
+{
+    const QModelIndex index = item ? item->index() : QModelIndex();
+    QPoint pos(-50, -50);
+    if (index.isValid()) {
+        w.projectView()->scrollTo(index);
+        pos = w.projectView()->visualRect(index).center();
+    }
+    QStringList shown;
+    bool seen = false;
+    // Polls only while the menu runs, so no check outlives this request.
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+            seen = true;
+            for (QAction *a : menu->actions())
+                shown << a->text();
+            menu->close();
+        }
+    });
+    poll.start();
+    w.prjectTreeView_MenuPopup(pos);
+    poll.stop();
+    return seen ? shown : QStringList{QStringLiteral("<none>")};
+}
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void chineseCatalogue();
+    void missingCatalogueStaysEnglish();
+    void fixedDocks_data();
+    void fixedDocks();
+    void menusAndToolBar();
+    void stateSavedAndRestored();
+    void closeWithoutProjectsAsksNothing();
+    void closeQuestion_data();
+    void closeQuestion();
+    void messagesAndTabs();
+    void editDockPlacement();
+    void contextMenuEntries_data();
+    void contextMenuEntries();
+    void contextMenuSuppression();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_oldCwd;
+};
+
+void TestMainWindow::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_oldCwd = QDir::currentPath();
+    QDir::setCurrent(m_dir->path());
+    CMainWindow::setCatalogPathForTesting(QStringLiteral(":/adsdemo/chinese.qm"));
+}
+
+void TestMainWindow::cleanup()
+{
+    QDir::setCurrent(m_oldCwd);
+    m_dir.reset();
+}
+
+void TestMainWindow::chineseCatalogue()
+{
+    CMainWindow w;
+    QVERIFY(w.isChineseActive());
+    QCOMPARE(w.windowTitle(), QStringLiteral("Nerio-IEC61850-Modbus"));
+    QStringList menus;
+    for (QAction *a : w.menuBar()->actions())
+        menus << a->text();
+    QCOMPARE(menus, QStringList({"文件", "视图", "窗口", "关于"}));
+    QCOMPARE(w.findChild<QToolBar *>(QStringLiteral("toolBar"))->windowTitle(), QStringLiteral("工具栏"));
+    QCOMPARE(dockByObjectName(w, QStringLiteral("Table 0"))->windowTitle(), QStringLiteral("数据监控"));
+    QCOMPARE(w.projectModel()->horizontalHeaderItem(0)->text(), QStringLiteral("项目名称"));
+    QCoreApplication::removeTranslator(w.translator());
+}
+
+void TestMainWindow::missingCatalogueStaysEnglish()
+{
+    CMainWindow::setCatalogPathForTesting(QStringLiteral(":/adsdemo/no-such.qm"));
+    // Leftover translators of earlier windows must not mask the result.
+    g_warnings.clear();
+    g_previous = qInstallMessageHandler(captureWarnings);
+    CMainWindow w;
+    qInstallMessageHandler(g_previous);
+
+    QStringList failures;
+    for (const QString &w : qAsConst(g_warnings))
+        if (w.startsWith(QStringLiteral("Failed to load translation file: ")))
+            failures << w;
+    QCOMPARE(failures.size(), 1);
+    QCOMPARE(w.windowTitle(), QStringLiteral("Nerio-IEC61850-Modbus"));
+    QStringList menus;
+    for (QAction *a : w.menuBar()->actions())
+        menus << a->text();
+    QCOMPARE(menus, QStringList({"File", "View", "window", "About"}));
+}
+
+void TestMainWindow::fixedDocks_data()
+{
+    QTest::addColumn<QString>("objectName");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("featuresOn");
+    QTest::addColumn<int>("featuresOff");
+    // Closable 1, Movable 2, Floatable 4, CustomCloseHandling 16, Focusable 32
+    QTest::newRow("data monitoring") << "Table 0" << "数据监控" << 16 << (1 | 2 | 4);
+    QTest::newRow("project") << "项目" << "项目" << 16 << (1 | 2 | 4 | 32);
+    QTest::newRow("message") << "Editor" << "消息" << (1 | 2) << (4 | 32 | 16);
+}
+
+void TestMainWindow::fixedDocks()
+{
+    QFETCH(QString, objectName);
+    QFETCH(QString, title);
+    QFETCH(int, featuresOn);
+    QFETCH(int, featuresOff);
+    CMainWindow w;
+    ads::CDockWidget *dock = dockByObjectName(w, objectName);
+    QVERIFY(dock);
+    QCOMPARE(dock->windowTitle(), title);
+    QCOMPARE(int(dock->features()) & featuresOn, featuresOn);
+    QCOMPARE(int(dock->features()) & featuresOff, 0);
+    QVERIFY(!dock->icon().isNull());
+    QCOMPARE(dock->toggleViewAction()->text(), title);
+    QCoreApplication::removeTranslator(w.translator());
+}
+
+void TestMainWindow::menusAndToolBar()
+{
+    CMainWindow w;
+    auto texts = [](const QList<QAction *> &actions) {
+        QStringList out;
+        for (QAction *a : actions)
+            out << a->objectName();
+        return out;
+    };
+    const QStringList tool = texts(w.findChild<QToolBar *>(QStringLiteral("toolBar"))->actions());
+    QCOMPARE(tool, QStringList({"actionNew_Project", "actionLoad_Project", "actionSave_All_Project",
+                                "actionSaveState", "actionRestoreState"}));
+    QCOMPARE(texts(w.findChild<QMenu *>(QStringLiteral("menuFile"))->actions()),
+             QStringList({"actionSaveState", "actionRestoreState"}));
+    QCOMPARE(texts(w.findChild<QMenu *>(QStringLiteral("menuWindow"))->actions()),
+             QStringList({"actionNew_Project", "actionLoad_Project", "actionSave_All_Project"}));
+    QCOMPARE(texts(w.findChild<QMenu *>(QStringLiteral("menuAbout"))->actions()),
+             QStringList({"actionAbout"}));
+
+    // The View menu toggles the docks in creation order; hiding the Message dock and
+    // bringing it back works through it.
+    QStringList view;
+    const QList<QAction *> viewActions = w.findChild<QMenu *>(QStringLiteral("menuView"))->actions();
+    for (QAction *a : viewActions)
+        view << a->text();
+    QCOMPARE(view, QStringList({"数据监控", "项目", "消息"}));
+    w.show();
+    ads::CDockWidget *message = dockByObjectName(w, QStringLiteral("Editor"));
+    QVERIFY(viewActions[2]->isCheckable());
+    message->closeDockWidget();
+    QVERIFY(message->isClosed());
+    viewActions[2]->trigger();
+    QVERIFY(!message->isClosed());
+
+    // The Message dock's options menu clears the editor.
+    w.appendMessage(QStringLiteral("something"));
+    auto *options = message->findChild<QAction *>(QStringLiteral("optionsMenu"));
+    QVERIFY(options && options->menu());
+    QCOMPARE(options->menu()->actions().size(), 1);
+    options->menu()->actions().first()->trigger();
+    QVERIFY(w.messageEditor()->toPlainText().isEmpty());
+    QCoreApplication::removeTranslator(w.translator());
+}
+
+void TestMainWindow::stateSavedAndRestored()
+{
+    QVERIFY(!QFile::exists(QStringLiteral("Settings.ini")));
+    {
+        CMainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.on_actionSaveState_triggered();
+        QSettings ini(QStringLiteral("Settings.ini"), QSettings::IniFormat);
+        QVERIFY(!ini.value(QStringLiteral("mainWindow/Geometry")).toByteArray().isEmpty());
+        QVERIFY(!ini.value(QStringLiteral("mainWindow/State")).toByteArray().isEmpty());
+        QVERIFY(!ini.value(QStringLiteral("mainWindow/DockingState")).toByteArray().isEmpty());
+
+        // Closing the Message dock and restoring brings back the saved layout.
+        ads::CDockWidget *message = dockByObjectName(w, QStringLiteral("Editor"));
+        message->closeDockWidget();
+        QVERIFY(message->isClosed());
+        w.on_actionRestoreState_triggered();
+        QVERIFY(!message->isClosed());
+        QCoreApplication::removeTranslator(w.translator());
+    }
+    {
+        // A saved layout with the Message dock closed comes back closed at the next start.
+        CMainWindow w;
+        w.show();
+        dockByObjectName(w, QStringLiteral("Editor"))->closeDockWidget();
+        w.on_actionSaveState_triggered();
+        QCoreApplication::removeTranslator(w.translator());
+    }
+    CMainWindow w;
+    w.show();
+    QVERIFY(dockByObjectName(w, QStringLiteral("Editor"))->isClosed());
+    QCoreApplication::removeTranslator(w.translator());
+}
+
+void TestMainWindow::closeWithoutProjectsAsksNothing()
+{
+    CMainWindow w;
+    w.show();
+    QVERIFY(w.close());
+    QVERIFY(!QFile::exists(QStringLiteral("Settings.ini")));
+    QCoreApplication::removeTranslator(w.translator());
+}
+
+void TestMainWindow::closeQuestion_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("cancel") << int(QMessageBox::Cancel) << false;
+    QTest::newRow("no") << int(QMessageBox::No) << true;
+}
+
+void TestMainWindow::closeQuestion()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, closes);
+    auto *w = new CMainWindow;
+    w->setAttribute(Qt::WA_DeleteOnClose, false);
+    w->show();
+    addProject(*w, QStringLiteral("A"));
+    QString text;
+    answerNextMessageBox(QMessageBox::StandardButton(answer), &text);
+    QCOMPARE(w->close(), closes);
+    QCOMPARE(text, QStringLiteral("关闭前是否保存所有项目？"));
+    QCOMPARE(w->isVisible(), !closes);
+    QCOMPARE(QFile::exists(QStringLiteral("Settings.ini")), closes);
+    QCoreApplication::removeTranslator(w->translator());
+    delete w;
+}
+
+void TestMainWindow::messagesAndTabs()
+{
+    CMainWindow w;
+    w.appendMessage(QStringLiteral("one"));
+    w.appendMessage(QStringLiteral("two"));
+    QCOMPARE(w.messageEditor()->toPlainText(), QStringLiteral("one\ntwo"));
+
+    QTabWidget *tabs = w.monitoringTabs();
+    auto *p1 = new QWidget, *p2 = new QWidget, *p3 = new QWidget;
+    tabs->addTab(p1, QStringLiteral("P1"));
+    tabs->addTab(p2, QStringLiteral("P2"));
+    tabs->addTab(p3, QStringLiteral("P1"));
+    w.closeTabByName(QStringLiteral("P1"));
+    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->widget(0), p2);
+    QCOMPARE(tabs->widget(1), p3);
+    w.closeTabByName(QStringLiteral("nothing"));
+    QCOMPARE(tabs->count(), 2);
+    delete p1; // removeTab leaves the page to its owner
+    QCoreApplication::removeTranslator(w.translator());
+}
+
+void TestMainWindow::editDockPlacement()
+{
+    CMainWindow w;
+    w.show();
+    const QString project = QObject::tr("Edit Project");
+    const QString standard = QObject::tr("Edit Standard");
+    const QString box = QObject::tr("Edit Box");
+
+    // A project dock joins only a box dock: next to a standard dock it opens on its own.
+    ads::CDockWidget *standardDock = w.createEditDock(standard, new QDialog);
+    w.placeEditDock(standardDock);
+    ads::CDockWidget *projectDock = w.createEditDock(project, new QDialog);
+    w.placeEditDock(projectDock);
+    QVERIFY(projectDock->dockAreaWidget() != standardDock->dockAreaWidget());
+    QCOMPARE(w.findEditDock(project), projectDock);
+    QCOMPARE(w.findEditDock(standard), standardDock);
+
+    // A box dock tabs into the area of the first partner dock found; it opens no area of its own.
+    ads::CDockWidget *boxDock = w.createEditDock(box, new QDialog);
+    w.placeEditDock(boxDock);
+    QVERIFY(boxDock->dockAreaWidget() == standardDock->dockAreaWidget()
+            || boxDock->dockAreaWidget() == projectDock->dockAreaWidget());
+    QCOMPARE(boxDock->dockAreaWidget()->dockWidgetsCount(), 2);
+
+    // Rejecting the dialog closes and deletes the dock; its View action goes with it.
+    QPointer<ads::CDockWidget> guard(boxDock);
+    qobject_cast<QDialog *>(boxDock->widget())->reject();
+    QTRY_VERIFY(guard.isNull());
+    QCOMPARE(w.findEditDock(box), nullptr);
+    QVERIFY(w.closeEditDock(project));
+    QCoreApplication::removeTranslator(w.translator());
+}
+
+void TestMainWindow::contextMenuEntries_data()
+{
+    QTest::addColumn<QString>("which");
+    QTest::addColumn<QStringList>("entries");
+    QTest::newRow("project") << "project" << QStringList({"编辑项目", "关闭项目", "保存项目"});
+    QTest::newRow("Standard folder") << "Standard" << QStringList({"添加Standard"});
+    QTest::newRow("Service folder") << "Service" << QStringList();
+    QTest::newRow("Box folder") << "Box" << QStringList({"添加Box", "搜索设备"});
+    QTest::newRow("Data folder") << "Data" << QStringList({"删除全部"});
+    QTest::newRow("device") << "device" << QStringList({"编辑Standard", "删除"});
+    QTest::newRow("service") << "service" << QStringList({"编辑Service"});
+    QTest::newRow("box") << "box" << QStringList({"编辑Box", "删除"});
+    QTest::newRow("data item") << "data" << QStringList({"删除"});
+}
+
+void TestMainWindow::contextMenuEntries()
+{
+    QFETCH(QString, which);
+    QFETCH(QStringList, entries);
+    CMainWindow w;
+    w.show();
+    QStandardItem *project = addProject(w, QStringLiteral("A"));
+    project->child(0)->appendRow(new QStandardItem(QStringLiteral("M1")));
+    project->child(1)->appendRow(new QStandardItem(QStringLiteral("IEC61850")));
+    project->child(2)->appendRow(new QStandardItem(QStringLiteral("B1")));
+    project->child(3)->appendRow(new QStandardItem(QStringLiteral("P1")));
+    w.projectView()->expandAll();
+    QStandardItem *item = which == "project" ? project
+        : which == "Standard" ? project->child(0)
+        : which == "Service" ? project->child(1)
+        : which == "Box" ? project->child(2)
+        : which == "Data" ? project->child(3)
+        : which == "device" ? project->child(0)->child(0)
+        : which == "service" ? project->child(1)->child(0)
+        : which == "box" ? project->child(2)->child(0)
+        : project->child(3)->child(0);
+    const QStringList shown = contextMenuFor(w, item);
+    // An empty menu may not pop up at all.
+    if (entries.isEmpty() && shown == QStringList{QStringLiteral("<none>")})
+        return;
+    QCOMPARE(shown, entries);
+    QCoreApplication::removeTranslator(w.translator());
+}
+
+void TestMainWindow::contextMenuSuppression()
+{
+    CMainWindow w;
+    w.show();
+    QStandardItem *project = addProject(w, QStringLiteral("A"));
+    const QStringList entries({"编辑项目", "关闭项目", "保存项目"});
+    const QStringList none({"<none>"});
+
+    // Beside the items: nothing, and the flag stays clear.
+    QCOMPARE(contextMenuFor(w, nullptr), none);
+    QCOMPARE(contextMenuFor(w, project), entries);
+    QCOMPARE(contextMenuFor(w, project), none);
+    // An empty menu (the Service folder) pops up nothing visible but still counts as shown.
+    QCOMPARE(contextMenuFor(w, project->child(1)), none);
+    QCOMPARE(contextMenuFor(w, project), none);
+    QCOMPARE(contextMenuFor(w, project), entries);
+    QCoreApplication::removeTranslator(w.translator());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

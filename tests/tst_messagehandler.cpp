@@ -1,0 +1,179 @@
+// The console handler and the log file.
+
+#include "app/MessageHandler.h"
+#include "app/WriteLog.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryFile>
+#include <QtTest>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+// Captures what the handler writes to one of the standard streams.
+class StreamCapture
+{
+public:
+    explicit StreamCapture(FILE *stream) : m_stream(stream), m_fd(fileno(stream))
+    {
+        m_file.open();
+        std::fflush(m_stream);
+        m_saved = dup(m_fd);
+        dup2(m_file.handle(), m_fd);
+    }
+    ~StreamCapture() { restore(); }
+    QByteArray take()
+    {
+        restore();
+        QFile f(m_file.fileName());
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }
+
+private:
+    void restore()
+    {
+        if (m_saved < 0)
+            return;
+        std::fflush(m_stream);
+        dup2(m_saved, m_fd);
+        close(m_saved);
+        m_saved = -1;
+    }
+    FILE *m_stream;
+    int m_fd;
+    int m_saved = -1;
+    QTemporaryFile m_file;
+};
+} // namespace
+
+class TestMessageHandler : public QObject
+{
+    Q_OBJECT
+private slots:
+    void oneLinePerMessage_data();
+    void oneLinePerMessage();
+    void fatalPrintsAndAborts();
+    void writeLogAppendsInOrder();
+    void writeLogSilentWhenUnopenable();
+};
+
+void TestMessageHandler::oneLinePerMessage_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("withContext");
+    QTest::addColumn<bool>("toStdout");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("debug, context") << int(QtDebugMsg) << true << true
+                                    << "Debug: hello (main.cpp:42, void f())\n";
+    QTest::newRow("info, context") << int(QtInfoMsg) << true << true
+                                   << "Info: hello (main.cpp:42, void f())\n";
+    QTest::newRow("warning, context") << int(QtWarningMsg) << true << false
+                                      << "Warning: hello (main.cpp:42, void f())\n";
+    QTest::newRow("critical, context") << int(QtCriticalMsg) << true << false
+                                       << "Critical: hello (main.cpp:42, void f())\n";
+    QTest::newRow("debug, null context") << int(QtDebugMsg) << false << true
+                                         << "Debug: hello ((null):0, (null))\n";
+    QTest::newRow("warning, null context") << int(QtWarningMsg) << false << false
+                                           << "Warning: hello ((null):0, (null))\n";
+}
+
+void TestMessageHandler::oneLinePerMessage()
+{
+    QFETCH(int, type);
+    QFETCH(bool, withContext);
+    QFETCH(bool, toStdout);
+    QFETCH(QString, expected);
+
+    QMessageLogContext context;
+    if (withContext) {
+        context.file = "main.cpp";
+        context.line = 42;
+        context.function = "void f()";
+    }
+    StreamCapture out(stdout);
+    StreamCapture err(stderr);
+    messageHandler(QtMsgType(type), context, QStringLiteral("hello"));
+    const QByteArray errText = err.take();
+    const QByteArray outText = out.take();
+    QCOMPARE(QString::fromLocal8Bit(toStdout ? outText : errText), expected);
+    QVERIFY((toStdout ? errText : outText).isEmpty());
+}
+
+void TestMessageHandler::fatalPrintsAndAborts()
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--fatal-child")});
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(QString::fromLocal8Bit(child.readAllStandardError()),
+             QStringLiteral("Fatal: boom ((null):0, (null))\n"));
+}
+
+void TestMessageHandler::writeLogAppendsInOrder()
+{
+    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/ORVANELOG.log");
+    QFile::remove(path);
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("earlier line\n");
+    old.close();
+
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    writeLog(QStringLiteral("First: new-nuilt"));
+    writeLog(QStringLiteral("Second：save"));
+    const QDateTime after = QDateTime::currentDateTime().addSecs(1);
+
+    QFile log(path);
+    QVERIFY(log.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList lines = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines[0], QStringLiteral("earlier line"));
+    QVERIFY(lines[3].isEmpty());
+    const QRegularExpression form(QStringLiteral("^(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d): (.*)$"));
+    const QStringList texts = {QStringLiteral("First: new-nuilt"), QStringLiteral("Second：save")};
+    for (int i = 0; i < 2; ++i) {
+        const auto match = form.match(lines[i + 1]);
+        QVERIFY2(match.hasMatch(), qPrintable(lines[i + 1]));
+        QCOMPARE(match.captured(2), texts[i]);
+        const QDateTime stamp = QDateTime::fromString(match.captured(1), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        QVERIFY(stamp >= before.addMSecs(-before.time().msec()) && stamp <= after);
+    }
+    QFile::remove(path);
+}
+
+void TestMessageHandler::writeLogSilentWhenUnopenable()
+{
+    // A directory in the file's place cannot be opened for appending, even by root.
+    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/ORVANELOG.log");
+    QFile::remove(path);
+    QVERIFY(QDir().mkpath(path));
+    StreamCapture err(stderr);
+    writeLog(QStringLiteral("lost line"));
+    const QByteArray errText = err.take();
+    QVERIFY(QFileInfo(path).isDir());
+    QVERIFY(QDir(path).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+    QVERIFY(errText.isEmpty());
+    QVERIFY(QDir(path).removeRecursively());
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc > 1 && qstrcmp(argv[1], "--fatal-child") == 0) {
+        qInstallMessageHandler(messageHandler);
+        QMessageLogContext context;
+        messageHandler(QtFatalMsg, context, QStringLiteral("boom"));
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    TestMessageHandler test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_messagehandler.moc"

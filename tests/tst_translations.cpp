@@ -1,0 +1,141 @@
+// Every text the sources pass through tr() has a finished Chinese translation.
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+namespace {
+struct Entry {
+    QString context;
+    QString source;
+    QString translation;
+    bool finished = false;
+};
+
+QList<Entry> readCatalogue(const QString &path, QString *error)
+{
+    QList<Entry> entries;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return entries;
+    }
+    QXmlStreamReader xml(&file);
+    QString context;
+    Entry current;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement())
+            continue;
+        const auto name = xml.name();
+        if (name == QLatin1String("name")) {
+            context = xml.readElementText();
+        } else if (name == QLatin1String("message")) {
+            current = Entry{context, QString(), QString(), false};
+        } else if (name == QLatin1String("source")) {
+            current.source = xml.readElementText();
+        } else if (name == QLatin1String("translation")) {
+            const QString type = xml.attributes().value(QLatin1String("type")).toString();
+            current.translation = xml.readElementText();
+            current.finished = type.isEmpty() && !current.translation.trimmed().isEmpty();
+            entries << current;
+        }
+    }
+    if (xml.hasError())
+        *error = xml.errorString();
+    return entries;
+}
+} // namespace
+
+class TestTranslations : public QObject
+{
+    Q_OBJECT
+private slots:
+    void everySourceTextIsTranslated();
+    void mainWindowVocabulary_data();
+    void mainWindowVocabulary();
+};
+
+void TestTranslations::everySourceTextIsTranslated()
+{
+    QTemporaryDir dir;
+    const QString scanned = dir.filePath(QStringLiteral("scan.ts"));
+    QProcess lupdate;
+    lupdate.start(QStringLiteral(ORVANE_LUPDATE),
+                  {QStringLiteral("-silent"), QStringLiteral("-no-obsolete"), QStringLiteral("-locations"),
+                   QStringLiteral("none"), QStringLiteral(ORVANE_SOURCE_DIR "/src"), QStringLiteral("-ts"), scanned});
+    QVERIFY(lupdate.waitForFinished(120000));
+    QCOMPARE(lupdate.exitCode(), 0);
+
+    QString error;
+    const QList<Entry> found = readCatalogue(scanned, &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY(found.size() > 30);
+    const QList<Entry> catalogue =
+        readCatalogue(QStringLiteral(ORVANE_SOURCE_DIR "/src/resources/translations/chinese.ts"), &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+
+    QSet<QString> done;
+    for (const Entry &e : catalogue)
+        if (e.finished)
+            done.insert(e.context + QLatin1Char('|') + e.source);
+    QStringList missing;
+    for (const Entry &e : found)
+        if (!done.contains(e.context + QLatin1Char('|') + e.source))
+            missing << e.context + QStringLiteral(" | ") + e.source;
+    QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("untranslated:\n") + missing.join(QLatin1Char('\n'))));
+}
+
+void TestTranslations::mainWindowVocabulary_data()
+{
+    QTest::addColumn<QString>("context");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("chinese");
+    const char *rows[][3] = {
+        {"MainWindow", "File", "文件"}, {"MainWindow", "View", "视图"}, {"MainWindow", "window", "窗口"},
+        {"MainWindow", "About", "关于"}, {"MainWindow", "toolBar", "工具栏"},
+        {"MainWindow", "New Project", "新建项目"}, {"MainWindow", "Load Project", "加载项目"},
+        {"MainWindow", "Save All Project", "保存全部项目"}, {"MainWindow", "Save State", "保存状态"},
+        {"MainWindow", "Restore State", "恢复状态"},
+        {"QObject", "Project", "项目"}, {"QObject", "Message", "消息"},
+        {"QObject", "Data monitoring", "数据监控"}, {"QObject", "Project Name", "项目名称"},
+        {"QObject", "Options", "选项"}, {"QObject", "Clear Editor", "清除编辑器"},
+        {"QObject", "Edit Project", "编辑项目"}, {"QObject", "Edit Standard", "编辑Standard"},
+        {"QObject", "Edit Service", "编辑Service"}, {"QObject", "Edit Box", "编辑Box"},
+        {"CMainWindow", "Edit Project", "编辑项目"}, {"CMainWindow", "Close Project", "关闭项目"},
+        {"CMainWindow", "Save Project", "保存项目"}, {"CMainWindow", "Delete", "删除"},
+        {"CMainWindow", "Delete All", "删除全部"}, {"CMainWindow", "Add Standard", "添加Standard"},
+        {"CMainWindow", "Add Box", "添加Box"}, {"CMainWindow", "Search Box", "搜索设备"},
+        {"CMainWindow", "Editing Standard", "编辑Standard"}, {"CMainWindow", "Editing Service", "编辑Service"},
+        {"CMainWindow", "Editing Box", "编辑Box"}, {"CMainWindow", "Save Changes", "保存更改"},
+        {"CMainWindow", "Warning", "警告"},
+        {"BoxEditDialog", "Connect", "连接"}, {"BoxEditDialog", "Disconnect", "断开连接"},
+        {"BoxEditDialog", "Update project", "更新项目"}, {"BoxEditDialog", "Update program", "更新程序"},
+        {"BoxEditDialog", "Reboot Device", "重新启动设备"}, {"BoxEditDialog", "Commonly", "常用"},
+        {"BoxEditDialog", "Time", "Time"}, {"BoxEditDialog", "Read", "读取"},
+        {"BoxEditDialog", "Write", "写入"}, {"BoxEditDialog", "Save", "保存"},
+        {"BoxEditDialog", "Cancel", "取消"},
+        {"Protocol", "Connection status: Connected", "连接状态：已连接"},
+    };
+    for (const auto &row : rows)
+        QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(QString::fromUtf8(row[0]), QString::fromUtf8(row[1]))))
+            << QString::fromUtf8(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2]);
+}
+
+void TestTranslations::mainWindowVocabulary()
+{
+    QFETCH(QString, context);
+    QFETCH(QString, source);
+    QFETCH(QString, chinese);
+    QTranslator translator;
+    QVERIFY(translator.load(QStringLiteral(":/adsdemo/chinese.qm")));
+    QCOMPARE(translator.translate(context.toUtf8().constData(), source.toUtf8().constData()), chinese);
+}
+
+QTEST_GUILESS_MAIN(TestTranslations)
+#include "tst_translations.moc"
