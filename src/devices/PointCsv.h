@@ -1,0 +1,55 @@
+#pragma once
+
+// Reading and writing the data-point table of one Modbus slave as CSV text. Kept free of
+// widgets so the checks can be exercised (and fuzzed) on plain strings; the editor turns
+// the problems into message boxes and the rows into table rows.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class PointCsv
+{
+public:
+    enum class Problem {
+        ColumnCount, // a line with fewer than six fields: stops
+        Header,      // the first line is not the table's header: stops
+        Address,     // field 1 is not printable ASCII without blanks: stops
+        Choice,      // type or permissions not one of the choices: warned, line kept
+        Length,      // field 4 is not an optionally signed run of digits: stops
+    };
+
+    struct Message
+    {
+        Problem problem;
+        int line; // 1-based line of the file where the record starts
+    };
+
+    struct ReadResult
+    {
+        QList<QStringList> rows;  // accepted data lines, fields trimmed
+        QList<Message> messages;  // in the order found; a stopping one is always last
+        bool stopped = false;     // true: the table must stay as it was
+    };
+
+    static constexpr int kMinimumFields = 6;
+
+    // The data types a point may have, in the order the editor offers them.
+    static const QStringList &dataTypes();
+    static const QStringList &permissions();
+
+    // The address rule shared by the table cells and the import: one or more printable
+    // ASCII characters, no blank.
+    static bool isValidAddress(const QString &text);
+
+    // Parses a whole file. Fields may be quoted as RFC 4180 does (a quote opening a field,
+    // doubled quotes inside, commas and line breaks inside); text without quotes splits at
+    // every comma exactly as a plain split would.
+    static ReadResult read(const QString &text, const QStringList &headerLabels);
+
+    // One line per row after the header line, each ended by "\n"; values that would not
+    // read back as themselves (comma, quote, line break) are quoted.
+    static QString write(const QStringList &headerLabels, const QList<QStringList> &rows);
+
+    static QString quoteField(const QString &value);
+};
