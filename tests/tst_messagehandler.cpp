@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QtTest>
 
@@ -116,18 +117,31 @@ void TestMessageHandler::fatalPrintsAndAborts()
              QStringLiteral("Fatal: boom ((null):0, (null))\n"));
 }
 
+namespace {
+// The log lives beside the executable, which other tests share: run a private copy.
+QString privateCopy(const QTemporaryDir &dir)
+{
+    const QString copy = dir.filePath(QStringLiteral("logwriter"));
+    QFile::copy(QCoreApplication::applicationFilePath(), copy);
+    return copy;
+}
+} // namespace
+
 void TestMessageHandler::writeLogAppendsInOrder()
 {
-    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/ORVANELOG.log");
-    QFile::remove(path);
+    QTemporaryDir dir;
+    const QString program = privateCopy(dir);
+    const QString path = dir.filePath(QStringLiteral("ORVANELOG.log"));
     QFile old(path);
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("earlier line\n");
     old.close();
 
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
-    writeLog(QStringLiteral("First: new-nuilt"));
-    writeLog(QStringLiteral("Second：save"));
+    QProcess child;
+    child.start(program, {QStringLiteral("--writelog-child")});
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.exitCode(), 0);
     const QDateTime after = QDateTime::currentDateTime().addSecs(1);
 
     QFile log(path);
@@ -145,22 +159,24 @@ void TestMessageHandler::writeLogAppendsInOrder()
         const QDateTime stamp = QDateTime::fromString(match.captured(1), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         QVERIFY(stamp >= before.addMSecs(-before.time().msec()) && stamp <= after);
     }
-    QFile::remove(path);
 }
 
 void TestMessageHandler::writeLogSilentWhenUnopenable()
 {
     // A directory in the file's place cannot be opened for appending, even by root.
-    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/ORVANELOG.log");
-    QFile::remove(path);
+    QTemporaryDir dir;
+    const QString program = privateCopy(dir);
+    const QString path = dir.filePath(QStringLiteral("ORVANELOG.log"));
     QVERIFY(QDir().mkpath(path));
-    StreamCapture err(stderr);
-    writeLog(QStringLiteral("lost line"));
-    const QByteArray errText = err.take();
+    QProcess child;
+    child.start(program, {QStringLiteral("--writelog-child")});
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    QVERIFY(child.readAllStandardError().isEmpty());
+    QVERIFY(child.readAllStandardOutput().isEmpty());
     QVERIFY(QFileInfo(path).isDir());
     QVERIFY(QDir(path).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
-    QVERIFY(errText.isEmpty());
-    QVERIFY(QDir(path).removeRecursively());
 }
 
 int main(int argc, char *argv[])
@@ -172,6 +188,11 @@ int main(int argc, char *argv[])
         return 0;
     }
     QCoreApplication app(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "--writelog-child") == 0) {
+        writeLog(QStringLiteral("First: new-nuilt"));
+        writeLog(QStringLiteral("Second：save"));
+        return 0;
+    }
     TestMessageHandler test;
     return QTest::qExec(&test, argc, argv);
 }
