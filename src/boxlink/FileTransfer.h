@@ -33,8 +33,6 @@ public:
         ChecksumSuccessful,
     };
 
-    static constexpr quint16 kPort = 30088;
-    static constexpr int kChunkSize = 1024;
     static constexpr int kDefaultVerdictTimeoutMs = 8000;
 
     explicit FileTransfer(QObject *parent = nullptr);
@@ -51,10 +49,6 @@ public:
     Outcome send(quint8 command, const QString &filePath);
 
     static bool boxAnswered(Outcome outcome) { return outcome >= Outcome::UnrecognisedReply; }
-
-    static QByteArray fragmentFrame(quint8 command, quint32 total, quint32 number,
-                                    const QByteArray &chunk);
-    static QByteArray checksumFrame(quint8 command, quint32 total, const QByteArray &digest);
 
     // Test seam: how long to wait for the verdict. A value <= 0 restores the default.
     static void setVerdictTimeoutForTesting(int ms);

@@ -3,6 +3,7 @@
 // The TCP link to one box: heartbeat, silence warning, frame extraction and the typed
 // signals of the box's replies.
 
+#include "boxlink/FrameExtractor.h"
 #include "boxlink/SettingsRecords.h"
 
 #include <QHostAddress>
@@ -54,6 +55,18 @@ public:
     void writeNTPAllocation(QString ntp);
     void writeTimeAllocation(QString date);
 
+    // Hands received bytes to the frame extractor; receiveResponse() feeds it what the socket
+    // has, tests feed recorded streams.
+    void processReceivedBytes(const QByteArray &chunk);
+
+    // Registers the settings records and the live report as queued-signal value types.
+    static void registerMetaTypes();
+
+    // Test seam: timer periods of Protocols created afterwards (heartbeat, silence) and of
+    // later reconnect delays. The product never calls it. Non-positive values restore the
+    // defaults of 5000, 30000 and 2000 ms.
+    static void setTimerPeriodsForTesting(int heartbeatMs, int silenceMs, int retryMs);
+
 signals:
     void connectionStatusChanged(QString status);
     void versionReceived(QString version);
@@ -89,10 +102,18 @@ public slots:
     void writeTimeAllocationReturn(QByteArray json);
 
 private:
+    void bindSocket();
+    void openConnection(const QString &host);
+    void dispatchFrame(const char *frame, int length);
+    void handleJsonMessage(const QByteArray &frame);
+    void showCodeReply(const QByteArray &json, const QString &title, const QString &success,
+                       const QString &failure);
+
     QTcpSocket m_socket;
     QTimer m_heartbeatTimer;
     QTimer m_silenceTimer;
     QHostAddress m_bindAddress;
+    FrameExtractor m_extractor;
 };
 
 Q_DECLARE_METATYPE(Protocol::dataMonitoringData)

@@ -5,6 +5,7 @@
 #include "projectfile/ItemRecord.h"
 
 #include <qtadvanceddocking/DockAreaWidget.h>
+#include <qtadvanceddocking/DockContainerWidget.h>
 #include <qtadvanceddocking/DockManager.h>
 #include <qtadvanceddocking/DockWidget.h>
 
@@ -186,9 +187,17 @@ void CMainWindow::saveState()
 void CMainWindow::restoreState()
 {
     QSettings settings(QString::fromLatin1(kSettingsFile), QSettings::IniFormat);
-    restoreGeometry(settings.value(QStringLiteral("mainWindow/Geometry")).toByteArray());
-    QMainWindow::restoreState(settings.value(QStringLiteral("mainWindow/State")).toByteArray(), 0);
-    m_dockManager->restoreState(settings.value(QStringLiteral("mainWindow/DockingState")).toByteArray(), 0);
+    // A missing key reads as empty and changes nothing; skipping it also spares the docking
+    // library's "corrupted data" warning about an empty state.
+    const QByteArray geometry = settings.value(QStringLiteral("mainWindow/Geometry")).toByteArray();
+    const QByteArray state = settings.value(QStringLiteral("mainWindow/State")).toByteArray();
+    const QByteArray docking = settings.value(QStringLiteral("mainWindow/DockingState")).toByteArray();
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
+    if (!state.isEmpty())
+        QMainWindow::restoreState(state, 0);
+    if (!docking.isEmpty())
+        m_dockManager->restoreState(docking, 0);
 }
 
 void CMainWindow::on_actionSaveState_triggered()
@@ -294,15 +303,19 @@ void CMainWindow::placeEditDock(ads::CDockWidget *dock)
     else if (title == QObject::tr("Edit Box"))
         partners = QStringList{QObject::tr("Edit Service"), QObject::tr("Edit Standard"), QObject::tr("Edit Project")};
 
-    // Depth first, in child order, as findChildren walks the tree.
-    for (ads::CDockWidget *candidate : m_dockManager->findChildren<ads::CDockWidget *>()) {
-        if (candidate == dock || !partners.contains(candidate->windowTitle()))
-            continue;
-        if (ads::CDockAreaWidget *area = candidate->dockAreaWidget()) {
-            m_dockManager->addDockWidget(ads::CenterDockWidgetArea, dock, area);
-            return;
+    // Walk the areas rather than the widget tree: the docking library takes tabs that are
+    // not current out of the widget tree, and those must still be found.
+    for (ads::CDockContainerWidget *container : m_dockManager->dockContainers()) {
+        for (int i = 0; i < container->dockAreaCount(); ++i) {
+            ads::CDockAreaWidget *area = container->dockArea(i);
+            for (ads::CDockWidget *candidate : area->dockWidgets()) {
+                if (candidate == dock || candidate->isClosed()
+                    || !partners.contains(candidate->windowTitle()))
+                    continue;
+                m_dockManager->addDockWidget(ads::CenterDockWidgetArea, dock, area);
+                return;
+            }
         }
-        break;
     }
     m_dockManager->addDockWidget(ads::RightDockWidgetArea, dock);
 }

@@ -10,9 +10,15 @@
 #include <QModelIndex>
 #include <QPointer>
 
+#include <functional>
+
+class QAbstractButton;
+class QDialog;
+class QLineEdit;
 class QPlainTextEdit;
 class QStandardItem;
 class QStandardItemModel;
+class QTableWidget;
 class QTabWidget;
 class QTranslator;
 class QTreeView;
@@ -124,8 +130,31 @@ private:
     LogoWindow *m_logoWindow = nullptr;
 
     // --- project and item commands (workspace): add private helpers below this line ---
+    // The tests drive the save check without an editor of their own.
+    friend class TstCommands;
+
+    // Closes an edit dock for good; its View-menu entry goes at once, so a lookup later in
+    // the same command cannot find the dying dock.
+    void discardEditDock(ads::CDockWidget *dock);
+    // Creates the edit dock around the dialog and tabs it next to its partners.
+    ads::CDockWidget *openEditDock(const QString &translatedTitle, QDialog *dialog);
+    // Re-uses an open editor for another item: the save check follows the item, the dock
+    // comes to the front. The editor's own replace operation is called by the caller.
+    void repointEditDock(ads::CDockWidget *dock, QDialog *dialog, QStandardItem *item);
+    // Shared Save handling of the box, Modbus and DLT645 editors: checks the new name
+    // against the item's folder, renames the item, runs the editor's own save and closes
+    // the dock. The item is the one the editor shows now (see repointEditDock).
+    void installSaveCheck(QDialog *dialog, QStandardItem *item, QLineEdit *nameEdit,
+                          QAbstractButton *saveButton, std::function<void()> save,
+                          const QString &dockTitle);
+    void runSaveCheck(QDialog *dialog, QLineEdit *nameEdit, const std::function<void()> &save,
+                      const QString &dockTitle);
+    void updateProject(const QModelIndex &project, const QString &name, const QString &path,
+                       const QString &description);
+    void closeAllEditDocks();
 
     // --- project file: add private helpers below this line ---
 
     // --- live data: add private helpers below this line ---
+    QTableWidget *monitoringTable(QTabWidget *tabs, const QString &plcName);
 };

@@ -1,12 +1,136 @@
-// Project file commands of the main window.
+// Project file commands of the main window: files, debug lines and message boxes around the
+// serialiser and loader of ProjectJson.
 
 #include "mainwindow/CMainWindow.h"
 
-QJsonObject CMainWindow::buildProjectJson(QStandardItem *) { return {}; }
-bool CMainWindow::saveJsonFile(QStandardItem *) { return true; }
-void CMainWindow::saveProjectFile() {}
-bool CMainWindow::saveProjectAllFile() { return true; }
-void CMainWindow::loadJsonFile() {}
-void CMainWindow::transmitStandardDataToEditDialog(QJsonObject, QStandardItem *) {}
-void CMainWindow::transmitServiceDataToEditDialog(QJsonObject, QStandardItem *) {}
-void CMainWindow::transmitBoxDataToEditDialog(QJsonObject, QStandardItem *) {}
+#include "projectfile/FileDialogs.h"
+#include "projectfile/ItemRecord.h"
+#include "projectfile/ProjectFileIo.h"
+#include "projectfile/ProjectJson.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QMessageBox>
+#include <QStandardItemModel>
+#include <QTreeView>
+
+QJsonObject CMainWindow::buildProjectJson(QStandardItem *projectItem)
+{
+    return ProjectJson::buildProjectJson(projectItem);
+}
+
+bool CMainWindow::saveJsonFile(QStandardItem *selectedItem)
+{
+    if (!selectedItem)
+        return false;
+    // The bytes of QJsonDocument(buildProjectJson(selectedItem)).toJson(), written directly.
+    const QByteArray bytes = ProjectJson::projectFileBytes(selectedItem);
+    const QString filePath = ProjectJson::projectFilePath(selectedItem);
+
+    const ProjectFileIo::Result result = ProjectFileIo::writeFile(filePath, bytes);
+    if (!result.ok()) {
+        if (result.stage == ProjectFileIo::Result::OpenFailed)
+            qDebug() << "Could not open file for writing:" << result.error;
+        else
+            qDebug() << "Error writing to file:" << result.error;
+        // The previous file is untouched; the caller keeps the project open.
+        QMessageBox::warning(this, tr("Save Failed"),
+                             tr("Could not save the project to file:\n%1\n%2")
+                                 .arg(filePath, result.error));
+        return false;
+    }
+
+    qDebug() << "JSON data saved to file:" << filePath;
+    QMessageBox::information(this, tr("Save Successful"),
+                             tr("JSON data saved to file:\n%1").arg(filePath));
+    return true;
+}
+
+void CMainWindow::saveProjectFile()
+{
+    QStandardItem *item = currentItem();
+    if (!item) {
+        qDebug() << "No project selected.";
+        return;
+    }
+    // Only the project entry offers this command, but a device or box made current in
+    // between must not be written as if it were a project (its role 257 is no directory).
+    while (item->parent())
+        item = item->parent();
+    saveJsonFile(item);
+}
+
+bool CMainWindow::saveProjectAllFile()
+{
+    QStandardItem *root = m_projectModel->invisibleRootItem();
+    if (!root) {
+        qDebug() << "Root item not found.";
+        return false;
+    }
+    bool allSaved = true;
+    for (int row = 0; row < root->rowCount(); ++row) {
+        if (!saveJsonFile(root->child(row)))
+            allSaved = false;
+    }
+    return allSaved;
+}
+
+void CMainWindow::loadJsonFile()
+{
+    const QString filePath = FileDialogs::getOpenFileName(
+        this, tr("Open JSON File"), QDir::homePath(), tr("JSON Files (*.json)"));
+    if (filePath.isEmpty()) {
+        qDebug() << "File path is empty.";
+        return;
+    }
+
+    QByteArray bytes;
+    const ProjectFileIo::Result read = ProjectFileIo::readFile(filePath, &bytes);
+    if (!read.ok()) {
+        qDebug() << "Could not open file for reading:" << read.error;
+        QMessageBox::warning(this, tr("Load Failed"),
+                             tr("Could not load the project file:\n%1\n%2").arg(filePath, read.error));
+        return;
+    }
+
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
+    if (document.isNull() || !document.isObject()) {
+        qDebug() << "Failed to create valid JSON document";
+        const QString reason = document.isNull() ? parseError.errorString()
+                                                 : tr("The file does not hold a JSON object.");
+        QMessageBox::warning(this, tr("Load Failed"),
+                             tr("Could not load the project file:\n%1\n%2").arg(filePath, reason));
+        return;
+    }
+
+    const QJsonObject root = document.object();
+    qDebug() << "Project Name:" << root.value(Key::Name).toString();
+    qDebug() << "Project Description:" << root.value(Key::Description).toString();
+
+    ProjectJson::loadProjectIntoModel(m_projectModel, root, QFileInfo(filePath).absolutePath());
+
+    m_projectView->expandAll();
+    QMessageBox::information(this, tr("Load Successful"),
+                             tr("JSON data loaded from file:\n%1").arg(filePath));
+}
+
+void CMainWindow::transmitStandardDataToEditDialog(QJsonObject standardObj,
+                                                   QStandardItem *standardFileItem)
+{
+    ProjectJson::loadStandardRecord(standardObj, standardFileItem);
+}
+
+void CMainWindow::transmitServiceDataToEditDialog(QJsonObject serviceObj,
+                                                  QStandardItem *serviceFileItem)
+{
+    ProjectJson::loadServiceRecord(serviceObj, serviceFileItem);
+}
+
+void CMainWindow::transmitBoxDataToEditDialog(QJsonObject boxObj, QStandardItem *boxFileItem)
+{
+    ProjectJson::loadBoxRecord(boxObj, boxFileItem);
+}

@@ -1,5 +1,6 @@
 #include "projectfile/ProjectFileIo.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
 
@@ -14,11 +15,20 @@ Result writeFile(const QString &path, const QByteArray &bytes)
         result.error = file.errorString();
         return result;
     }
-    // Errors may surface on write() or only when the buffer is flushed by commit(); in both
-    // cases the temporary is discarded and the old file stays as it was.
-    if (file.write(bytes) == -1) {
+    // A full disk may take part of the data and then refuse the rest: write() then returns
+    // a short count, not -1, and a short write while flushing the buffer is not seen by
+    // commit() at all (it would rename the truncated file over the old one). So both are
+    // checked here, and the temporary is discarded unless every byte made it.
+    const qint64 written = file.write(bytes);
+    const bool flushed = written == bytes.size() && file.flush();
+    if (!flushed) {
         result.stage = Result::WriteFailed;
-        result.error = file.errorString();
+        // A short write carries no error text from Qt ("Unknown error"); say what happened.
+        result.error = written == -1
+                           ? file.errorString()
+                           : QCoreApplication::translate("ProjectFileIo",
+                                                         "The file could not be written completely; "
+                                                         "the disk may be full.");
         file.cancelWriting();
         return result;
     }
@@ -33,8 +43,10 @@ Result readFile(const QString &path, QByteArray *bytes)
 {
     Result result;
     bytes->clear();
+    // Text-mode reading drops every CR byte; doing that here on one whole read gives the same
+    // bytes as QIODevice::Text without its chunked copying of large files.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (!file.open(QIODevice::ReadOnly)) {
         result.stage = Result::OpenFailed;
         result.error = file.errorString();
         return result;
@@ -45,6 +57,8 @@ Result readFile(const QString &path, QByteArray *bytes)
         result.error = file.errorString();
         return result;
     }
+    if (content.contains('\r'))
+        content.replace("\r", "");
     *bytes = std::move(content);
     return result;
 }

@@ -26,7 +26,8 @@ struct Result
 // Replaces `path` with `bytes` atomically (text mode: platform line ends).
 Result writeFile(const QString &path, const QByteArray &bytes);
 
-// Reads all of `path` (text mode) into `bytes`; `bytes` is left empty on failure.
+// Reads all of `path` as text mode would (CR bytes dropped) into `bytes`; `bytes` is left
+// empty on failure.
 Result readFile(const QString &path, QByteArray *bytes);
 
 } // namespace ProjectFileIo

@@ -1,16 +1,490 @@
-// Project and item commands.
+// Project and item commands: create, edit and close projects, add and delete items, and
+// open each item's editor in its edit dock.
 
 #include "mainwindow/CMainWindow.h"
 
-void CMainWindow::slotNewProject() {}
-void CMainWindow::handleProjectCreated(const QString &, const QString &, const QString &) {}
-void CMainWindow::slotEditProject() {}
-void CMainWindow::slotDeleteProject() {}
-void CMainWindow::standardAddFile() {}
-void CMainWindow::slotstandardEditFile() {}
-void CMainWindow::slotServiceEditFile() {}
-void CMainWindow::boxAddFile() {}
-void CMainWindow::boxSearchFile() {}
-void CMainWindow::slotBoxEditFile() {}
-void CMainWindow::slotDeleteFile() {}
-void CMainWindow::slotDeleteAllFile() {}
+#include "boxlink/BoxEditDialog.h"
+#include "boxlink/BoxInputDialog.h"
+#include "devices/standardInputDialog.h"
+#include "devices/standardModbusEditDialog.h"
+#include "projectfile/ItemRecord.h"
+#include "workspace/EditProjectDialog.h"
+#include "workspace/NewProjectDialog.h"
+
+#include <qtadvanceddocking/DockWidget.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QFileInfo>
+#include <QIcon>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPersistentModelIndex>
+#include <QPushButton>
+#include <QPointer>
+#include <QStandardItemModel>
+#include <QTreeView>
+
+namespace {
+
+// Dialog property holding the item a save-checked editor currently shows.
+const char *const kSaveCheckItem = "orvaneSaveCheckItem";
+
+const QString kDlt645 = QStringLiteral("DLT645");
+const QString kModbus = QStringLiteral("Modbus");
+const QString kIec61850 = QStringLiteral("IEC61850");
+
+// What the generic edit-dock code needs from a freshly built editor.
+struct EditorParts
+{
+    QDialog *dialog = nullptr;
+    QLineEdit *nameEdit = nullptr;       // save-checked editors only
+    QAbstractButton *saveButton = nullptr;
+    std::function<void()> save;
+};
+
+// The editor an open edit dock shows, if it is of class Editor; comparing the open editor's
+// class with the item's kind decides between re-pointing it and replacing it.
+template <typename Editor>
+Editor *editorIn(ads::CDockWidget *dock)
+{
+    return dock ? qobject_cast<Editor *>(dock->widget()) : nullptr;
+}
+
+bool isFolder(const QStandardItem *item, const QString &text)
+{
+    return item && item->parent() && !item->parent()->parent() && item->text() == text;
+}
+
+bool hasChildNamed(const QStandardItem *folder, const QString &name, const QStandardItem *except = nullptr)
+{
+    for (int row = 0; row < folder->rowCount(); ++row) {
+        const QStandardItem *child = folder->child(row);
+        if (child && child != except && child->text() == name)
+            return true;
+    }
+    return false;
+}
+
+QStandardItem *projectOf(QStandardItem *item)
+{
+    while (item && item->parent())
+        item = item->parent();
+    return item;
+}
+
+} // namespace
+
+// --- edit-dock plumbing shared by the editor slots -------------------------------------------
+
+void CMainWindow::discardEditDock(ads::CDockWidget *dock)
+{
+    if (!dock)
+        return;
+    // The toggle action lives until the deferred delete; drop it from the View menu now.
+    QAction *action = dock->toggleViewAction();
+    const QList<QWidget *> holders = action->associatedWidgets();
+    for (QWidget *holder : holders)
+        holder->removeAction(action);
+    QPointer<ads::CDockWidget> guard(dock);
+    if (!dock->isClosed())
+        dock->closeDockWidget();
+    if (guard)
+        guard->deleteLater();
+}
+
+ads::CDockWidget *CMainWindow::openEditDock(const QString &translatedTitle, QDialog *dialog)
+{
+    ads::CDockWidget *dock = createEditDock(translatedTitle, dialog);
+    placeEditDock(dock);
+    return dock;
+}
+
+void CMainWindow::repointEditDock(ads::CDockWidget *dock, QDialog *dialog, QStandardItem *item)
+{
+    if (dialog->property(kSaveCheckItem).isValid())
+        dialog->setProperty(kSaveCheckItem, QVariant::fromValue(QPersistentModelIndex(item->index())));
+    dock->raise();
+}
+
+void CMainWindow::closeAllEditDocks()
+{
+    const QStringList titles{QObject::tr("Edit Service"), QObject::tr("Edit Project"),
+                             QObject::tr("Edit Box"), QObject::tr("Edit Standard")};
+    for (const QString &title : titles) {
+        // discardEditDock takes the entry out of the View menu, so the next lookup moves on.
+        ads::CDockWidget *previous = nullptr;
+        while (ads::CDockWidget *dock = findEditDock(title)) {
+            if (dock == previous)
+                break;
+            discardEditDock(dock);
+            previous = dock;
+        }
+    }
+}
+
+void CMainWindow::installSaveCheck(QDialog *dialog, QStandardItem *item, QLineEdit *nameEdit,
+                                   QAbstractButton *saveButton, std::function<void()> save,
+                                   const QString &dockTitle)
+{
+    // A persistent index, not the pointer: the item may be re-pointed or deleted meanwhile.
+    dialog->setProperty(kSaveCheckItem, QVariant::fromValue(QPersistentModelIndex(item->index())));
+    connect(saveButton, &QAbstractButton::clicked, dialog,
+            [this, dialog, nameEdit, save = std::move(save), dockTitle] {
+                runSaveCheck(dialog, nameEdit, save, dockTitle);
+            });
+}
+
+void CMainWindow::runSaveCheck(QDialog *dialog, QLineEdit *nameEdit, const std::function<void()> &save,
+                               const QString &dockTitle)
+{
+    const QString name = nameEdit->text();
+    if (name.isEmpty()) {
+        QMessageBox::warning(this, tr("invalid name"), tr("Name cannot be null"));
+        return;
+    }
+    const QPersistentModelIndex index = dialog->property(kSaveCheckItem).value<QPersistentModelIndex>();
+    QStandardItem *item = index.isValid() ? m_projectModel->itemFromIndex(index) : nullptr;
+    QStandardItem *folder = item ? item->parent() : nullptr;
+    if (!folder) {
+        QMessageBox::warning(this, tr("error"), tr("Unable to find parent directory"));
+        return;
+    }
+    if (hasChildNamed(folder, name, item)) {
+        QMessageBox::warning(this, tr("Duplicate name"),
+                             tr("The name\"%1\"already exists, please change the name.").arg(name));
+        return;
+    }
+    item->setText(name);
+    if (save)
+        save();
+
+    // Close the dock that holds this editor; by title only if it sits elsewhere.
+    ads::CDockWidget *dock = nullptr;
+    for (QWidget *w = dialog->parentWidget(); w && !dock; w = w->parentWidget())
+        dock = qobject_cast<ads::CDockWidget *>(w);
+    discardEditDock(dock ? dock : findEditDock(dockTitle));
+}
+
+// --- projects ---------------------------------------------------------------------------------
+
+void CMainWindow::slotNewProject()
+{
+    NewProjectDialog dialog(this);
+    connect(&dialog, &NewProjectDialog::projectCreated, this, &CMainWindow::handleProjectCreated);
+    dialog.exec();
+}
+
+void CMainWindow::handleProjectCreated(const QString &name, const QString &path, const QString &description)
+{
+    if (QFileInfo::exists(path + QLatin1Char('/') + name + QStringLiteral(".json"))) {
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("A project with the same name already exists in the selected directory. "
+                                "Please use a different name."));
+        return;
+    }
+    if (hasChildNamed(m_projectModel->invisibleRootItem(), name)) {
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("A project with the same name already exists. Please use a different name."));
+        return;
+    }
+
+    auto *project = new QStandardItem(QIcon(QStringLiteral(":/adsdemo/images/project_manage.svg")), name);
+    project->setData(path, Role::ProjectPath);
+    project->setData(description, Role::ProjectDescription);
+    m_projectModel->appendRow(project);
+
+    const QList<QPair<QString, QString>> folders{
+        {Folder::Standard, QStringLiteral(":/adsdemo/images/standard.svg")},
+        {Folder::Service, QStringLiteral(":/adsdemo/images/Service.svg")},
+        {Folder::Box, QStringLiteral(":/adsdemo/images/Box.svg")},
+        {Folder::Data, QStringLiteral(":/adsdemo/images/Data.svg")},
+    };
+    for (const auto &folder : folders)
+        project->appendRow(new QStandardItem(QIcon(folder.second), folder.first));
+
+    auto *service = new QStandardItem(QIcon(QStringLiteral(":/adsdemo/images/IEC61850.svg")), kIec61850);
+    service->setData(kIec61850, Role::ServiceProtocol);
+    project->child(1)->appendRow(service);
+
+    m_projectView->expandAll();
+}
+
+void CMainWindow::slotEditProject()
+{
+    QStandardItem *item = currentItem();
+    if (!item || item->parent())
+        return;
+
+    const QString title = QObject::tr("Edit Project");
+    discardEditDock(findEditDock(title));
+
+    auto *dialog = new EditProjectDialog(QStringLiteral("Default Name"), QStringLiteral("Default Path"),
+                                         QStringLiteral("Default Description"));
+    dialog->setFields(item->text(), item->data(Role::ProjectPath).toString(),
+                      item->data(Role::ProjectDescription).toString());
+    // The update goes to the project the dock was opened for, whatever is current later.
+    const QPersistentModelIndex project(item->index());
+    connect(dialog, &EditProjectDialog::projectModified, this,
+            [this, project](const QString &name, const QString &path, const QString &description) {
+                updateProject(project, name, path, description);
+            });
+    openEditDock(title, dialog);
+}
+
+void CMainWindow::updateProject(const QModelIndex &projectIndex, const QString &name, const QString &path,
+                                const QString &description)
+{
+    QStandardItem *project = projectIndex.isValid() ? m_projectModel->itemFromIndex(projectIndex) : nullptr;
+    if (!project)
+        return;
+    if (hasChildNamed(m_projectModel->invisibleRootItem(), name, project)) {
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("A project with the same name already exists. Please use a different name."));
+        return;
+    }
+    project->setText(name);
+    project->setData(name, Qt::DisplayRole);
+    project->setData(path, Role::ProjectPath);
+    project->setData(description, Role::ProjectDescription);
+    appendMessage(tr("The Project '%1' is saved successfully.").arg(name));
+}
+
+void CMainWindow::slotDeleteProject()
+{
+    QStandardItem *item = currentItem();
+    if (!item || item->parent())
+        return;
+
+    const auto answer = QMessageBox::question(this, tr("Save Changes"),
+                                              tr("Do you want to save changes before deleting the project?"),
+                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                              QMessageBox::NoButton);
+    if (answer == QMessageBox::Yes) {
+        // A failed save has already been reported; dropping the project would lose it.
+        if (!saveJsonFile(item))
+            return;
+    } else if (answer != QMessageBox::No) {
+        return;
+    }
+    // Editors go first so none is left pointing into the removed project.
+    closeAllEditDocks();
+    m_projectModel->removeRow(item->row());
+}
+
+// --- adding items ------------------------------------------------------------------------------
+
+void CMainWindow::standardAddFile()
+{
+    QStandardItem *folder = currentItem();
+    if (!isFolder(folder, Folder::Standard))
+        return;
+
+    standardInputDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString name = dialog.getName();
+    const QString protocol = dialog.getProtocol();
+
+    if (name.isEmpty()) {
+        QMessageBox::warning(this, tr("Warning"), tr("standard Name cannot be empty."));
+        return;
+    }
+    QStandardItem *standards = projectOf(folder)->child(0);
+    if (standards && hasChildNamed(standards, name)) {
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("A standard file with the same name already exists in PLC or Standard "
+                                "folder. Please use a different name."));
+        return;
+    }
+
+    const QString icon = protocol == kDlt645 ? QStringLiteral(":/adsdemo/images/DLT645.svg")
+                                             : QStringLiteral(":/adsdemo/images/Modbus.svg");
+    auto *device = new QStandardItem(QIcon(icon), name);
+    device->setData(protocol, Role::Protocol);
+    folder->appendRow(device);
+    m_projectView->setCurrentIndex(device->index());
+    slotstandardEditFile();
+}
+
+void CMainWindow::boxAddFile()
+{
+    QStandardItem *folder = currentItem();
+    if (!isFolder(folder, Folder::Box))
+        return;
+
+    BoxInputDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString name = dialog.getBoxName();
+    const QString ip = dialog.getIpAddress();
+    const QString model = dialog.getModel();
+
+    if (name.isEmpty()) {
+        QMessageBox::warning(this, tr("Warning"), tr("Box Name cannot be empty."));
+        return;
+    }
+    if (hasChildNamed(folder, name)) {
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("A box file with the same name already exists in this folder. "
+                                "Please use a different name."));
+        return;
+    }
+
+    auto *box = new QStandardItem(QIcon(QStringLiteral(":/adsdemo/images/box-file.svg")), name);
+    box->setData(ip, Role::BoxIp);
+    box->setData(model, Role::BoxModel);
+    folder->appendRow(box);
+    m_projectView->setCurrentIndex(box->index());
+    slotBoxEditFile();
+}
+
+void CMainWindow::boxSearchFile()
+{
+    // Box search window
+}
+
+// --- opening editors ---------------------------------------------------------------------------
+
+void CMainWindow::slotstandardEditFile()
+{
+    QStandardItem *item = currentItem();
+    if (!item)
+        return;
+    const QString kind = item->data(Role::Protocol).toString();
+    const QString title = QObject::tr("Edit Standard");
+    ads::CDockWidget *openDock = findEditDock(title);
+
+    // Per kind: an open editor of the same kind is re-pointed at the item (replace operation,
+    // then repointEditDock) and the slot returns; otherwise a new editor is built into `editor`.
+    EditorParts editor;
+    if (kind == kDlt645) {
+        // DLT645 editor
+    } else if (kind == kModbus) {
+        // Modbus editor
+        if (auto *open = editorIn<standardModbusEditDialog>(openDock)) {
+            open->replaceItem(item);
+            repointEditDock(openDock, open, item);
+            return;
+        }
+        auto *modbus = new standardModbusEditDialog(item, this);
+        editor.dialog = modbus;
+        editor.nameEdit = modbus->nameEdit();
+        editor.saveButton = modbus->saveButton();
+        editor.save = [modbus] { modbus->saveChanges(); };
+    }
+    if (!editor.dialog)
+        return; // no editor for this kind: whatever is open stays
+
+    // An editor of the other kind gives way to the new one.
+    discardEditDock(openDock);
+    openEditDock(title, editor.dialog);
+    installSaveCheck(editor.dialog, item, editor.nameEdit, editor.saveButton, editor.save, title);
+}
+
+void CMainWindow::slotServiceEditFile()
+{
+    QStandardItem *item = currentItem();
+    if (!item)
+        return;
+    const QString kind = item->data(Role::ServiceProtocol).toString();
+    const QString title = QObject::tr("Edit Service");
+    ads::CDockWidget *openDock = findEditDock(title);
+
+    // As for standard devices; the service editor saves on its own, without the save check.
+    EditorParts editor;
+    if (kind == kIec61850) {
+        // IEC61850 editor
+    }
+    if (!editor.dialog)
+        return;
+
+    discardEditDock(openDock);
+    openEditDock(title, editor.dialog);
+}
+
+void CMainWindow::slotBoxEditFile()
+{
+    QStandardItem *item = currentItem();
+    if (!item)
+        return;
+    const QString title = QObject::tr("Edit Box");
+
+    // There is only ever one box editor: an open one is re-pointed at the item and moves its
+    // link to the new box (then repointEditDock), never replaced.
+    ads::CDockWidget *openDock = findEditDock(title);
+    if (openDock) {
+        // Box editor: re-point
+        if (auto *open = editorIn<BoxEditDialog>(openDock)) {
+            open->loadBoxItem(item);
+            open->disconnectFromServer();
+            open->connectToServer();
+            repointEditDock(openDock, open, item);
+        }
+        return;
+    }
+
+    EditorParts editor;
+    // Box editor: build
+    auto *box = new BoxEditDialog(item, this);
+    connect(box, &BoxEditDialog::sendDataToMainWindow, this, &CMainWindow::onDataReceived);
+    editor.dialog = box;
+    editor.nameEdit = box->nameEdit();
+    editor.saveButton = box->saveButton();
+    editor.save = [box] { box->saveChanges(); };
+    if (!editor.dialog)
+        return;
+
+    ads::CDockWidget *dock = openEditDock(title, editor.dialog);
+    // Closing the box editor always drops the box connection.
+    connect(dock, &QObject::destroyed, box, &BoxEditDialog::disconnectFromServer);
+    installSaveCheck(editor.dialog, item, editor.nameEdit, editor.saveButton, editor.save, title);
+}
+
+// --- deleting items ----------------------------------------------------------------------------
+
+void CMainWindow::slotDeleteFile()
+{
+    QStandardItem *item = currentItem();
+    if (!item || !item->parent() || !item->parent()->parent())
+        return;
+    QStandardItem *folder = item->parent();
+    const QString folderText = folder->text();
+    const QString itemText = item->text();
+
+    // The editor of the folder's kind closes whatever it shows; a data set's box link goes
+    // with the box editor.
+    QString dockTitle;
+    if (folderText == Folder::Standard)
+        dockTitle = QObject::tr("Edit Standard");
+    else if (folderText == Folder::Box || folderText == Folder::Data)
+        dockTitle = QObject::tr("Edit Box");
+    else if (folderText == Folder::Service)
+        dockTitle = QObject::tr("Edit Service");
+    ads::CDockWidget *dock = dockTitle.isEmpty() ? nullptr : findEditDock(dockTitle);
+    // Closed before the item goes, so no editor is left holding it.
+    discardEditDock(dock);
+
+    folder->removeRow(item->row());
+    closeTabByName(itemText);
+
+    if (folderText == Folder::Data && dock)
+        appendMessage(tr("The data '%1' has been deleted, and the Box connection has been disconnected.")
+                          .arg(itemText));
+}
+
+void CMainWindow::slotDeleteAllFile()
+{
+    QStandardItem *folder = currentItem();
+    if (!isFolder(folder, Folder::Data) || folder->rowCount() == 0)
+        return;
+
+    for (int row = 0; row < folder->rowCount(); ++row)
+        closeTabByName(folder->child(row)->text());
+    folder->removeRows(0, folder->rowCount());
+
+    if (ads::CDockWidget *dock = findEditDock(QObject::tr("Edit Box"))) {
+        discardEditDock(dock);
+        appendMessage(tr("All data files have been deleted, and the Box connection has been disconnected."));
+    }
+}

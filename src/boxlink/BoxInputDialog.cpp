@@ -1,0 +1,69 @@
+#include "boxlink/BoxInputDialog.h"
+
+#include "app/WriteLog.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegExp>
+#include <QRegExpValidator>
+#include <QVBoxLayout>
+
+BoxInputDialog::BoxInputDialog(QWidget *parent)
+    : QDialog(parent)
+{
+    setWindowTitle(tr("Add Box"));
+    setWindowIcon(QIcon(QStringLiteral(":/adsdemo/images/Box.png")));
+
+    m_nameEdit = new QLineEdit(this);
+    m_ipEdit = new QLineEdit(this);
+    m_ipEdit->setValidator(new QRegExpValidator(
+        QRegExp(QStringLiteral("^((25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}"
+                               "(25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)$")),
+        m_ipEdit));
+    m_modelCombo = new QComboBox(this);
+    m_modelCombo->addItems({QStringLiteral("TLK-BOX-600"), QStringLiteral("TLK-BOX-200")});
+
+    auto *form = new QFormLayout;
+    form->addRow(tr("Box Name:"), m_nameEdit);
+    form->addRow(tr("IP Address:"), m_ipEdit);
+    form->addRow(tr("Model:"), m_modelCombo);
+
+    auto *buttonRow = new QHBoxLayout;
+    m_okButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/ok.svg")), tr("OK"), this);
+    m_cancelButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/cancel.svg")), tr("Cancel"), this);
+    buttonRow->addWidget(m_okButton);
+    buttonRow->addWidget(m_cancelButton);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(buttonRow);
+
+    connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+
+    writeLog(QStringLiteral("BoxInputDialog: new-nuilt"));
+}
+
+BoxInputDialog::~BoxInputDialog()
+{
+    writeLog(QStringLiteral("BoxInputDialog: destroyed"));
+}
+
+QString BoxInputDialog::getBoxName() const
+{
+    return m_nameEdit->text();
+}
+
+QString BoxInputDialog::getIpAddress() const
+{
+    return m_ipEdit->text();
+}
+
+QString BoxInputDialog::getModel() const
+{
+    return m_modelCombo->currentText();
+}

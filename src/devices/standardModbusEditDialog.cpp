@@ -1,0 +1,918 @@
+#include "devices/standardModbusEditDialog.h"
+
+#include "app/WriteLog.h"
+#include "devices/PointCsv.h"
+#include "mainwindow/CMainWindow.h"
+#include "projectfile/ItemRecord.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHash>
+#include <QHeaderView>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegExpValidator>
+#include <QScrollArea>
+#include <QSignalBlocker>
+#include <QStandardItem>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTextStream>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const char *const kLogPrefix = "standardModbusEditDialog: ";
+
+const char *const kIpPattern =
+    "^((25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}(25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)$";
+
+// Table columns
+enum Column { ColAddress = 0, ColName, ColType, ColLength, ColPermissions, ColDelete, ColumnCount };
+const int kColumnWidths[ColumnCount] = {70, 70, 80, 70, 70, 35};
+const int kTableHeight = 600;
+
+const QString kString = QStringLiteral("string");
+
+void log(const char *operation)
+{
+    writeLog(QLatin1String(kLogPrefix) + QLatin1String(operation));
+}
+
+// Selects a choice by its exact display text; anything else leaves the selection alone.
+void selectText(QComboBox *combo, const QString &text)
+{
+    const int index = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0)
+        combo->setCurrentIndex(index);
+}
+
+// The text a cell shows to the user: item, line edit or combo box; the delete button none.
+QString cellText(const QTableWidget *table, int row, int column)
+{
+    if (const QTableWidgetItem *item = table->item(row, column))
+        return item->text();
+    QWidget *widget = table->cellWidget(row, column);
+    if (auto *edit = qobject_cast<QLineEdit *>(widget))
+        return edit->text();
+    if (auto *combo = qobject_cast<QComboBox *>(widget))
+        return combo->currentText();
+    return QString();
+}
+
+int rowOfCellWidget(const QTableWidget *table, int column, const QWidget *widget)
+{
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (table->cellWidget(row, column) == widget)
+            return row;
+    }
+    return -1;
+}
+
+struct NextFileAnswer
+{
+    bool set = false;
+    QString path;
+};
+
+NextFileAnswer &nextFileAnswer()
+{
+    static NextFileAnswer answer;
+    return answer;
+}
+
+} // namespace
+
+void standardModbusEditDialog::setNextFileAnswerForTesting(const QString &path)
+{
+    nextFileAnswer().set = true;
+    nextFileAnswer().path = path;
+}
+
+standardModbusEditDialog::standardModbusEditDialog(QStandardItem *item, CMainWindow *parent)
+    : QDialog(parent)
+    , m_item(item)
+    , m_mainWindow(parent)
+{
+    log("new-nuilt");
+    m_deleteIcon = QIcon(QStringLiteral(":/adsdemo/images/Delete.svg"));
+    setWindowTitle(tr("Edit Standard"));
+    buildForm();
+    fillFromRecord();
+    onProtocolChanged(m_modbusCombo->currentText());
+
+    // Building many point rows is the slow part of opening; let the dock appear first.
+    m_loadTimer = new QTimer(this);
+    m_loadTimer->setSingleShot(true);
+    m_loadTimer->setInterval(0);
+    connect(m_loadTimer, &QTimer::timeout, this, &standardModbusEditDialog::loadTabs);
+    m_loadTimer->start();
+}
+
+standardModbusEditDialog::~standardModbusEditDialog()
+{
+    log("destroyed");
+}
+
+void standardModbusEditDialog::buildForm()
+{
+    auto *scrollArea = new QScrollArea;
+    scrollArea->setStyleSheet(QStringLiteral("QScrollArea { border: none; }"));
+    scrollArea->setWidgetResizable(true);
+    auto *content = new QWidget;
+    auto *contentLayout = new QVBoxLayout(content);
+
+    // Name, protocol, mode
+    auto *headGroup = new QGroupBox;
+    headGroup->setStyleSheet(QStringLiteral("QGroupBox { border: none; }"));
+    auto *headForm = new QFormLayout(headGroup);
+    m_nameEdit = new QLineEdit;
+    m_protocolCombo = new QComboBox;
+    m_protocolCombo->addItem(QStringLiteral("Modbus"));
+    m_protocolCombo->setEnabled(false);
+    m_modbusCombo = new QComboBox;
+    m_modbusCombo->addItems({QStringLiteral("ModbusTCP"), QStringLiteral("ModbusRTU")});
+    headForm->addRow(tr("Server Name:"), m_nameEdit);
+    headForm->addRow(tr("Protocol:"), m_protocolCombo);
+    headForm->addRow(tr("Modbus:"), m_modbusCombo);
+
+    auto intEdit = [](int bottom, int top) {
+        auto *edit = new QLineEdit;
+        edit->setValidator(new QIntValidator(bottom, top, edit));
+        return edit;
+    };
+    const int maxInt = 2147483647;
+
+    // Network layer (ModbusTCP)
+    m_networkGroup = new QGroupBox(tr("Network Layer Information"));
+    auto *networkForm = new QFormLayout(m_networkGroup);
+    m_ipEdit = new QLineEdit;
+    m_ipEdit->setValidator(new QRegExpValidator(
+        QRegExp(QString::fromLatin1(kIpPattern), Qt::CaseSensitive), m_ipEdit));
+    m_portEdit = intEdit(-1, 65535);
+    m_connectionTimeoutEdit = intEdit(-1, maxInt);
+    m_tcpTimeoutEdit = intEdit(-1, maxInt);
+    m_keepAliveEdit = intEdit(-1, maxInt);
+    networkForm->addRow(tr("IP:"), m_ipEdit);
+    networkForm->addRow(tr("Port:"), m_portEdit);
+    networkForm->addRow(tr("Connection Timeout:"), m_connectionTimeoutEdit);
+    networkForm->addRow(tr("Communication Timeout:"), m_tcpTimeoutEdit);
+    networkForm->addRow(tr("Keep Alive Time:"), m_keepAliveEdit);
+
+    // Serial port (ModbusRTU)
+    m_serialGroup = new QGroupBox(tr("Serial Port Information"));
+    auto *serialForm = new QFormLayout(m_serialGroup);
+    m_serialPortCombo = new QComboBox;
+    m_serialPortCombo->addItems({QStringLiteral("COM1"), QStringLiteral("COM2")});
+    m_baudRateCombo = new QComboBox;
+    m_baudRateCombo->addItems({QStringLiteral("115200"), QStringLiteral("57600"), QStringLiteral("38400"),
+                               QStringLiteral("19200"), QStringLiteral("9600"), QStringLiteral("4800"),
+                               QStringLiteral("2400"), QStringLiteral("1200"), QStringLiteral("600")});
+    m_dataBitCombo = new QComboBox;
+    m_dataBitCombo->addItems({QStringLiteral("8"), QStringLiteral("7")});
+    m_stopBitCombo = new QComboBox;
+    m_stopBitCombo->addItems({QStringLiteral("1"), QStringLiteral("2")});
+    m_parityCombo = new QComboBox;
+    m_parityCombo->addItems({QStringLiteral("NONE"), QStringLiteral("ODD"), QStringLiteral("EVEN")});
+    m_rtsCheck = new QCheckBox;
+    m_rtuTimeoutEdit = intEdit(-1, maxInt);
+    m_gapEdit = intEdit(-1, maxInt);
+    serialForm->addRow(tr("Serial Port:"), m_serialPortCombo);
+    serialForm->addRow(tr("Baud Rate:"), m_baudRateCombo);
+    serialForm->addRow(tr("Data Bit:"), m_dataBitCombo);
+    serialForm->addRow(tr("Stop Bit:"), m_stopBitCombo);
+    serialForm->addRow(tr("Parity Bit:"), m_parityCombo);
+    serialForm->addRow(tr("Rts Enable:"), m_rtsCheck);
+    serialForm->addRow(tr("Communication Timeout:"), m_rtuTimeoutEdit);
+    serialForm->addRow(tr("Communication Gap:"), m_gapEdit);
+
+    for (QGroupBox *group : {headGroup, m_networkGroup, m_serialGroup})
+        group->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+
+    // Add Tab
+    auto *addTabRow = new QHBoxLayout;
+    m_addTabButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/add.svg")), tr("Add Tab"));
+    addTabRow->addWidget(m_addTabButton);
+    addTabRow->addStretch();
+
+    // Trigger conditions and collection interval
+    auto *triggerRow = new QHBoxLayout;
+    auto *triggerCombo = new QComboBox;
+    triggerCombo->addItem(tr("Timed Loops"));
+    m_intervalEdit = intEdit(-1, maxInt);
+    triggerRow->addWidget(new QLabel(tr("Trigger Conditions:")));
+    triggerRow->addWidget(triggerCombo);
+    triggerRow->addWidget(m_intervalEdit);
+
+    m_tabWidget = new QTabWidget;
+    m_tabWidget->setTabsClosable(true);
+
+    contentLayout->addWidget(headGroup);
+    contentLayout->addWidget(m_networkGroup);
+    contentLayout->addWidget(m_serialGroup);
+    contentLayout->addLayout(addTabRow);
+    contentLayout->addLayout(triggerRow);
+    contentLayout->addWidget(m_tabWidget);
+    scrollArea->setWidget(content);
+
+    auto *buttonRow = new QHBoxLayout;
+    m_saveButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/ok.svg")), tr("Save"));
+    m_cancelButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/cancel.svg")), tr("Cancel"));
+    buttonRow->addWidget(m_saveButton);
+    buttonRow->addWidget(m_cancelButton);
+
+    auto *mainLayout = new QVBoxLayout(this);
+    mainLayout->addWidget(scrollArea);
+    mainLayout->addLayout(buttonRow);
+
+    m_lineFields = {
+        {m_ipEdit, Role::ModbusIp, QStringLiteral("192.168.1.60")},
+        {m_portEdit, Role::ModbusPort, QStringLiteral("502")},
+        {m_connectionTimeoutEdit, Role::ConnectionTimeout, QStringLiteral("2000")},
+        {m_tcpTimeoutEdit, Role::CommunicationTimeout, QStringLiteral("2000")},
+        {m_keepAliveEdit, Role::KeepAlive, QStringLiteral("60000")},
+        {m_rtuTimeoutEdit, Role::CommunicationTimeoutRtu, QStringLiteral("2000")},
+        {m_gapEdit, Role::CommunicationGap, QStringLiteral("-1")},
+        {m_intervalEdit, Role::CollectionInterval, QStringLiteral("2000")},
+    };
+    m_comboFields = {
+        {m_serialPortCombo, Role::SerialPort}, {m_baudRateCombo, Role::BaudRate},
+        {m_dataBitCombo, Role::DataBit},       {m_stopBitCombo, Role::StopBit},
+        {m_parityCombo, Role::ParityBit},
+    };
+
+    connect(m_modbusCombo, &QComboBox::currentTextChanged, this, &standardModbusEditDialog::onProtocolChanged);
+    connect(m_addTabButton, &QPushButton::clicked, this, &standardModbusEditDialog::addTab);
+    connect(m_tabWidget, &QTabWidget::tabCloseRequested, this, &standardModbusEditDialog::deleteTab);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    // Save is connected by the main window, which checks the name first.
+}
+
+void standardModbusEditDialog::fillFromRecord()
+{
+    if (!m_item)
+        return;
+    m_nameEdit->setText(m_item->text());
+    // An empty record text picks the first choice; an unknown one keeps the selection,
+    // which on a fresh dialog is the first choice as well.
+    auto fillCombo = [this](QComboBox *combo, int role) {
+        const QString text = m_item->data(role).toString();
+        if (text.isEmpty())
+            combo->setCurrentIndex(0);
+        else
+            selectText(combo, text);
+    };
+    fillCombo(m_protocolCombo, Role::Protocol);
+    fillCombo(m_modbusCombo, Role::Modbus);
+    for (const LineField &field : qAsConst(m_lineFields)) {
+        QString text = m_item->data(field.role).toString();
+        if (text.isEmpty()) {
+            text = field.defaultText;
+            m_item->setData(QVariant(text), field.role);
+        }
+        field.edit->setText(text);
+    }
+    for (const ComboField &field : qAsConst(m_comboFields))
+        fillCombo(field.combo, field.role);
+    m_rtsCheck->setChecked(m_item->data(Role::RtsEnable).toBool());
+}
+
+void standardModbusEditDialog::onProtocolChanged(QString protocol)
+{
+    m_networkGroup->hide();
+    m_serialGroup->hide();
+    if (protocol == QLatin1String("ModbusRTU"))
+        m_serialGroup->show();
+    else if (protocol == QLatin1String("ModbusTCP"))
+        m_networkGroup->show();
+}
+
+void standardModbusEditDialog::replaceItem(QStandardItem *item)
+{
+    log("replace");
+    m_loadTimer->stop();
+    m_item = item;
+    fillFromRecord();
+    while (m_tabWidget->count() > 0) {
+        QWidget *page = m_tabWidget->widget(0);
+        m_tabWidget->removeTab(0);
+        delete page;
+    }
+    m_nextTab = 1;
+    loadTabs();
+}
+
+void standardModbusEditDialog::loadPendingTabs()
+{
+    if (m_loadTimer->isActive()) {
+        m_loadTimer->stop();
+        loadTabs();
+    }
+}
+
+void standardModbusEditDialog::loadTabs()
+{
+    if (!m_item)
+        return;
+    const PointTable table = m_item->data(Role::PointTable).value<PointTable>();
+    for (auto it = table.cbegin(); it != table.cend(); ++it) {
+        log("loadParameters");
+        QWidget *page = nullptr;
+        for (int i = 0; i < m_tabWidget->count(); ++i) {
+            if (m_tabWidget->tabText(i) == it.key()) {
+                page = m_tabWidget->widget(i);
+                break;
+            }
+        }
+        if (!page) {
+            page = createTabPage();
+            m_tabWidget->addTab(page, it.key());
+        }
+
+        const QList<QVariantList> &rows = it.value();
+        if (!rows.isEmpty() && rows.first().size() >= 5) {
+            const QVariantList &header = rows.first();
+            selectText(page->findChild<QComboBox *>(QStringLiteral("seriesComboBox")), header.at(0).toString());
+            page->findChild<QLineEdit *>(QStringLiteral("stationNumEdit"))->setText(header.at(1).toString());
+            selectText(page->findChild<QComboBox *>(QStringLiteral("byteOrderComboBox")), header.at(2).toString());
+            page->findChild<QCheckBox *>(QStringLiteral("startAddress0CheckBox"))->setChecked(header.at(3).toBool());
+            page->findChild<QCheckBox *>(QStringLiteral("charReversedCheckBox"))->setChecked(header.at(4).toBool());
+        }
+
+        QList<QStringList> points;
+        points.reserve(qMax(0, rows.size() - 1));
+        for (int r = 1; r < rows.size(); ++r) {
+            QStringList values;
+            values.reserve(rows.at(r).size());
+            for (const QVariant &value : rows.at(r))
+                values.append(value.toString());
+            points.append(values);
+        }
+        auto *pointTable = page->findChild<QTableWidget *>();
+        clearTable(pointTable);
+        appendLoadedRows(pointTable, points);
+    }
+    renumberTabs();
+    for (int i = 0; i < m_tabWidget->count(); ++i) {
+        if (auto *pointTable = m_tabWidget->widget(i)->findChild<QTableWidget *>())
+            pointTable->setFixedHeight(kTableHeight);
+    }
+}
+
+void standardModbusEditDialog::renumberTabs()
+{
+    for (int i = 0; i < m_tabWidget->count(); ++i)
+        m_tabWidget->setTabText(i, QStringLiteral("Modbus-%1").arg(i + 1));
+    m_nextTab = m_tabWidget->count() + 1;
+}
+
+void standardModbusEditDialog::addTab()
+{
+    m_tabWidget->addTab(createTabPage(), QStringLiteral("Modbus-%1").arg(m_nextTab));
+    ++m_nextTab;
+}
+
+void standardModbusEditDialog::deleteTab(int index)
+{
+    QWidget *page = m_tabWidget->widget(index);
+    if (!page)
+        return;
+    m_tabWidget->removeTab(index);
+    delete page;
+    renumberTabs();
+}
+
+QWidget *standardModbusEditDialog::createTabPage()
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+
+    auto *form = new QFormLayout;
+    auto *series = new QComboBox;
+    series->setObjectName(QStringLiteral("seriesComboBox"));
+    series->addItem(QStringLiteral("standard"));
+    series->setEnabled(false);
+    auto *station = new QLineEdit(QStringLiteral("1"));
+    station->setObjectName(QStringLiteral("stationNumEdit"));
+    station->setValidator(new QIntValidator(-1, 2147483647, station));
+    auto *byteOrder = new QComboBox;
+    byteOrder->setObjectName(QStringLiteral("byteOrderComboBox"));
+    byteOrder->addItems({QStringLiteral("ABCD"), QStringLiteral("BADC"), QStringLiteral("CDAB"), QStringLiteral("DCBA")});
+    auto *startAddress0 = new QCheckBox;
+    startAddress0->setObjectName(QStringLiteral("startAddress0CheckBox"));
+    startAddress0->setChecked(true);
+    auto *charReversed = new QCheckBox;
+    charReversed->setObjectName(QStringLiteral("charReversedCheckBox"));
+    form->addRow(tr("Series:"), series);
+    form->addRow(tr("Station Num:"), station);
+    form->addRow(tr("Byte Order:"), byteOrder);
+    form->addRow(tr("StartAddress0:"), startAddress0);
+    form->addRow(tr("Char Reversed:"), charReversed);
+
+    auto *buttons = new QHBoxLayout;
+    auto *add = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/add.svg")), tr("Add"));
+    auto *removeAll = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/cancel.svg")), tr("Remove All"));
+    auto *import = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/read.svg")), tr("Import"));
+    auto *exportButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/write.svg")), tr("Export"));
+    add->setMinimumWidth(10);
+    removeAll->setMinimumWidth(15);
+    import->setMinimumWidth(10);
+    exportButton->setMinimumWidth(10);
+    for (QPushButton *button : {add, removeAll, import, exportButton})
+        buttons->addWidget(button);
+
+    QTableWidget *table = createPointTable(page);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+    layout->addWidget(table);
+
+    // The buttons belong to this page, so they act on its table.
+    connect(add, &QPushButton::clicked, this, [this, table] {
+        log("addParameter");
+        insertEmptyRow(table);
+    });
+    connect(removeAll, &QPushButton::clicked, this, [this, table] { removeAllRows(table); });
+    connect(import, &QPushButton::clicked, this, [this, table] { importRows(table); });
+    connect(exportButton, &QPushButton::clicked, this, [this, table] { exportRows(table); });
+    return page;
+}
+
+QTableWidget *standardModbusEditDialog::createPointTable(QWidget *page)
+{
+    auto *table = new QTableWidget(0, ColumnCount, page);
+    table->setHorizontalHeaderLabels({tr("Address"), tr("Name"), tr("Type"), tr("Length"),
+                                      tr("Permissions"), tr("Deleat")});
+    table->setFixedHeight(kTableHeight);
+    table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    table->setStyleSheet(QStringLiteral("QTableWidget { border: none; }"));
+    QHeaderView *header = table->horizontalHeader();
+    header->setStyleSheet(QStringLiteral("QHeaderView::section { background-color: #DDDDDD; }"));
+    header->setSectionResizeMode(QHeaderView::Stretch);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    for (int column = 0; column < ColumnCount; ++column)
+        table->setColumnWidth(column, kColumnWidths[column]);
+
+    connect(table, &QTableWidget::cellChanged, this, &standardModbusEditDialog::validateName);
+    connect(table, &QTableWidget::cellChanged, this, &standardModbusEditDialog::validateAddr);
+    return table;
+}
+
+int standardModbusEditDialog::insertEmptyRow(QTableWidget *table)
+{
+    const int row = table->rowCount();
+    table->insertRow(row);
+    buildRowCells(table, row, nullptr);
+    return row;
+}
+
+void standardModbusEditDialog::appendLoadedRows(QTableWidget *table, const QList<QStringList> &rows)
+{
+    if (rows.isEmpty())
+        return;
+    const int first = table->rowCount();
+    // Thousands of cell widgets: built and placed while the table is hidden, each costs
+    // a constant; built on screen, each would be repainted against all its siblings.
+    const bool wasHidden = table->isHidden();
+    table->hide();
+    {
+        // Built silently, then checked once per row in the order the cell-change checks
+        // would have run, so names are compared through a hash instead of row by row.
+        const QSignalBlocker blocker(table);
+        table->setRowCount(first + rows.size());
+        for (int i = 0; i < rows.size(); ++i)
+            buildRowCells(table, first + i, &rows.at(i));
+
+        QHash<QString, int> firstRowOfName;
+        for (int row = 0; row < first; ++row) {
+            const QString name = cellText(table, row, ColName);
+            if (!name.isEmpty() && !firstRowOfName.contains(name))
+                firstRowOfName.insert(name, row);
+        }
+        for (int row = first; row < table->rowCount(); ++row) {
+            checkAddress(table, row, nullptr);
+            QTableWidgetItem *nameItem = table->item(row, ColName);
+            const QString name = nameItem->text();
+            if (name.contains(QLatin1Char(','))) {
+                message(tr("The name cannot contain a comma. Please use a different name."));
+                nameItem->setText(QString());
+                continue;
+            }
+            if (name.isEmpty())
+                continue;
+            const auto found = firstRowOfName.constFind(name);
+            if (found != firstRowOfName.cend()) {
+                message(tr("The name of the '%1' line already exists in this tab. Please use a different name.")
+                            .arg(found.value() + 1));
+                nameItem->setText(QString());
+                continue;
+            }
+            firstRowOfName.insert(name, row);
+        }
+    }
+    table->doItemsLayout();
+    if (!wasHidden)
+        table->show();
+}
+
+void standardModbusEditDialog::buildRowCells(QTableWidget *table, int row, const QStringList *values)
+{
+    auto value = [values](int column) {
+        return values && column < values->size() ? values->at(column) : QString();
+    };
+
+    if (values) {
+        table->setItem(row, ColAddress, new QTableWidgetItem(value(ColAddress)));
+        table->setItem(row, ColName, new QTableWidgetItem(value(ColName)));
+    } else {
+        auto *address = new QLineEdit;
+        auto *name = new QLineEdit;
+        table->setCellWidget(row, ColAddress, address);
+        table->setCellWidget(row, ColName, name);
+        connect(address, &QLineEdit::editingFinished, this, [this, table, address] {
+            checkAddress(table, rowOfCellWidget(table, ColAddress, address), address);
+        });
+        // Checked once the name is complete: a check per keystroke would wipe "Temp10"
+        // as soon as "Temp1" was typed when another row is already called "Temp1".
+        connect(name, &QLineEdit::editingFinished, this, [this, table, name] {
+            checkName(table, rowOfCellWidget(table, ColName, name), name);
+        });
+    }
+
+    auto *type = new QComboBox;
+    type->addItems(PointCsv::dataTypes());
+    if (values)
+        selectText(type, value(ColType));
+    type->installEventFilter(this);
+
+    auto *length = new QLineEdit(values && values->size() > ColLength ? value(ColLength) : QStringLiteral("1"));
+    length->setEnabled(type->currentText() == kString);
+
+    auto *permissions = new QComboBox;
+    permissions->addItems(PointCsv::permissions());
+    if (values)
+        selectText(permissions, value(ColPermissions));
+    permissions->installEventFilter(this);
+
+    auto *remove = new QPushButton;
+    remove->setIcon(m_deleteIcon);
+    remove->setFixedSize(35, 35);
+    if (values && values->size() > ColDelete)
+        table->setItem(row, ColDelete, new QTableWidgetItem(value(ColDelete)));
+
+    table->setCellWidget(row, ColType, type);
+    table->setCellWidget(row, ColLength, length);
+    table->setCellWidget(row, ColPermissions, permissions);
+    table->setCellWidget(row, ColDelete, remove);
+
+    connect(type, &QComboBox::currentTextChanged, length, [length](const QString &text) {
+        const bool isString = text == kString;
+        length->setEnabled(isString);
+        if (!isString)
+            length->setText(QStringLiteral("1"));
+    });
+    connect(length, &QLineEdit::editingFinished, this, [this, length] { checkLength(length); });
+    connect(remove, &QPushButton::clicked, this, [this, table, remove] { removeRowOf(table, remove); });
+}
+
+void standardModbusEditDialog::clearTable(QTableWidget *table)
+{
+    // Widgets are deleted here rather than left to the view's deferred clean-up.
+    const QSignalBlocker blocker(table);
+    for (int row = 0; row < table->rowCount(); ++row) {
+        for (int column = 0; column < ColumnCount; ++column) {
+            if (table->cellWidget(row, column))
+                table->removeCellWidget(row, column);
+        }
+    }
+    table->clearContents();
+    table->setRowCount(0);
+}
+
+QStringList standardModbusEditDialog::rowValues(const QTableWidget *table, int row) const
+{
+    // Visiting cells in column order: item text, line-edit text, combo text; the delete
+    // button adds nothing unless an item lies beneath it.
+    QStringList values;
+    for (int column = 0; column < ColumnCount; ++column) {
+        if (const QTableWidgetItem *item = table->item(row, column)) {
+            values.append(item->text());
+            continue;
+        }
+        QWidget *widget = table->cellWidget(row, column);
+        if (auto *edit = qobject_cast<QLineEdit *>(widget))
+            values.append(edit->text());
+        else if (auto *combo = qobject_cast<QComboBox *>(widget))
+            values.append(combo->currentText());
+    }
+    return values;
+}
+
+void standardModbusEditDialog::saveChanges()
+{
+    if (!m_item)
+        return;
+    // A save before the deferred load ran must not write an empty point table.
+    loadPendingTabs();
+    log("save");
+
+    m_item->setText(m_nameEdit->text());
+    m_item->setData(QVariant(m_protocolCombo->currentText()), Role::Protocol);
+    m_item->setData(QVariant(m_modbusCombo->currentText()), Role::Modbus);
+
+    // The group's own visibility, not whether the dialog is on screen at the moment.
+    const bool tcp = !m_networkGroup->isHidden();
+    const bool rtu = !m_serialGroup->isHidden();
+    auto writeText = [this](bool keep, int role, const QString &text) {
+        m_item->setData(keep ? QVariant(text) : QVariant(), role);
+    };
+    writeText(tcp, Role::ModbusIp, m_ipEdit->text());
+    writeText(tcp, Role::ModbusPort, m_portEdit->text());
+    writeText(tcp, Role::ConnectionTimeout, m_connectionTimeoutEdit->text());
+    writeText(tcp, Role::CommunicationTimeout, m_tcpTimeoutEdit->text());
+    writeText(tcp, Role::KeepAlive, m_keepAliveEdit->text());
+
+    for (const ComboField &field : qAsConst(m_comboFields))
+        writeText(rtu, field.role, field.combo->currentText());
+    m_item->setData(rtu ? QVariant(m_rtsCheck->isChecked()) : QVariant(), Role::RtsEnable);
+    writeText(rtu, Role::CommunicationTimeoutRtu, m_rtuTimeoutEdit->text());
+    writeText(rtu, Role::CommunicationGap, m_gapEdit->text());
+
+    m_item->setData(QVariant(m_intervalEdit->text()), Role::CollectionInterval);
+
+    PointTable points;
+    for (int i = 0; i < m_tabWidget->count(); ++i) {
+        QWidget *page = m_tabWidget->widget(i);
+        auto *series = page->findChild<QComboBox *>(QStringLiteral("seriesComboBox"));
+        auto *station = page->findChild<QLineEdit *>(QStringLiteral("stationNumEdit"));
+        auto *byteOrder = page->findChild<QComboBox *>(QStringLiteral("byteOrderComboBox"));
+        auto *startAddress0 = page->findChild<QCheckBox *>(QStringLiteral("startAddress0CheckBox"));
+        auto *charReversed = page->findChild<QCheckBox *>(QStringLiteral("charReversedCheckBox"));
+        auto *table = page->findChild<QTableWidget *>();
+        if (!series || !station || !byteOrder || !startAddress0 || !charReversed || !table)
+            continue;
+        QList<QVariantList> rows;
+        rows.reserve(table->rowCount() + 1);
+        rows.append(QVariantList{series->currentText(), station->text(), byteOrder->currentText(),
+                                 startAddress0->isChecked(), charReversed->isChecked()});
+        for (int row = 0; row < table->rowCount(); ++row) {
+            QVariantList values;
+            for (const QString &text : rowValues(table, row))
+                values.append(text);
+            rows.append(values);
+        }
+        points.insert(m_tabWidget->tabText(i), rows);
+    }
+    m_item->setData(QVariant::fromValue(points), Role::PointTable);
+
+    message(tr("The Standard Modbus '%1' is saved successfully.").arg(m_nameEdit->text()));
+}
+
+// --- table checks -------------------------------------------------------------------
+
+QTableWidget *standardModbusEditDialog::currentTable() const
+{
+    QWidget *page = m_tabWidget->currentWidget();
+    return page ? page->findChild<QTableWidget *>() : nullptr;
+}
+
+QTableWidget *standardModbusEditDialog::tableFromSender() const
+{
+    if (auto *table = qobject_cast<QTableWidget *>(sender()))
+        return table;
+    return currentTable();
+}
+
+void standardModbusEditDialog::validateName(int row, int column)
+{
+    QTableWidget *table = tableFromSender();
+    if (column != ColName || !table || !table->item(row, column))
+        return;
+    checkName(table, row, nullptr);
+}
+
+void standardModbusEditDialog::validateNameOnChange(int row, int column, QString newName)
+{
+    Q_UNUSED(newName)
+    QTableWidget *table = tableFromSender();
+    if (!table)
+        return;
+    if (auto *edit = qobject_cast<QLineEdit *>(table->cellWidget(row, column)))
+        checkName(table, row, edit);
+}
+
+void standardModbusEditDialog::validateAddr(int row, int column)
+{
+    QTableWidget *table = tableFromSender();
+    if (column != ColAddress || !table || !table->item(row, column))
+        return;
+    checkAddress(table, row, nullptr);
+}
+
+void standardModbusEditDialog::validateAddrOnChange(int row, int column, QString text)
+{
+    Q_UNUSED(text)
+    QTableWidget *table = tableFromSender();
+    if (!table)
+        return;
+    if (auto *edit = qobject_cast<QLineEdit *>(table->cellWidget(row, column)))
+        checkAddress(table, row, edit);
+}
+
+void standardModbusEditDialog::checkName(QTableWidget *table, int row, QLineEdit *edit)
+{
+    if (row < 0)
+        return;
+    QTableWidgetItem *item = edit ? nullptr : table->item(row, ColName);
+    if (!edit && !item)
+        return;
+    const QString name = edit ? edit->text() : item->text();
+    if (edit && name.trimmed().isEmpty())
+        return;
+    auto clear = [edit, item] {
+        if (edit)
+            edit->clear();
+        else
+            item->setText(QString());
+    };
+    if (name.contains(QLatin1Char(','))) {
+        message(tr("The name cannot contain a comma. Please use a different name."));
+        clear();
+        return;
+    }
+    for (int other = 0; other < table->rowCount(); ++other) {
+        if (other == row)
+            continue;
+        const QString otherName = cellText(table, other, ColName);
+        if (!otherName.isEmpty() && otherName == name) {
+            message(tr("The name of the '%1' line already exists in this tab. Please use a different name.")
+                        .arg(other + 1));
+            clear();
+            return;
+        }
+    }
+}
+
+void standardModbusEditDialog::checkAddress(QTableWidget *table, int row, QLineEdit *edit)
+{
+    if (row < 0)
+        return;
+    QTableWidgetItem *item = edit ? nullptr : table->item(row, ColAddress);
+    if (!edit && !item)
+        return;
+    const QString text = (edit ? edit->text() : item->text()).trimmed();
+    if (text.isEmpty() || PointCsv::isValidAddress(text))
+        return;
+    if (edit)
+        edit->clear();
+    else
+        item->setText(QString());
+    message(tr("Invalid input in row %1: only letters, digits, underscores, dots, colons, and brackets are allowed.")
+                .arg(row + 1));
+}
+
+void standardModbusEditDialog::checkLength(QLineEdit *edit)
+{
+    if (m_lengthWarningOpen)
+        return;
+    bool ok = false;
+    const int length = edit->text().toInt(&ok);
+    if (ok && length > 0)
+        return;
+    // Reset first: the box takes the focus, which finishes editing a second time.
+    edit->setText(QStringLiteral("1"));
+    m_lengthWarningOpen = true;
+    QMessageBox::warning(this, tr("Warning"), tr("Length must be a positive integer between 1 and 10."));
+    m_lengthWarningOpen = false;
+}
+
+// --- rows ---------------------------------------------------------------------------
+
+void standardModbusEditDialog::removeRowOf(QTableWidget *table, QWidget *cellWidget)
+{
+    // The row whose button was pressed: a press on a cell widget does not always move the
+    // current cell, and removing the current row instead would delete the wrong point.
+    const int row = rowOfCellWidget(table, ColDelete, cellWidget);
+    if (row < 0)
+        return;
+    log("removeParameter");
+    table->removeRow(row);
+}
+
+void standardModbusEditDialog::removeAllRows(QTableWidget *table)
+{
+    log("removeAllParameters");
+    clearTable(table);
+}
+
+QStringList standardModbusEditDialog::headerLabels(const QTableWidget *table) const
+{
+    QStringList labels;
+    for (int column = 0; column < table->columnCount(); ++column) {
+        const QTableWidgetItem *header = table->horizontalHeaderItem(column);
+        labels.append(header ? header->text() : QString());
+    }
+    return labels;
+}
+
+QString standardModbusEditDialog::askFileName(bool save)
+{
+    NextFileAnswer &answer = nextFileAnswer();
+    if (answer.set) {
+        answer.set = false;
+        return answer.path;
+    }
+    if (save)
+        return QFileDialog::getSaveFileName(this, tr("Save CSV file"), QString(), tr("CSV file (*.csv)"));
+    return QFileDialog::getOpenFileName(this, tr("Open CSV file"), QString(), tr("CSV File (*.csv)"));
+}
+
+void standardModbusEditDialog::importRows(QTableWidget *table)
+{
+    log("importParameters");
+    const QString path = askFileName(false);
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        QMessageBox::warning(this, tr("mistake"), tr("Unable to open file for reading."));
+        return;
+    }
+    QTextStream in(&file);
+    const PointCsv::ReadResult result = PointCsv::read(in.readAll(), headerLabels(table));
+    file.close();
+
+    for (const PointCsv::Message &found : result.messages) {
+        QString text;
+        switch (found.problem) {
+        case PointCsv::Problem::ColumnCount:
+            text = tr("CSV file has incorrect column count, unable to import");
+            break;
+        case PointCsv::Problem::Header:
+            text = tr("CSV header does not match expected format.");
+            break;
+        case PointCsv::Problem::Address:
+            text = tr("The address in the CSV row does not match the expected format.");
+            break;
+        case PointCsv::Problem::Choice:
+            text = tr("The multiple-choice content in the CSV row does not match the expected format. Set as default value");
+            break;
+        case PointCsv::Problem::Length:
+            text = tr("The length of the numbers in the CSV row does not match the expected format.");
+            break;
+        }
+        QMessageBox::warning(this, tr("error"), text);
+    }
+    if (result.stopped)
+        return;
+    clearTable(table);
+    appendLoadedRows(table, result.rows);
+}
+
+void standardModbusEditDialog::exportRows(QTableWidget *table)
+{
+    log("exportParameters");
+    const QString path = askFileName(true);
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
+        QMessageBox::warning(this, tr("Mistake"), tr("Unable to open file for writing."));
+        return;
+    }
+    QList<QStringList> rows;
+    rows.reserve(table->rowCount());
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QStringList values;
+        for (int column = 0; column < ColumnCount; ++column)
+            values.append(cellText(table, row, column));
+        rows.append(values);
+    }
+    QTextStream out(&file);
+    out << PointCsv::write(headerLabels(table), rows);
+}
+
+// --- misc ---------------------------------------------------------------------------
+
+bool standardModbusEditDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    // Scrolling the table must never change a choice under the pointer.
+    if (event->type() == QEvent::Wheel && qobject_cast<QComboBox *>(watched))
+        return true;
+    return QDialog::eventFilter(watched, event);
+}
+
+void standardModbusEditDialog::message(const QString &text)
+{
+    if (m_mainWindow)
+        m_mainWindow->appendMessage(text);
+}

@@ -1,0 +1,131 @@
+#pragma once
+
+// Editor of one standard Modbus device: link parameters for TCP or RTU mode, the polling
+// interval, and one tab per slave with its parameters and data-point table. Works directly
+// on the tree item's record; the main window connects Save to its name check.
+
+#include <QDialog>
+#include <QIcon>
+#include <QPointer>
+#include <QStringList>
+
+class CMainWindow;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QStandardItem;
+class QTabWidget;
+class QTableWidget;
+class QTimer;
+
+class standardModbusEditDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    standardModbusEditDialog(QStandardItem *item, CMainWindow *parent);
+    ~standardModbusEditDialog() override;
+
+    // Re-points the dialog at another Modbus item; unsaved tabs are dropped.
+    void replaceItem(QStandardItem *item);
+
+    QStandardItem *item() const { return m_item; }
+    QLineEdit *nameEdit() const { return m_nameEdit; }
+    QPushButton *saveButton() const { return m_saveButton; }
+    QTabWidget *tabWidget() const { return m_tabWidget; }
+
+    // Test seam: the next Import/Export file dialog returns this path instead of opening
+    // (an empty string stands for Cancel). Used once, then the real dialog is back.
+    static void setNextFileAnswerForTesting(const QString &path);
+
+public slots:
+    void saveChanges();
+    void onProtocolChanged(QString protocol);
+    void deleteTab(int index);
+    void addTab();
+
+    // Table checks. Without a sending table they act on the current tab's table.
+    void validateName(int row, int column);
+    void validateNameOnChange(int row, int column, QString newName);
+    void validateAddr(int row, int column);
+    void validateAddrOnChange(int row, int column, QString text);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct LineField
+    {
+        QLineEdit *edit;
+        int role;
+        QString defaultText;
+    };
+    struct ComboField
+    {
+        QComboBox *combo;
+        int role;
+    };
+
+    void buildForm();
+    void fillFromRecord();
+    void loadTabs();
+    void loadPendingTabs();
+    void renumberTabs();
+
+    QWidget *createTabPage();
+    QTableWidget *createPointTable(QWidget *page);
+    int insertEmptyRow(QTableWidget *table);
+    void appendLoadedRows(QTableWidget *table, const QList<QStringList> &rows);
+    void buildRowCells(QTableWidget *table, int row, const QStringList *values);
+    void clearTable(QTableWidget *table);
+    QStringList rowValues(const QTableWidget *table, int row) const;
+
+    void checkName(QTableWidget *table, int row, QLineEdit *edit);
+    void checkAddress(QTableWidget *table, int row, QLineEdit *edit);
+    void checkLength(QLineEdit *edit);
+    void removeRowOf(QTableWidget *table, QWidget *cellWidget);
+    void removeAllRows(QTableWidget *table);
+    void importRows(QTableWidget *table);
+    void exportRows(QTableWidget *table);
+
+    QTableWidget *currentTable() const;
+    QTableWidget *tableFromSender() const;
+    QStringList headerLabels(const QTableWidget *table) const;
+    QString askFileName(bool save);
+    void message(const QString &text);
+
+    QStandardItem *m_item = nullptr;
+    QPointer<CMainWindow> m_mainWindow;
+    int m_nextTab = 1;
+    bool m_lengthWarningOpen = false;
+    QTimer *m_loadTimer = nullptr;
+    QIcon m_deleteIcon; // shared by every row's delete button
+
+    QLineEdit *m_nameEdit = nullptr;
+    QComboBox *m_protocolCombo = nullptr;
+    QComboBox *m_modbusCombo = nullptr;
+    QGroupBox *m_networkGroup = nullptr;
+    QGroupBox *m_serialGroup = nullptr;
+    QLineEdit *m_ipEdit = nullptr;
+    QLineEdit *m_portEdit = nullptr;
+    QLineEdit *m_connectionTimeoutEdit = nullptr;
+    QLineEdit *m_tcpTimeoutEdit = nullptr;
+    QLineEdit *m_keepAliveEdit = nullptr;
+    QComboBox *m_serialPortCombo = nullptr;
+    QComboBox *m_baudRateCombo = nullptr;
+    QComboBox *m_dataBitCombo = nullptr;
+    QComboBox *m_stopBitCombo = nullptr;
+    QComboBox *m_parityCombo = nullptr;
+    QCheckBox *m_rtsCheck = nullptr;
+    QLineEdit *m_rtuTimeoutEdit = nullptr;
+    QLineEdit *m_gapEdit = nullptr;
+    QLineEdit *m_intervalEdit = nullptr;
+    QTabWidget *m_tabWidget = nullptr;
+    QPushButton *m_addTabButton = nullptr;
+    QPushButton *m_saveButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
+
+    QList<LineField> m_lineFields;
+    QList<ComboField> m_comboFields;
+};

@@ -1,0 +1,181 @@
+#pragma once
+
+// Shared by the box dialog, transfer and typical-road tests: answering modal boxes while a
+// test waits, and running the box simulator on a loopback address of its own.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMessageBox>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+// Polls for the active modal widget and answers it: message boxes are recorded (title and
+// text) and confirmed with OK; other modal dialogs go to `other`, which must close them.
+class ModalAnswerer : public QObject
+{
+public:
+    struct Box {
+        QString title;
+        QString text;
+    };
+
+    explicit ModalAnswerer(std::function<void(QWidget *)> other = {})
+        : m_other(std::move(other))
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] { poll(); });
+        m_timer.start();
+    }
+
+    QList<Box> boxes;
+
+    bool sawBox(const QString &title, const QString &text) const
+    {
+        for (const Box &b : boxes)
+            if (b.title == title && b.text == text)
+                return true;
+        return false;
+    }
+    QStringList titles() const
+    {
+        QStringList out;
+        for (const Box &b : boxes)
+            out << b.title + QStringLiteral(" | ") + b.text;
+        return out;
+    }
+
+private:
+    void poll()
+    {
+        QWidget *w = QApplication::activeModalWidget();
+        if (!w || w == m_handling)
+            return;
+        if (auto *box = qobject_cast<QMessageBox *>(w)) {
+            boxes.append({box->windowTitle(), box->text()});
+            m_handling = box;
+            if (QAbstractButton *ok = box->button(QMessageBox::Ok))
+                ok->click();
+            else
+                box->reject();
+            m_handling = nullptr;
+            return;
+        }
+        if (m_other) {
+            m_handling = w;
+            m_other(w);
+            m_handling = nullptr;
+        }
+    }
+
+    QTimer m_timer;
+    std::function<void(QWidget *)> m_other;
+    QWidget *m_handling = nullptr;
+};
+
+// The box simulator as a child process, listening on one loopback address with its state in
+// a temporary directory.
+class BoxSim
+{
+public:
+    explicit BoxSim(const QString &address, const QStringList &extraArgs = {})
+        : m_address(address)
+    {
+        m_process.setProgram(QStringLiteral(ORVANE_BIN_DIR "/orvane-boxsim"));
+        QStringList args{QStringLiteral("--listen"), address, QStringLiteral("--state"),
+                         m_stateDir.path()};
+        args << extraArgs;
+        m_process.setArguments(args);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // Drained whenever the test spins an event loop, so the pipe never fills up.
+        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &m_process,
+                         [this] { m_output += m_process.readAllStandardOutput(); });
+    }
+    ~BoxSim() { stop(); }
+
+    // Starts the simulator and waits (bounded) until it reports both ports open.
+    bool start(int timeoutMs = 5000)
+    {
+        m_process.start();
+        if (!m_process.waitForStarted(timeoutMs))
+            return false;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < timeoutMs && m_process.state() == QProcess::Running) {
+            m_output += m_process.readAllStandardOutput();
+            if (m_output.contains("listening on"))
+                return true;
+            m_process.waitForReadyRead(100);
+        }
+        return false;
+    }
+
+    // Everything the simulator has printed so far.
+    QByteArray output()
+    {
+        m_output += m_process.readAllStandardOutput();
+        return m_output;
+    }
+
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000)) {
+            m_process.kill();
+            m_process.waitForFinished(3000);
+        }
+    }
+
+    QString stateDir() const { return m_stateDir.path(); }
+    QString address() const { return m_address; }
+
+    // Puts a file into the state directory, e.g. settings.json before start().
+    bool writeStateFile(const QString &name, const QByteArray &bytes)
+    {
+        QFile f(m_stateDir.filePath(name));
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    }
+
+    QJsonObject settings() const
+    {
+        return QJsonDocument::fromJson(stateFile(QStringLiteral("settings.json"))).object();
+    }
+
+    QByteArray stateFile(const QString &name) const
+    {
+        QFile f(m_stateDir.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // The transfers the simulator has recorded, oldest first.
+    QList<QJsonObject> transfers() const
+    {
+        QList<QJsonObject> out;
+        const QList<QByteArray> lines = stateFile(QStringLiteral("transfers.jsonl")).split('\n');
+        for (const QByteArray &line : lines) {
+            const QJsonDocument doc = QJsonDocument::fromJson(line);
+            if (doc.isObject())
+                out.append(doc.object());
+        }
+        return out;
+    }
+
+private:
+    QString m_address;
+    QTemporaryDir m_stateDir;
+    QProcess m_process;
+    QByteArray m_output;
+};

@@ -1,0 +1,613 @@
+// The box editor: its record round trip and quirks, its controls, and the link to a box
+// (the simulator, each case on a loopback address of its own).
+#include "BoxTestSupport.h"
+
+#include "boxlink/BoxEditDialog.h"
+#include "boxlink/FileTransfer.h"
+#include "mainwindow/CMainWindow.h"
+#include "projectfile/ItemRecord.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardItem>
+#include <QTabWidget>
+#include <QValidator>
+
+namespace {
+
+template <typename T>
+T *child(QObject *dialog, const char *name)
+{
+    T *w = dialog->findChild<T *>(QLatin1String(name));
+    if (!w)
+        qWarning("no child %s", name);
+    return w;
+}
+
+QString text(QObject *dialog, const char *name)
+{
+    QLineEdit *e = child<QLineEdit>(dialog, name);
+    return e ? e->text() : QStringLiteral("<missing>");
+}
+
+QString label(QObject *dialog, const char *name)
+{
+    QLabel *l = child<QLabel>(dialog, name);
+    return l ? l->text() : QStringLiteral("<missing>");
+}
+
+void click(QObject *dialog, const char *name)
+{
+    if (QPushButton *b = child<QPushButton>(dialog, name))
+        b->click();
+}
+
+QByteArray fixture(const QString &name)
+{
+    QFile f(QStringLiteral(ORVANE_TEST_DATA_DIR "/boxdialog/") + name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Every record field of a box with a value of its own; 4G "on", since a new dialog forces it.
+QMap<int, QString> fullRecord()
+{
+    QMap<int, QString> r;
+    r[Role::BoxIp] = "127.0.6.59";
+    r[Role::BoxModel] = "TLK-BOX-200";
+    const QStringList lan{"10.0.0.2", "255.0.0.0", "10.0.0.1", "10.0.0.53", "10.0.0.54"};
+    for (int i = 0; i < 5; ++i)
+        r[Role::LanIp + i] = lan[i];
+    r[Role::WanDhcp] = "Enable";
+    const QStringList wan{"11.0.0.2", "255.255.0.0", "11.0.0.1", "11.0.0.53", "11.0.0.54"};
+    for (int i = 0; i < 5; ++i)
+        r[Role::WanIp + i] = wan[i];
+    r[Role::WifiOnOff] = "off";
+    r[Role::WifiMode] = "station";
+    r[Role::WifiSsid] = "ssid-1";
+    r[Role::WifiPassword] = "pw-1";
+    r[Role::WifiDhcp] = "Enable";
+    const QStringList wifi{"12.0.0.2", "255.255.255.0", "12.0.0.1", "12.0.0.53", "12.0.0.54"};
+    for (int i = 0; i < 5; ++i)
+        r[Role::WifiIp + i] = wifi[i];
+    r[Role::LteOnOff] = "on";
+    for (int i = 0; i < 5; ++i)
+        r[Role::At1 + i] = QStringLiteral("AT+X%1").arg(i + 1);
+    r[Role::NtpServer] = "13.0.0.1";
+    r[Role::BoxTime] = "2020-02-02 02:02:02";
+    return r;
+}
+
+QStandardItem *boxItem(const QString &name, const QString &ip)
+{
+    auto *item = new QStandardItem(name);
+    item->setData(ip, Role::BoxIp);
+    return item;
+}
+
+} // namespace
+
+class TstBoxDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { registerItemRecordTypes(); }
+    void cleanup() { FileTransfer::setVerdictTimeoutForTesting(0); }
+
+    // Without a box
+    void recordQuirks_data();
+    void recordQuirks();
+    void saveWritesEveryField();
+    void clearData();
+    void controls();
+    void hostAddressSelection();
+    void cancelDisconnects();
+    void deploymentNeedsASelectedItem();
+    void logLines();
+
+    // Against the simulator
+    void connectsAndShowsVersion();
+    void reads_data();
+    void reads();
+    void writes_data();
+    void writes();
+    void requestConnectsWhenUnlinked();
+    void programUpdate_data();
+    void programUpdate();
+};
+
+// ---------------------------------------------------------------------------------------
+
+void TstBoxDialog::recordQuirks_data()
+{
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("reloaded"); // loadBoxItem instead of a new dialog
+    QTest::addColumn<QString>("saved");
+
+    QTest::newRow("model not in the list") << Role::BoxModel << "TLK-X" << false << "TLK-GW-A1";
+    QTest::newRow("model in other case") << Role::BoxModel << "tlk-box-600" << false << "TLK-GW-A1";
+    QTest::newRow("model in the list") << Role::BoxModel << "TLK-BOX-200" << true << "TLK-BOX-200";
+    QTest::newRow("4G off, new dialog") << Role::LteOnOff << "off" << false << "on";
+    QTest::newRow("4G off, reloaded") << Role::LteOnOff << "off" << true << "off";
+    QTest::newRow("WiFi ON in capitals") << Role::WifiOnOff << "ON" << false << "off";
+    QTest::newRow("WiFi ON in capitals, reloaded") << Role::WifiOnOff << "ON" << true << "off";
+    QTest::newRow("WiFi on") << Role::WifiOnOff << "on" << false << "on";
+    QTest::newRow("WAN DHCP Enable") << Role::WanDhcp << "Enable" << true << "Enable";
+    QTest::newRow("WAN DHCP lower case") << Role::WanDhcp << "enable" << false << "Disabled";
+    QTest::newRow("WiFi mode unknown") << Role::WifiMode << "ap" << false << "station";
+}
+
+void TstBoxDialog::recordQuirks()
+{
+    QFETCH(int, role);
+    QFETCH(QString, stored);
+    QFETCH(bool, reloaded);
+    QFETCH(QString, saved);
+
+    QStandardItem first(QStringLiteral("first"));
+    QStandardItem item(QStringLiteral("B1"));
+    item.setData(stored, role);
+    BoxEditDialog dialog(reloaded ? &first : &item, nullptr);
+    if (reloaded)
+        dialog.loadBoxItem(&item);
+    dialog.saveChanges();
+    QCOMPARE(item.data(role).toString(), saved);
+    QCOMPARE(item.data(role).userType(), int(QMetaType::QString));
+}
+
+void TstBoxDialog::saveWritesEveryField()
+{
+    CMainWindow window;
+    QStandardItem item(QStringLiteral("B1"));
+    const QMap<int, QString> record = fullRecord();
+    for (auto it = record.begin(); it != record.end(); ++it)
+        item.setData(it.value(), it.key());
+    BoxEditDialog dialog(&item, &window);
+
+    // The fields hold the record; wipe the item and let Save write it back.
+    for (auto it = record.begin(); it != record.end(); ++it)
+        item.setData(QString(), it.key());
+    child<QLineEdit>(&dialog, "nameEdit")->setText(QStringLiteral("B1-renamed"));
+    dialog.saveChanges();
+
+    QCOMPARE(item.text(), QStringLiteral("B1-renamed"));
+    for (auto it = record.begin(); it != record.end(); ++it)
+        QCOMPARE(qPrintable(QString::number(it.key()) + "=" + item.data(it.key()).toString()),
+                 qPrintable(QString::number(it.key()) + "=" + it.value()));
+    QVERIFY(window.messageEditor()->toPlainText().contains(
+        QStringLiteral("The box 'B1-renamed' is saved successfully.")));
+}
+
+void TstBoxDialog::clearData()
+{
+    QStandardItem item(QStringLiteral("B1"));
+    const QMap<int, QString> record = fullRecord();
+    for (auto it = record.begin(); it != record.end(); ++it)
+        item.setData(it.value(), it.key());
+    item.setData(QStringLiteral("off"), Role::LteOnOff);
+    BoxEditDialog dialog(&item, nullptr);
+    dialog.loadBoxItem(&item); // 4G follows the record: off
+    const QString localTime = text(&dialog, "localTimeEdit");
+
+    dialog.clearData();
+
+    for (QLineEdit *edit : dialog.findChildren<QLineEdit *>()) {
+        if (edit->objectName() == QLatin1String("localTimeEdit"))
+            QCOMPARE(edit->text(), localTime);
+        else if (!edit->objectName().isEmpty())
+            QVERIFY2(edit->text().isEmpty(), qPrintable(edit->objectName()));
+    }
+    for (QComboBox *combo : dialog.findChildren<QComboBox *>())
+        QCOMPARE(combo->currentIndex(), 0);
+    QVERIFY(child<QRadioButton>(&dialog, "wifiOnRadio")->isChecked());
+    QVERIFY(child<QRadioButton>(&dialog, "lteOnRadio")->isChecked());
+}
+
+void TstBoxDialog::controls()
+{
+    QStandardItem item(QStringLiteral("B1"));
+    BoxEditDialog dialog(&item, nullptr);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Edit Box"));
+    auto *tabs = child<QTabWidget>(&dialog, "boxTabs");
+    QStringList titles;
+    for (int i = 0; i < tabs->count(); ++i)
+        titles << tabs->tabText(i);
+    QCOMPARE(titles, QStringList({"Commonly", "LAN", "WAN", "NTP", "Time"}));
+    // The model, WiFi and 4G controls exist but are never shown.
+    for (const char *hidden : {"modelCombo", "wifiOnRadio", "ssidEdit", "lteOnRadio", "at1Edit"}) {
+        QWidget *w = child<QWidget>(&dialog, hidden);
+        QVERIFY2(w && !w->isVisibleTo(&dialog), hidden);
+    }
+    QVERIFY(!child<QComboBox>(&dialog, "modelCombo")->isEnabled());
+    QCOMPARE(label(&dialog, "statusLabel"), QStringLiteral("Connection status: connecting.."));
+    QCOMPARE(label(&dialog, "versionLabel"), QStringLiteral("Program version: 0.0.0"));
+    QCOMPARE(child<QPushButton>(&dialog, "hostAddressButton")->size(), QSize(20, 25));
+    QVERIFY(child<QLineEdit>(&dialog, "localTimeEdit")->isReadOnly());
+    QVERIFY(child<QLineEdit>(&dialog, "boxTimeEdit")->isReadOnly());
+    QCOMPARE(child<QLineEdit>(&dialog, "wifiPasswordEdit")->echoMode(), QLineEdit::Password);
+
+    // Validators: addresses refuse what no prefix of an IPv4 address can be; texts refuse CJK.
+    QLineEdit *ip = child<QLineEdit>(&dialog, "lanIpEdit");
+    ip->setFocus();
+    QTest::keyClicks(ip, "300.1a.2.3.4");
+    QCOMPARE(ip->text(), QStringLiteral("30.1.2.34"));
+    int pos = 0;
+    QString probe = QStringLiteral("256.1.1.1");
+    QCOMPARE(ip->validator()->validate(probe, pos), QValidator::Invalid);
+    for (const char *name : {"ssidEdit", "wifiPasswordEdit", "at3Edit"}) {
+        const QValidator *v = child<QLineEdit>(&dialog, name)->validator();
+        QString cjk = QString::fromUtf8("工厂-1");
+        QString plain = QStringLiteral("plant-1 ,;\"");
+        QVERIFY2(v && v->validate(cjk, pos) == QValidator::Invalid, name);
+        QVERIFY2(v->validate(plain, pos) == QValidator::Acceptable, name);
+    }
+
+    // The clock shows the PC's time and moves on by itself.
+    const QDateTime shown = QDateTime::fromString(text(&dialog, "localTimeEdit"), "yyyy-MM-dd HH:mm:ss");
+    QVERIFY(shown.isValid());
+    QVERIFY(qAbs(shown.secsTo(QDateTime::currentDateTime())) <= 2);
+    const QString before = text(&dialog, "localTimeEdit");
+    QTRY_VERIFY_WITH_TIMEOUT(text(&dialog, "localTimeEdit") != before, 2500);
+}
+
+void TstBoxDialog::hostAddressSelection()
+{
+    CMainWindow window;
+    QStandardItem item(QStringLiteral("B1"));
+    item.setData(QStringLiteral("127.0.6.58"), Role::BoxIp);
+    BoxEditDialog dialog(&item, &window);
+
+    QStringList offered;
+    bool accept = false;
+    QString title;
+    QSize minimum;
+    ModalAnswerer answerer([&](QWidget *w) {
+        auto *d = qobject_cast<QDialog *>(w);
+        title = w->windowTitle();
+        minimum = w->minimumSize();
+        auto *combo = w->findChild<QComboBox *>();
+        offered.clear();
+        for (int i = 0; i < combo->count(); ++i)
+            offered << combo->itemText(i);
+        combo->setCurrentIndex(0);
+        for (QPushButton *b : w->findChildren<QPushButton *>())
+            if (b->text() == (accept ? QStringLiteral("OK") : QStringLiteral("Cancel"))) {
+                b->click();
+                return;
+            }
+        d->reject();
+    });
+
+    Protocol *linkBefore = dialog.link();
+    QTimer::singleShot(0, &dialog, &BoxEditDialog::showChangeHostAddressDialog);
+    QTRY_VERIFY_WITH_TIMEOUT(!offered.isEmpty(), 3000);
+    QTest::qWait(20);
+    QCOMPARE(title, QStringLiteral("Select Host Address"));
+    QVERIFY(minimum.width() >= 350 && minimum.height() >= 100);
+    QCOMPARE(offered.first(), QStringLiteral("0.0.0.0"));
+    for (const QString &address : offered.mid(1)) {
+        const QHostAddress a(address);
+        QVERIFY2(a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback(), qPrintable(address));
+    }
+    QCOMPARE(dialog.link(), linkBefore); // Cancel changes nothing
+    QVERIFY(window.messageEditor()->toPlainText().isEmpty());
+
+    accept = true;
+    offered.clear();
+    QTimer::singleShot(0, &dialog, &BoxEditDialog::showChangeHostAddressDialog);
+    QTRY_VERIFY_WITH_TIMEOUT(!offered.isEmpty(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.link() != linkBefore, 3000);
+    QCOMPARE(dialog.localAddress(), QStringLiteral("0.0.0.0"));
+    QCOMPARE(window.messageEditor()->toPlainText(), QStringLiteral("Selected address: 0.0.0.0 (No binding)"));
+    QCOMPARE(label(&dialog, "statusLabel"), QStringLiteral("Connection status: connecting.."));
+}
+
+void TstBoxDialog::cancelDisconnects()
+{
+    QStandardItem item(QStringLiteral("B1"));
+    BoxEditDialog dialog(&item, nullptr);
+    QSignalSpy rejected(&dialog, &QDialog::rejected);
+    QVERIFY(dialog.link());
+    click(&dialog, "cancelButton");
+    QCOMPARE(rejected.count(), 1);
+    QVERIFY(!dialog.link());
+    QCOMPARE(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Not connected"));
+    dialog.disconnectFromServer(); // without a link: nothing
+    QCOMPARE(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Not connected"));
+}
+
+void TstBoxDialog::deploymentNeedsASelectedItem()
+{
+    CMainWindow window;
+    QStandardItem item(QStringLiteral("B1"));
+    BoxEditDialog dialog(&item, &window);
+    QTest::ignoreMessage(QtDebugMsg, "No project selected.");
+    click(&dialog, "updateProjectButton");
+    QVERIFY(window.messageEditor()->toPlainText().isEmpty());
+}
+
+void TstBoxDialog::logLines()
+{
+    QFile log(QCoreApplication::applicationDirPath() + QStringLiteral("/ORVANELOG.log"));
+    const qint64 mark = log.exists() ? log.size() : 0;
+    {
+        QStandardItem first(QStringLiteral("B1"));
+        QStandardItem second(QStringLiteral("B2"));
+        BoxEditDialog dialog(&first, nullptr);
+        dialog.loadBoxItem(&second);
+        dialog.saveChanges();
+        click(&dialog, "disconnectButton");
+        click(&dialog, "lanReadButton"); // connects first
+        click(&dialog, "wanWriteButton");
+        click(&dialog, "rebootButton");
+        click(&dialog, "timeWriteButton");
+    }
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    log.seek(mark);
+    QStringList lines;
+    for (const QByteArray &line : log.readAll().split('\n')) {
+        // "yyyy-MM-dd HH:mm:ss: text"
+        if (line.size() > 21 && line.mid(19, 2) == ": " && line.mid(21).startsWith("BoxEditDialog"))
+            lines << QString::fromUtf8(line.mid(21));
+    }
+    QCOMPARE(lines, QStringList({"BoxEditDialog: new-nuilt", "BoxEditDialog: replace",
+                                 "BoxEditDialog: save", "BoxEditDialog: disconnect",
+                                 "BoxEditDialog: connect", "BoxEditDialog: read Lan",
+                                 "BoxEditDialog: write Wan", "BoxEditDialog: rebooting",
+                                 "BoxEditDialog: write Time", "BoxEditDialog: destroyed"}));
+}
+
+// ---------------------------------------------------------------------------------------
+
+void TstBoxDialog::connectsAndShowsVersion()
+{
+    BoxSim sim(QStringLiteral("127.0.6.30"), {"--version", "2.4.1"});
+    QVERIFY(sim.start());
+    std::unique_ptr<QStandardItem> item(boxItem("B1", sim.address()));
+    BoxEditDialog dialog(item.get(), nullptr);
+
+    QTRY_COMPARE_WITH_TIMEOUT(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
+    QCOMPARE(label(&dialog, "versionLabel"), QStringLiteral("Program version: 2.4.1"));
+
+    click(&dialog, "disconnectButton");
+    QCOMPARE(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Not connected"));
+    QVERIFY(!dialog.link());
+
+    click(&dialog, "connectButton");
+    QVERIFY(dialog.link());
+    QTRY_COMPARE_WITH_TIMEOUT(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
+}
+
+void TstBoxDialog::reads_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("tab");
+    QTest::addColumn<QString>("boxTitle");
+    QTest::addColumn<QString>("boxText");
+    QTest::addColumn<QStringList>("fields");   // "objectName=value"
+
+    QTest::newRow("LAN") << "127.0.6.31" << "lan" << "LAN Configuration"
+                         << "LAN configuration updated successfully."
+                         << QStringList{"lanIpEdit=10.20.30.40", "lanMaskEdit=255.255.0.0",
+                                        "lanGatewayEdit=10.20.0.1", "lanDns1Edit=1.1.1.1",
+                                        "lanDns2Edit=9.9.9.9"};
+    QTest::newRow("WAN") << "127.0.6.32" << "wan" << "Wan Configuration"
+                         << "Wan configuration updated successfully."
+                         << QStringList{"wanDhcpCombo=Enable", "wanIpEdit=172.16.5.6",
+                                        "wanMaskEdit=255.255.255.128", "wanGatewayEdit=172.16.5.1",
+                                        "wanDns1Edit=8.8.4.4", "wanDns2Edit=4.2.2.2"};
+    QTest::newRow("NTP") << "127.0.6.33" << "ntp" << "NTP Configuration"
+                         << "NTP configuration updated successfully."
+                         << QStringList{"ntpEdit=10.20.0.123"};
+    QTest::newRow("Time") << "127.0.6.34" << "time" << "time Configuration"
+                          << "time configuration updated successfully."
+                          << QStringList{"boxTimeEdit=yesterday"};
+    // The hidden pages' buttons work as well; "ON" from the box counts as on.
+    QTest::newRow("WiFi") << "127.0.6.43" << "wifi" << "Wifi Configuration"
+                          << "Wifi configuration updated successfully."
+                          << QStringList{"wifiOnRadio=checked", "ssidEdit=plant-floor",
+                                         "wifiPasswordEdit=s3cret", "wifiDhcpCombo=Enable",
+                                         "wifiIpEdit=192.168.9.9", "wifiDns2Edit=8.8.8.8"};
+    QTest::newRow("4G") << "127.0.6.44" << "lte" << "Lte Configuration"
+                        << "Lte configuration updated successfully."
+                        << QStringList{"lteOffRadio=checked", "at1Edit=AT+CFUN=1", "at2Edit=AT+COPS=0"};
+}
+
+void TstBoxDialog::reads()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, tab);
+    QFETCH(QString, boxTitle);
+    QFETCH(QString, boxText);
+    QFETCH(QStringList, fields);
+
+    BoxSim sim(address);
+    QVERIFY(sim.writeStateFile("settings.json", fixture("settings.json")));
+    QVERIFY(sim.start());
+    std::unique_ptr<QStandardItem> item(boxItem("B1", address));
+    item->setData(QStringLiteral("Disabled"), Role::WanDhcp);
+    item->setData(QStringLiteral("off"), Role::WifiOnOff);
+    BoxEditDialog dialog(item.get(), nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
+
+    ModalAnswerer answerer;
+    click(&dialog, qPrintable(tab + "ReadButton"));
+    QTRY_VERIFY_WITH_TIMEOUT(!answerer.boxes.isEmpty(), 5000);
+    QCOMPARE(answerer.titles(), QStringList{boxTitle + " | " + boxText});
+
+    for (const QString &field : fields) {
+        const QString name = field.section('=', 0, 0);
+        const QString want = field.section('=', 1);
+        QObject *w = dialog.findChild<QObject *>(name);
+        QVERIFY2(w, qPrintable(name));
+        if (auto *combo = qobject_cast<QComboBox *>(w)) {
+            QCOMPARE(combo->currentText(), want);
+        } else if (auto *radio = qobject_cast<QRadioButton *>(w)) {
+            QVERIFY2(radio->isChecked(), qPrintable(name));
+        } else if (want == QLatin1String("yesterday")) {
+            const QDateTime shown = QDateTime::fromString(text(&dialog, qPrintable(name)), "yyyy-MM-dd HH:mm:ss");
+            QVERIFY2(qAbs(shown.secsTo(QDateTime::currentDateTime().addDays(-1))) <= 5,
+                     qPrintable(text(&dialog, qPrintable(name))));
+        } else {
+            QCOMPARE(text(&dialog, qPrintable(name)), want);
+        }
+    }
+    // A read changes the dialog only; the record waits for Save.
+    QCOMPARE(item->data(Role::WanDhcp).toString(), QStringLiteral("Disabled"));
+    QVERIFY(item->data(Role::LanIp).toString().isEmpty());
+}
+
+void TstBoxDialog::writes_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("boxTitle");
+    QTest::addColumn<QString>("boxText");
+    QTest::addColumn<QString>("group");      // settings.json group expected to change
+    QTest::addColumn<QJsonObject>("stored"); // members expected there afterwards
+
+    const QJsonObject lan{{"lanIp", "10.1.1.10"}, {"lanMask", "255.255.255.0"},
+                          {"lanGateway", "10.1.1.1"}, {"lanDns1", "10.1.1.53"}, {"lanDns2", ""}};
+    QTest::newRow("LAN accepted") << "127.0.6.35" << QStringList() << "lanWriteButton"
+                                  << "Write LAN Allocation" << "LAN allocation write successful."
+                                  << "lan" << lan;
+    QTest::newRow("LAN refused") << "127.0.6.36" << QStringList{"--write-code", "500"} << "lanWriteButton"
+                                 << "Write LAN Allocation" << "LAN allocation write failed. Error code: 500"
+                                 << "lan" << QJsonObject{{"lanIp", "192.168.1.100"}};
+    QTest::newRow("WAN accepted, DHCP as 1") << "127.0.6.37" << QStringList() << "wanWriteButton"
+                                             << "Write WAN Allocation" << "WAN allocation write successful."
+                                             << "wan" << QJsonObject{{"wanDhcp", "1"}, {"wanIp", "11.1.1.10"}};
+    QTest::newRow("NTP accepted") << "127.0.6.38" << QStringList() << "ntpWriteButton"
+                                  << "Write NTP Allocation" << "NTP allocation write successful."
+                                  << "ntp" << QJsonObject{{"NTP", "11.1.1.123"}};
+    QTest::newRow("reboot, no question") << "127.0.6.39" << QStringList{"--reboot-seconds", "0"}
+                                         << "rebootButton" << "Write Restart Allocation"
+                                         << "Restart allocation write successful." << QString()
+                                         << QJsonObject();
+}
+
+void TstBoxDialog::writes()
+{
+    QFETCH(QString, address);
+    QFETCH(QStringList, simArgs);
+    QFETCH(QString, button);
+    QFETCH(QString, boxTitle);
+    QFETCH(QString, boxText);
+    QFETCH(QString, group);
+    QFETCH(QJsonObject, stored);
+
+    BoxSim sim(address, simArgs);
+    QVERIFY(sim.start());
+    std::unique_ptr<QStandardItem> item(boxItem("B1", address));
+    item->setData("10.1.1.10", Role::LanIp);
+    item->setData("255.255.255.0", Role::LanMask);
+    item->setData("10.1.1.1", Role::LanGateway);
+    item->setData("10.1.1.53", Role::LanDns1);
+    item->setData("Enable", Role::WanDhcp);
+    item->setData("11.1.1.10", Role::WanIp);
+    item->setData("11.1.1.123", Role::NtpServer);
+    BoxEditDialog dialog(item.get(), nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
+
+    ModalAnswerer answerer;
+    click(&dialog, qPrintable(button));
+    QTRY_VERIFY_WITH_TIMEOUT(!answerer.boxes.isEmpty(), 5000);
+    QCOMPARE(answerer.titles(), QStringList{boxTitle + " | " + boxText});
+
+    if (group.isEmpty())
+        return;
+    const QJsonObject settings = sim.settings().value(group).toObject();
+    for (auto it = stored.begin(); it != stored.end(); ++it)
+        QCOMPARE(settings.value(it.key()).toString(), it.value().toString());
+}
+
+void TstBoxDialog::requestConnectsWhenUnlinked()
+{
+    BoxSim sim(QStringLiteral("127.0.6.40"));
+    QVERIFY(sim.writeStateFile("settings.json", fixture("settings.json")));
+    QVERIFY(sim.start());
+    std::unique_ptr<QStandardItem> item(boxItem("B1", sim.address()));
+    BoxEditDialog dialog(item.get(), nullptr);
+    click(&dialog, "disconnectButton");
+    QVERIFY(!dialog.link());
+
+    // The read waits in the new link's buffer and goes out once the connection is up.
+    ModalAnswerer answerer;
+    click(&dialog, "lanReadButton");
+    QVERIFY(dialog.link());
+    QTRY_VERIFY_WITH_TIMEOUT(!answerer.boxes.isEmpty(), 5000);
+    QCOMPARE(answerer.boxes.first().title, QStringLiteral("LAN Configuration"));
+    QCOMPARE(text(&dialog, "lanIpEdit"), QStringLiteral("10.20.30.40"));
+}
+
+void TstBoxDialog::programUpdate_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<int>("size");            // -1: the file does not exist; -2: cancelled
+    QTest::addColumn<QString>("message");     // last Message dock line, if any
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<int>("progress");
+
+    QTest::newRow("accepted") << "127.0.6.41" << QStringList() << 5000
+                              << "Checksum Result:Checksum successful." << QStringList() << 100;
+    QTest::newRow("no verdict") << "127.0.6.42" << QStringList{"--no-verdict"} << 5000
+                                << "Timeout:Timeout while waiting for checksum result."
+                                << QStringList{"Timeout | Timeout while waiting for checksum result."} << 0;
+    QTest::newRow("file gone") << "127.0.6.45" << QStringList() << -1 << QString()
+                               << QStringList{"Error | Failed to open program file."} << 0;
+    QTest::newRow("cancelled") << "127.0.6.46" << QStringList() << -2 << QString() << QStringList() << 0;
+}
+
+void TstBoxDialog::programUpdate()
+{
+    QFETCH(QString, address);
+    QFETCH(QStringList, simArgs);
+    QFETCH(int, size);
+    QFETCH(QString, message);
+    QFETCH(QStringList, boxes);
+    QFETCH(int, progress);
+
+    BoxSim sim(address, simArgs);
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString path = dir.filePath("image.bin");
+    QByteArray image(qMax(size, 0), 'x');
+    for (int i = 0; i < image.size(); ++i)
+        image[i] = char(i % 251);
+    if (size >= 0) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(image);
+    }
+
+    CMainWindow window;
+    std::unique_ptr<QStandardItem> item(boxItem("B1", address));
+    BoxEditDialog dialog(item.get(), &window);
+    FileTransfer::setVerdictTimeoutForTesting(300);
+    BoxEditDialog::setNextProgramFileForTesting(size == -2 ? QString() : path);
+    ModalAnswerer answerer;
+    click(&dialog, "updateProgramButton");
+    QTest::qWait(50);
+
+    QCOMPARE(answerer.titles(), boxes);
+    const QStringList lines = window.messageEditor()->toPlainText().split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.isEmpty() ? QString() : lines.last(), message);
+    QCOMPARE(child<QProgressBar>(&dialog, "progressBar")->value(), progress);
+    if (size >= 0 && message.contains("successful"))
+        QCOMPARE(sim.stateFile("program.bin"), image);
+}
+
+QTEST_MAIN(TstBoxDialog)
+#include "tst_boxdialog.moc"

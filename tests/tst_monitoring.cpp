@@ -1,0 +1,329 @@
+// Live reports reaching the main window: data items under the project's "Data" folder and
+// the per-device tables, updated in place.
+#include "mainwindow/CMainWindow.h"
+#include "projectfile/ItemRecord.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QScrollBar>
+#include <QStandardItem>
+#include <QStandardItemModel>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QtTest>
+
+namespace {
+
+struct Point {
+    QString name;
+    QJsonValue value;
+    QJsonValue valid = QStringLiteral("1");
+    QString addr = QStringLiteral("40001");
+};
+
+Protocol::dataMonitoringData report(const QString &project, const QString &plc,
+                                    const QList<Point> &points,
+                                    const QString &time = QStringLiteral("1999-01-01 00:00:00"))
+{
+    QJsonArray datas;
+    for (const Point &p : points) {
+        QJsonObject o{{QStringLiteral("name"), p.name},
+                      {QStringLiteral("addr"), p.addr},
+                      {QStringLiteral("dataType"), QStringLiteral("float")},
+                      {QStringLiteral("value"), p.value}};
+        if (!p.valid.isUndefined())
+            o.insert(QStringLiteral("valid"), p.valid);
+        datas.append(o);
+    }
+    return Protocol::dataMonitoringData(QJsonObject{{QStringLiteral("projectName"), project},
+                                                    {QStringLiteral("plcName"), plc},
+                                                    {QStringLiteral("sn"), QStringLiteral("SN1")},
+                                                    {QStringLiteral("description"), QString()},
+                                                    {QStringLiteral("time"), time},
+                                                    {QStringLiteral("datas"), datas}});
+}
+
+QList<Point> points(const QStringList &names, const QString &value = QStringLiteral("1.5"))
+{
+    QList<Point> list;
+    for (const QString &n : names)
+        list.append(Point{n, value});
+    return list;
+}
+
+// A project as New Project leaves it, optionally without its "Data" folder.
+QStandardItem *addProject(CMainWindow &w, const QString &name, bool withDataFolder)
+{
+    auto *project = new QStandardItem(name);
+    QStringList folders{Folder::Standard, Folder::Service, Folder::Box};
+    if (withDataFolder)
+        folders << Folder::Data;
+    for (const QString &f : folders)
+        project->appendRow(new QStandardItem(f));
+    w.projectModel()->appendRow(project);
+    return project;
+}
+
+QStandardItem *childNamed(QStandardItem *parent, const QString &text)
+{
+    for (int i = 0; parent && i < parent->rowCount(); ++i)
+        if (parent->child(i)->text() == text)
+            return parent->child(i);
+    return nullptr;
+}
+
+QTableWidget *tableOf(CMainWindow &w, const QString &plc)
+{
+    QTabWidget *tabs = w.monitoringTabs();
+    for (int i = 0; i < tabs->count(); ++i)
+        if (tabs->tabText(i) == plc)
+            return tabs->widget(i)->findChild<QTableWidget *>();
+    return nullptr;
+}
+
+// Row of the table as text, cell by cell; a missing cell shows as "<null>".
+QStringList rowTexts(QTableWidget *t, int row)
+{
+    QStringList out;
+    for (int c = 0; c < t->columnCount(); ++c)
+        out << (t->item(row, c) ? t->item(row, c)->text() : QStringLiteral("<null>"));
+    return out;
+}
+
+int rowOfName(QTableWidget *t, const QString &name)
+{
+    for (int r = 0; r < t->rowCount(); ++r)
+        if (t->item(r, 0) && t->item(r, 0)->text() == name)
+            return r;
+    return -1;
+}
+
+QStringList column(QTableWidget *t, int c)
+{
+    QStringList out;
+    for (int r = 0; r < t->rowCount(); ++r)
+        out << (t->item(r, c) ? t->item(r, c)->text() : QString());
+    return out;
+}
+
+} // namespace
+
+class TstMonitoring : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { registerItemRecordTypes(); }
+    void firstReportFilesSecondShows();
+    void reportForProjectNotOpen();
+    void lastDataItemOfANameWins();
+    void validityWords_data();
+    void validityWords();
+    void vanishedPointIsRemoved();
+    void emptyReportEmptiesTable();
+    void newPointFollowsCurrentSort();
+    void updateIsInPlaceAndKeepsScroll();
+};
+
+void TstMonitoring::firstReportFilesSecondShows()
+{
+    CMainWindow w;
+    QStandardItem *project = addProject(w, QStringLiteral("A"), false);
+    const int tabsBefore = w.monitoringTabs()->count();
+
+    w.onDataReceived(report(QStringLiteral("A"), QStringLiteral("P1"), points({"t1", "t2"})));
+
+    QStandardItem *folder = childNamed(project, Folder::Data);
+    QVERIFY2(folder, "the missing Data folder is created");
+    QCOMPARE(project->child(project->rowCount() - 1), folder);
+    QStandardItem *item = childNamed(folder, QStringLiteral("P1"));
+    QVERIFY(item);
+    QCOMPARE(item->data(Role::DataDisplay).toString(), QStringLiteral("NoDisplay"));
+    const QVariantList rows = item->data(Role::DataRows).toList();
+    QCOMPARE(rows.size(), 2);
+    const QVariantMap first = rows.first().toMap();
+    QCOMPARE(first.value("name").toString(), QStringLiteral("t1"));
+    QCOMPARE(first.value("value").toString(), QStringLiteral("1.5"));
+    QCOMPARE(QDateTime::fromString(first.value("updateTime").toString(), "yyyy-MM-dd HH:mm:ss").isValid(), true);
+    QCOMPARE(w.monitoringTabs()->count(), tabsBefore);
+    QVERIFY(!tableOf(w, QStringLiteral("P1")));
+
+    w.onDataReceived(report(QStringLiteral("A"), QStringLiteral("P1"), points({"t1", "t2", "t3"}, "2.5")));
+
+    QCOMPARE(folder->rowCount(), 1);
+    QTableWidget *t = tableOf(w, QStringLiteral("P1"));
+    QVERIFY2(t, "the second report shows the table");
+    QCOMPARE(t->columnCount(), 6);
+    QStringList headers;
+    for (int c = 0; c < 6; ++c)
+        headers << t->horizontalHeaderItem(c)->text();
+    QCOMPARE(headers, QStringList({"Name", "Addr", "DataType", "Value", "Valid", "Update Time"}));
+    QCOMPARE(t->rowCount(), 3);
+    QCOMPARE(column(t, 3), QStringList({"2.5", "2.5", "2.5"}));
+    // One receive time for the whole report, never the box's own "time".
+    const QStringList times = column(t, 5);
+    QCOMPARE(QSet<QString>(times.begin(), times.end()).size(), 1);
+    QVERIFY(times.first() != QStringLiteral("1999-01-01 00:00:00"));
+    QCOMPARE(item->data(Role::DataRows).toList().size(), 3);
+    QVERIFY(!w.monitoringTabs()->tabsClosable());
+    QCOMPARE(t->columnWidth(5), 180);
+}
+
+void TstMonitoring::reportForProjectNotOpen()
+{
+    CMainWindow w;
+    QStandardItem *project = addProject(w, QStringLiteral("A"), true);
+    const int tabs = w.monitoringTabs()->count();
+    for (int i = 0; i < 2; ++i) {
+        w.onDataReceived(report(QStringLiteral("B"), QStringLiteral("P1"), points({"t1"})));
+        w.onDataReceived(report(QStringLiteral("a"), QStringLiteral("P1"), points({"t1"})));
+    }
+    QCOMPARE(childNamed(project, Folder::Data)->rowCount(), 0);
+    QCOMPARE(w.projectModel()->rowCount(), 1);
+    QCOMPARE(w.monitoringTabs()->count(), tabs);
+}
+
+void TstMonitoring::lastDataItemOfANameWins()
+{
+    CMainWindow w;
+    QStandardItem *project = addProject(w, QStringLiteral("A"), true);
+    QStandardItem *folder = childNamed(project, Folder::Data);
+    auto *older = new QStandardItem(QStringLiteral("P1"));
+    auto *newer = new QStandardItem(QStringLiteral("P1"));
+    folder->appendRow(older);
+    folder->appendRow(newer);
+
+    w.onDataReceived(report(QStringLiteral("A"), QStringLiteral("P1"), points({"t1"})));
+
+    QCOMPARE(folder->rowCount(), 2);
+    QVERIFY(!older->data(Role::DataRows).isValid());
+    QCOMPARE(newer->data(Role::DataRows).toList().size(), 1);
+    QVERIFY(tableOf(w, QStringLiteral("P1")));
+}
+
+void TstMonitoring::validityWords_data()
+{
+    QTest::addColumn<QJsonValue>("valid");
+    QTest::addColumn<QJsonValue>("value");
+    QTest::addColumn<QString>("validText");
+    QTest::addColumn<QString>("valueText");
+
+    QTest::newRow("valid") << QJsonValue("1") << QJsonValue("3.5") << "Effective" << "3.5";
+    QTest::newRow("invalid") << QJsonValue("0") << QJsonValue("3.5") << "Invalid" << "3.5";
+    QTest::newRow("other code") << QJsonValue("2") << QJsonValue("3.5") << "Unknown" << "3.5";
+    QTest::newRow("missing") << QJsonValue(QJsonValue::Undefined) << QJsonValue("3.5") << "Unknown" << "3.5";
+    QTest::newRow("number 1") << QJsonValue(1) << QJsonValue("3.5") << "Unknown" << "3.5";
+    QTest::newRow("numeric value") << QJsonValue("1") << QJsonValue(3.5) << "Effective" << "";
+}
+
+void TstMonitoring::validityWords()
+{
+    QFETCH(QJsonValue, valid);
+    QFETCH(QJsonValue, value);
+    QFETCH(QString, validText);
+    QFETCH(QString, valueText);
+
+    CMainWindow w;
+    addProject(w, QStringLiteral("A"), true);
+    const QList<Point> pts{Point{"p", value, valid}};
+    w.onDataReceived(report("A", "P1", pts));
+    w.onDataReceived(report("A", "P1", pts));
+
+    QTableWidget *t = tableOf(w, "P1");
+    QVERIFY(t);
+    QCOMPARE(t->rowCount(), 1);
+    QCOMPARE(t->item(0, 4)->text(), validText);
+    QCOMPARE(t->item(0, 3)->text(), valueText);
+}
+
+void TstMonitoring::vanishedPointIsRemoved()
+{
+    CMainWindow w;
+    addProject(w, QStringLiteral("A"), true);
+    w.onDataReceived(report("A", "P1", points({"a", "b", "c", "d", "e"})));
+    w.onDataReceived(report("A", "P1", points({"a", "b", "c", "d", "e"})));
+    // Two neighbours and a lone one vanish; the rest keep their rows.
+    w.onDataReceived(report("A", "P1", points({"a", "d"}, "9")));
+
+    QTableWidget *t = tableOf(w, "P1");
+    QCOMPARE(t->rowCount(), 2);
+    QStringList names = column(t, 0);
+    names.sort();
+    QCOMPARE(names, QStringList({"a", "d"}));
+    QCOMPARE(column(t, 3), QStringList({"9", "9"}));
+}
+
+void TstMonitoring::emptyReportEmptiesTable()
+{
+    CMainWindow w;
+    QStandardItem *project = addProject(w, QStringLiteral("A"), true);
+    w.onDataReceived(report("A", "P1", points({"a", "b"})));
+    w.onDataReceived(report("A", "P1", points({"a", "b"})));
+    w.onDataReceived(report("A", "P1", {}));
+
+    QCOMPARE(tableOf(w, "P1")->rowCount(), 0);
+    QCOMPARE(childNamed(childNamed(project, Folder::Data), "P1")->data(Role::DataRows).toList().size(), 0);
+}
+
+void TstMonitoring::newPointFollowsCurrentSort()
+{
+    CMainWindow w;
+    addProject(w, QStringLiteral("A"), true);
+    w.onDataReceived(report("A", "P1", points({"k1", "k3", "k5"})));
+    w.onDataReceived(report("A", "P1", points({"k1", "k3", "k5"})));
+    QTableWidget *t = tableOf(w, "P1");
+    t->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
+    QCOMPARE(column(t, 0), QStringList({"k1", "k3", "k5"}));
+
+    QList<Point> next = points({"k5", "k1", "k3"});
+    next.insert(1, Point{"k4", QStringLiteral("7.25"), QStringLiteral("0"), QStringLiteral("40099")});
+    next.append(Point{"k2", QStringLiteral("8.5"), QStringLiteral("1"), QStringLiteral("40100")});
+    w.onDataReceived(report("A", "P1", next));
+
+    QCOMPARE(column(t, 0), QStringList({"k1", "k2", "k3", "k4", "k5"}));
+    const int k4 = rowOfName(t, "k4");
+    const QStringList cells = rowTexts(t, k4);
+    QCOMPARE(cells.mid(0, 5), QStringList({"k4", "40099", "float", "7.25", "Invalid"}));
+    QCOMPARE(cells.at(5), t->item(0, 5)->text());
+    QCOMPARE(rowTexts(t, rowOfName(t, "k2")).mid(0, 5), QStringList({"k2", "40100", "float", "8.5", "Effective"}));
+
+    // Sorted the other way by another column, the new order holds after the next report.
+    t->horizontalHeader()->setSortIndicator(1, Qt::DescendingOrder);
+    w.onDataReceived(report("A", "P1", next));
+    QCOMPARE(column(t, 1), QStringList({"40100", "40099", "40001", "40001", "40001"}));
+}
+
+void TstMonitoring::updateIsInPlaceAndKeepsScroll()
+{
+    CMainWindow w;
+    w.resize(1000, 700);
+    w.show();
+    addProject(w, QStringLiteral("A"), true);
+    QStringList names;
+    for (int i = 0; i < 300; ++i)
+        names << QStringLiteral("n%1").arg(i, 3, 10, QLatin1Char('0'));
+    w.onDataReceived(report("A", "P1", points(names)));
+    w.onDataReceived(report("A", "P1", points(names)));
+    QTableWidget *t = tableOf(w, "P1");
+    w.monitoringTabs()->setCurrentWidget(t->parentWidget());
+    QApplication::processEvents();
+    t->horizontalHeader()->setSortIndicator(0, Qt::DescendingOrder);
+    QVERIFY(t->verticalScrollBar()->maximum() > 100);
+    t->verticalScrollBar()->setValue(100);
+    QTableWidgetItem *cellBefore = t->item(rowOfName(t, "n150"), 3);
+
+    names.removeOne("n010");
+    names << "n999";
+    w.onDataReceived(report("A", "P1", points(names, "4")));
+
+    QCOMPARE(t->verticalScrollBar()->value(), 100);
+    QCOMPARE(t->rowCount(), 300);
+    QCOMPARE(t->item(0, 0)->text(), QStringLiteral("n999"));
+    QCOMPARE(t->item(rowOfName(t, "n150"), 3), cellBefore);
+    QCOMPARE(cellBefore->text(), QStringLiteral("4"));
+}
+
+QTEST_MAIN(TstMonitoring)
+#include "tst_monitoring.moc"

@@ -1,0 +1,306 @@
+// From an empty tool to a running box, through the real main window and the box simulator:
+// new project, a Modbus device, a box, the link and its settings, deployment, the saved
+// project file, and live data. Also: another box clicked while the editor is open.
+#include "BoxTestSupport.h"
+
+#include "boxlink/BoxEditDialog.h"
+#include "boxlink/BoxInputDialog.h"
+#include "devices/standardInputDialog.h"
+#include "mainwindow/CMainWindow.h"
+#include "projectfile/ItemRecord.h"
+#include "workspace/NewProjectDialog.h"
+
+#include <qtadvanceddocking/DockWidget.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardItem>
+#include <QStandardItemModel>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTreeView>
+
+namespace {
+
+QByteArray fixture(const QString &name)
+{
+    QFile f(QStringLiteral(ORVANE_TEST_DATA_DIR "/boxdialog/") + name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString label(QObject *dialog, const char *name)
+{
+    QLabel *l = dialog->findChild<QLabel *>(QLatin1String(name));
+    return l ? l->text() : QStringLiteral("<missing>");
+}
+
+QString text(QObject *dialog, const char *name)
+{
+    QLineEdit *e = dialog->findChild<QLineEdit *>(QLatin1String(name));
+    return e ? e->text() : QStringLiteral("<missing>");
+}
+
+void click(QObject *dialog, const char *name)
+{
+    QPushButton *b = dialog->findChild<QPushButton *>(QLatin1String(name));
+    QVERIFY2(b, name);
+    b->click();
+}
+
+QStandardItem *childNamed(QStandardItem *parent, const QString &text)
+{
+    for (int i = 0; parent && i < parent->rowCount(); ++i)
+        if (parent->child(i)->text() == text)
+            return parent->child(i);
+    return nullptr;
+}
+
+BoxEditDialog *boxEditor(CMainWindow &w)
+{
+    ads::CDockWidget *dock = w.findEditDock(QObject::tr("Edit Box"));
+    return dock ? qobject_cast<BoxEditDialog *>(dock->widget()) : nullptr;
+}
+
+QTableWidget *tableOf(CMainWindow &w, const QString &plc)
+{
+    QTabWidget *tabs = w.monitoringTabs();
+    for (int i = 0; i < tabs->count(); ++i)
+        if (tabs->tabText(i) == plc)
+            return tabs->widget(i)->findChild<QTableWidget *>();
+    return nullptr;
+}
+
+// Answers the input dialogs of the commands the way a user would fill them in.
+struct Inputs {
+    QString projectName, projectPath;
+    QString deviceName;
+    QString boxName, boxIp;
+
+    void answer(QWidget *w) const
+    {
+        if (auto *d = qobject_cast<NewProjectDialog *>(w)) {
+            d->nameEdit()->setText(projectName);
+            d->pathEdit()->setText(projectPath);
+            d->okButton()->click();
+        } else if (auto *d = qobject_cast<standardInputDialog *>(w)) {
+            d->nameEdit()->setText(deviceName);
+            d->protocolCombo()->setCurrentText(QStringLiteral("Modbus"));
+            d->okButton()->click();
+        } else if (auto *d = qobject_cast<BoxInputDialog *>(w)) {
+            const QList<QLineEdit *> edits = d->findChildren<QLineEdit *>();
+            edits.at(0)->setText(boxName);
+            edits.at(1)->setText(boxIp);
+            for (QPushButton *b : d->findChildren<QPushButton *>())
+                if (b->text() == QStringLiteral("OK"))
+                    b->click();
+        } else if (auto *d = qobject_cast<QDialog *>(w)) {
+            d->reject();
+        }
+    }
+};
+
+void makeCurrent(CMainWindow &w, QStandardItem *item)
+{
+    w.projectView()->setCurrentIndex(item->index());
+}
+
+// A Modbus TCP device polling two slaves, written as its editor's Save would leave it.
+void setModbusRecord(QStandardItem *device, QStringList *pointNames)
+{
+    device->setData(QStringLiteral("Modbus"), Role::Protocol);
+    device->setData(QStringLiteral("ModbusTCP"), Role::Modbus);
+    device->setData(QStringLiteral("127.0.6.254"), Role::ModbusIp);
+    device->setData(QStringLiteral("502"), Role::ModbusPort);
+    device->setData(QStringLiteral("1000"), Role::ConnectionTimeout);
+    device->setData(QStringLiteral("true"), Role::KeepAlive);
+    device->setData(QStringLiteral("300"), Role::CollectionInterval);
+    device->setData(QStringLiteral("500"), Role::CommunicationTimeout);
+    PointTable table;
+    QList<QVariantList> first{{"1", "1", "ABCD", "true", "false"},
+                              {"40001", "temperature", "float", "2", "R"},
+                              {"40003", "pressure", "int16", "1", "R"},
+                              {"00001", "pump_on", "bool", "1", "RW"}};
+    QList<QVariantList> second{{"2", "2", "DCBA", "false", "false"},
+                               {"30001", "flow", "uint32", "2", "R"}};
+    table.insert(QStringLiteral("Modbus-1"), first);
+    table.insert(QStringLiteral("Modbus-2"), second);
+    device->setData(QVariant::fromValue(table), Role::PointTable);
+    *pointNames = QStringList{"temperature", "pressure", "pump_on", "flow"};
+}
+
+} // namespace
+
+class TstTypicalRoad : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { registerItemRecordTypes(); }
+    void emptyToolToRunningBox();
+    void clickingAnotherBoxRepointsTheEditor();
+};
+
+void TstTypicalRoad::emptyToolToRunningBox()
+{
+    BoxSim sim(QStringLiteral("127.0.6.70"), {"--version", "3.1.4", "--interval", "400", "--seed", "7"});
+    QVERIFY(sim.writeStateFile("settings.json", fixture("settings.json")));
+    QVERIFY(sim.start());
+    QTemporaryDir projectDir;
+    const Inputs inputs{"Plant", projectDir.path(), "PLC1", "Box1", sim.address()};
+    ModalAnswerer answerer([&inputs](QWidget *w) { inputs.answer(w); });
+
+    CMainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    // 1. New project.
+    w.slotNewProject();
+    QCOMPARE(w.projectModel()->rowCount(), 1);
+    QStandardItem *project = w.projectModel()->item(0);
+    QCOMPARE(project->text(), QStringLiteral("Plant"));
+
+    // 2. A Modbus device with points.
+    makeCurrent(w, childNamed(project, Folder::Standard));
+    w.standardAddFile();
+    QStandardItem *device = childNamed(childNamed(project, Folder::Standard), "PLC1");
+    QVERIFY(device);
+    QStringList pointNames;
+    setModbusRecord(device, &pointNames);
+
+    // 3. A box at the simulator's address: its editor connects at once.
+    makeCurrent(w, childNamed(project, Folder::Box));
+    w.boxAddFile();
+    QStandardItem *box = childNamed(childNamed(project, Folder::Box), "Box1");
+    QVERIFY(box);
+    BoxEditDialog *editor = boxEditor(w);
+    QVERIFY2(editor, "the Edit Box dock holds the box editor");
+    QCOMPARE(editor->boxItem(), box);
+    QTRY_COMPARE_WITH_TIMEOUT(label(editor, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
+    QCOMPARE(label(editor, "versionLabel"), QStringLiteral("Program version: 3.1.4"));
+
+    // Reads fill the fields, each with its box.
+    for (const char *tab : {"lan", "wan", "ntp", "time"})
+        click(editor, qPrintable(QString::fromLatin1(tab) + "ReadButton"));
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.boxes.size(), 4, 5000);
+    QCOMPARE(answerer.titles(),
+             QStringList({"LAN Configuration | LAN configuration updated successfully.",
+                          "Wan Configuration | Wan configuration updated successfully.",
+                          "NTP Configuration | NTP configuration updated successfully.",
+                          "time Configuration | time configuration updated successfully."}));
+    QCOMPARE(text(editor, "lanIpEdit"), QStringLiteral("10.20.30.40"));
+    QCOMPARE(text(editor, "wanGatewayEdit"), QStringLiteral("172.16.5.1"));
+    QCOMPARE(editor->findChild<QComboBox *>("wanDhcpCombo")->currentText(), QStringLiteral("Enable"));
+    QCOMPARE(text(editor, "ntpEdit"), QStringLiteral("10.20.0.123"));
+    QVERIFY(!text(editor, "boxTimeEdit").isEmpty());
+
+    // A write is answered with the success box and lands in the box.
+    answerer.boxes.clear();
+    editor->findChild<QLineEdit *>("lanDns2Edit")->setText(QStringLiteral("9.9.9.10"));
+    click(editor, "lanWriteButton");
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.boxes.size(), 1, 5000);
+    QCOMPARE(answerer.titles().first(), QStringLiteral("Write LAN Allocation | LAN allocation write successful."));
+    QCOMPARE(sim.settings().value("lan").toObject().value("lanDns2").toString(), QStringLiteral("9.9.9.10"));
+
+    // Save the box through the window's save check: the dock closes, the record holds the reads.
+    editor->saveButton()->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!boxEditor(w), 3000);
+    QCOMPARE(box->data(Role::LanIp).toString(), QStringLiteral("10.20.30.40"));
+    makeCurrent(w, box);
+    w.slotBoxEditFile();
+    editor = boxEditor(w);
+    QVERIFY(editor);
+    QTRY_COMPARE_WITH_TIMEOUT(label(editor, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
+
+    // 4. Update project: the verdict in the Message dock, the temporary file gone.
+    const QString tempFile = projectDir.filePath("temp.json");
+    click(editor, "updateProjectButton");
+    QVERIFY(w.messageEditor()->toPlainText().contains(QStringLiteral("Checksum Result:Checksum successful.")));
+    QCOMPARE(editor->findChild<QProgressBar *>("progressBar")->value(), 100);
+    QVERIFY(!QFile::exists(tempFile));
+
+    // 6. Save Project writes exactly the bytes the box received.
+    answerer.boxes.clear();
+    w.saveProjectFile();
+    QFile saved(projectDir.filePath("Plant.json"));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QByteArray savedBytes = saved.readAll();
+    QVERIFY(!savedBytes.isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!sim.stateFile("deployed.json").isEmpty(), 3000);
+    QCOMPARE(sim.stateFile("deployed.json"), savedBytes);
+
+    // 5. Live data: the first report files a data item, the second shows the table.
+    QStandardItem *dataFolder = childNamed(project, Folder::Data);
+    QVERIFY(dataFolder);
+    QTRY_VERIFY_WITH_TIMEOUT(childNamed(dataFolder, "PLC1"), 5000);
+    QStandardItem *dataItem = childNamed(dataFolder, "PLC1");
+    QCOMPARE(dataItem->data(Role::DataDisplay).toString(), QStringLiteral("NoDisplay"));
+    QCOMPARE(dataItem->data(Role::DataRows).toList().size(), pointNames.size());
+    QVERIFY2(!tableOf(w, "PLC1"), "no table after the first report");
+    QTRY_VERIFY_WITH_TIMEOUT(tableOf(w, "PLC1") && tableOf(w, "PLC1")->rowCount() == pointNames.size(), 5000);
+    QTableWidget *table = tableOf(w, "PLC1");
+    QStringList shown;
+    for (int r = 0; r < table->rowCount(); ++r)
+        shown << table->item(r, 0)->text();
+    shown.sort();
+    pointNames.sort();
+    QCOMPARE(shown, pointNames);
+    QCOMPARE(childNamed(dataFolder, "PLC1"), dataItem);
+    QCOMPARE(dataFolder->rowCount(), 1);
+}
+
+void TstTypicalRoad::clickingAnotherBoxRepointsTheEditor()
+{
+    BoxSim first(QStringLiteral("127.0.6.71"), {"--version", "1.1.1"});
+    BoxSim second(QStringLiteral("127.0.6.72"), {"--version", "2.2.2"});
+    QVERIFY(first.start());
+    QVERIFY(second.start());
+    QTemporaryDir projectDir;
+    CMainWindow w;
+    w.resize(1200, 800);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.handleProjectCreated("Plant", projectDir.path(), QString());
+    QStandardItem *boxes = childNamed(w.projectModel()->item(0), Folder::Box);
+    for (const BoxSim *sim : {&first, &second}) {
+        auto *box = new QStandardItem(QIcon(":/adsdemo/images/box-file.svg"),
+                                      sim == &first ? "Box1" : "Box2");
+        box->setData(sim->address(), Role::BoxIp);
+        box->setData(QStringLiteral("TLK-BOX-600"), Role::BoxModel);
+        boxes->appendRow(box);
+    }
+    w.projectView()->expandAll();
+    QApplication::processEvents();
+
+    auto clickItem = [&w](QStandardItem *item) {
+        QTreeView *view = w.projectView();
+        const QRect rect = view->visualRect(item->index());
+        QVERIFY(rect.isValid());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    };
+
+    clickItem(boxes->child(0));
+    BoxEditDialog *editor = boxEditor(w);
+    QVERIFY(editor);
+    QTRY_COMPARE_WITH_TIMEOUT(label(editor, "versionLabel"), QStringLiteral("Program version: 1.1.1"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(first.output().contains(" connected"), 3000);
+
+    clickItem(boxes->child(1));
+    QCOMPARE(boxEditor(w), editor); // one box editor, re-pointed
+    QCOMPARE(editor->boxItem(), boxes->child(1));
+    QCOMPARE(editor->nameEdit()->text(), QStringLiteral("Box2"));
+    QCOMPARE(text(editor, "ipEdit"), second.address());
+    QTRY_COMPARE_WITH_TIMEOUT(label(editor, "versionLabel"), QStringLiteral("Program version: 2.2.2"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(first.output().contains(" disconnected"), 3000);
+
+    // Closing the editor drops the link to the box.
+    ads::CDockWidget *dock = w.findEditDock(QObject::tr("Edit Box"));
+    dock->closeDockWidget();
+    QTRY_VERIFY_WITH_TIMEOUT(second.output().contains(" disconnected"), 3000);
+}
+
+QTEST_MAIN(TstTypicalRoad)
+#include "tst_typicalroad.moc"

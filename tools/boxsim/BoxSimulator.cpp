@@ -1,0 +1,394 @@
+#include "BoxSimulator.h"
+
+#include "boxlink/BoxMessages.h"
+#include "boxlink/FrameCodec.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QNetworkDatagram>
+#include <QTime>
+
+#include <cstdio>
+
+namespace {
+
+const char *const kGroupLabels[BoxMessages::KindCount] = {"LAN", "WAN", "WiFi", "LTE", "NTP",
+                                                          "clock"};
+
+QByteArray jsonFrame(const QJsonObject &message)
+{
+    return FrameCodec::jsonMessage(QJsonDocument(message).toJson());
+}
+
+QString compact(const QJsonObject &object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+} // namespace
+
+void simLog(const QString &line)
+{
+    const QByteArray bytes =
+        (QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz ")) + line + QLatin1Char('\n'))
+            .toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+BoxSimulator::BoxSimulator(const SimOptions &options, QObject *parent)
+    : QObject(parent)
+    , m_options(options)
+    , m_random(options.seed != 0 ? options.seed : QRandomGenerator::global()->generate())
+{
+}
+
+BoxSimulator::~BoxSimulator() = default;
+
+bool BoxSimulator::start(QString *error)
+{
+    if (!m_state.open(m_options.stateDirectory, error))
+        return false;
+    if (!listenTcp(error))
+        return false;
+    // Exclusive, so a second simulator on the same address fails instead of sharing datagrams.
+    if (!m_udp.bind(m_options.listen, FrameCodec::BoxPort, QUdpSocket::DontShareAddress)) {
+        *error = QStringLiteral("cannot bind UDP %1:%2: %3")
+                     .arg(m_options.listen.toString())
+                     .arg(FrameCodec::BoxPort)
+                     .arg(m_udp.errorString());
+        m_server.close();
+        return false;
+    }
+    connect(&m_udp, &QUdpSocket::readyRead, this, &BoxSimulator::readDatagrams);
+    connect(&m_server, &QTcpServer::newConnection, this, &BoxSimulator::acceptConnections);
+
+    LiveReporter::Settings settings;
+    settings.serialNumber = m_options.serialNumber;
+    settings.intervalOverrideMs = m_options.intervalMs;
+    settings.invalidPercent = m_options.invalidPercent;
+    settings.clock = [this]() { return m_state.clockText(); };
+    m_reporter = new LiveReporter(settings, &m_random, this);
+    connect(m_reporter, &LiveReporter::reportReady, this, &BoxSimulator::sendReport);
+
+    simLog(QStringLiteral("orvane-boxsim %1 (serial %2, model %3) listening on %4:%5 (TCP and UDP), "
+                          "state in %6")
+               .arg(m_options.version, m_options.serialNumber, m_options.model,
+                    m_options.listen.toString())
+               .arg(FrameCodec::BoxPort)
+               .arg(m_state.directory()));
+    loadDeployedProject();
+    return true;
+}
+
+bool BoxSimulator::listenTcp(QString *error)
+{
+    if (m_server.listen(m_options.listen, FrameCodec::BoxPort))
+        return true;
+    *error = QStringLiteral("cannot listen on TCP %1:%2: %3")
+                 .arg(m_options.listen.toString())
+                 .arg(FrameCodec::BoxPort)
+                 .arg(m_server.errorString());
+    return false;
+}
+
+void BoxSimulator::acceptConnections()
+{
+    while (m_server.hasPendingConnections()) {
+        QTcpSocket *socket = m_server.nextPendingConnection();
+        if (m_rebooting) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        SimConnection::Faults faults;
+        faults.garbage = m_options.garbage;
+        faults.split = m_options.split;
+        auto *connection = new SimConnection(socket, faults, &m_random, this);
+        connect(connection, &SimConnection::frameReceived, this, &BoxSimulator::handleFrame);
+        connect(connection, &SimConnection::closed, this, &BoxSimulator::connectionClosed);
+        m_connections.append(connection);
+        simLog(connection->peer() + QStringLiteral(" connected"));
+    }
+}
+
+void BoxSimulator::connectionClosed(SimConnection *connection)
+{
+    if (!m_connections.removeAll(connection))
+        return;
+    if (connection->transfer())
+        recordAbandonedTransfer(connection);
+    simLog(connection->peer() + QStringLiteral(" disconnected"));
+    connection->deleteLater();
+}
+
+void BoxSimulator::handleFrame(SimConnection *connection, const QByteArray &frame)
+{
+    if (m_rebooting)
+        return;
+    const quint8 command = quint8(frame.at(2));
+    switch (command) {
+    case FrameCodec::HeartbeatRequest:
+        connection->markLink();
+        simLog(connection->peer()
+               + (m_options.silent ? QStringLiteral(" heartbeat (not answered: --silent)")
+                                   : QStringLiteral(" heartbeat")));
+        if (!m_options.silent)
+            connection->send(FrameCodec::heartbeatReply(m_options.version.toUtf8(),
+                                                        m_options.serialNumber.toUtf8(),
+                                                        m_options.model.toUtf8()));
+        break;
+    case FrameCodec::JsonMessage:
+        connection->markLink();
+        handleJson(connection, frame);
+        break;
+    case FrameCodec::ProjectTransfer:
+    case FrameCodec::ProgramTransfer:
+        handleTransferFrame(connection, frame);
+        break;
+    default:
+        simLog(connection->peer()
+               + QStringLiteral(" ignored frame with command %1 (%2 bytes)").arg(command).arg(frame.size()));
+        break;
+    }
+}
+
+void BoxSimulator::handleJson(SimConnection *connection, const QByteArray &frame)
+{
+    const QString peer = connection->peer();
+    if (frame.size() < FrameCodec::JsonOverhead)
+        return;
+    const QJsonDocument document =
+        QJsonDocument::fromJson(frame.mid(8, frame.size() - FrameCodec::JsonOverhead));
+    if (!document.isObject()) {
+        simLog(peer + QStringLiteral(" unparseable JSON message; not answered"));
+        return;
+    }
+    const QJsonObject message = document.object();
+    const QJsonValue typeValue = message.value(QStringLiteral("type"));
+    const QJsonValue paresValue = message.value(QStringLiteral("pares"));
+
+    if (typeValue.isString()) {
+        const QString type = typeValue.toString();
+        BoxMessages::Kind kind;
+        if (type == BoxMessages::rebootType()) {
+            if (paresValue.toObject().value(QStringLiteral("reboot")).toString()
+                != QLatin1String("reboot")) {
+                simLog(peer + QStringLiteral(" reboot request without \"reboot\": \"reboot\"; "
+                                             "not answered: ") + compact(message));
+                return;
+            }
+            const QString code = m_options.writeCode;
+            simLog(peer + QStringLiteral(" reboot (type \"6\") -> code %1").arg(code));
+            connection->send(jsonFrame(BoxMessages::codeReply(type, code)));
+            if (code == QLatin1String("200"))
+                scheduleReboot();
+        } else if (BoxMessages::kindForReadType(type, &kind)) {
+            const QJsonObject pares = m_state.settings(kind);
+            simLog(peer + QStringLiteral(" read %1 (type \"%2\") -> %3")
+                              .arg(QLatin1String(kGroupLabels[kind]), type, compact(pares)));
+            connection->send(jsonFrame(BoxMessages::readReply(kind, pares)));
+        } else {
+            simLog(peer + QStringLiteral(" unknown request type \"%1\"; not answered").arg(type));
+        }
+        return;
+    }
+    if (!typeValue.isDouble()) {
+        simLog(peer + QStringLiteral(" request without a string or number \"type\"; not answered: ")
+               + compact(message));
+        return;
+    }
+    const double number = typeValue.toDouble();
+    BoxMessages::Kind kind;
+    if (number != double(int(number)) || !BoxMessages::kindForWriteType(int(number), &kind)) {
+        simLog(peer + QStringLiteral(" unknown request type %1; not answered").arg(number));
+        return;
+    }
+    const int type = int(number);
+    QString code = m_options.writeCode;
+    const QJsonObject pares = paresValue.toObject();
+    if (code == QLatin1String("200")) {
+        bool valid = paresValue.isObject();
+        for (const QString &key : BoxMessages::keys(kind)) {
+            if (pares.contains(key) && !pares.value(key).isString())
+                valid = false; // every setting travels as a string
+        }
+        if (!valid)
+            code = QStringLiteral("400");
+        else if (kind == BoxMessages::Time
+                 ? !m_state.setClock(pares.value(QStringLiteral("date")).toString())
+                 : !m_state.storeSettings(kind, pares))
+            code = QStringLiteral("400");
+    }
+    simLog(peer + QStringLiteral(" write %1 (type %2) %3 -> code %4")
+                      .arg(QLatin1String(kGroupLabels[kind]))
+                      .arg(type)
+                      .arg(compact(pares), code));
+    connection->send(jsonFrame(BoxMessages::codeReply(QString::number(type), code)));
+}
+
+void BoxSimulator::handleTransferFrame(SimConnection *connection, const QByteArray &frame)
+{
+    const quint8 command = quint8(frame.at(2));
+    const QString what = command == FrameCodec::ProjectTransfer ? QStringLiteral("project deployment")
+                                                                : QStringLiteral("program update");
+    TransferReceiver *transfer = connection->transfer();
+    if (!transfer) {
+        transfer = connection->startTransfer(command);
+        simLog(connection->peer() + QStringLiteral(" %1 (command %2) started").arg(what).arg(command));
+    } else if (transfer->command() != command) {
+        simLog(connection->peer()
+               + QStringLiteral(" frame of command %1 inside a transfer of command %2; ignored")
+                     .arg(command)
+                     .arg(transfer->command()));
+        return;
+    }
+    if (transfer->addFrame(frame)) {
+        finishTransfer(connection);
+        return;
+    }
+    FrameCodec::FragmentHeader header;
+    if (FrameCodec::parseFragmentHeader(frame.constData(), frame.size(), &header))
+        simLog(connection->peer()
+               + QStringLiteral(" %1 fragment %2: %3 bytes, total %4")
+                     .arg(what)
+                     .arg(header.number)
+                     .arg(header.length)
+                     .arg(header.total));
+}
+
+void BoxSimulator::finishTransfer(SimConnection *connection)
+{
+    std::unique_ptr<TransferReceiver> transfer = connection->takeTransfer();
+    const quint8 command = transfer->command();
+    const int result = m_options.checksumResult >= 0 ? m_options.checksumResult
+                                                     : (transfer->verified() ? 0 : 1);
+    QString storedAs;
+    if (transfer->verified() && result == 0) {
+        if (command == FrameCodec::ProjectTransfer) {
+            if (m_state.storeDeployedProject(transfer->data()))
+                storedAs = QStringLiteral("deployed.json");
+        } else if (m_state.storeProgram(transfer->data())) {
+            storedAs = QStringLiteral("program.bin");
+        }
+    }
+    // The record is on disk before the verdict leaves, so whoever gets the verdict can read it.
+    m_state.appendTransferRecord(transfer->record(m_options.noVerdict ? -1 : result, storedAs));
+    simLog(connection->peer()
+           + QStringLiteral(" transfer (command %1) checksum: %2 bytes, %3%4, verdict %5%6")
+                 .arg(command)
+                 .arg(transfer->data().size())
+                 .arg(transfer->verified() ? QStringLiteral("verified")
+                                           : QStringLiteral("NOT verified: ")
+                                                 + transfer->errors().join(QStringLiteral("; ")))
+                 .arg(storedAs.isEmpty() ? QString() : QStringLiteral(", stored as ") + storedAs)
+                 .arg(result)
+                 .arg(m_options.noVerdict ? QStringLiteral(" (not sent: --no-verdict)") : QString()));
+    if (!m_options.noVerdict)
+        connection->sendRaw(FrameCodec::transferVerdict(command, quint8(result)));
+    if (storedAs == QLatin1String("deployed.json"))
+        loadDeployedProject();
+}
+
+void BoxSimulator::recordAbandonedTransfer(SimConnection *connection)
+{
+    std::unique_ptr<TransferReceiver> transfer = connection->takeTransfer();
+    m_state.appendTransferRecord(transfer->record(-1, QString()));
+    simLog(connection->peer()
+           + QStringLiteral(" transfer (command %1) abandoned after %2 bytes, no checksum frame")
+                 .arg(transfer->command())
+                 .arg(transfer->data().size()));
+}
+
+void BoxSimulator::readDatagrams()
+{
+    while (m_udp.hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = m_udp.receiveDatagram();
+        const QString sender = QStringLiteral("%1:%2")
+                                   .arg(datagram.senderAddress().toString())
+                                   .arg(datagram.senderPort());
+        if (m_rebooting)
+            continue;
+        if (!FrameCodec::isDiscoveryRequest(datagram.data())) {
+            simLog(sender + QStringLiteral(" ignored datagram of %1 bytes").arg(datagram.data().size()));
+            continue;
+        }
+        const QByteArray reply = FrameCodec::discoveryReply(m_options.listen.toString(),
+                                                            m_options.mask, m_options.model);
+        m_udp.writeDatagram(reply, datagram.senderAddress(), quint16(datagram.senderPort()));
+        simLog(sender + QStringLiteral(" discovery request answered"));
+    }
+}
+
+void BoxSimulator::scheduleReboot()
+{
+    if (m_rebootPending || m_rebooting)
+        return;
+    m_rebootPending = true;
+    // A moment for the reply to leave before the links drop.
+    QTimer::singleShot(200, this, &BoxSimulator::beginReboot);
+}
+
+void BoxSimulator::beginReboot()
+{
+    m_rebootPending = false;
+    m_rebooting = true;
+    simLog(QStringLiteral("rebooting: dropping %1 connection(s), refusing connections for %2 s")
+               .arg(m_connections.size())
+               .arg(m_options.rebootSeconds));
+    m_server.close();
+    const QList<SimConnection *> connections = m_connections;
+    for (SimConnection *connection : connections)
+        connection->close();
+    QTimer::singleShot(m_options.rebootSeconds * 1000, this, [this]() { endReboot(0); });
+}
+
+void BoxSimulator::endReboot(int attempt)
+{
+    QString error;
+    if (listenTcp(&error)) {
+        m_rebooting = false;
+        simLog(QStringLiteral("back up after reboot"));
+        return;
+    }
+    if (attempt >= 40) {
+        std::fprintf(stderr, "orvane-boxsim: %s\n", qPrintable(error));
+        QCoreApplication::exit(2);
+        return;
+    }
+    QTimer::singleShot(250, this, [this, attempt]() { endReboot(attempt + 1); });
+}
+
+void BoxSimulator::sendReport(const QByteArray &text, const QString &device)
+{
+    if (m_rebooting)
+        return;
+    const QList<QByteArray> frames = FrameCodec::liveDataFragments(text);
+    int links = 0;
+    for (SimConnection *connection : qAsConst(m_connections)) {
+        if (!connection->isLink() || connection->transfer())
+            continue;
+        ++links;
+        for (const QByteArray &frame : frames)
+            connection->send(frame);
+    }
+    if (links > 0)
+        simLog(QStringLiteral("live data for %1: %2 bytes in %3 fragment(s) to %4 link(s)")
+                   .arg(device)
+                   .arg(text.size())
+                   .arg(frames.size())
+                   .arg(links));
+}
+
+void BoxSimulator::loadDeployedProject()
+{
+    const QByteArray bytes = m_state.deployedProject();
+    if (bytes.isEmpty()) {
+        m_reporter->stop();
+        simLog(QStringLiteral("no deployed project: no live data"));
+        return;
+    }
+    QString summary;
+    m_reporter->load(bytes, &summary);
+    simLog(QStringLiteral("deployed ") + summary);
+}
