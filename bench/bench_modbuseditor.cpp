@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QScrollBar>
 
 #include <chrono>
 
@@ -115,8 +116,8 @@ void BM_OpenDevice(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(BM_ImportCsv)->Arg(250)->Arg(500)->Arg(1000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_OpenDevice)->Arg(50)->Arg(100)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ImportCsv)->Arg(5000)->Arg(10000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_OpenDevice)->Arg(1000)->Arg(2000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 int main(int argc, char **argv)
 {
@@ -128,3 +129,34 @@ int main(int argc, char **argv)
     benchmark::RunSpecifiedBenchmarks();
     return 0;
 }
+// TEMP-SCROLL
+namespace {
+void BM_ScrollAll(benchmark::State &state)
+{
+    const int points = int(state.range(0));
+    QStandardItem item(QStringLiteral("Bench"));
+    item.setData(QStringLiteral("Modbus"), Role::Protocol);
+    PointTable table;
+    QList<QVariantList> rows{{QStringLiteral("standard"), QStringLiteral("1"), QStringLiteral("ABCD"), true, false}};
+    for (int i = 0; i < points; ++i)
+        rows << QVariantList{QString::number(40001 + i), QStringLiteral("P_%1").arg(i), typeFor(i), QStringLiteral("1"), QStringLiteral("r")};
+    table.insert(QStringLiteral("Modbus-1"), rows);
+    item.setData(QVariant::fromValue(table), Role::PointTable);
+    standardModbusEditDialog dialog(&item, nullptr);
+    dialog.show();
+    processEvents();
+    auto *t = dialog.tabWidget()->widget(0)->findChild<QTableWidget *>();
+    auto *bar = t->verticalScrollBar();
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        for (int v = 0; v <= bar->maximum(); v += 10) { bar->setValue(v); QCoreApplication::processEvents(); }
+        const auto end = std::chrono::steady_clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+    }
+    const auto s2 = std::chrono::steady_clock::now();
+    bar->setValue(bar->maximum() / 2); QCoreApplication::processEvents();
+    const auto e2 = std::chrono::steady_clock::now();
+    state.counters["oneStep_ms"] = std::chrono::duration<double>(e2 - s2).count() * 1000;
+}
+}
+BENCHMARK(BM_ScrollAll)->Arg(2000)->Arg(5000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -44,8 +44,9 @@ public:
     // Deployment sends a temporary file that must not outlive its digest.
     void setRemoveFileAfterDigest(bool remove) { m_removeAfterDigest = remove; }
 
-    // Runs the whole transfer synchronously; the verdict wait spins a nested event loop
-    // that leaves user input alone.
+    // Runs the whole transfer synchronously on the calling thread (only the digest is taken
+    // on a worker thread meanwhile); the verdict wait spins a nested event loop that leaves
+    // user input alone.
     Outcome send(quint8 command, const QString &filePath);
 
     static bool boxAnswered(Outcome outcome) { return outcome >= Outcome::UnrecognisedReply; }

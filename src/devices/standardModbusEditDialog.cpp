@@ -5,6 +5,7 @@
 #include "mainwindow/CMainWindow.h"
 #include "projectfile/ItemRecord.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QRegExpValidator>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStandardItem>
 #include <QTabWidget>
@@ -303,11 +305,8 @@ void standardModbusEditDialog::replaceItem(QStandardItem *item)
     m_loadTimer->stop();
     m_item = item;
     fillFromRecord();
-    while (m_tabWidget->count() > 0) {
-        QWidget *page = m_tabWidget->widget(0);
-        m_tabWidget->removeTab(0);
-        delete page;
-    }
+    while (m_tabWidget->count() > 0)
+        removePage(0);
     m_nextTab = 1;
     loadTabs();
 }
@@ -384,12 +383,18 @@ void standardModbusEditDialog::addTab()
 
 void standardModbusEditDialog::deleteTab(int index)
 {
-    QWidget *page = m_tabWidget->widget(index);
-    if (!page)
+    if (!m_tabWidget->widget(index))
         return;
+    removePage(index);
+    renumberTabs();
+}
+
+void standardModbusEditDialog::removePage(int index)
+{
+    QWidget *page = m_tabWidget->widget(index);
+    m_liveRows.remove(page->findChild<QTableWidget *>());
     m_tabWidget->removeTab(index);
     delete page;
-    renumberTabs();
 }
 
 QWidget *standardModbusEditDialog::createTabPage()
@@ -462,6 +467,8 @@ QTableWidget *standardModbusEditDialog::createPointTable(QWidget *page)
     for (int column = 0; column < ColumnCount; ++column)
         table->setColumnWidth(column, kColumnWidths[column]);
 
+    connect(table->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this, table] { materializeVisibleRows(table); });
     connect(table, &QTableWidget::cellChanged, this, &standardModbusEditDialog::validateName);
     connect(table, &QTableWidget::cellChanged, this, &standardModbusEditDialog::validateAddr);
     return table;
@@ -471,7 +478,20 @@ int standardModbusEditDialog::insertEmptyRow(QTableWidget *table)
 {
     const int row = table->rowCount();
     table->insertRow(row);
-    buildRowCells(table, row, nullptr);
+    QWidget *viewport = table->viewport();
+    auto *address = new QLineEdit(viewport);
+    auto *name = new QLineEdit(viewport);
+    table->setCellWidget(row, ColAddress, address);
+    table->setCellWidget(row, ColName, name);
+    connect(address, &QLineEdit::editingFinished, this, [this, table, address] {
+        checkAddress(table, rowOfCellWidget(table, ColAddress, address), address);
+    });
+    // Checked once the name is complete: a check per keystroke would wipe "Temp10" as soon
+    // as "Temp1" was typed when another row is already called "Temp1".
+    connect(name, &QLineEdit::editingFinished, this, [this, table, name] {
+        checkName(table, rowOfCellWidget(table, ColName, name), name);
+    });
+    materializeRow(table, row);
     return row;
 }
 
@@ -480,17 +500,13 @@ void standardModbusEditDialog::appendLoadedRows(QTableWidget *table, const QList
     if (rows.isEmpty())
         return;
     const int first = table->rowCount();
-    // Thousands of cell widgets: built and placed while the table is hidden, each costs
-    // a constant; built on screen, each would be repainted against all its siblings.
-    const bool wasHidden = table->isHidden();
-    table->hide();
     {
         // Built silently, then checked once per row in the order the cell-change checks
         // would have run, so names are compared through a hash instead of row by row.
         const QSignalBlocker blocker(table);
         table->setRowCount(first + rows.size());
         for (int i = 0; i < rows.size(); ++i)
-            buildRowCells(table, first + i, &rows.at(i));
+            fillLoadedRow(table, first + i, rows.at(i));
 
         QHash<QString, int> firstRowOfName;
         for (int row = 0; row < first; ++row) {
@@ -519,55 +535,65 @@ void standardModbusEditDialog::appendLoadedRows(QTableWidget *table, const QList
             firstRowOfName.insert(name, row);
         }
     }
-    table->doItemsLayout();
-    if (!wasHidden)
-        table->show();
+    materializeVisibleRows(table);
 }
 
-void standardModbusEditDialog::buildRowCells(QTableWidget *table, int row, const QStringList *values)
+void standardModbusEditDialog::fillLoadedRow(QTableWidget *table, int row, const QStringList &values)
 {
-    auto value = [values](int column) {
-        return values && column < values->size() ? values->at(column) : QString();
+    auto value = [&values](int column) { return column < values.size() ? values.at(column) : QString(); };
+    table->setItem(row, ColAddress, new QTableWidgetItem(value(ColAddress)));
+    table->setItem(row, ColName, new QTableWidgetItem(value(ColName)));
+
+    // Until the row is first scrolled into view, its choices wait in read-only items holding
+    // exactly what the widgets will show; a table of thousands of points would otherwise
+    // carry four live widgets per row.
+    const QString type = value(ColType);
+    const QString permission = value(ColPermissions);
+    const QString cells[] = {
+        PointCsv::dataTypes().contains(type) ? type : PointCsv::dataTypes().first(),
+        values.size() > ColLength ? value(ColLength) : QStringLiteral("1"),
+        PointCsv::permissions().contains(permission) ? permission : PointCsv::permissions().first(),
     };
-
-    if (values) {
-        table->setItem(row, ColAddress, new QTableWidgetItem(value(ColAddress)));
-        table->setItem(row, ColName, new QTableWidgetItem(value(ColName)));
-    } else {
-        auto *address = new QLineEdit;
-        auto *name = new QLineEdit;
-        table->setCellWidget(row, ColAddress, address);
-        table->setCellWidget(row, ColName, name);
-        connect(address, &QLineEdit::editingFinished, this, [this, table, address] {
-            checkAddress(table, rowOfCellWidget(table, ColAddress, address), address);
-        });
-        // Checked once the name is complete: a check per keystroke would wipe "Temp10"
-        // as soon as "Temp1" was typed when another row is already called "Temp1".
-        connect(name, &QLineEdit::editingFinished, this, [this, table, name] {
-            checkName(table, rowOfCellWidget(table, ColName, name), name);
-        });
+    for (int i = 0; i < 3; ++i) {
+        auto *pending = new QTableWidgetItem(cells[i]);
+        pending->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        table->setItem(row, ColType + i, pending);
     }
+    // A value beyond the fifth lies beneath the delete button.
+    if (values.size() > ColDelete)
+        table->setItem(row, ColDelete, new QTableWidgetItem(value(ColDelete)));
+}
 
-    auto *type = new QComboBox;
+void standardModbusEditDialog::materializeRow(QTableWidget *table, int row)
+{
+    if (table->cellWidget(row, ColType))
+        return;
+    const QSignalBlocker blocker(table);
+    auto takeText = [table, row](int column, const QString &fallback) {
+        QTableWidgetItem *pending = table->takeItem(row, column);
+        const QString text = pending ? pending->text() : fallback;
+        delete pending;
+        return text;
+    };
+    const QString typeText = takeText(ColType, PointCsv::dataTypes().first());
+    const QString lengthText = takeText(ColLength, QStringLiteral("1"));
+    const QString permissionText = takeText(ColPermissions, PointCsv::permissions().first());
+
+    // Created inside the viewport: parented later, each would re-resolve its style.
+    QWidget *viewport = table->viewport();
+    auto *type = new QComboBox(viewport);
     type->addItems(PointCsv::dataTypes());
-    if (values)
-        selectText(type, value(ColType));
+    selectText(type, typeText);
     type->installEventFilter(this);
-
-    auto *length = new QLineEdit(values && values->size() > ColLength ? value(ColLength) : QStringLiteral("1"));
+    auto *length = new QLineEdit(lengthText, viewport);
     length->setEnabled(type->currentText() == kString);
-
-    auto *permissions = new QComboBox;
+    auto *permissions = new QComboBox(viewport);
     permissions->addItems(PointCsv::permissions());
-    if (values)
-        selectText(permissions, value(ColPermissions));
+    selectText(permissions, permissionText);
     permissions->installEventFilter(this);
-
-    auto *remove = new QPushButton;
+    auto *remove = new QPushButton(viewport);
     remove->setIcon(m_deleteIcon);
     remove->setFixedSize(35, 35);
-    if (values && values->size() > ColDelete)
-        table->setItem(row, ColDelete, new QTableWidgetItem(value(ColDelete)));
 
     table->setCellWidget(row, ColType, type);
     table->setCellWidget(row, ColLength, length);
@@ -584,11 +610,73 @@ void standardModbusEditDialog::buildRowCells(QTableWidget *table, int row, const
     connect(remove, &QPushButton::clicked, this, [this, table, remove] { removeRowOf(table, remove); });
 }
 
+void standardModbusEditDialog::dematerializeRow(QTableWidget *table, int row)
+{
+    auto *type = qobject_cast<QComboBox *>(table->cellWidget(row, ColType));
+    auto *length = qobject_cast<QLineEdit *>(table->cellWidget(row, ColLength));
+    auto *permissions = qobject_cast<QComboBox *>(table->cellWidget(row, ColPermissions));
+    if (!type || !length || !permissions)
+        return;
+    const QString cells[] = {type->currentText(), length->text(), permissions->currentText()};
+    const QSignalBlocker blocker(table);
+    for (int column = ColType; column <= ColDelete; ++column)
+        table->removeCellWidget(row, column);
+    for (int i = 0; i < 3; ++i) {
+        auto *pending = new QTableWidgetItem(cells[i]);
+        pending->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        table->setItem(row, ColType + i, pending);
+    }
+}
+
+void standardModbusEditDialog::materializeVisibleRows(QTableWidget *table)
+{
+    QList<QPersistentModelIndex> &live = m_liveRows[table];
+    const int rows = table->rowCount();
+    // Rows on screen, estimated from the table's fixed height as well, since a table on a
+    // tab not yet shown has no real viewport size.
+    const int first = qMax(0, table->rowAt(0));
+    const int perScreen = kTableHeight / qMax(1, table->verticalHeader()->defaultSectionSize()) + 1;
+    const int last = qMin(rows - 1, qMax(table->rowAt(table->viewport()->height() - 1), first + perScreen));
+
+    // Stored rows that scrolled well away give their widgets back, so scrolling through a
+    // long table never leaves thousands of widgets behind. Rows added by hand, and a row
+    // holding the focus, keep theirs.
+    QWidget *focus = QApplication::focusWidget();
+    QList<QPersistentModelIndex> kept;
+    for (const QPersistentModelIndex &index : qAsConst(live)) {
+        if (!index.isValid())
+            continue;
+        const int row = index.row();
+        const bool near = row >= first - perScreen && row <= last + perScreen;
+        bool focused = false;
+        for (int column = ColType; column <= ColDelete && focus; ++column) {
+            QWidget *cell = table->cellWidget(row, column);
+            focused = focused || (cell && (cell == focus || cell->isAncestorOf(focus)));
+        }
+        if (near || focused)
+            kept.append(index);
+        else
+            dematerializeRow(table, row);
+    }
+    live = kept;
+
+    for (int row = first; row <= last; ++row) {
+        if (table->cellWidget(row, ColType))
+            continue;
+        materializeRow(table, row);
+        if (table->item(row, ColAddress))
+            live.append(QPersistentModelIndex(table->model()->index(row, ColType)));
+    }
+}
+
 void standardModbusEditDialog::clearTable(QTableWidget *table)
 {
-    // Widgets are deleted here rather than left to the view's deferred clean-up.
+    // Widgets are deleted here rather than left to the view's deferred clean-up. A row
+    // without a type widget has no widget at all.
     const QSignalBlocker blocker(table);
     for (int row = 0; row < table->rowCount(); ++row) {
+        if (!table->cellWidget(row, ColType))
+            continue;
         for (int column = 0; column < ColumnCount; ++column) {
             if (table->cellWidget(row, column))
                 table->removeCellWidget(row, column);
@@ -596,6 +684,7 @@ void standardModbusEditDialog::clearTable(QTableWidget *table)
     }
     table->clearContents();
     table->setRowCount(0);
+    m_liveRows.remove(table);
 }
 
 QStringList standardModbusEditDialog::rowValues(const QTableWidget *table, int row) const
@@ -806,6 +895,7 @@ void standardModbusEditDialog::removeRowOf(QTableWidget *table, QWidget *cellWid
         return;
     log("removeParameter");
     table->removeRow(row);
+    materializeVisibleRows(table); // rows below moved up into view
 }
 
 void standardModbusEditDialog::removeAllRows(QTableWidget *table)

@@ -5,6 +5,8 @@
 // on the tree item's record; the main window connects Save to its name check.
 
 #include <QDialog>
+#include <QHash>
+#include <QPersistentModelIndex>
 #include <QIcon>
 #include <QPointer>
 #include <QStringList>
@@ -72,12 +74,16 @@ private:
     void loadTabs();
     void loadPendingTabs();
     void renumberTabs();
+    void removePage(int index);
 
     QWidget *createTabPage();
     QTableWidget *createPointTable(QWidget *page);
     int insertEmptyRow(QTableWidget *table);
     void appendLoadedRows(QTableWidget *table, const QList<QStringList> &rows);
-    void buildRowCells(QTableWidget *table, int row, const QStringList *values);
+    void fillLoadedRow(QTableWidget *table, int row, const QStringList &values);
+    void materializeRow(QTableWidget *table, int row);
+    void dematerializeRow(QTableWidget *table, int row);
+    void materializeVisibleRows(QTableWidget *table);
     void clearTable(QTableWidget *table);
     QStringList rowValues(const QTableWidget *table, int row) const;
 
@@ -101,6 +107,8 @@ private:
     bool m_lengthWarningOpen = false;
     QTimer *m_loadTimer = nullptr;
     QIcon m_deleteIcon; // shared by every row's delete button
+    // Per table, the stored rows that currently have their widgets (see materializeRow).
+    QHash<QTableWidget *, QList<QPersistentModelIndex>> m_liveRows;
 
     QLineEdit *m_nameEdit = nullptr;
     QComboBox *m_protocolCombo = nullptr;

@@ -432,8 +432,6 @@ void CMainWindow::slotBoxEditFile()
     editor.nameEdit = box->nameEdit();
     editor.saveButton = box->saveButton();
     editor.save = [box] { box->saveChanges(); };
-    if (!editor.dialog)
-        return;
 
     ads::CDockWidget *dock = openEditDock(title, editor.dialog);
     // Closing the box editor always drops the box connection.

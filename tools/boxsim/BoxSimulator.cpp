@@ -247,8 +247,11 @@ void BoxSimulator::handleTransferFrame(SimConnection *connection, const QByteArr
         finishTransfer(connection);
         return;
     }
+    // One line per fragment would make the log the bottleneck of a large transfer: log the
+    // first fragment and then one per MiB; the summary line follows the checksum frame.
     FrameCodec::FragmentHeader header;
-    if (FrameCodec::parseFragmentHeader(frame.constData(), frame.size(), &header))
+    if (FrameCodec::parseFragmentHeader(frame.constData(), frame.size(), &header)
+        && (header.number == 1 || header.number % 1024 == 0))
         simLog(connection->peer()
                + QStringLiteral(" %1 fragment %2: %3 bytes, total %4")
                      .arg(what)
