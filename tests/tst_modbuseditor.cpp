@@ -20,6 +20,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -173,6 +174,7 @@ private slots:
     void lengthFollowsType();
     void lengthCheckWarnsOnce();
     void deleteRemovesButtonsRow();
+    void longTableKeepsEditsWhileScrolling();
 
     void importCsv_data();
     void importCsv();
@@ -690,6 +692,50 @@ void TstModbusEditor::deleteRemovesButtonsRow()
     dlg->saveChanges();
     QCOMPARE(item->data(Role::PointTable).value<PointTable>().value(QStringLiteral("Modbus-1")),
              QList<QVariantList>{slaveHeader("1")});
+}
+
+void TstModbusEditor::longTableKeepsEditsWhileScrolling()
+{
+    // Rows far from view hold no widgets; what they show and save must not depend on that.
+    QStandardItem *item = addDevice(QStringLiteral("Long"));
+    QList<QVariantList> rows{slaveHeader("1")};
+    for (int i = 0; i < 300; ++i)
+        rows << point(QString::number(i), QStringLiteral("P%1").arg(i), i == 299 ? "Bool" : "uint16", "1",
+                      i == 298 ? "x" : "rw");
+    PointTable stored;
+    stored.insert(QStringLiteral("Modbus-1"), rows);
+    item->setData(QVariant::fromValue(stored), Role::PointTable);
+    standardModbusEditDialog *dlg = open(item);
+    QTableWidget *table = tableOf(dlg, 0);
+    QCOMPARE(table->rowCount(), 300);
+
+    auto type = [table](int row) { return qobject_cast<QComboBox *>(table->cellWidget(row, 2)); };
+    auto length = [table](int row) { return qobject_cast<QLineEdit *>(table->cellWidget(row, 3)); };
+    type(0)->setCurrentText(QStringLiteral("string"));
+    length(0)->setText(QStringLiteral("8"));
+    QVERIFY(table->viewport()->findChildren<QComboBox *>().size() < 150);
+
+    table->verticalScrollBar()->setValue(table->verticalScrollBar()->maximum());
+    settle();
+    QVERIFY(table->viewport()->findChildren<QComboBox *>().size() < 150);
+    QVERIFY(type(299));
+    QCOMPARE(type(299)->currentText(), QStringLiteral("bool"));
+    QCOMPARE(qobject_cast<QComboBox *>(table->cellWidget(298, 4))->currentText(), QStringLiteral("r"));
+
+    dlg->saveChanges();
+    const QList<QVariantList> saved = item->data(Role::PointTable).value<PointTable>().value("Modbus-1");
+    QCOMPARE(saved.size(), 301);
+    QCOMPARE(saved[1], (QVariantList{"0", "P0", "string", "8", "rw"}));
+    QCOMPARE(saved[151], (QVariantList{"150", "P150", "uint16", "1", "rw"}));
+    QCOMPARE(saved[299], (QVariantList{"298", "P298", "uint16", "1", "r"}));
+    QCOMPARE(saved[300], (QVariantList{"299", "P299", "bool", "1", "rw"}));
+
+    table->verticalScrollBar()->setValue(0);
+    settle();
+    QCOMPARE(type(0)->currentText(), QStringLiteral("string"));
+    QCOMPARE(length(0)->text(), QStringLiteral("8"));
+    QVERIFY(length(0)->isEnabled());
+    QVERIFY(!length(1)->isEnabled());
 }
 
 // --- CSV ----------------------------------------------------------------------------------

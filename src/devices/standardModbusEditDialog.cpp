@@ -467,7 +467,10 @@ QTableWidget *standardModbusEditDialog::createPointTable(QWidget *page)
     for (int column = 0; column < ColumnCount; ++column)
         table->setColumnWidth(column, kColumnWidths[column]);
 
+    // Stored rows get their widgets when they come into view (see materializeRow).
     connect(table->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this, table] { materializeVisibleRows(table); });
+    connect(table->verticalHeader(), &QHeaderView::sectionResized, this,
             [this, table] { materializeVisibleRows(table); });
     connect(table, &QTableWidget::cellChanged, this, &standardModbusEditDialog::validateName);
     connect(table, &QTableWidget::cellChanged, this, &standardModbusEditDialog::validateAddr);
@@ -610,6 +613,17 @@ void standardModbusEditDialog::materializeRow(QTableWidget *table, int row)
     connect(remove, &QPushButton::clicked, this, [this, table, remove] { removeRowOf(table, remove); });
 }
 
+void standardModbusEditDialog::discardCellWidget(QTableWidget *table, int row, int column)
+{
+    // The view would only schedule the deletion; widgets of thousands of rows should not
+    // linger as hidden children until the event loop comes round.
+    QWidget *widget = table->cellWidget(row, column);
+    if (!widget)
+        return;
+    table->removeCellWidget(row, column);
+    delete widget;
+}
+
 void standardModbusEditDialog::dematerializeRow(QTableWidget *table, int row)
 {
     auto *type = qobject_cast<QComboBox *>(table->cellWidget(row, ColType));
@@ -620,7 +634,7 @@ void standardModbusEditDialog::dematerializeRow(QTableWidget *table, int row)
     const QString cells[] = {type->currentText(), length->text(), permissions->currentText()};
     const QSignalBlocker blocker(table);
     for (int column = ColType; column <= ColDelete; ++column)
-        table->removeCellWidget(row, column);
+        discardCellWidget(table, row, column);
     for (int i = 0; i < 3; ++i) {
         auto *pending = new QTableWidgetItem(cells[i]);
         pending->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
@@ -671,16 +685,13 @@ void standardModbusEditDialog::materializeVisibleRows(QTableWidget *table)
 
 void standardModbusEditDialog::clearTable(QTableWidget *table)
 {
-    // Widgets are deleted here rather than left to the view's deferred clean-up. A row
-    // without a type widget has no widget at all.
+    // A row without a type widget has no widget at all.
     const QSignalBlocker blocker(table);
     for (int row = 0; row < table->rowCount(); ++row) {
         if (!table->cellWidget(row, ColType))
             continue;
-        for (int column = 0; column < ColumnCount; ++column) {
-            if (table->cellWidget(row, column))
-                table->removeCellWidget(row, column);
-        }
+        for (int column = 0; column < ColumnCount; ++column)
+            discardCellWidget(table, row, column);
     }
     table->clearContents();
     table->setRowCount(0);

@@ -83,6 +83,7 @@ private:
     void fillLoadedRow(QTableWidget *table, int row, const QStringList &values);
     void materializeRow(QTableWidget *table, int row);
     void dematerializeRow(QTableWidget *table, int row);
+    void discardCellWidget(QTableWidget *table, int row, int column);
     void materializeVisibleRows(QTableWidget *table);
     void clearTable(QTableWidget *table);
     QStringList rowValues(const QTableWidget *table, int row) const;

@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 
+#include <cstdio>
+
 namespace {
 
 const char *const kGroupNames[BoxMessages::KindCount] = {"lan", "wan", "wifi", "lte", "ntp",
@@ -167,15 +169,22 @@ bool SimState::save()
 
 bool SimState::writeFile(const QString &name, const QByteArray &bytes)
 {
-    // Written whole or not at all, so a killed simulator never leaves half a file.
-    QSaveFile file(path(name));
-    if (!file.open(QIODevice::WriteOnly))
+    // Written whole or not at all (a temporary file renamed over the old one), so a killed
+    // simulator never leaves half a file. No fsync: a stand-in box need not survive a power
+    // cut, and syncing a large program image would dominate the transfer time.
+    const QString target = path(name);
+    const QString temporary = target + QStringLiteral(".part");
+    QFile file(temporary);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    file.close();
+    if (!written || std::rename(QFile::encodeName(temporary).constData(),
+                                QFile::encodeName(target).constData()) != 0) {
+        QFile::remove(temporary);
         return false;
     }
-    return file.commit();
+    return true;
 }
 
 QString SimState::path(const QString &name) const

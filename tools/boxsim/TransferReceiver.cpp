@@ -35,34 +35,32 @@ void TransferReceiver::addFragment(const QByteArray &frame)
                             .arg(frame.size()));
         return;
     }
-    QJsonObject entry;
-    entry.insert(QStringLiteral("frameLength"), frame.size());
-    entry.insert(QStringLiteral("kind"), header.kind);
-    entry.insert(QStringLiteral("total"), double(header.total));
-    entry.insert(QStringLiteral("chunkLength"), header.length);
-    entry.insert(QStringLiteral("number"), double(header.number));
-    m_fragments.append(entry);
+    // Kept as plain values: growing a QJsonArray per fragment costs more than the transfer.
+    m_fragments.push_back({frame.size(), header});
 
     const int payload = frame.size() - FrameCodec::FragmentOverhead;
-    const QString where = QStringLiteral("fragment %1: ").arg(header.number);
+    const auto where = [&] { return QStringLiteral("fragment %1: ").arg(header.number); };
     if (header.kind != FrameCodec::TransferData)
-        m_errors.append(where + QStringLiteral("kind %1 is not 1").arg(header.kind));
-    if (m_fragments.size() == 1)
+        m_errors.append(where() + QStringLiteral("kind %1 is not 1").arg(header.kind));
+    if (m_fragments.size() == 1) {
         m_total = header.total;
+        // One allocation for the whole file (within reason) instead of repeated regrowth.
+        m_data.reserve(int(qMin<qint64>(m_total, 64 * 1024 * 1024)));
+    }
     else if (header.total != m_total)
-        m_errors.append(where + QStringLiteral("total %1 differs from %2").arg(header.total).arg(m_total));
+        m_errors.append(where() + QStringLiteral("total %1 differs from %2").arg(header.total).arg(m_total));
     if (header.number != m_nextNumber)
-        m_errors.append(where + QStringLiteral("expected number %1").arg(m_nextNumber));
+        m_errors.append(where() + QStringLiteral("expected number %1").arg(m_nextNumber));
     if (header.length != payload)
-        m_errors.append(where + QStringLiteral("chunk length %1 but %2 payload bytes")
+        m_errors.append(where() + QStringLiteral("chunk length %1 but %2 payload bytes")
                                     .arg(header.length).arg(payload));
     const qint64 after = qint64(m_data.size()) + payload;
     if (after > m_total)
-        m_errors.append(where + QStringLiteral("runs past the total %1").arg(m_total));
+        m_errors.append(where() + QStringLiteral("runs past the total %1").arg(m_total));
     else if (payload != FrameCodec::FragmentPayloadSize && after != m_total)
-        m_errors.append(where + QStringLiteral("short chunk of %1 bytes before the end").arg(payload));
+        m_errors.append(where() + QStringLiteral("short chunk of %1 bytes before the end").arg(payload));
     if (payload == 0)
-        m_errors.append(where + QStringLiteral("empty chunk"));
+        m_errors.append(where() + QStringLiteral("empty chunk"));
     ++m_nextNumber;
     // Never more than the announced total is kept, so a runaway sender cannot fill the memory.
     if (after <= m_total)
@@ -91,12 +89,13 @@ void TransferReceiver::addChecksum(const QByteArray &frame)
     if (info.size != quint32(m_data.size()))
         m_errors.append(QStringLiteral("checksum frame announces %1 bytes, %2 received")
                             .arg(info.size).arg(m_data.size()));
-    if (!m_fragments.isEmpty() && info.size != m_total)
+    if (!m_fragments.empty() && info.size != m_total)
         m_errors.append(QStringLiteral("checksum frame size %1 differs from the total %2")
                             .arg(info.size).arg(m_total));
     if (info.digest.size() != 16)
         m_errors.append(QStringLiteral("digest of %1 bytes is no MD5").arg(info.digest.size()));
-    const QByteArray md5 = QCryptographicHash::hash(m_data, QCryptographicHash::Md5);
+    m_md5 = QCryptographicHash::hash(m_data, QCryptographicHash::Md5);
+    const QByteArray &md5 = m_md5;
     const bool digestMatches = info.digest == md5;
     if (!digestMatches)
         m_errors.append(QStringLiteral("digest does not match the received bytes"));
@@ -109,11 +108,21 @@ QJsonObject TransferReceiver::record(int result, const QString &storedAs) const
     record.insert(QStringLiteral("command"), m_command);
     record.insert(QStringLiteral("peer"), m_peer);
     record.insert(QStringLiteral("started"), m_started);
-    record.insert(QStringLiteral("fragments"), m_fragments);
+    QJsonArray fragments;
+    for (const Fragment &fragment : m_fragments) {
+        QJsonObject entry;
+        entry.insert(QStringLiteral("frameLength"), fragment.frameLength);
+        entry.insert(QStringLiteral("kind"), fragment.header.kind);
+        entry.insert(QStringLiteral("total"), double(fragment.header.total));
+        entry.insert(QStringLiteral("chunkLength"), fragment.header.length);
+        entry.insert(QStringLiteral("number"), double(fragment.header.number));
+        fragments.append(entry);
+    }
+    record.insert(QStringLiteral("fragments"), fragments);
     record.insert(QStringLiteral("checksum"), m_checksum);
     record.insert(QStringLiteral("receivedBytes"), m_data.size());
     record.insert(QStringLiteral("md5"), QString::fromLatin1(
-                                             QCryptographicHash::hash(m_data, QCryptographicHash::Md5).toHex()));
+                                             (m_md5.isEmpty() ? QCryptographicHash::hash(m_data, QCryptographicHash::Md5) : m_md5).toHex()));
     record.insert(QStringLiteral("errors"), QJsonArray::fromStringList(m_errors));
     record.insert(QStringLiteral("verified"), m_verified);
     record.insert(QStringLiteral("result"), result < 0 ? QJsonValue(QJsonValue::Null) : QJsonValue(result));

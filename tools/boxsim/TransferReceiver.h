@@ -1,8 +1,12 @@
 #pragma once
 
+#include <vector>
+
 // The box side of one project deployment (command 3) or program update (command 4): takes
 // the data fragments and the closing checksum frame, checks order and sizes, computes the
 // MD5 and keeps a record of every frame header for transfers.jsonl.
+
+#include "boxlink/FrameCodec.h"
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -39,7 +43,12 @@ private:
     QByteArray m_data;
     quint32 m_total = 0;
     quint32 m_nextNumber = 1;
-    QJsonArray m_fragments;
+    struct Fragment {
+        int frameLength;
+        FrameCodec::FragmentHeader header;
+    };
+    std::vector<Fragment> m_fragments;
+    QByteArray m_md5;
     QJsonValue m_checksum;
     QStringList m_errors;
     bool m_finished = false;
