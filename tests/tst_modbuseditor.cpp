@@ -658,10 +658,13 @@ void TstModbusEditor::lengthCheckWarnsOnce()
     qobject_cast<QComboBox *>(table->cellWidget(0, 2))->setCurrentText(QStringLiteral("string"));
     auto *length = qobject_cast<QLineEdit *>(table->cellWidget(0, 3));
 
+    // With the focus in the field: the box taking the focus finishes editing once more.
+    dlg->activateWindow();
+    length->setFocus();
     for (const QString &bad : {QStringLiteral("0"), QStringLiteral("-3"), QStringLiteral("x")}) {
         BoxAnswerer answerer;
         length->setText(bad);
-        emit length->editingFinished();
+        QTest::keyClick(length, Qt::Key_Return);
         QCOMPARE(answerer.seen(), QStringList{"Warning|Length must be a positive integer between 1 and 10."});
         QCOMPARE(length->text(), QStringLiteral("1"));
     }

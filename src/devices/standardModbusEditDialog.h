@@ -6,8 +6,8 @@
 
 #include <QDialog>
 #include <QHash>
-#include <QPersistentModelIndex>
 #include <QIcon>
+#include <QPersistentModelIndex>
 #include <QPointer>
 #include <QStringList>
 
