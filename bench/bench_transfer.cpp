@@ -48,10 +48,10 @@ struct Fixture {
 
         sim.setProgram(QStringLiteral(ORVANE_BIN_DIR "/orvane-boxsim"));
         sim.setArguments({QStringLiteral("--listen"), kSimAddress, QStringLiteral("--state"),
-                          dir.filePath(QStringLiteral("state"))});
+                          dir.filePath(QStringLiteral("state")), QStringLiteral("--exit-with-parent")});
         sim.setStandardOutputFile(QProcess::nullDevice());
-        // The simulator stamps a log line per fragment; with TZ unset, glibc re-reads the zone
-        // file for every stamp, which would make the box, not the tool, the thing measured.
+        // With TZ unset, glibc re-reads the zone file for every log stamp of the simulator,
+        // which would make the box, not the tool, the thing measured.
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         if (!env.contains(QStringLiteral("TZ")))
             env.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));

@@ -38,7 +38,7 @@ public:
     {
         m_output.clear();
         QStringList arguments{QStringLiteral("--listen"), m_address, QStringLiteral("--state"),
-                              m_stateDirectory};
+                              m_stateDirectory, QStringLiteral("--exit-with-parent")};
         arguments += m_arguments;
         m_process.setProgram(program());
         m_process.setArguments(arguments);

@@ -94,7 +94,7 @@ public:
     {
         m_process.setProgram(QStringLiteral(ORVANE_BIN_DIR "/orvane-boxsim"));
         QStringList args{QStringLiteral("--listen"), address, QStringLiteral("--state"),
-                         m_stateDir.path()};
+                         m_stateDir.path(), QStringLiteral("--exit-with-parent")};
         args << extraArgs;
         m_process.setArguments(args);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -97,7 +97,12 @@ class TstBoxDialog : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { registerItemRecordTypes(); }
+    void initTestCase()
+    {
+        registerItemRecordTypes();
+        // The checks compare the English source texts: keep the Chinese catalogue out.
+        CMainWindow::setCatalogPathForTesting(QStringLiteral(":/adsdemo/no-catalogue.qm"));
+    }
     void cleanup() { FileTransfer::setVerdictTimeoutForTesting(0); }
 
     // Without a box

@@ -199,6 +199,8 @@ void TstCommands::initTestCase()
     QVERIFY(m_projectsDir.isValid());
     // The window keeps Settings.ini in the working directory.
     QVERIFY(QDir::setCurrent(m_workDir.path()));
+    // The checks compare the English source texts: keep the Chinese catalogue out.
+    CMainWindow::setCatalogPathForTesting(QStringLiteral(":/adsdemo/no-catalogue.qm"));
 }
 
 void TstCommands::init()

@@ -115,7 +115,12 @@ class TstMonitoring : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { registerItemRecordTypes(); }
+    void initTestCase()
+    {
+        registerItemRecordTypes();
+        // The checks compare the English source texts: keep the Chinese catalogue out.
+        CMainWindow::setCatalogPathForTesting(QStringLiteral(":/adsdemo/no-catalogue.qm"));
+    }
     void firstReportFilesSecondShows();
     void reportForProjectNotOpen();
     void lastDataItemOfANameWins();

@@ -18,6 +18,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTreeView>
+#include <QTabBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -267,4 +268,11 @@ void CMainWindow::showDataInTable(QStandardItem *dataItem, QString updateTime, Q
     applyStyleSheet(table->horizontalHeader(), kHeaderStyle);
     table->setColumnWidth(5, kUpdateTimeWidth);
     applyStyleSheet(tabs, kTabStyle);
+    // The sheet draws tab titles at 16 px, but the tab bar sizes its tabs from its own font;
+    // give it the same size so long device names are not clipped.
+    if (tabs->tabBar()->font().pixelSize() != 16) {
+        QFont font = tabs->tabBar()->font();
+        font.setPixelSize(16);
+        tabs->tabBar()->setFont(font);
+    }
 }

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <cstring>
+
 namespace ProjectFileIo {
 
 Result writeFile(const QString &path, const QByteArray &bytes)
@@ -57,7 +59,8 @@ Result readFile(const QString &path, QByteArray *bytes)
         result.error = file.errorString();
         return result;
     }
-    if (content.contains('\r'))
+    // memchr: QByteArray::contains(char) goes byte by byte, a noticeable part of a large load.
+    if (memchr(content.constData(), '\r', size_t(content.size())))
         content.replace("\r", "");
     *bytes = std::move(content);
     return result;

@@ -3,6 +3,9 @@
 #include "projectfile/Dlt645Catalogue.h"
 #include "projectfile/ItemRecord.h"
 
+#include <QCborArray>
+#include <QCborMap>
+#include <QCborValue>
 #include <QCoreApplication>
 #include <QDir>
 #include <QHash>
@@ -13,6 +16,7 @@
 #include <QStandardItemModel>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -572,9 +576,27 @@ void writeProject(Sink &s, const QStandardItem *project)
 
 // ---- loading -------------------------------------------------------------------------------
 
+// Item icons by resource name. QIcon parses an SVG file as soon as it is made, which costs more
+// than loading a device's whole point table; one shared icon per name does it once per run.
 QIcon resourceIcon(const char *name)
 {
-    return QIcon(QStringLiteral(":/adsdemo/images/") + QLatin1String(name));
+    static QHash<const char *, QIcon> *cache = [] {
+        auto *icons = new QHash<const char *, QIcon>;
+        // Icons are GUI objects: release them with the application, not after it.
+        qAddPostRoutine([] { resourceIcon(nullptr); });
+        return icons;
+    }();
+    if (!name) {
+        delete cache;
+        cache = nullptr;
+        return QIcon();
+    }
+    if (!cache)
+        return QIcon(QStringLiteral(":/adsdemo/images/") + QLatin1String(name));
+    auto it = cache->constFind(name);
+    if (it == cache->constEnd())
+        it = cache->insert(name, QIcon(QStringLiteral(":/adsdemo/images/") + QLatin1String(name)));
+    return it.value();
 }
 
 QIcon folderIcon(const QString &folder)
@@ -588,27 +610,124 @@ QIcon folderIcon(const QString &folder)
     return resourceIcon("Data.svg");
 }
 
+// Point objects are read through the CBOR view of the parsed document (the same data, shared,
+// not converted): it compares keys and values without making a QString for each, which the
+// JSON classes cannot. Values read exactly as QJsonValue::toString() would give them.
+
+// The string members of one kind of point object, looked up by key. The saver writes exactly
+// these keys and objects keep them sorted, so one comparison per member usually places it; an
+// object of any other shape is looked up key by key.
+template<int N>
+class PointMembers
+{
+public:
+    explicit PointMembers(const std::array<QString, N> &sortedKeys) : m_keys(sortedKeys)
+    {
+        for (int i = 0; i < N; ++i)
+            m_cborKeys[i] = QCborValue(m_keys[i]);
+    }
+
+    const std::array<QCborValue, N> &read(const QCborMap &point)
+    {
+        if (point.size() == N) {
+            int i = 0;
+            for (auto it = point.constBegin(); it != point.constEnd(); ++it, ++i) {
+                if (it.key() != m_cborKeys[i])
+                    break;
+                m_values[i] = it.value();
+            }
+            if (i == N)
+                return m_values;
+        }
+        for (int i = 0; i < N; ++i)
+            m_values[i] = point.value(m_keys[i]);
+        return m_values;
+    }
+
+private:
+    std::array<QString, N> m_keys;
+    std::array<QCborValue, N> m_cborKeys;
+    std::array<QCborValue, N> m_values;
+};
+
+// A column whose values repeat from row to row (data types, lengths, permissions, selection
+// flags): equal values share one QString rather than each row holding its own copy.
+class SharedColumn
+{
+public:
+    QString text(const QCborValue &value)
+    {
+        if (!value.isString())
+            return value.toString();
+        for (int i = 0; i < m_count; ++i) {
+            if (m_recent[i].value == value)
+                return m_recent[i].text;
+        }
+        QString text = value.toString();
+        Entry &slot = m_recent[m_count < kSize ? m_count++ : (m_next++ % kSize)];
+        slot.value = value;
+        slot.text = text;
+        return text;
+    }
+
+private:
+    static constexpr int kSize = 8;
+    struct Entry
+    {
+        QCborValue value;
+        QString text;
+    };
+    std::array<Entry, kSize> m_recent;
+    int m_count = 0;
+    int m_next = 0;
+};
+
+// Appends without the copy and release of a temporary (Qt 5's QList has no move append): a
+// null entry is appended and the value moved into it.
+inline void appendMoved(QVariantList &row, QVariant &&value)
+{
+    row.append(QVariant());
+    row.last() = std::move(value);
+}
+
+inline void appendMoved(QList<QVariantList> &rows, QVariantList &&row)
+{
+    rows.append(QVariantList());
+    rows.last().swap(row);
+}
+
+inline QCborArray pointArray(const QJsonObject &object)
+{
+    return QCborArray::fromJsonArray(object.value(Key::Datas).toArray());
+}
+
 PointTable meterTable(const QJsonArray &meters)
 {
     const QVector<QString> names = Dlt645Catalogue::translatedNameTable();
+    // Sorted key order: addr, name, select.
+    PointMembers<3> members({Key::Addr, Key::Name, Key::Select});
+    SharedColumn select;
     PointTable table;
     int counter = 1;
     for (const QJsonValue &meterValue : meters) {
         const QJsonObject meter = meterValue.toObject();
         QList<QVariantList> rows;
-        const QJsonArray points = meter.value(Key::Datas).toArray();
-        rows.reserve(points.size() + 1);
+        const QCborArray points = pointArray(meter);
+        rows.reserve(int(points.size()) + 1);
         const bool is2007 = meter.value(Key::ProtocolVersion).toInt(0) == 1;
         rows.append(QVariantList{meter.value(Key::SlaveAddress).toString(),
                                  is2007 ? Dlt645Catalogue::Edition2007Text
                                         : Dlt645Catalogue::Edition1997Text});
-        for (const QJsonValue &pointValue : points) {
-            const QJsonObject point = pointValue.toObject();
+        for (const QCborValue &pointValue : points) {
+            const auto &point = members.read(pointValue.toMap());
             // Either edition's code names the item, whatever the meter's edition.
-            const int index = Dlt645Catalogue::indexOfCode(point.value(Key::Addr).toString());
-            rows.append(QVariantList{point.value(Key::Select).toString(),
-                                     index < 0 ? QString() : names.at(index),
-                                     point.value(Key::Name).toString()});
+            const int index = Dlt645Catalogue::indexOfCode(point[0].toString());
+            QVariantList row;
+            row.reserve(3);
+            appendMoved(row, select.text(point[2]));
+            appendMoved(row, index < 0 ? QString() : names.at(index));
+            appendMoved(row, point[1].toString());
+            appendMoved(rows, std::move(row));
         }
         table.insert(QStringLiteral("DLT645-%1").arg(counter++), rows);
     }
@@ -617,25 +736,33 @@ PointTable meterTable(const QJsonArray &meters)
 
 PointTable slaveTable(const QJsonArray &slaves)
 {
+    // Sorted key order: addr, dataType, length, name, permissions.
+    PointMembers<5> members({Key::Addr, Key::DataType, Key::Length, Key::Name, Key::Permissions});
+    SharedColumn dataType;
+    SharedColumn length;
+    SharedColumn permissions;
     PointTable table;
     int counter = 1;
     for (const QJsonValue &slaveValue : slaves) {
         const QJsonObject slave = slaveValue.toObject();
         QList<QVariantList> rows;
-        const QJsonArray points = slave.value(Key::Datas).toArray();
-        rows.reserve(points.size() + 1);
+        const QCborArray points = pointArray(slave);
+        rows.reserve(int(points.size()) + 1);
         rows.append(QVariantList{slave.value(Key::Series).toString(),
                                  slave.value(Key::StationNum).toString(),
                                  slave.value(Key::ByteOrder).toString(),
                                  flagFromFile(slave.value(Key::StartAddress0)),
                                  flagFromFile(slave.value(Key::CharReversed))});
-        for (const QJsonValue &pointValue : points) {
-            const QJsonObject point = pointValue.toObject();
-            rows.append(QVariantList{point.value(Key::Addr).toString(),
-                                     point.value(Key::Name).toString(),
-                                     point.value(Key::DataType).toString(),
-                                     point.value(Key::Length).toString(),
-                                     point.value(Key::Permissions).toString()});
+        for (const QCborValue &pointValue : points) {
+            const auto &point = members.read(pointValue.toMap());
+            QVariantList row;
+            row.reserve(5);
+            appendMoved(row, point[0].toString());
+            appendMoved(row, point[3].toString());
+            appendMoved(row, dataType.text(point[1]));
+            appendMoved(row, length.text(point[2]));
+            appendMoved(row, permissions.text(point[4]));
+            appendMoved(rows, std::move(row));
         }
         table.insert(QStringLiteral("Modbus-%1").arg(counter++), rows);
     }
@@ -666,14 +793,17 @@ void loadFolder(QStandardItem *folder, const QJsonArray &elements, IconFor iconF
     for (const QJsonValue &value : elements) {
         const QJsonObject object = value.toObject();
         const QString name = object.value(Key::Name).toString();
-        QStandardItem *item = byName.value(name);
-        if (!item) {
-            item = new QStandardItem(name);
-            item->setIcon(iconFor(object.value(Key::Protocol).toString()));
-            folder->appendRow(item);
-            byName.insert(name, item);
+        if (QStandardItem *item = byName.value(name)) {
+            loadRecord(object, item);
+            continue;
         }
+        // A new item is filled before it enters the model: one row insertion for an attached
+        // view instead of a change signal for every role.
+        auto *item = new QStandardItem(name);
+        item->setIcon(iconFor(object.value(Key::Protocol).toString()));
         loadRecord(object, item);
+        folder->appendRow(item);
+        byName.insert(name, item);
     }
 }
 
@@ -792,8 +922,7 @@ LoadOutcome loadProjectIntoModel(QStandardItemModel *model, const QJsonObject &r
         outcome.project = new QStandardItem(resourceIcon("project_manage.svg"), name);
         setText(outcome.project, Role::ProjectDescription, root.value(Key::Description).toString());
         setText(outcome.project, Role::ProjectPath, fileDirectory);
-        top->appendRow(outcome.project);
-        outcome.createdProject = true;
+        outcome.createdProject = true; // enters the model once it is complete, below
     }
     QStandardItem *project = outcome.project;
 
@@ -819,6 +948,8 @@ LoadOutcome loadProjectIntoModel(QStandardItemModel *model, const QJsonObject &r
                loadServiceRecord);
     loadFolder(childWithText(project, Folder::Box), root.value(Key::Boxs).toArray(),
                [](const QString &) { return resourceIcon("box-file.svg"); }, loadBoxRecord);
+    if (outcome.createdProject)
+        top->appendRow(project);
     return outcome;
 }
 

@@ -54,6 +54,10 @@
 //      "verdictSent": bool,
 //      "storedAs": "deployed.json", "program.bin" or ""}
 
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 #include "BoxSimulator.h"
 
 #include <QCommandLineParser>
@@ -123,6 +127,7 @@ int main(int argc, char *argv[])
     valueOption("interval", "Live-data period for every device in ms.", "MS");
     valueOption("invalid-percent", "Share of readings reported invalid (default 2).", "N");
     valueOption("seed", "Random seed.", "N");
+    flagOption("exit-with-parent", "Exit when the process that started the simulator ends.");
 
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(1, parser.errorText());
@@ -133,6 +138,14 @@ int main(int argc, char *argv[])
     if (!parser.positionalArguments().isEmpty())
         return fail(1, QStringLiteral("unexpected argument \"%1\"")
                            .arg(parser.positionalArguments().first()));
+
+    if (parser.isSet(QStringLiteral("exit-with-parent"))) {
+        // A test that is killed must not leave its simulator holding the address.
+        const pid_t parent = getppid();
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent)
+            return 0;
+    }
 
     SimOptions options;
     if (parser.isSet(QStringLiteral("listen"))) {

@@ -2,6 +2,276 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>BoxEditDialog</name>
+    <message>
+        <source>Edit Box</source>
+        <translation>编辑Box</translation>
+    </message>
+    <message>
+        <source>ON</source>
+        <translation>开</translation>
+    </message>
+    <message>
+        <source>OFF</source>
+        <translation>关</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>名称：</translation>
+    </message>
+    <message>
+        <source>IP:</source>
+        <translation>IP：</translation>
+    </message>
+    <message>
+        <source>Commonly</source>
+        <translation>常用</translation>
+    </message>
+    <message>
+        <source>LAN</source>
+        <translation>LAN</translation>
+    </message>
+    <message>
+        <source>WAN</source>
+        <translation>WAN</translation>
+    </message>
+    <message>
+        <source>NTP</source>
+        <translation>NTP</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Read</source>
+        <translation>读取</translation>
+    </message>
+    <message>
+        <source>Write</source>
+        <translation>写入</translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation>连接</translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation>断开连接</translation>
+    </message>
+    <message>
+        <source>Connection status: connecting..</source>
+        <translation>连接状态：正在连接..</translation>
+    </message>
+    <message>
+        <source>Program version: 0.0.0</source>
+        <translation>程序版本：0.0.0</translation>
+    </message>
+    <message>
+        <source>Update project</source>
+        <translation>更新项目</translation>
+    </message>
+    <message>
+        <source>Update program</source>
+        <translation>更新程序</translation>
+    </message>
+    <message>
+        <source>Progress:</source>
+        <translation>进度：</translation>
+    </message>
+    <message>
+        <source>Reboot Device</source>
+        <translation>重新启动设备</translation>
+    </message>
+    <message>
+        <source>Mask:</source>
+        <translation>子网掩码：</translation>
+    </message>
+    <message>
+        <source>Gateway:</source>
+        <translation>网关：</translation>
+    </message>
+    <message>
+        <source>Dns1:</source>
+        <translation>Dns1：</translation>
+    </message>
+    <message>
+        <source>Dns2:</source>
+        <translation>Dns2：</translation>
+    </message>
+    <message>
+        <source>Dhcp:</source>
+        <translation>Dhcp：</translation>
+    </message>
+    <message>
+        <source>NTP Server:</source>
+        <translation>NTP服务器：</translation>
+    </message>
+    <message>
+        <source>Local Time:</source>
+        <translation>本地时间：</translation>
+    </message>
+    <message>
+        <source>Box Time:</source>
+        <translation>Box时间：</translation>
+    </message>
+    <message>
+        <source>wifiOnOff:</source>
+        <translation>WiFi开关：</translation>
+    </message>
+    <message>
+        <source>Mode:</source>
+        <translation>模式：</translation>
+    </message>
+    <message>
+        <source>SSID:</source>
+        <translation>SSID：</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>密码：</translation>
+    </message>
+    <message>
+        <source>4G:</source>
+        <translation>4G：</translation>
+    </message>
+    <message>
+        <source>AT%1:</source>
+        <translation>AT%1：</translation>
+    </message>
+    <message>
+        <source>The box '%1' is saved successfully.</source>
+        <translation>Box“%1”保存成功。</translation>
+    </message>
+    <message>
+        <source>Program version: </source>
+        <translation>程序版本：</translation>
+    </message>
+    <message>
+        <source>!!!No communication for 30 seconds. Connection may be lost.!!!</source>
+        <translation>！！！已有30秒没有通信，连接可能已断开。！！！</translation>
+    </message>
+    <message>
+        <source>Binding Failed</source>
+        <translation>绑定失败</translation>
+    </message>
+    <message>
+        <source>Connection status: Not connected</source>
+        <translation>连接状态：未连接</translation>
+    </message>
+    <message>
+        <source>Select Host Address</source>
+        <translation>选择主机地址</translation>
+    </message>
+    <message>
+        <source>Please select the host address:</source>
+        <translation>请选择主机地址：</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Selected address: 0.0.0.0 (No binding)</source>
+        <translation>已选地址：0.0.0.0（不绑定）</translation>
+    </message>
+    <message>
+        <source>Selected host address: %1</source>
+        <translation>已选主机地址：%1</translation>
+    </message>
+    <message>
+        <source>LAN Configuration</source>
+        <translation>LAN配置</translation>
+    </message>
+    <message>
+        <source>LAN configuration updated successfully.</source>
+        <translation>LAN配置更新成功。</translation>
+    </message>
+    <message>
+        <source>Wan Configuration</source>
+        <translation>WAN配置</translation>
+    </message>
+    <message>
+        <source>Wan configuration updated successfully.</source>
+        <translation>WAN配置更新成功。</translation>
+    </message>
+    <message>
+        <source>Wifi Configuration</source>
+        <translation>WiFi配置</translation>
+    </message>
+    <message>
+        <source>Wifi configuration updated successfully.</source>
+        <translation>WiFi配置更新成功。</translation>
+    </message>
+    <message>
+        <source>Lte Configuration</source>
+        <translation>LTE配置</translation>
+    </message>
+    <message>
+        <source>Lte configuration updated successfully.</source>
+        <translation>LTE配置更新成功。</translation>
+    </message>
+    <message>
+        <source>NTP Configuration</source>
+        <translation>NTP配置</translation>
+    </message>
+    <message>
+        <source>NTP configuration updated successfully.</source>
+        <translation>NTP配置更新成功。</translation>
+    </message>
+    <message>
+        <source>time Configuration</source>
+        <translation>时间配置</translation>
+    </message>
+    <message>
+        <source>time configuration updated successfully.</source>
+        <translation>时间配置更新成功。</translation>
+    </message>
+    <message>
+        <source>Select Program File</source>
+        <translation>选择程序文件</translation>
+    </message>
+    <message>
+        <source>Program Files (*.bin);;All Files (*.*)</source>
+        <translation>程序文件 (*.bin);;所有文件 (*.*)</translation>
+    </message>
+</context>
+<context>
+    <name>BoxInputDialog</name>
+    <message>
+        <source>Add Box</source>
+        <translation>添加Box</translation>
+    </message>
+    <message>
+        <source>Box Name:</source>
+        <translation>Box名称：</translation>
+    </message>
+    <message>
+        <source>IP Address:</source>
+        <translation>IP地址：</translation>
+    </message>
+    <message>
+        <source>Model:</source>
+        <translation>型号：</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
     <name>CMainWindow</name>
     <message>
         <source>Save Changes</source>
@@ -55,6 +325,244 @@
         <source>Editing Box</source>
         <translation>编辑Box</translation>
     </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Addr</source>
+        <translation>地址</translation>
+    </message>
+    <message>
+        <source>DataType</source>
+        <translation>数据类型</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>值</translation>
+    </message>
+    <message>
+        <source>Valid</source>
+        <translation>有效性</translation>
+    </message>
+    <message>
+        <source>Update Time</source>
+        <translation>更新时间</translation>
+    </message>
+    <message>
+        <source>Effective</source>
+        <translation>有效</translation>
+    </message>
+    <message>
+        <source>Invalid</source>
+        <translation>无效</translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>Save Failed</source>
+        <translation>保存失败</translation>
+    </message>
+    <message>
+        <source>Could not save the project to file:
+%1
+%2</source>
+        <translation>无法将项目保存到文件：
+%1
+%2</translation>
+    </message>
+    <message>
+        <source>Save Successful</source>
+        <translation>保存成功</translation>
+    </message>
+    <message>
+        <source>JSON data saved to file:
+%1</source>
+        <translation>JSON数据已保存到文件：
+%1</translation>
+    </message>
+    <message>
+        <source>Open JSON File</source>
+        <translation>打开JSON文件</translation>
+    </message>
+    <message>
+        <source>JSON Files (*.json)</source>
+        <translation>JSON文件 (*.json)</translation>
+    </message>
+    <message>
+        <source>Load Failed</source>
+        <translation>加载失败</translation>
+    </message>
+    <message>
+        <source>Could not load the project file:
+%1
+%2</source>
+        <translation>无法加载项目文件：
+%1
+%2</translation>
+    </message>
+    <message>
+        <source>The file does not hold a JSON object.</source>
+        <translation>该文件不包含JSON对象。</translation>
+    </message>
+    <message>
+        <source>Load Successful</source>
+        <translation>加载成功</translation>
+    </message>
+    <message>
+        <source>JSON data loaded from file:
+%1</source>
+        <translation>已从文件加载JSON数据：
+%1</translation>
+    </message>
+    <message>
+        <source>invalid name</source>
+        <translation>名称无效</translation>
+    </message>
+    <message>
+        <source>Name cannot be null</source>
+        <translation>名称不能为空</translation>
+    </message>
+    <message>
+        <source>error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Unable to find parent directory</source>
+        <translation>无法找到上级目录</translation>
+    </message>
+    <message>
+        <source>Duplicate name</source>
+        <translation>名称重复</translation>
+    </message>
+    <message>
+        <source>The name"%1"already exists, please change the name.</source>
+        <translation>名称“%1”已存在，请更换名称。</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>A project with the same name already exists in the selected directory. Please use a different name.</source>
+        <translation>所选目录中已存在同名项目。请使用其他名称。</translation>
+    </message>
+    <message>
+        <source>A project with the same name already exists. Please use a different name.</source>
+        <translation>已存在同名项目。请使用其他名称。</translation>
+    </message>
+    <message>
+        <source>The Project '%1' is saved successfully.</source>
+        <translation>项目“%1”保存成功。</translation>
+    </message>
+    <message>
+        <source>Do you want to save changes before deleting the project?</source>
+        <translation>删除项目之前是否保存更改？</translation>
+    </message>
+    <message>
+        <source>standard Name cannot be empty.</source>
+        <translation>Standard名称不能为空。</translation>
+    </message>
+    <message>
+        <source>A standard file with the same name already exists in PLC or Standard folder. Please use a different name.</source>
+        <translation>PLC或Standard文件夹中已存在同名的Standard文件。请使用其他名称。</translation>
+    </message>
+    <message>
+        <source>Box Name cannot be empty.</source>
+        <translation>Box名称不能为空。</translation>
+    </message>
+    <message>
+        <source>A box file with the same name already exists in this folder. Please use a different name.</source>
+        <translation>此文件夹中已存在同名的Box文件。请使用其他名称。</translation>
+    </message>
+    <message>
+        <source>The data '%1' has been deleted, and the Box connection has been disconnected.</source>
+        <translation>数据“%1”已删除，Box连接已断开。</translation>
+    </message>
+    <message>
+        <source>All data files have been deleted, and the Box connection has been disconnected.</source>
+        <translation>所有数据文件已删除，Box连接已断开。</translation>
+    </message>
+</context>
+<context>
+    <name>EditProjectDialog</name>
+    <message>
+        <source>Name:</source>
+        <translation>名称：</translation>
+    </message>
+    <message>
+        <source>Path:</source>
+        <translation>路径：</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Description:</source>
+        <translation>描述：</translation>
+    </message>
+</context>
+<context>
+    <name>FileTransfer</name>
+    <message>
+        <source>Binding Status: Failed to bind to %1</source>
+        <translation>绑定状态：绑定到%1失败</translation>
+    </message>
+    <message>
+        <source>Connection Status:Failed to connect to server for program update.</source>
+        <translation>连接状态：为更新程序连接服务器失败。</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Failed to open program file.</source>
+        <translation>打开程序文件失败。</translation>
+    </message>
+    <message>
+        <source>Connection Status:Not connected to server.</source>
+        <translation>连接状态：未连接到服务器。</translation>
+    </message>
+    <message>
+        <source>Failed to open program file for checksum.</source>
+        <translation>打开程序文件进行校验失败。</translation>
+    </message>
+    <message>
+        <source>Timeout</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>Timeout while waiting for checksum result.</source>
+        <translation>等待校验结果超时。</translation>
+    </message>
+    <message>
+        <source>Timeout:Timeout while waiting for checksum result.</source>
+        <translation>超时：等待校验结果超时。</translation>
+    </message>
+    <message>
+        <source>Checksum Result:Command type error.</source>
+        <translation>校验结果：命令类型错误。</translation>
+    </message>
+    <message>
+        <source>Checksum Result:Verification data return value error.</source>
+        <translation>校验结果：校验数据返回值错误。</translation>
+    </message>
+    <message>
+        <source>Checksum Result:Checksum failed.</source>
+        <translation>校验结果：校验失败。</translation>
+    </message>
+    <message>
+        <source>Checksum Result:Checksum successful.</source>
+        <translation>校验结果：校验成功。</translation>
+    </message>
 </context>
 <context>
     <name>LogoWindow</name>
@@ -107,6 +615,175 @@
     </message>
 </context>
 <context>
+    <name>NewProjectDialog</name>
+    <message>
+        <source>New Project</source>
+        <translation>新建项目</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>名称：</translation>
+    </message>
+    <message>
+        <source>Path:</source>
+        <translation>路径：</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>浏览</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Description:</source>
+        <translation>描述：</translation>
+    </message>
+    <message>
+        <source>Select Directory</source>
+        <translation>选择目录</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Name and Path cannot be empty.</source>
+        <translation>名称和路径不能为空。</translation>
+    </message>
+</context>
+<context>
+    <name>ProjectFileIo</name>
+    <message>
+        <source>The file could not be written completely; the disk may be full.</source>
+        <translation>文件未能完整写入；磁盘可能已满。</translation>
+    </message>
+</context>
+<context>
+    <name>Protocol</name>
+    <message>
+        <source>Failed to bind to IP address: %1</source>
+        <translation>绑定IP地址失败：%1</translation>
+    </message>
+    <message>
+        <source>Connection status: connecting..</source>
+        <translation>连接状态：正在连接..</translation>
+    </message>
+    <message>
+        <source>Connection status: Waiting for connection.</source>
+        <translation>连接状态：等待连接。</translation>
+    </message>
+    <message>
+        <source>Connection status: Reconnecting...</source>
+        <translation>连接状态：正在重新连接...</translation>
+    </message>
+    <message>
+        <source>Not connected to server.</source>
+        <translation>未连接到服务器。</translation>
+    </message>
+    <message>
+        <source>Connection status: Disconnected</source>
+        <translation>连接状态：已断开</translation>
+    </message>
+    <message>
+        <source>Connection status: Not connected to server.</source>
+        <translation>连接状态：未连接到服务器。</translation>
+    </message>
+    <message>
+        <source>Connection status: Connected</source>
+        <translation>连接状态：已连接</translation>
+    </message>
+    <message>
+        <source>Write Restart Allocation</source>
+        <translation>写入重启配置</translation>
+    </message>
+    <message>
+        <source>Restart allocation write successful.</source>
+        <translation>重启配置写入成功。</translation>
+    </message>
+    <message>
+        <source>Restart allocation write failed. Error code: </source>
+        <translation>重启配置写入失败。错误代码：</translation>
+    </message>
+    <message>
+        <source>Write LAN Allocation</source>
+        <translation>写入LAN配置</translation>
+    </message>
+    <message>
+        <source>LAN allocation write successful.</source>
+        <translation>LAN配置写入成功。</translation>
+    </message>
+    <message>
+        <source>LAN allocation write failed. Error code: </source>
+        <translation>LAN配置写入失败。错误代码：</translation>
+    </message>
+    <message>
+        <source>Write WAN Allocation</source>
+        <translation>写入WAN配置</translation>
+    </message>
+    <message>
+        <source>WAN allocation write successful.</source>
+        <translation>WAN配置写入成功。</translation>
+    </message>
+    <message>
+        <source>WAN allocation write failed. Error code: </source>
+        <translation>WAN配置写入失败。错误代码：</translation>
+    </message>
+    <message>
+        <source>Write WIFI Allocation</source>
+        <translation>写入WIFI配置</translation>
+    </message>
+    <message>
+        <source>WIFI allocation write successful.</source>
+        <translation>WIFI配置写入成功。</translation>
+    </message>
+    <message>
+        <source>WIFI allocation write failed. Error code: </source>
+        <translation>WIFI配置写入失败。错误代码：</translation>
+    </message>
+    <message>
+        <source>Write LTE Allocation</source>
+        <translation>写入LTE配置</translation>
+    </message>
+    <message>
+        <source>LTE allocation write successful.</source>
+        <translation>LTE配置写入成功。</translation>
+    </message>
+    <message>
+        <source>LTE allocation write failed. Error code: </source>
+        <translation>LTE配置写入失败。错误代码：</translation>
+    </message>
+    <message>
+        <source>Write NTP Allocation</source>
+        <translation>写入NTP配置</translation>
+    </message>
+    <message>
+        <source>NTP allocation write successful.</source>
+        <translation>NTP配置写入成功。</translation>
+    </message>
+    <message>
+        <source>NTP allocation write failed. Error code: </source>
+        <translation>NTP配置写入失败。错误代码：</translation>
+    </message>
+    <message>
+        <source>Write time Allocation</source>
+        <translation>写入时间配置</translation>
+    </message>
+    <message>
+        <source>time allocation write successful.</source>
+        <translation>时间配置写入成功。</translation>
+    </message>
+    <message>
+        <source>time allocation write failed. Error code: </source>
+        <translation>时间配置写入失败。错误代码：</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>Data monitoring</source>
@@ -147,6 +824,448 @@
     <message>
         <source>Project Name</source>
         <translation>项目名称</translation>
+    </message>
+    <message>
+        <source>Positive active power rate of 4 electric energy</source>
+        <translation>正向有功费率4电能</translation>
+    </message>
+    <message>
+        <source>Positive active power rate of 3 electric energy</source>
+        <translation>正向有功费率3电能</translation>
+    </message>
+    <message>
+        <source>Positive active power rate of 2 electric energy</source>
+        <translation>正向有功费率2电能</translation>
+    </message>
+    <message>
+        <source>Positive active power rate of 1 electric energy</source>
+        <translation>正向有功费率1电能</translation>
+    </message>
+    <message>
+        <source>Combination active power rate 4 electricity</source>
+        <translation>组合有功费率4电能</translation>
+    </message>
+    <message>
+        <source>Combination active power rate 3 electricity</source>
+        <translation>组合有功费率3电能</translation>
+    </message>
+    <message>
+        <source>Combination active power rate 2 electricity</source>
+        <translation>组合有功费率2电能</translation>
+    </message>
+    <message>
+        <source>Combination active power rate 1 electricity</source>
+        <translation>组合有功费率1电能</translation>
+    </message>
+    <message>
+        <source>Combined reactive power 2 total electrical energy</source>
+        <translation>组合无功2总电能</translation>
+    </message>
+    <message>
+        <source>Combined reactive power 1 total electrical energy</source>
+        <translation>组合无功1总电能</translation>
+    </message>
+    <message>
+        <source>A-phase positive active energy</source>
+        <translation>A相正向有功电能</translation>
+    </message>
+    <message>
+        <source>B-phase positive active energy</source>
+        <translation>B相正向有功电能</translation>
+    </message>
+    <message>
+        <source>C-phase positive active energy</source>
+        <translation>C相正向有功电能</translation>
+    </message>
+    <message>
+        <source>Reactive constant of electric meter</source>
+        <translation>电表无功常数</translation>
+    </message>
+    <message>
+        <source>Active constant of electric meter</source>
+        <translation>电表有功常数</translation>
+    </message>
+    <message>
+        <source>Combined active total electrical energy</source>
+        <translation>组合有功总电能</translation>
+    </message>
+    <message>
+        <source>Reverse active total electrical energy</source>
+        <translation>反向有功总电能</translation>
+    </message>
+    <message>
+        <source>Total reactive energy in the first quadrant</source>
+        <translation>第一象限无功总电能</translation>
+    </message>
+    <message>
+        <source>Total reactive energy in the second quadrant</source>
+        <translation>第二象限无功总电能</translation>
+    </message>
+    <message>
+        <source>Total reactive energy in the third quadrant</source>
+        <translation>第三象限无功总电能</translation>
+    </message>
+    <message>
+        <source>Total reactive energy in the fourth quadrant</source>
+        <translation>第四象限无功总电能</translation>
+    </message>
+    <message>
+        <source>Positive active total electrical energy</source>
+        <translation>正向有功总电能</translation>
+    </message>
+    <message>
+        <source>Instantaneous total apparent power</source>
+        <translation>瞬时总视在功率</translation>
+    </message>
+    <message>
+        <source>Instantaneous A-phase apparent power</source>
+        <translation>瞬时A相视在功率</translation>
+    </message>
+    <message>
+        <source>Instantaneous B-phase apparent power</source>
+        <translation>瞬时B相视在功率</translation>
+    </message>
+    <message>
+        <source>Instantaneous C-phase apparent power</source>
+        <translation>瞬时C相视在功率</translation>
+    </message>
+    <message>
+        <source>Instantaneous total reactive power</source>
+        <translation>瞬时总无功功率</translation>
+    </message>
+    <message>
+        <source>Instantaneous A-phase reactive power</source>
+        <translation>瞬时A相无功功率</translation>
+    </message>
+    <message>
+        <source>Instantaneous B-phase reactive power</source>
+        <translation>瞬时B相无功功率</translation>
+    </message>
+    <message>
+        <source>Instantaneous C-phase reactive power</source>
+        <translation>瞬时C相无功功率</translation>
+    </message>
+    <message>
+        <source>Instantaneous total active power</source>
+        <translation>瞬时总有功功率</translation>
+    </message>
+    <message>
+        <source>Instantaneous A-phase active power</source>
+        <translation>瞬时A相有功功率</translation>
+    </message>
+    <message>
+        <source>Instantaneous B-phase active power</source>
+        <translation>瞬时B相有功功率</translation>
+    </message>
+    <message>
+        <source>Instantaneous C-phase active power</source>
+        <translation>瞬时C相有功功率</translation>
+    </message>
+    <message>
+        <source>Total power factor</source>
+        <translation>总功率因数</translation>
+    </message>
+    <message>
+        <source>A-phase power factor</source>
+        <translation>A相功率因数</translation>
+    </message>
+    <message>
+        <source>B-phase power factor</source>
+        <translation>B相功率因数</translation>
+    </message>
+    <message>
+        <source>C-phase power factor</source>
+        <translation>C相功率因数</translation>
+    </message>
+    <message>
+        <source>A-phase current</source>
+        <translation>A相电流</translation>
+    </message>
+    <message>
+        <source>B-phase current</source>
+        <translation>B相电流</translation>
+    </message>
+    <message>
+        <source>C-phase current</source>
+        <translation>C相电流</translation>
+    </message>
+    <message>
+        <source>A-phase voltage</source>
+        <translation>A相电压</translation>
+    </message>
+    <message>
+        <source>B-phase voltage</source>
+        <translation>B相电压</translation>
+    </message>
+    <message>
+        <source>C-phase voltage</source>
+        <translation>C相电压</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>无</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>密码</translation>
+    </message>
+</context>
+<context>
+    <name>standardInputDialog</name>
+    <message>
+        <source>Add Standard</source>
+        <translation>添加Standard</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>名称：</translation>
+    </message>
+    <message>
+        <source>Protocol:</source>
+        <translation>协议：</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>standardModbusEditDialog</name>
+    <message>
+        <source>Edit Standard</source>
+        <translation>编辑Standard</translation>
+    </message>
+    <message>
+        <source>Server Name:</source>
+        <translation>服务器名称：</translation>
+    </message>
+    <message>
+        <source>Protocol:</source>
+        <translation>协议：</translation>
+    </message>
+    <message>
+        <source>Modbus:</source>
+        <translation>Modbus：</translation>
+    </message>
+    <message>
+        <source>Network Layer Information</source>
+        <translation>网络层信息</translation>
+    </message>
+    <message>
+        <source>IP:</source>
+        <translation>IP：</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>端口：</translation>
+    </message>
+    <message>
+        <source>Connection Timeout:</source>
+        <translation>连接超时：</translation>
+    </message>
+    <message>
+        <source>Communication Timeout:</source>
+        <translation>通信超时：</translation>
+    </message>
+    <message>
+        <source>Keep Alive Time:</source>
+        <translation>保活时间：</translation>
+    </message>
+    <message>
+        <source>Serial Port Information</source>
+        <translation>串口信息</translation>
+    </message>
+    <message>
+        <source>Serial Port:</source>
+        <translation>串口：</translation>
+    </message>
+    <message>
+        <source>Baud Rate:</source>
+        <translation>波特率：</translation>
+    </message>
+    <message>
+        <source>Data Bit:</source>
+        <translation>数据位：</translation>
+    </message>
+    <message>
+        <source>Stop Bit:</source>
+        <translation>停止位：</translation>
+    </message>
+    <message>
+        <source>Parity Bit:</source>
+        <translation>校验位：</translation>
+    </message>
+    <message>
+        <source>Rts Enable:</source>
+        <translation>RTS使能：</translation>
+    </message>
+    <message>
+        <source>Communication Gap:</source>
+        <translation>通信间隔：</translation>
+    </message>
+    <message>
+        <source>Add Tab</source>
+        <translation>添加标签页</translation>
+    </message>
+    <message>
+        <source>Timed Loops</source>
+        <translation>定时循环</translation>
+    </message>
+    <message>
+        <source>Trigger Conditions:</source>
+        <translation>触发条件：</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Series:</source>
+        <translation>系列：</translation>
+    </message>
+    <message>
+        <source>Station Num:</source>
+        <translation>站号：</translation>
+    </message>
+    <message>
+        <source>Byte Order:</source>
+        <translation>字节序：</translation>
+    </message>
+    <message>
+        <source>StartAddress0:</source>
+        <translation>起始地址0：</translation>
+    </message>
+    <message>
+        <source>Char Reversed:</source>
+        <translation>字符反转：</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>添加</translation>
+    </message>
+    <message>
+        <source>Remove All</source>
+        <translation>全部删除</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>导入</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>地址</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>类型</translation>
+    </message>
+    <message>
+        <source>Length</source>
+        <translation>长度</translation>
+    </message>
+    <message>
+        <source>Permissions</source>
+        <translation>权限</translation>
+    </message>
+    <message>
+        <source>Deleat</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>The name cannot contain a comma. Please use a different name.</source>
+        <translation>名称不能包含逗号。请使用其他名称。</translation>
+    </message>
+    <message>
+        <source>The name of the '%1' line already exists in this tab. Please use a different name.</source>
+        <translation>第“%1”行的名称在此标签页中已存在。请使用其他名称。</translation>
+    </message>
+    <message>
+        <source>The Standard Modbus '%1' is saved successfully.</source>
+        <translation>Standard Modbus“%1”保存成功。</translation>
+    </message>
+    <message>
+        <source>Invalid input in row %1: only letters, digits, underscores, dots, colons, and brackets are allowed.</source>
+        <translation>第%1行输入无效：只允许使用字母、数字、下划线、点、冒号和括号。</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Length must be a positive integer between 1 and 10.</source>
+        <translation>长度必须是1到10之间的正整数。</translation>
+    </message>
+    <message>
+        <source>Save CSV file</source>
+        <translation>保存CSV文件</translation>
+    </message>
+    <message>
+        <source>CSV file (*.csv)</source>
+        <translation>CSV文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>Open CSV file</source>
+        <translation>打开CSV文件</translation>
+    </message>
+    <message>
+        <source>CSV File (*.csv)</source>
+        <translation>CSV文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>mistake</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Unable to open file for reading.</source>
+        <translation>无法打开文件进行读取。</translation>
+    </message>
+    <message>
+        <source>CSV file has incorrect column count, unable to import</source>
+        <translation>CSV文件列数不正确，无法导入</translation>
+    </message>
+    <message>
+        <source>CSV header does not match expected format.</source>
+        <translation>CSV表头与预期格式不符。</translation>
+    </message>
+    <message>
+        <source>The address in the CSV row does not match the expected format.</source>
+        <translation>CSV行中的地址与预期格式不符。</translation>
+    </message>
+    <message>
+        <source>The multiple-choice content in the CSV row does not match the expected format. Set as default value</source>
+        <translation>CSV行中的多选内容与预期格式不符。已设为默认值</translation>
+    </message>
+    <message>
+        <source>The length of the numbers in the CSV row does not match the expected format.</source>
+        <translation>CSV行中的数字长度与预期格式不符。</translation>
+    </message>
+    <message>
+        <source>error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Mistake</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Unable to open file for writing.</source>
+        <translation>无法打开文件进行写入。</translation>
     </message>
 </context>
 </TS>
