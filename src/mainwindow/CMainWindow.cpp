@@ -112,7 +112,7 @@ void CMainWindow::CESwitching()
         QCoreApplication::installTranslator(m_translator);
     } else {
         QCoreApplication::removeTranslator(m_translator);
-        qWarning() << "Failed to load translation file: " << catalogPath();
+        qWarning().noquote() << QStringLiteral("Failed to load translation file: ") + catalogPath();
     }
     ui->retranslateUi(this);
     setWindowTitle(QStringLiteral("Nerio-IEC61850-Modbus"));
