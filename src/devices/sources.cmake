@@ -5,3 +5,5 @@ list(APPEND ORVANE_GUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/standardModbusEditDialog.cpp)
 list(APPEND ORVANE_GUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/standardInputDialog.cpp)
+list(APPEND ORVANE_GUI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/standardDLT645EditDialog.cpp)

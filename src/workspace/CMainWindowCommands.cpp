@@ -5,9 +5,12 @@
 
 #include "boxlink/BoxEditDialog.h"
 #include "boxlink/BoxInputDialog.h"
+#include "boxlink/BoxSearchDialog.h"
+#include "devices/standardDLT645EditDialog.h"
 #include "devices/standardInputDialog.h"
 #include "devices/standardModbusEditDialog.h"
 #include "projectfile/ItemRecord.h"
+#include "services/ServiceIEC61850EditDialog.h"
 #include "workspace/EditProjectDialog.h"
 #include "workspace/NewProjectDialog.h"
 
@@ -341,7 +344,10 @@ void CMainWindow::boxAddFile()
 
 void CMainWindow::boxSearchFile()
 {
-    // Box search window
+    // Non-modal and deleted on close: every command opens a further search window.
+    auto *dialog = new BoxSearchDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
 }
 
 // --- opening editors ---------------------------------------------------------------------------
@@ -360,6 +366,16 @@ void CMainWindow::slotstandardEditFile()
     EditorParts editor;
     if (kind == kDlt645) {
         // DLT645 editor
+        if (auto *open = editorIn<standardDLT645EditDialog>(openDock)) {
+            open->replaceItem(item);
+            repointEditDock(openDock, open, item);
+            return;
+        }
+        auto *dlt645 = new standardDLT645EditDialog(item, this);
+        editor.dialog = dlt645;
+        editor.nameEdit = dlt645->nameEdit();
+        editor.saveButton = dlt645->saveButton();
+        editor.save = [dlt645] { dlt645->saveChanges(); };
     } else if (kind == kModbus) {
         // Modbus editor
         if (auto *open = editorIn<standardModbusEditDialog>(openDock)) {
@@ -395,6 +411,12 @@ void CMainWindow::slotServiceEditFile()
     EditorParts editor;
     if (kind == kIec61850) {
         // IEC61850 editor
+        if (auto *open = editorIn<ServiceIEC61850EditDialog>(openDock)) {
+            open->loadServiceItem(item);
+            repointEditDock(openDock, open, item);
+            return;
+        }
+        editor.dialog = new ServiceIEC61850EditDialog(item, this);
     }
     if (!editor.dialog)
         return;

@@ -272,6 +272,25 @@
     </message>
 </context>
 <context>
+    <name>BoxSearchDialog</name>
+    <message>
+        <source>Search Box</source>
+        <translation>搜索设备</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>搜索</translation>
+    </message>
+    <message>
+        <source>No Devices Found</source>
+        <translation>未找到设备</translation>
+    </message>
+    <message>
+        <source>No devices were found during the search.</source>
+        <translation>搜索期间未找到任何设备。</translation>
+    </message>
+</context>
+<context>
     <name>CMainWindow</name>
     <message>
         <source>Save Changes</source>
@@ -1008,6 +1027,212 @@
     <message>
         <source>Password</source>
         <translation>密码</translation>
+    </message>
+</context>
+<context>
+    <name>ServiceIEC61850EditDialog</name>
+    <message>
+        <source>Edit Service</source>
+        <translation>编辑Service</translation>
+    </message>
+    <message>
+        <source>Service Name:</source>
+        <translation>服务名称：</translation>
+    </message>
+    <message>
+        <source>Protocol:</source>
+        <translation>协议：</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>端口：</translation>
+    </message>
+    <message>
+        <source>Authentication:</source>
+        <translation>认证方式：</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>密码：</translation>
+    </message>
+    <message>
+        <source>Enable GoosePublishing:</source>
+        <translation>启用GOOSE发布：</translation>
+    </message>
+    <message>
+        <source>Enable SSL:</source>
+        <translation>启用SSL：</translation>
+    </message>
+    <message>
+        <source>Root Certificate:</source>
+        <translation>根证书：</translation>
+    </message>
+    <message>
+        <source>Server Certificate:</source>
+        <translation>服务器证书：</translation>
+    </message>
+    <message>
+        <source>Server Key:</source>
+        <translation>服务器密钥：</translation>
+    </message>
+    <message>
+        <source>Server Key Password:</source>
+        <translation>服务器密钥密码：</translation>
+    </message>
+    <message>
+        <source>IsVerifyClientCert:</source>
+        <translation>验证客户端证书：</translation>
+    </message>
+    <message>
+        <source>Client Certificate%1:</source>
+        <translation>客户端证书%1：</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation>选择</translation>
+    </message>
+    <message>
+        <source>Select Key File</source>
+        <translation>选择密钥文件</translation>
+    </message>
+    <message>
+        <source>Keys (*.der *.pem *.crt *.key)</source>
+        <translation>密钥 (*.der *.pem *.crt *.key)</translation>
+    </message>
+    <message>
+        <source>Select Certificate File</source>
+        <translation>选择证书文件</translation>
+    </message>
+    <message>
+        <source>Certificates (*.der *.pem *.crt *.key)</source>
+        <translation>证书 (*.der *.pem *.crt *.key)</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Failed to open file: %1</source>
+        <translation>无法打开文件：%1</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>The key storage path is inconsistent with the loading path.Please select the key again.Prevent data loss.</source>
+        <translation>密钥的保存路径与加载路径不一致。请重新选择密钥，以防数据丢失。</translation>
+    </message>
+    <message>
+        <source>The certificate storage path is inconsistent with the loading path.Please select the certificate again.Prevent data loss.</source>
+        <translation>证书的保存路径与加载路径不一致。请重新选择证书，以防数据丢失。</translation>
+    </message>
+    <message>
+        <source>The Standard OpcUa '%1' is saved successfully.</source>
+        <translation>服务“%1”保存成功。</translation>
+    </message>
+</context>
+<context>
+    <name>standardDLT645EditDialog</name>
+    <message>
+        <source>Edit Standard</source>
+        <translation>编辑Standard</translation>
+    </message>
+    <message>
+        <source>Server Name:</source>
+        <translation>服务器名称：</translation>
+    </message>
+    <message>
+        <source>Protocol:</source>
+        <translation>协议：</translation>
+    </message>
+    <message>
+        <source>Serial Port:</source>
+        <translation>串口：</translation>
+    </message>
+    <message>
+        <source>Baud Rate:</source>
+        <translation>波特率：</translation>
+    </message>
+    <message>
+        <source>Data Bit:</source>
+        <translation>数据位：</translation>
+    </message>
+    <message>
+        <source>Stop Bit:</source>
+        <translation>停止位：</translation>
+    </message>
+    <message>
+        <source>Parity Bit:</source>
+        <translation>校验位：</translation>
+    </message>
+    <message>
+        <source>Rts Enable:</source>
+        <translation>RTS使能：</translation>
+    </message>
+    <message>
+        <source>Communication Timeout:</source>
+        <translation>通信超时：</translation>
+    </message>
+    <message>
+        <source>Communication Gap:</source>
+        <translation>通信间隔：</translation>
+    </message>
+    <message>
+        <source>Add Tab</source>
+        <translation>添加标签页</translation>
+    </message>
+    <message>
+        <source>Timed Loops</source>
+        <translation>定时循环</translation>
+    </message>
+    <message>
+        <source>Trigger Conditions:</source>
+        <translation>触发条件：</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Slave Address:</source>
+        <translation>表地址：</translation>
+    </message>
+    <message>
+        <source>Protocol Version:</source>
+        <translation>协议版本：</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>全选</translation>
+    </message>
+    <message>
+        <source>Data name</source>
+        <translation>数据名称</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>The name of the '%1' line already exists. Please use a different name.</source>
+        <translation>第“%1”行的名称已存在，请使用其他名称。</translation>
+    </message>
+    <message>
+        <source>The Standard DLT645 '%1' is saved successfully.</source>
+        <translation>DLT645设备“%1”保存成功。</translation>
     </message>
 </context>
 <context>

@@ -1,0 +1,92 @@
+#pragma once
+
+// Editor of one DLT645 device: the serial line, the polling interval, and one tab per meter
+// with its address, protocol edition and the fixed data-item catalogue, from which the user
+// selects and names what the box reads. Works directly on the tree item's record; the main
+// window connects Save to its name check.
+
+#include <QDialog>
+#include <QPointer>
+
+class CMainWindow;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QStandardItem;
+class QTabWidget;
+class QTableWidget;
+
+class standardDLT645EditDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    standardDLT645EditDialog(QStandardItem *item, CMainWindow *parent);
+    ~standardDLT645EditDialog() override;
+
+    // Re-points the dialog at another DLT645 item; unsaved tabs are dropped without asking.
+    void replaceItem(QStandardItem *item);
+
+    QStandardItem *item() const { return m_item; }
+    QLineEdit *nameEdit() const { return m_nameEdit; }
+    QPushButton *saveButton() const { return m_saveButton; }
+    QTabWidget *tabWidget() const { return m_tabWidget; }
+
+public slots:
+    void saveChanges();
+    void validateName(int row, int column);
+    void toggleSelectAll(int logicalIndex);
+    void deleteTab(int index);
+    void updateParameterTable(int index);
+    void addTab();
+
+private:
+    struct LineField
+    {
+        QLineEdit *edit;
+        int role;
+        QString defaultText;
+    };
+    struct ComboField
+    {
+        QComboBox *combo;
+        int role;
+        QString fallback; // chosen when the record's text is no choice; empty: first choice
+    };
+
+    void buildForm();
+    void fillFromRecord();
+    void loadTabs();
+    void renumberTabs();
+    void removePage(int index);
+
+    QWidget *createTabPage();
+    void fillTable(QTableWidget *table, const QString &edition);
+    QWidget *pageOf(QObject *child) const;
+    QTableWidget *currentTable() const;
+    void message(const QString &text);
+
+    QStandardItem *m_item = nullptr;
+    QPointer<CMainWindow> m_mainWindow;
+    int m_nextTab = 1;
+    bool m_checkingName = false; // emptying a duplicate must not run the check again
+
+    QLineEdit *m_nameEdit = nullptr;
+    QComboBox *m_protocolCombo = nullptr;
+    QComboBox *m_serialPortCombo = nullptr;
+    QComboBox *m_baudRateCombo = nullptr;
+    QComboBox *m_dataBitCombo = nullptr;
+    QComboBox *m_stopBitCombo = nullptr;
+    QComboBox *m_parityCombo = nullptr;
+    QCheckBox *m_rtsCheck = nullptr;
+    QLineEdit *m_timeoutEdit = nullptr;
+    QLineEdit *m_gapEdit = nullptr;
+    QLineEdit *m_intervalEdit = nullptr;
+    QTabWidget *m_tabWidget = nullptr;
+    QPushButton *m_addTabButton = nullptr;
+    QPushButton *m_saveButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
+
+    QList<LineField> m_lineFields;
+    QList<ComboField> m_comboFields;
+};

@@ -1,0 +1,367 @@
+#include "services/ServiceIEC61850EditDialog.h"
+
+#include "app/WriteLog.h"
+#include "mainwindow/CMainWindow.h"
+#include "projectfile/ItemRecord.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+#include <QScrollArea>
+#include <QStandardItem>
+#include <QVBoxLayout>
+
+namespace {
+
+const char *const kLogPrefix = "ServiceIEC61850EditDialog: ";
+const QString kProtocol = QStringLiteral("IEC61850");
+const QString kDefaultPort = QStringLiteral("102");
+const QString kTrue = QStringLiteral("true");
+
+// Slot positions in m_slots.
+enum { RootSlot = 0, ServerCertSlot, ServerKeySlot, FirstClientSlot };
+const int kClientCount = 10;
+
+void log(const char *operation)
+{
+    writeLog(QLatin1String(kLogPrefix) + QLatin1String(operation));
+}
+
+// Password fields: anything but CJK unified ideographs.
+QValidator *noCjkValidator(QObject *parent)
+{
+    return new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^[^\\x{4E00}-\\x{9FA5}]*$")),
+                                           parent);
+}
+
+struct NextFileAnswer
+{
+    bool set = false;
+    QString path;
+};
+
+NextFileAnswer &nextFileAnswer()
+{
+    static NextFileAnswer answer;
+    return answer;
+}
+
+} // namespace
+
+void ServiceIEC61850EditDialog::setNextFileAnswerForTesting(const QString &path)
+{
+    nextFileAnswer().set = true;
+    nextFileAnswer().path = path;
+}
+
+ServiceIEC61850EditDialog::ServiceIEC61850EditDialog(QStandardItem *item, CMainWindow *parent)
+    : QDialog(parent)
+    , m_item(item)
+    , m_mainWindow(parent)
+{
+    log("new-nuilt");
+    setWindowTitle(tr("Edit Service"));
+    buildForm();
+    fillFromRecord();
+}
+
+ServiceIEC61850EditDialog::~ServiceIEC61850EditDialog()
+{
+    log("destroyed");
+}
+
+void ServiceIEC61850EditDialog::buildForm()
+{
+    auto *scrollArea = new QScrollArea;
+    scrollArea->setWidgetResizable(true);
+    scrollArea->setFrameShape(QFrame::NoFrame);
+    scrollArea->setStyleSheet(QStringLiteral("QScrollArea { border: none; }"));
+    auto *content = new QWidget;
+    auto *form = new QFormLayout(content);
+    scrollArea->setWidget(content);
+
+    m_nameEdit = new QLineEdit;
+    m_nameEdit->setReadOnly(true);
+    form->addRow(tr("Service Name:"), m_nameEdit);
+
+    m_protocolCombo = new QComboBox;
+    m_protocolCombo->addItem(kProtocol);
+    m_protocolCombo->setEnabled(false);
+    form->addRow(tr("Protocol:"), m_protocolCombo);
+
+    m_portEdit = new QLineEdit;
+    m_portEdit->setValidator(new QIntValidator(-1, 65535, m_portEdit));
+    form->addRow(tr("Port:"), m_portEdit);
+
+    // The record keeps the choice as shown, translated in the context the project file's
+    // writer and loader compare with.
+    m_authCombo = new QComboBox;
+    m_authCombo->addItem(QObject::tr("None"));
+    m_authCombo->addItem(QObject::tr("Password"));
+    form->addRow(tr("Authentication:"), m_authCombo);
+
+    m_passwordLabel = new QLabel(tr("Password:"));
+    m_passwordEdit = new QLineEdit;
+    m_passwordEdit->setEchoMode(QLineEdit::Password);
+    m_passwordEdit->setValidator(noCjkValidator(m_passwordEdit));
+    form->addRow(m_passwordLabel, m_passwordEdit);
+
+    m_gooseCheck = new QCheckBox;
+    form->addRow(tr("Enable GoosePublishing:"), m_gooseCheck);
+
+    m_sslCheck = new QCheckBox;
+    form->addRow(tr("Enable SSL:"), m_sslCheck);
+
+    addCertRow(form, tr("Root Certificate:"), Role::RootCertificatePath, Role::RootCertificate, false);
+    addCertRow(form, tr("Server Certificate:"), Role::ServerCertificatePath, Role::ServerCertificate, false);
+    addCertRow(form, tr("Server Key:"), Role::ServerKeyPath, Role::ServerKey, true);
+
+    m_keyPasswordLabel = new QLabel(tr("Server Key Password:"));
+    m_keyPasswordEdit = new QLineEdit;
+    m_keyPasswordEdit->setEchoMode(QLineEdit::Password);
+    m_keyPasswordEdit->setValidator(noCjkValidator(m_keyPasswordEdit));
+    form->addRow(m_keyPasswordLabel, m_keyPasswordEdit);
+
+    m_verifyCheck = new QCheckBox;
+    form->addRow(tr("IsVerifyClientCert:"), m_verifyCheck);
+
+    for (int n = 1; n <= kClientCount; ++n)
+        addCertRow(form, tr("Client Certificate%1:").arg(n), Role::clientCertificatePath(n),
+                   Role::clientCertificate(n), false);
+
+    m_saveButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/ok.svg")), tr("Save"));
+    m_cancelButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/cancel.svg")), tr("Cancel"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_saveButton);
+    buttons->addWidget(m_cancelButton);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(scrollArea);
+    layout->addLayout(buttons);
+
+    connect(m_saveButton, &QPushButton::clicked, this, &ServiceIEC61850EditDialog::saveChanges);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_authCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this] { applyPasswordRule(); });
+    connect(m_sslCheck, &QCheckBox::stateChanged, this, &ServiceIEC61850EditDialog::updateSSLFieldsVisibility);
+    connect(m_verifyCheck, &QCheckBox::stateChanged, this,
+            &ServiceIEC61850EditDialog::updateIsVerifyClientCertFieldsVisibility);
+}
+
+void ServiceIEC61850EditDialog::addCertRow(QFormLayout *form, const QString &label, int pathRole,
+                                           int contentRole, bool isKey)
+{
+    CertSlot slot;
+    slot.pathRole = pathRole;
+    slot.contentRole = contentRole;
+    slot.isKey = isKey;
+    slot.label = new QLabel(label);
+    // Read-only: the path shown is always the file whose content was loaded.
+    slot.pathEdit = new QLineEdit;
+    slot.pathEdit->setReadOnly(true);
+    slot.selectButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/look.svg")), tr("Select"));
+
+    auto *line = new QHBoxLayout;
+    line->addWidget(slot.pathEdit);
+    line->addWidget(slot.selectButton);
+    form->addRow(slot.label, line);
+
+    const int index = m_slots.size();
+    connect(slot.selectButton, &QPushButton::clicked, this, [this, index] { selectFile(index); });
+    m_slots.append(slot);
+}
+
+void ServiceIEC61850EditDialog::fillFromRecord()
+{
+    if (m_item) {
+        m_nameEdit->setText(m_item->text());
+
+        // The server's well-known port goes into the record at once, not only on Save.
+        QString port = m_item->data(Role::ServicePort).toString();
+        if (port.isEmpty()) {
+            port = kDefaultPort;
+            m_item->setData(QVariant(port), Role::ServicePort);
+        }
+        m_portEdit->setText(port);
+
+        const int auth = m_authCombo->findText(m_item->data(Role::Authentication).toString(),
+                                               Qt::MatchExactly | Qt::MatchCaseSensitive);
+        m_authCombo->setCurrentIndex(auth >= 0 ? auth : 0);
+        m_passwordEdit->setText(m_item->data(Role::Password).toString());
+
+        // Publishing is on for a service that never had the field, off for an empty text.
+        const QVariant goose = m_item->data(Role::EnableGoosePublishing);
+        m_gooseCheck->setChecked(!goose.isValid() || goose.toString() == kTrue);
+        m_sslCheck->setChecked(m_item->data(Role::EnableSSL).toString() == kTrue);
+        m_keyPasswordEdit->setText(m_item->data(Role::ServerKeyPassword).toString());
+        m_verifyCheck->setChecked(m_item->data(Role::IsVerifyClientCert).toString() == kTrue);
+
+        for (CertSlot &slot : m_slots) {
+            slot.loadedPath = m_item->data(slot.pathRole).toString();
+            slot.loadedContent = m_item->data(slot.contentRole).toString();
+            slot.pathEdit->setText(slot.loadedPath);
+        }
+    }
+    applyPasswordRule();
+    updateSSLFieldsVisibility();
+}
+
+void ServiceIEC61850EditDialog::loadServiceItem(QStandardItem *item)
+{
+    log("replace");
+    m_item = item;
+    fillFromRecord();
+}
+
+void ServiceIEC61850EditDialog::applyPasswordRule()
+{
+    const bool visible = m_authCombo->currentIndex() != 0;
+    m_passwordLabel->setVisible(visible);
+    m_passwordEdit->setVisible(visible);
+}
+
+void ServiceIEC61850EditDialog::setCertRowEnabled(const CertSlot &slot, bool enabled)
+{
+    slot.label->setEnabled(enabled);
+    slot.pathEdit->setEnabled(enabled);
+    slot.selectButton->setEnabled(enabled);
+}
+
+void ServiceIEC61850EditDialog::updateSSLFieldsVisibility()
+{
+    const bool ssl = m_sslCheck->isChecked();
+    for (int i = RootSlot; i < FirstClientSlot; ++i)
+        setCertRowEnabled(m_slots.at(i), ssl);
+    m_keyPasswordLabel->setEnabled(ssl);
+    m_keyPasswordEdit->setEnabled(ssl);
+    // With TLS the server authenticates by certificate, not by password.
+    m_authCombo->setEnabled(!ssl);
+    m_passwordLabel->setEnabled(!ssl);
+    m_passwordEdit->setEnabled(!ssl);
+    updateIsVerifyClientCertFieldsVisibility();
+}
+
+void ServiceIEC61850EditDialog::updateIsVerifyClientCertFieldsVisibility()
+{
+    const bool clients = m_sslCheck->isChecked() && m_verifyCheck->isChecked();
+    for (int i = FirstClientSlot; i < m_slots.size(); ++i)
+        setCertRowEnabled(m_slots.at(i), clients);
+}
+
+QString ServiceIEC61850EditDialog::askFileName(bool key)
+{
+    NextFileAnswer &answer = nextFileAnswer();
+    if (answer.set) {
+        answer.set = false;
+        return answer.path;
+    }
+    if (key)
+        return QFileDialog::getOpenFileName(this, tr("Select Key File"), QString(),
+                                            tr("Keys (*.der *.pem *.crt *.key)"));
+    return QFileDialog::getOpenFileName(this, tr("Select Certificate File"), QString(),
+                                        tr("Certificates (*.der *.pem *.crt *.key)"));
+}
+
+void ServiceIEC61850EditDialog::selectFile(int slotIndex)
+{
+    const QString path = askFileName(m_slots.at(slotIndex).isKey);
+    if (path.isEmpty())
+        return;
+    // The path is kept even when the content cannot be read, so the field shows what was chosen.
+    const QString content = readCertificateFile(path);
+    CertSlot &slot = m_slots[slotIndex];
+    slot.loadedPath = path;
+    slot.pathEdit->setText(path);
+    slot.loadedContent = content;
+}
+
+QString ServiceIEC61850EditDialog::readCertificateFile(QString path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        QMessageBox::warning(this, tr("Error"), tr("Failed to open file: %1").arg(path));
+        return QString();
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+
+    // Binary DER travels as Base64; the text forms as they are.
+    if (path.endsWith(QLatin1String(".der")))
+        return QString::fromLatin1(bytes.toBase64());
+    if (path.endsWith(QLatin1String(".pem")) || path.endsWith(QLatin1String(".crt"))
+        || path.endsWith(QLatin1String(".key")))
+        return QString::fromUtf8(bytes).trimmed();
+    return QString();
+}
+
+void ServiceIEC61850EditDialog::saveChanges()
+{
+    if (!m_item)
+        return;
+
+    const QString name = m_nameEdit->text();
+    m_item->setText(name);
+    m_item->setData(QVariant(m_protocolCombo->currentText()), Role::ServiceProtocol);
+    m_item->setData(QVariant(m_portEdit->text()), Role::ServicePort);
+    m_item->setData(QVariant(m_authCombo->currentText()), Role::Authentication);
+    m_item->setData(QVariant(m_passwordEdit->text()), Role::Password);
+    m_item->setData(QVariant(m_keyPasswordEdit->text()), Role::ServerKeyPassword);
+    m_item->setData(QVariant(m_gooseCheck->isChecked()), Role::EnableGoosePublishing);
+    m_item->setData(QVariant(m_sslCheck->isChecked()), Role::EnableSSL);
+
+    for (const CertSlot &slot : qAsConst(m_slots)) {
+        if (slot.pathEdit->text() == slot.loadedPath) {
+            m_item->setData(QVariant(slot.loadedPath), slot.pathRole);
+            m_item->setData(QVariant(slot.loadedContent), slot.contentRole);
+            continue;
+        }
+        // A path whose content was never read would pair one file's name with another's data.
+        if (slot.isKey)
+            QMessageBox::warning(this, tr("Warning"),
+                                 tr("The key storage path is inconsistent with the loading path."
+                                    "Please select the key again.Prevent data loss."));
+        else
+            QMessageBox::warning(this, tr("Warning"),
+                                 tr("The certificate storage path is inconsistent with the loading path."
+                                    "Please select the certificate again.Prevent data loss."));
+        m_item->setData(QVariant(QString()), slot.pathRole);
+        m_item->setData(QVariant(QString()), slot.contentRole);
+    }
+
+    m_item->setData(QVariant(m_verifyCheck->isChecked()), Role::IsVerifyClientCert);
+
+    if (m_mainWindow)
+        m_mainWindow->appendMessage(tr("The Standard OpcUa '%1' is saved successfully.").arg(name));
+    log("save");
+}
+
+void ServiceIEC61850EditDialog::clearData()
+{
+    m_portEdit->clear();
+    m_authCombo->setCurrentIndex(0);
+    m_passwordEdit->clear();
+    m_gooseCheck->setChecked(false);
+    m_sslCheck->setChecked(false);
+    m_keyPasswordEdit->clear();
+    m_verifyCheck->setChecked(false);
+    // Path and loaded file go together, so a save after clearing empties the slots quietly.
+    for (CertSlot &slot : m_slots) {
+        slot.pathEdit->clear();
+        slot.loadedPath.clear();
+        slot.loadedContent.clear();
+    }
+    applyPasswordRule();
+    updateSSLFieldsVisibility();
+}

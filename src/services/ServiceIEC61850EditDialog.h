@@ -1,0 +1,86 @@
+#pragma once
+
+// Editor of a project's IEC 61850 server: port, password authentication, GOOSE publishing,
+// and TLS with root, server and client certificates. Certificates and keys are read from
+// files when selected and kept in the record beside their paths, so the project file carries
+// them to the box. Saves on its own; Save leaves the dialog open.
+
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+#include <QVector>
+
+class CMainWindow;
+class QCheckBox;
+class QComboBox;
+class QFormLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStandardItem;
+
+class ServiceIEC61850EditDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    ServiceIEC61850EditDialog(QStandardItem *item, CMainWindow *parent);
+    ~ServiceIEC61850EditDialog() override;
+
+    // Makes the dialog edit another service item.
+    void loadServiceItem(QStandardItem *item);
+    // A certificate or key file's content as the record keeps it: Base64 for ".der", trimmed
+    // text for ".pem", ".crt" and ".key", empty otherwise or when it cannot be read.
+    QString readCertificateFile(QString path);
+
+    // Test seam: the next file picker returns this path instead of opening (an empty string
+    // stands for Cancel). Used once, then the real picker is back.
+    static void setNextFileAnswerForTesting(const QString &path);
+
+public slots:
+    void saveChanges();
+    void clearData();
+    void updateSSLFieldsVisibility();
+    void updateIsVerifyClientCertFieldsVisibility();
+
+private:
+    // One certificate or key: its form row, its two record roles and what was last loaded.
+    struct CertSlot
+    {
+        int pathRole = 0;
+        int contentRole = 0;
+        bool isKey = false;
+        QLabel *label = nullptr;
+        QLineEdit *pathEdit = nullptr;
+        QPushButton *selectButton = nullptr;
+        QString loadedPath;
+        QString loadedContent;
+    };
+
+    void buildForm();
+    void addCertRow(QFormLayout *form, const QString &label, int pathRole, int contentRole, bool isKey);
+    void fillFromRecord();
+    void applyPasswordRule();
+    void setCertRowEnabled(const CertSlot &slot, bool enabled);
+    void selectFile(int slotIndex);
+    QString askFileName(bool key);
+
+    QStandardItem *m_item = nullptr;
+    QPointer<CMainWindow> m_mainWindow;
+
+    QLineEdit *m_nameEdit = nullptr;
+    QComboBox *m_protocolCombo = nullptr;
+    QLineEdit *m_portEdit = nullptr;
+    QComboBox *m_authCombo = nullptr;
+    QLabel *m_passwordLabel = nullptr;
+    QLineEdit *m_passwordEdit = nullptr;
+    QCheckBox *m_gooseCheck = nullptr;
+    QCheckBox *m_sslCheck = nullptr;
+    QLabel *m_keyPasswordLabel = nullptr;
+    QLineEdit *m_keyPasswordEdit = nullptr;
+    QCheckBox *m_verifyCheck = nullptr;
+    QPushButton *m_saveButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
+
+    // Root certificate, server certificate, server key, then client certificates 1 to 10.
+    QVector<CertSlot> m_slots;
+};
