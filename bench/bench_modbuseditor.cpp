@@ -5,6 +5,7 @@
 
 #include "devices/standardModbusEditDialog.h"
 
+#include "app/FileDialogs.h"
 #include "devices/PointCsv.h"
 #include "projectfile/ItemRecord.h"
 
@@ -75,7 +76,7 @@ void BM_ImportCsv(benchmark::State &state)
 
     for (auto _ : state) {
         // Each import replaces the previous one's rows, as a repeated import by a user does.
-        standardModbusEditDialog::setNextFileAnswerForTesting(path);
+        FileDialogs::setNextAnswerForTesting(path);
         const auto start = std::chrono::steady_clock::now();
         import->click();
         processEvents();

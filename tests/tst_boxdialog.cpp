@@ -2,6 +2,7 @@
 // (the simulator, each case on a loopback address of its own).
 #include "BoxTestSupport.h"
 
+#include "app/FileDialogs.h"
 #include "boxlink/BoxEditDialog.h"
 #include "boxlink/FileTransfer.h"
 #include "mainwindow/CMainWindow.h"
@@ -601,7 +602,7 @@ void TstBoxDialog::programUpdate()
     std::unique_ptr<QStandardItem> item(boxItem("B1", address));
     BoxEditDialog dialog(item.get(), &window);
     FileTransfer::setVerdictTimeoutForTesting(300);
-    BoxEditDialog::setNextProgramFileForTesting(size == -2 ? QString() : path);
+    FileDialogs::setNextAnswerForTesting(size == -2 ? QString() : path);
     ModalAnswerer answerer;
     click(&dialog, "updateProgramButton");
     QTest::qWait(50);

@@ -3,6 +3,7 @@
 
 #include "mainwindow/CMainWindow.h"
 
+#include "app/FileDialogs.h"
 #include "boxlink/BoxInputDialog.h"
 #include "devices/standardInputDialog.h"
 #include "projectfile/ItemRecord.h"
@@ -332,7 +333,7 @@ void TstCommands::newProject()
         dialog->nameEdit()->setText(name);
         dialog->descriptionEdit()->setPlainText(QStringLiteral("line one\nline two"));
         if (choosePath) {
-            NewProjectDialog::setNextDirectoryAnswer(dir.path());
+            FileDialogs::setNextAnswerForTesting(dir.path());
             dialog->browseButton()->click();
         }
         dialog->okButton()->click();

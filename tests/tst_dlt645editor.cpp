@@ -3,6 +3,8 @@
 // a saved meter, and the editor inside the main window. Message boxes are answered from a
 // zero-delay timer.
 
+#include "ModalAnswer.h"
+
 #include "devices/standardDLT645EditDialog.h"
 
 #include "devices/standardModbusEditDialog.h"
@@ -38,28 +40,6 @@
 #include <memory>
 
 namespace {
-
-// Closes every message box that becomes modal while it lives, noting "title|text".
-class BoxAnswerer
-{
-public:
-    BoxAnswerer()
-    {
-        m_timer.setInterval(0);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                m_seen << box->windowTitle() + QLatin1Char('|') + box->text();
-                box->done(QMessageBox::Ok);
-            }
-        });
-        m_timer.start();
-    }
-    QStringList seen() const { return m_seen; }
-
-private:
-    QTimer m_timer;
-    QStringList m_seen;
-};
 
 const QString k2007 = QStringLiteral("DLT645_2007");
 const QString k1997 = QStringLiteral("DLT645_1997");
@@ -698,7 +678,7 @@ void TstDlt645Editor::mainWindowSwapsAndReusesDock()
 
     // Save runs the name check first: nothing is written.
     {
-        BoxAnswerer answerer;
+        ModalAnswer::Scoped answerer;
         dlg->nameEdit()->setText(QString());
         dlg->saveButton()->click();
         dlg->nameEdit()->setText(QStringLiteral("Meter-1"));

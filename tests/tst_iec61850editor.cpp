@@ -1,11 +1,14 @@
 // The IEC61850 service editor: filling from the record and its defaults, the enabling rules,
 // reading certificate files through the Select buttons, saving every field (and what the
 // project file then holds), and the editor inside the main window's "Edit Service" dock.
-// Message boxes are answered from a zero-delay timer; file pickers through the editor's
-// next-answer hook.
+// Message boxes are answered from a zero-delay timer; file pickers through the shared
+// FileDialogs next-answer hook.
+
+#include "ModalAnswer.h"
 
 #include "services/ServiceIEC61850EditDialog.h"
 
+#include "app/FileDialogs.h"
 #include "mainwindow/CMainWindow.h"
 #include "projectfile/ItemRecord.h"
 #include "projectfile/ProjectJson.h"
@@ -34,28 +37,6 @@
 #include <memory>
 
 namespace {
-
-// Closes every message box that becomes modal while it lives, noting "title|text".
-class BoxAnswerer
-{
-public:
-    BoxAnswerer()
-    {
-        m_timer.setInterval(0);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                m_seen << box->windowTitle() + QLatin1Char('|') + box->text();
-                box->done(QMessageBox::Ok);
-            }
-        });
-        m_timer.start();
-    }
-    QStringList seen() const { return m_seen; }
-
-private:
-    QTimer m_timer;
-    QStringList m_seen;
-};
 
 QString fixture(const QString &name)
 {
@@ -152,7 +133,7 @@ void enableAllCertRows(QWidget *dlg)
 // Chooses `path` through the Select button of the row (an empty path is Cancel).
 void pick(QWidget *dlg, const QString &label, const QString &path)
 {
-    ServiceIEC61850EditDialog::setNextFileAnswerForTesting(path);
+    FileDialogs::setNextAnswerForTesting(path);
     QPushButton *select = row(dlg, label).select;
     QVERIFY(select);
     QVERIFY(select->isEnabled()); // a disabled button would ignore the click
@@ -427,7 +408,7 @@ void TstIec61850Editor::selectReadsFile()
     enableAllCertRows(dlg);
     const QString path = fixture(file);
     {
-        BoxAnswerer answerer;
+        ModalAnswer::Scoped answerer;
         pick(dlg, label, path);
         dlg->saveChanges();
         QCOMPARE(answerer.seen(), QStringList());
@@ -447,7 +428,7 @@ void TstIec61850Editor::cancelledPickKeepsSlot()
     pick(dlg, "Root Certificate:", QString()); // Cancel
     const QString missing = m_workDir.filePath(QStringLiteral("missing.pem"));
     {
-        BoxAnswerer answerer;
+        ModalAnswer::Scoped answerer;
         pick(dlg, "Server Certificate:", missing);
         QCOMPARE(answerer.seen(), QStringList{"Error|Failed to open file: " + missing});
         dlg->saveChanges();
@@ -586,7 +567,7 @@ void TstIec61850Editor::pathMismatchEmptiesSlot()
     // Not possible by typing; stands for a path that no longer matches what was read.
     row(dlg, label).pathEdit->setText(fixture("client.crt"));
     {
-        BoxAnswerer answerer;
+        ModalAnswer::Scoped answerer;
         dlg->saveChanges();
         QCOMPARE(answerer.seen(), QStringList{warning});
     }

@@ -1,6 +1,7 @@
 // The small input dialogs of the workspace: what exec() returns, what the caller reads back,
 // the Add Box address validator, the directory chooser hook, and the log lines.
 
+#include "app/FileDialogs.h"
 #include "boxlink/BoxInputDialog.h"
 #include "devices/standardInputDialog.h"
 #include "workspace/EditProjectDialog.h"
@@ -180,7 +181,7 @@ void TstInputDialogs::browsePath()
 
     NewProjectDialog dialog;
     dialog.pathEdit()->setText(QStringLiteral("/earlier/choice"));
-    NewProjectDialog::setNextDirectoryAnswer(answer);
+    FileDialogs::setNextAnswerForTesting(answer);
     dialog.browseButton()->click();
     QCOMPARE(dialog.pathEdit()->text(), path);
     QVERIFY(dialog.pathEdit()->isReadOnly());

@@ -1,5 +1,7 @@
 // The main window: language, docks, menus, saved layout, close question, tree menus.
 
+#include "ModalAnswer.h"
+
 #include "mainwindow/CMainWindow.h"
 #include "projectfile/ItemRecord.h"
 
@@ -35,22 +37,6 @@ void captureWarnings(QtMsgType type, const QMessageLogContext &context, const QS
         g_warnings << message;
     if (g_previous)
         g_previous(type, context, message);
-}
-
-// Answers the next modal message box with the given button, and records its text.
-void answerNextMessageBox(QMessageBox::StandardButton button, QString *seenText = nullptr)
-{
-    QTimer::singleShot(0, [=] {
-        for (int i = 0; i < 200; ++i) {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                if (seenText)
-                    *seenText = box->text();
-                box->button(button)->click();
-                return;
-            }
-            QTest::qWait(10);
-        }
-    });
 }
 
 ads::CDockWidget *dockByObjectName(CMainWindow &w, const QString &name)
@@ -311,7 +297,7 @@ void TestMainWindow::closeQuestion()
     w->show();
     addProject(*w, QStringLiteral("A"));
     QString text;
-    answerNextMessageBox(QMessageBox::StandardButton(answer), &text);
+    ModalAnswer::answerNext(QMessageBox::StandardButton(answer), &text);
     QCOMPARE(w->close(), closes);
     QCOMPARE(text, QStringLiteral("关闭前是否保存所有项目？"));
     QCOMPARE(w->isVisible(), !closes);

@@ -1,10 +1,13 @@
 // The Modbus device editor: filling and saving the record, slave tabs, the data-point table
 // checks, CSV import/export through the tab buttons, and the editor inside the main window.
-// Message boxes are answered from a zero-delay timer; file dialogs through the editor's
-// next-answer hook.
+// Message boxes are answered from a zero-delay timer; file dialogs through the shared
+// FileDialogs next-answer hook.
+
+#include "ModalAnswer.h"
 
 #include "devices/standardModbusEditDialog.h"
 
+#include "app/FileDialogs.h"
 #include "mainwindow/CMainWindow.h"
 #include "projectfile/ItemRecord.h"
 
@@ -33,28 +36,6 @@
 #include <memory>
 
 namespace {
-
-// Closes every message box that becomes modal while it lives, noting "title|text".
-class BoxAnswerer
-{
-public:
-    BoxAnswerer()
-    {
-        m_timer.setInterval(0);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                m_seen << box->windowTitle() + QLatin1Char('|') + box->text();
-                box->done(QMessageBox::Ok);
-            }
-        });
-        m_timer.start();
-    }
-    QStringList seen() const { return m_seen; }
-
-private:
-    QTimer m_timer;
-    QStringList m_seen;
-};
 
 const QString kChoiceBox = QStringLiteral(
     "error|The multiple-choice content in the CSV row does not match the expected format. Set as default value");
@@ -662,13 +643,13 @@ void TstModbusEditor::lengthCheckWarnsOnce()
     dlg->activateWindow();
     length->setFocus();
     for (const QString &bad : {QStringLiteral("0"), QStringLiteral("-3"), QStringLiteral("x")}) {
-        BoxAnswerer answerer;
+        ModalAnswer::Scoped answerer;
         length->setText(bad);
         QTest::keyClick(length, Qt::Key_Return);
         QCOMPARE(answerer.seen(), QStringList{"Warning|Length must be a positive integer between 1 and 10."});
         QCOMPARE(length->text(), QStringLiteral("1"));
     }
-    BoxAnswerer answerer;
+    ModalAnswer::Scoped answerer;
     length->setText(QStringLiteral("12"));
     emit length->editingFinished();
     QVERIFY(answerer.seen().isEmpty());
@@ -820,8 +801,8 @@ void TstModbusEditor::importCsv()
         out.write(file.toUtf8());
     }
 
-    BoxAnswerer answerer;
-    standardModbusEditDialog::setNextFileAnswerForTesting(path);
+    ModalAnswer::Scoped answerer;
+    FileDialogs::setNextAnswerForTesting(path);
     button(dlg->tabWidget()->widget(0), QStringLiteral("Import"))->click();
     QCOMPARE(answerer.seen(), boxes);
     QCOMPARE(visibleRows(tableOf(dlg, 0)), rows);
@@ -846,7 +827,7 @@ void TstModbusEditor::exportExactText()
     qobject_cast<QLineEdit *>(table->cellWidget(2, 1))->setText(QStringLiteral("New"));
 
     const QString path = m_dir.filePath(QStringLiteral("export.csv"));
-    standardModbusEditDialog::setNextFileAnswerForTesting(path);
+    FileDialogs::setNextAnswerForTesting(path);
     button(page, QStringLiteral("Export"))->click();
     QFile in(path);
     QVERIFY(in.open(QIODevice::ReadOnly));
@@ -861,8 +842,8 @@ void TstModbusEditor::exportUnwritable()
 {
     standardModbusEditDialog *dlg = open(addDevice(QStringLiteral("NoWrite")));
     button(dlg, QStringLiteral("Add Tab"))->click();
-    BoxAnswerer answerer;
-    standardModbusEditDialog::setNextFileAnswerForTesting(m_dir.path()); // a directory
+    ModalAnswer::Scoped answerer;
+    FileDialogs::setNextAnswerForTesting(m_dir.path()); // a directory
     button(dlg->tabWidget()->widget(0), QStringLiteral("Export"))->click();
     QCOMPARE(answerer.seen(), QStringList{"Mistake|Unable to open file for writing."});
 }
@@ -881,12 +862,12 @@ void TstModbusEditor::exportImportRoundTrip()
     m_main->messageEditor()->clear();
 
     const QString path = m_dir.filePath(QStringLiteral("trip.csv"));
-    standardModbusEditDialog::setNextFileAnswerForTesting(path);
+    FileDialogs::setNextAnswerForTesting(path);
     button(dlg->tabWidget()->widget(0), QStringLiteral("Export"))->click();
 
     button(dlg, QStringLiteral("Add Tab"))->click();
-    BoxAnswerer answerer;
-    standardModbusEditDialog::setNextFileAnswerForTesting(path);
+    ModalAnswer::Scoped answerer;
+    FileDialogs::setNextAnswerForTesting(path);
     button(dlg->tabWidget()->widget(1), QStringLiteral("Import"))->click();
     QVERIFY(answerer.seen().isEmpty());
     QVERIFY(messages().isEmpty());
@@ -924,7 +905,7 @@ void TstModbusEditor::mainWindowReusesDockAndSaves()
 
     // Save checks the name against the folder first: nothing is written.
     {
-        BoxAnswerer answerer;
+        ModalAnswer::Scoped answerer;
         dlg->nameEdit()->setText(QStringLiteral("Pump-1"));
         dlg->saveButton()->click();
         QCOMPARE(answerer.seen(), QStringList{"Duplicate name|The name\"Pump-1\"already exists, please change the name."});

@@ -2,7 +2,7 @@
 // and what a failed save or load leaves behind.
 
 #include "mainwindow/CMainWindow.h"
-#include "projectfile/FileDialogs.h"
+#include "app/FileDialogs.h"
 #include "projectfile/ItemRecord.h"
 #include "projectfile/ProjectJson.h"
 
@@ -191,7 +191,7 @@ void TestProjectFile::cleanup()
 QStandardItem *TestProjectFile::loadFile(const QString &path, BoxWatcher &watcher)
 {
     const int before = watcher.seen.size();
-    FileDialogs::setNextOpenFileNameForTesting(path);
+    FileDialogs::setNextAnswerForTesting(path);
     m_window->loadJsonFile();
     if (watcher.seen.size() != before + 1 || watcher.seen.last().title != QLatin1String("Load Successful"))
         return nullptr;
@@ -308,7 +308,7 @@ void TestProjectFile::failedLoadLeavesTreeUnchanged()
     }
 
     DebugCapture debug;
-    FileDialogs::setNextOpenFileNameForTesting(chosen);
+    FileDialogs::setNextAnswerForTesting(chosen);
     m_window->loadJsonFile();
     QVERIFY2(debug.has(debugLine), qPrintable(debug.all()));
     QCOMPARE(watcher.seen.size(), 2);
@@ -322,7 +322,7 @@ void TestProjectFile::emptyChoiceDoesNothing()
 {
     BoxWatcher watcher;
     DebugCapture debug;
-    FileDialogs::setNextOpenFileNameForTesting(QString());
+    FileDialogs::setNextAnswerForTesting(QString());
     m_window->loadJsonFile();
     QVERIFY(debug.has(QStringLiteral("File path is empty.")));
     QVERIFY(watcher.seen.isEmpty());

@@ -1,5 +1,6 @@
 #include "boxlink/BoxEditDialog.h"
 
+#include "app/FileDialogs.h"
 #include "app/WriteLog.h"
 #include "boxlink/FileTransfer.h"
 #include "mainwindow/CMainWindow.h"
@@ -10,7 +11,6 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHostAddress>
@@ -32,7 +32,6 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-std::optional<QString> BoxEditDialog::s_nextProgramFile;
 
 namespace {
 const QString kNoBinding = QStringLiteral("0.0.0.0");
@@ -74,11 +73,6 @@ void setDhcpChoice(QComboBox *combo, const QString &value)
         combo->setCurrentIndex(combo->findText(QStringLiteral("Disabled")));
 }
 } // namespace
-
-void BoxEditDialog::setNextProgramFileForTesting(const QString &path)
-{
-    s_nextProgramFile = path;
-}
 
 BoxEditDialog::BoxEditDialog(QStandardItem *item, CMainWindow *parent)
     : QDialog(parent)
@@ -822,14 +816,8 @@ void BoxEditDialog::onTimeData(const timeAllocationData &data)
 
 void BoxEditDialog::updateProgram()
 {
-    QString path;
-    if (s_nextProgramFile) {
-        path = *s_nextProgramFile;
-        s_nextProgramFile.reset();
-    } else {
-        path = QFileDialog::getOpenFileName(this, tr("Select Program File"), QDir::homePath(),
-                                            tr("Program Files (*.bin);;All Files (*.*)"));
-    }
+    const QString path = FileDialogs::getOpenFileName(this, tr("Select Program File"), QDir::homePath(),
+                                                      tr("Program Files (*.bin);;All Files (*.*)"));
     if (path.isEmpty())
         return;
     runTransfer(FileTransfer::ProgramUpdate, path, false);

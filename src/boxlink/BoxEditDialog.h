@@ -10,8 +10,6 @@
 #include <QPointer>
 #include <QTimer>
 
-#include <optional>
-
 class CMainWindow;
 class QComboBox;
 class QHBoxLayout;
@@ -39,10 +37,6 @@ public:
     QPushButton *saveButton() const { return m_saveButton; }
     Protocol *link() const { return m_link; }
     QString localAddress() const { return m_localAddress; }
-
-    // Test seam: the answer the next "Select Program File" question gets, instead of the
-    // file dialog (an empty text is a cancel).
-    static void setNextProgramFileForTesting(const QString &path);
 
 signals:
     void sendDataToMainWindow(Protocol::dataMonitoringData data);
@@ -161,6 +155,4 @@ private:
 
     QPushButton *m_saveButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
-
-    static std::optional<QString> s_nextProgramFile;
 };

@@ -1,5 +1,6 @@
 #include "devices/standardModbusEditDialog.h"
 
+#include "app/FileDialogs.h"
 #include "app/WriteLog.h"
 #include "devices/PointCsv.h"
 #include "mainwindow/CMainWindow.h"
@@ -10,7 +11,6 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFile>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -81,25 +81,7 @@ int rowOfCellWidget(const QTableWidget *table, int column, const QWidget *widget
     return -1;
 }
 
-struct NextFileAnswer
-{
-    bool set = false;
-    QString path;
-};
-
-NextFileAnswer &nextFileAnswer()
-{
-    static NextFileAnswer answer;
-    return answer;
-}
-
 } // namespace
-
-void standardModbusEditDialog::setNextFileAnswerForTesting(const QString &path)
-{
-    nextFileAnswer().set = true;
-    nextFileAnswer().path = path;
-}
 
 standardModbusEditDialog::standardModbusEditDialog(QStandardItem *item, CMainWindow *parent)
     : QDialog(parent)
@@ -927,14 +909,9 @@ QStringList standardModbusEditDialog::headerLabels(const QTableWidget *table) co
 
 QString standardModbusEditDialog::askFileName(bool save)
 {
-    NextFileAnswer &answer = nextFileAnswer();
-    if (answer.set) {
-        answer.set = false;
-        return answer.path;
-    }
     if (save)
-        return QFileDialog::getSaveFileName(this, tr("Save CSV file"), QString(), tr("CSV file (*.csv)"));
-    return QFileDialog::getOpenFileName(this, tr("Open CSV file"), QString(), tr("CSV File (*.csv)"));
+        return FileDialogs::getSaveFileName(this, tr("Save CSV file"), QString(), tr("CSV file (*.csv)"));
+    return FileDialogs::getOpenFileName(this, tr("Open CSV file"), QString(), tr("CSV File (*.csv)"));
 }
 
 void standardModbusEditDialog::importRows(QTableWidget *table)

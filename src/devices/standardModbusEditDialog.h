@@ -37,10 +37,6 @@ public:
     QPushButton *saveButton() const { return m_saveButton; }
     QTabWidget *tabWidget() const { return m_tabWidget; }
 
-    // Test seam: the next Import/Export file dialog returns this path instead of opening
-    // (an empty string stands for Cancel). Used once, then the real dialog is back.
-    static void setNextFileAnswerForTesting(const QString &path);
-
 public slots:
     void saveChanges();
     void onProtocolChanged(QString protocol);

@@ -3,7 +3,7 @@
 
 #include "mainwindow/CMainWindow.h"
 
-#include "projectfile/FileDialogs.h"
+#include "app/FileDialogs.h"
 #include "projectfile/ItemRecord.h"
 #include "projectfile/ProjectFileIo.h"
 #include "projectfile/ProjectJson.h"

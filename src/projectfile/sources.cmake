@@ -4,5 +4,4 @@ list(APPEND ORVANE_CORE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ProjectFileIo.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ProjectJson.cpp)
 list(APPEND ORVANE_GUI_SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/CMainWindowProjectFile.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/FileDialogs.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/CMainWindowProjectFile.cpp)

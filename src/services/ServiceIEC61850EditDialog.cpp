@@ -1,5 +1,6 @@
 #include "services/ServiceIEC61850EditDialog.h"
 
+#include "app/FileDialogs.h"
 #include "app/WriteLog.h"
 #include "mainwindow/CMainWindow.h"
 #include "projectfile/ItemRecord.h"
@@ -7,7 +8,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -45,25 +45,7 @@ QValidator *noCjkValidator(QObject *parent)
                                            parent);
 }
 
-struct NextFileAnswer
-{
-    bool set = false;
-    QString path;
-};
-
-NextFileAnswer &nextFileAnswer()
-{
-    static NextFileAnswer answer;
-    return answer;
-}
-
 } // namespace
-
-void ServiceIEC61850EditDialog::setNextFileAnswerForTesting(const QString &path)
-{
-    nextFileAnswer().set = true;
-    nextFileAnswer().path = path;
-}
 
 ServiceIEC61850EditDialog::ServiceIEC61850EditDialog(QStandardItem *item, CMainWindow *parent)
     : QDialog(parent)
@@ -262,15 +244,10 @@ void ServiceIEC61850EditDialog::updateIsVerifyClientCertFieldsVisibility()
 
 QString ServiceIEC61850EditDialog::askFileName(bool key)
 {
-    NextFileAnswer &answer = nextFileAnswer();
-    if (answer.set) {
-        answer.set = false;
-        return answer.path;
-    }
     if (key)
-        return QFileDialog::getOpenFileName(this, tr("Select Key File"), QString(),
+        return FileDialogs::getOpenFileName(this, tr("Select Key File"), QString(),
                                             tr("Keys (*.der *.pem *.crt *.key)"));
-    return QFileDialog::getOpenFileName(this, tr("Select Certificate File"), QString(),
+    return FileDialogs::getOpenFileName(this, tr("Select Certificate File"), QString(),
                                         tr("Certificates (*.der *.pem *.crt *.key)"));
 }
 

@@ -32,10 +32,6 @@ public:
     // text for ".pem", ".crt" and ".key", empty otherwise or when it cannot be read.
     QString readCertificateFile(QString path);
 
-    // Test seam: the next file picker returns this path instead of opening (an empty string
-    // stands for Cancel). Used once, then the real picker is back.
-    static void setNextFileAnswerForTesting(const QString &path);
-
 public slots:
     void saveChanges();
     void clearData();

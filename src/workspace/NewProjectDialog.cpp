@@ -1,9 +1,9 @@
 #include "workspace/NewProjectDialog.h"
 
+#include "app/FileDialogs.h"
 #include "app/WriteLog.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -12,19 +12,6 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QVBoxLayout>
-
-namespace {
-std::optional<QString> &nextDirectoryAnswer()
-{
-    static std::optional<QString> answer;
-    return answer;
-}
-} // namespace
-
-void NewProjectDialog::setNextDirectoryAnswer(const QString &directory)
-{
-    nextDirectoryAnswer() = directory;
-}
 
 NewProjectDialog::NewProjectDialog(QWidget *parent)
     : QDialog(parent)
@@ -72,14 +59,8 @@ NewProjectDialog::~NewProjectDialog()
 
 void NewProjectDialog::browsePath()
 {
-    QString directory;
-    if (nextDirectoryAnswer()) {
-        directory = *nextDirectoryAnswer();
-        nextDirectoryAnswer().reset();
-    } else {
-        directory = QFileDialog::getExistingDirectory(this, tr("Select Directory"), QDir::homePath(),
-                                                      QFileDialog::ShowDirsOnly);
-    }
+    const QString directory = FileDialogs::getExistingDirectory(this, tr("Select Directory"),
+                                                                QDir::homePath(), QFileDialog::ShowDirsOnly);
     if (!directory.isEmpty())
         m_pathEdit->setText(directory);
 }

@@ -5,8 +5,6 @@
 
 #include <QDialog>
 
-#include <optional>
-
 class QLineEdit;
 class QPushButton;
 class QTextEdit;
@@ -24,10 +22,6 @@ public:
     QPushButton *browseButton() const { return m_browseButton; }
     QPushButton *okButton() const { return m_okButton; }
     QPushButton *cancelButton() const { return m_cancelButton; }
-
-    // Test seam: the next browsePath() takes this answer instead of showing the directory
-    // chooser (an empty string stands for a cancelled chooser). Used once, then cleared.
-    static void setNextDirectoryAnswer(const QString &directory);
 
 signals:
     void projectCreated(const QString &name, const QString &path, const QString &description);
