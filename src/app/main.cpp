@@ -24,10 +24,13 @@ int main(int argc, char *argv[])
 
     // The resource set ships no style sheet, so this applies an empty one.
     QFile css(QStringLiteral(":/adsdemo/app.css"));
-    css.open(QIODevice::ReadOnly);
-    QTextStream stream(&css);
-    app.setStyleSheet(stream.readAll());
-    css.close();
+    QString styleSheet;
+    if (css.open(QIODevice::ReadOnly)) {
+        QTextStream stream(&css);
+        styleSheet = stream.readAll();
+        css.close();
+    }
+    app.setStyleSheet(styleSheet);
 
     return QApplication::exec();
 }
