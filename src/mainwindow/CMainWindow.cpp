@@ -323,13 +323,8 @@ void CMainWindow::placeEditDock(ads::CDockWidget *dock)
 bool CMainWindow::closeEditDock(const QString &translatedTitle)
 {
     ads::CDockWidget *dock = findEditDock(translatedTitle);
-    if (!dock)
-        return false;
-    QPointer<ads::CDockWidget> guard(dock);
-    dock->closeDockWidget();
-    if (guard)
-        guard->deleteLater();
-    return true;
+    discardEditDock(dock);
+    return dock != nullptr;
 }
 
 QStandardItem *CMainWindow::currentItem() const

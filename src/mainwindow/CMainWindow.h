@@ -129,7 +129,7 @@ private:
     ads::CDockWidget *m_messageDock = nullptr;
     LogoWindow *m_logoWindow = nullptr;
 
-    // --- project and item commands (workspace): add private helpers below this line ---
+    // Project and item commands
     // The tests drive the save check without an editor of their own.
     friend class TstCommands;
 
@@ -153,8 +153,6 @@ private:
                        const QString &description);
     void closeAllEditDocks();
 
-    // --- project file: add private helpers below this line ---
-
-    // --- live data: add private helpers below this line ---
+    // Live data
     QTableWidget *monitoringTable(QTabWidget *tabs, const QString &plcName);
 };
