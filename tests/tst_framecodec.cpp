@@ -361,6 +361,9 @@ void tst_FrameCodec::discoveryReplyParsing_data()
         << example << true << "192.168.1.10" << "255.255.255.0" << "TLK-BOX-600";
     QTest::newRow("round trip") << FrameCodec::discoveryReply("10.9.8.7", "255.255.0.0", "TLK-GW-A1")
                                 << true << "10.9.8.7" << "255.255.0.0" << "TLK-GW-A1";
+    QTest::newRow("round trip, no model")
+        << FrameCodec::discoveryReply("10.9.8.7", "255.255.0.0", QString()) << true << "10.9.8.7"
+        << "255.255.0.0" << "";
     QTest::newRow("model length beyond the datagram")
         << example.left(36) + char(200) + "ABCDE" << true << "192.168.1.10" << "255.255.255.0"
         << "ABCDE";

@@ -175,7 +175,7 @@ QByteArray FrameCodec::discoveryReply(const QString &ip, const QString &mask, co
 {
     const QByteArray modelBytes = model.toLatin1().left(255);
     QByteArray out;
-    out.reserve(DiscoveryReplyMinSize - 1 + modelBytes.size());
+    out.reserve(DiscoveryReplyMinSize + modelBytes.size());
     out.append(StartMarker0);
     out.append(StartMarker1);
     out.append(char(0xFF));
@@ -184,6 +184,10 @@ QByteArray FrameCodec::discoveryReply(const QString &ip, const QString &mask, co
     appendTextField(out, mask);
     out.append(char(quint8(modelBytes.size())));
     out.append(modelBytes);
+    // Readers ignore replies below the minimum size: without a model the reply would be one
+    // byte short and the box would never be listed.
+    if (out.size() < DiscoveryReplyMinSize)
+        out.append('\0');
     return out;
 }
 

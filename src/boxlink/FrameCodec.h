@@ -74,7 +74,8 @@ public:
     static QByteArray transferVerdict(quint8 command, quint8 result);
     // 12 34 00 00 "Search Box" 56 78.
     static QByteArray discoveryRequest();
-    // 12 34 FF FF, IP and mask as 16 NUL-padded Latin-1 bytes each, model length, model.
+    // 12 34 FF FF, IP and mask as 16 NUL-padded Latin-1 bytes each, model length, model; a
+    // NUL follows an empty model, as readers refuse replies shorter than 38 bytes.
     static QByteArray discoveryReply(const QString &ip, const QString &mask, const QString &model);
 
     // --- Parsers ----------------------------------------------------------------------------
