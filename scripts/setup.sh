@@ -7,7 +7,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PACKAGES=(
     build-essential cmake
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev
-    libqt-advanced-docking-system-dev
+    libqt-advanced-docking-system-dev libxcb1-dev
     libbenchmark-dev
     fonts-noto-cjk
     xvfb xauth
