@@ -1,5 +1,8 @@
 // Live reports reaching the main window: data items under the project's "Data" folder and
 // the per-device tables, updated in place.
+
+#include "WindowSupport.h"
+
 #include "mainwindow/CMainWindow.h"
 #include "projectfile/ItemRecord.h"
 
@@ -66,23 +69,6 @@ QStandardItem *addProject(CMainWindow &w, const QString &name, bool withDataFold
     return project;
 }
 
-QStandardItem *childNamed(QStandardItem *parent, const QString &text)
-{
-    for (int i = 0; parent && i < parent->rowCount(); ++i)
-        if (parent->child(i)->text() == text)
-            return parent->child(i);
-    return nullptr;
-}
-
-QTableWidget *tableOf(CMainWindow &w, const QString &plc)
-{
-    QTabWidget *tabs = w.monitoringTabs();
-    for (int i = 0; i < tabs->count(); ++i)
-        if (tabs->tabText(i) == plc)
-            return tabs->widget(i)->findChild<QTableWidget *>();
-    return nullptr;
-}
-
 // Row of the table as text, cell by cell; a missing cell shows as "<null>".
 QStringList rowTexts(QTableWidget *t, int row)
 {
@@ -140,10 +126,10 @@ void TstMonitoring::firstReportFilesSecondShows()
 
     w.onDataReceived(report(QStringLiteral("A"), QStringLiteral("P1"), points({"t1", "t2"})));
 
-    QStandardItem *folder = childNamed(project, Folder::Data);
+    QStandardItem *folder = childWithText(project, Folder::Data);
     QVERIFY2(folder, "the missing Data folder is created");
     QCOMPARE(project->child(project->rowCount() - 1), folder);
-    QStandardItem *item = childNamed(folder, QStringLiteral("P1"));
+    QStandardItem *item = childWithText(folder, QStringLiteral("P1"));
     QVERIFY(item);
     QCOMPARE(item->data(Role::DataDisplay).toString(), QStringLiteral("NoDisplay"));
     const QVariantList rows = item->data(Role::DataRows).toList();
@@ -185,7 +171,7 @@ void TstMonitoring::reportForProjectNotOpen()
         w.onDataReceived(report(QStringLiteral("B"), QStringLiteral("P1"), points({"t1"})));
         w.onDataReceived(report(QStringLiteral("a"), QStringLiteral("P1"), points({"t1"})));
     }
-    QCOMPARE(childNamed(project, Folder::Data)->rowCount(), 0);
+    QCOMPARE(childWithText(project, Folder::Data)->rowCount(), 0);
     QCOMPARE(w.projectModel()->rowCount(), 1);
     QCOMPARE(w.monitoringTabs()->count(), tabs);
 }
@@ -194,7 +180,7 @@ void TstMonitoring::lastDataItemOfANameWins()
 {
     CMainWindow w;
     QStandardItem *project = addProject(w, QStringLiteral("A"), true);
-    QStandardItem *folder = childNamed(project, Folder::Data);
+    QStandardItem *folder = childWithText(project, Folder::Data);
     auto *older = new QStandardItem(QStringLiteral("P1"));
     auto *newer = new QStandardItem(QStringLiteral("P1"));
     folder->appendRow(older);
@@ -269,7 +255,7 @@ void TstMonitoring::emptyReportEmptiesTable()
     w.onDataReceived(report("A", "P1", {}));
 
     QCOMPARE(tableOf(w, "P1")->rowCount(), 0);
-    QCOMPARE(childNamed(childNamed(project, Folder::Data), "P1")->data(Role::DataRows).toList().size(), 0);
+    QCOMPARE(childWithText(childWithText(project, Folder::Data), "P1")->data(Role::DataRows).toList().size(), 0);
 }
 
 void TstMonitoring::newPointFollowsCurrentSort()

@@ -2,6 +2,7 @@
 // new project, a Modbus device, a box, the link and its settings, deployment, the saved
 // project file, and live data. Also: another box clicked while the editor is open.
 #include "BoxTestSupport.h"
+#include "WindowSupport.h"
 
 #include "boxlink/BoxEditDialog.h"
 #include "boxlink/BoxInputDialog.h"
@@ -51,27 +52,10 @@ void click(QObject *dialog, const char *name)
     b->click();
 }
 
-QStandardItem *childNamed(QStandardItem *parent, const QString &text)
-{
-    for (int i = 0; parent && i < parent->rowCount(); ++i)
-        if (parent->child(i)->text() == text)
-            return parent->child(i);
-    return nullptr;
-}
-
 BoxEditDialog *boxEditor(CMainWindow &w)
 {
     ads::CDockWidget *dock = w.findEditDock(QObject::tr("Edit Box"));
     return dock ? qobject_cast<BoxEditDialog *>(dock->widget()) : nullptr;
-}
-
-QTableWidget *tableOf(CMainWindow &w, const QString &plc)
-{
-    QTabWidget *tabs = w.monitoringTabs();
-    for (int i = 0; i < tabs->count(); ++i)
-        if (tabs->tabText(i) == plc)
-            return tabs->widget(i)->findChild<QTableWidget *>();
-    return nullptr;
 }
 
 // Answers the input dialogs of the commands the way a user would fill them in.
@@ -169,17 +153,17 @@ void TstTypicalRoad::emptyToolToRunningBox()
     QCOMPARE(project->text(), QStringLiteral("Plant"));
 
     // 2. A Modbus device with points.
-    makeCurrent(w, childNamed(project, Folder::Standard));
+    makeCurrent(w, childWithText(project, Folder::Standard));
     w.standardAddFile();
-    QStandardItem *device = childNamed(childNamed(project, Folder::Standard), "PLC1");
+    QStandardItem *device = childWithText(childWithText(project, Folder::Standard), "PLC1");
     QVERIFY(device);
     QStringList pointNames;
     setModbusRecord(device, &pointNames);
 
     // 3. A box at the simulator's address: its editor connects at once.
-    makeCurrent(w, childNamed(project, Folder::Box));
+    makeCurrent(w, childWithText(project, Folder::Box));
     w.boxAddFile();
-    QStandardItem *box = childNamed(childNamed(project, Folder::Box), "Box1");
+    QStandardItem *box = childWithText(childWithText(project, Folder::Box), "Box1");
     QVERIFY(box);
     BoxEditDialog *editor = boxEditor(w);
     QVERIFY2(editor, "the Edit Box dock holds the box editor");
@@ -238,10 +222,10 @@ void TstTypicalRoad::emptyToolToRunningBox()
     QCOMPARE(sim.stateFile("deployed.json"), savedBytes);
 
     // 5. Live data: the first report files a data item, the second shows the table.
-    QStandardItem *dataFolder = childNamed(project, Folder::Data);
+    QStandardItem *dataFolder = childWithText(project, Folder::Data);
     QVERIFY(dataFolder);
-    QTRY_VERIFY_WITH_TIMEOUT(childNamed(dataFolder, "PLC1"), 5000);
-    QStandardItem *dataItem = childNamed(dataFolder, "PLC1");
+    QTRY_VERIFY_WITH_TIMEOUT(childWithText(dataFolder, "PLC1"), 5000);
+    QStandardItem *dataItem = childWithText(dataFolder, "PLC1");
     QCOMPARE(dataItem->data(Role::DataDisplay).toString(), QStringLiteral("NoDisplay"));
     QCOMPARE(dataItem->data(Role::DataRows).toList().size(), pointNames.size());
     QVERIFY2(!tableOf(w, "PLC1"), "no table after the first report");
@@ -253,7 +237,7 @@ void TstTypicalRoad::emptyToolToRunningBox()
     shown.sort();
     pointNames.sort();
     QCOMPARE(shown, pointNames);
-    QCOMPARE(childNamed(dataFolder, "PLC1"), dataItem);
+    QCOMPARE(childWithText(dataFolder, "PLC1"), dataItem);
     QCOMPARE(dataFolder->rowCount(), 1);
 }
 
@@ -269,7 +253,7 @@ void TstTypicalRoad::clickingAnotherBoxRepointsTheEditor()
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.handleProjectCreated("Plant", projectDir.path(), QString());
-    QStandardItem *boxes = childNamed(w.projectModel()->item(0), Folder::Box);
+    QStandardItem *boxes = childWithText(w.projectModel()->item(0), Folder::Box);
     for (const BoxSim *sim : {&first, &second}) {
         auto *box = new QStandardItem(QIcon(":/adsdemo/images/box-file.svg"),
                                       sim == &first ? "Box1" : "Box2");

@@ -3,4 +3,5 @@ list(APPEND ORVANE_CORE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/WriteLog.cpp)
 list(APPEND ORVANE_GUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/FileDialogs.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/LogoWindow.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/LogoWindow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Validators.cpp)

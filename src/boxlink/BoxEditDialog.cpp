@@ -1,6 +1,7 @@
 #include "boxlink/BoxEditDialog.h"
 
 #include "app/FileDialogs.h"
+#include "app/Validators.h"
 #include "app/WriteLog.h"
 #include "boxlink/FileTransfer.h"
 #include "mainwindow/CMainWindow.h"
@@ -23,8 +24,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegExpValidator>
-#include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QStandardItem>
 #include <QStandardItemModel>
@@ -35,8 +34,6 @@
 
 namespace {
 const QString kNoBinding = QStringLiteral("0.0.0.0");
-const char *const kIpv4Pattern =
-    "^((25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}(25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)$";
 
 QString itemText(const QStandardItem *item, int role)
 {
@@ -116,9 +113,8 @@ void BoxEditDialog::buildControls()
 {
     setWindowTitle(tr("Edit Box"));
 
-    auto *ipValidator = new QRegExpValidator(QRegExp(QString::fromLatin1(kIpv4Pattern)), this);
-    auto *noCjkValidator = new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("^[^\\x{4E00}-\\x{9FA5}]*$")), this);
+    QValidator *ipValidator = Validators::ipv4(this);
+    QValidator *noCjkValidator = Validators::noCjk(this);
 
     auto ipEdit = [this, ipValidator](const char *name) {
         auto *edit = new QLineEdit;

@@ -1,5 +1,6 @@
 #include "boxlink/BoxInputDialog.h"
 
+#include "app/Validators.h"
 #include "app/WriteLog.h"
 
 #include <QComboBox>
@@ -9,7 +10,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegExp>
-#include <QRegExpValidator>
 #include <QVBoxLayout>
 
 BoxInputDialog::BoxInputDialog(QWidget *parent)
@@ -20,10 +20,7 @@ BoxInputDialog::BoxInputDialog(QWidget *parent)
 
     m_nameEdit = new QLineEdit(this);
     m_ipEdit = new QLineEdit(this);
-    m_ipEdit->setValidator(new QRegExpValidator(
-        QRegExp(QStringLiteral("^((25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}"
-                               "(25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)$")),
-        m_ipEdit));
+    m_ipEdit->setValidator(Validators::ipv4(m_ipEdit));
     m_modelCombo = new QComboBox(this);
     m_modelCombo->addItems({QStringLiteral("TLK-BOX-600"), QStringLiteral("TLK-BOX-200")});
 

@@ -1,6 +1,7 @@
 #include "devices/standardDLT645EditDialog.h"
 
 #include "app/WriteLog.h"
+#include "devices/DeviceForm.h"
 #include "mainwindow/CMainWindow.h"
 #include "projectfile/Dlt645Catalogue.h"
 #include "projectfile/ItemRecord.h"
@@ -10,7 +11,6 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -43,10 +43,7 @@ Dlt645Catalogue::Edition editionOf(const QString &text)
                                                     : Dlt645Catalogue::Edition::V2007;
 }
 
-int findExact(const QComboBox *combo, const QString &text)
-{
-    return combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-}
+using DeviceForm::findExact;
 
 // A page's own controls, not the editors a table creates below its viewport.
 QLineEdit *addressEditOf(QWidget *page)
@@ -91,28 +88,17 @@ void standardDLT645EditDialog::buildForm()
     auto *content = new QWidget;
     auto *contentLayout = new QVBoxLayout(content);
 
-    auto intEdit = [] {
-        auto *edit = new QLineEdit;
-        edit->setValidator(new QIntValidator(-1, 2147483647, edit));
-        return edit;
-    };
+    using DeviceForm::intEdit;
 
     m_nameEdit = new QLineEdit;
     m_protocolCombo = new QComboBox;
     m_protocolCombo->addItem(QStringLiteral("DLT645"));
     m_protocolCombo->setEnabled(false);
-    m_serialPortCombo = new QComboBox;
-    m_serialPortCombo->addItems({QStringLiteral("COM1"), QStringLiteral("COM2")});
-    m_baudRateCombo = new QComboBox;
-    m_baudRateCombo->addItems({QStringLiteral("115200"), QStringLiteral("57600"), QStringLiteral("38400"),
-                               QStringLiteral("19200"), QStringLiteral("9600"), QStringLiteral("4800"),
-                               QStringLiteral("2400"), QStringLiteral("1200"), QStringLiteral("600")});
-    m_dataBitCombo = new QComboBox;
-    m_dataBitCombo->addItems({QStringLiteral("8"), QStringLiteral("7")});
-    m_stopBitCombo = new QComboBox;
-    m_stopBitCombo->addItems({QStringLiteral("1"), QStringLiteral("2")});
-    m_parityCombo = new QComboBox;
-    m_parityCombo->addItems({QStringLiteral("NONE"), QStringLiteral("ODD"), QStringLiteral("EVEN")});
+    m_serialPortCombo = DeviceForm::choiceCombo(DeviceForm::serialPortChoices());
+    m_baudRateCombo = DeviceForm::choiceCombo(DeviceForm::baudRateChoices());
+    m_dataBitCombo = DeviceForm::choiceCombo(DeviceForm::dataBitChoices());
+    m_stopBitCombo = DeviceForm::choiceCombo(DeviceForm::stopBitChoices());
+    m_parityCombo = DeviceForm::choiceCombo(DeviceForm::parityChoices());
     m_rtsCheck = new QCheckBox;
     m_timeoutEdit = intEdit();
     m_gapEdit = intEdit();
@@ -267,9 +253,7 @@ void standardDLT645EditDialog::loadTabs()
 
 void standardDLT645EditDialog::renumberTabs()
 {
-    for (int i = 0; i < m_tabWidget->count(); ++i)
-        m_tabWidget->setTabText(i, QStringLiteral("DLT645-%1").arg(i + 1));
-    m_nextTab = m_tabWidget->count() + 1;
+    m_nextTab = DeviceForm::renumberTabs(m_tabWidget, QStringLiteral("DLT645"));
 }
 
 void standardDLT645EditDialog::addTab()

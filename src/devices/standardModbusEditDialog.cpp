@@ -1,6 +1,8 @@
 #include "devices/standardModbusEditDialog.h"
 
 #include "app/FileDialogs.h"
+#include "app/Validators.h"
+#include "devices/DeviceForm.h"
 #include "app/WriteLog.h"
 #include "devices/PointCsv.h"
 #include "mainwindow/CMainWindow.h"
@@ -21,7 +23,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QRegExpValidator>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -36,8 +37,6 @@ namespace {
 
 const char *const kLogPrefix = "standardModbusEditDialog: ";
 
-const char *const kIpPattern =
-    "^((25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}(25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)$";
 
 // Table columns
 enum Column { ColAddress = 0, ColName, ColType, ColLength, ColPermissions, ColDelete, ColumnCount };
@@ -54,7 +53,7 @@ void log(const char *operation)
 // Selects a choice by its exact display text; anything else leaves the selection alone.
 void selectText(QComboBox *combo, const QString &text)
 {
-    const int index = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const int index = DeviceForm::findExact(combo, text);
     if (index >= 0)
         combo->setCurrentIndex(index);
 }
@@ -130,19 +129,14 @@ void standardModbusEditDialog::buildForm()
     headForm->addRow(tr("Protocol:"), m_protocolCombo);
     headForm->addRow(tr("Modbus:"), m_modbusCombo);
 
-    auto intEdit = [](int bottom, int top) {
-        auto *edit = new QLineEdit;
-        edit->setValidator(new QIntValidator(bottom, top, edit));
-        return edit;
-    };
+    using DeviceForm::intEdit;
     const int maxInt = 2147483647;
 
     // Network layer (ModbusTCP)
     m_networkGroup = new QGroupBox(tr("Network Layer Information"));
     auto *networkForm = new QFormLayout(m_networkGroup);
     m_ipEdit = new QLineEdit;
-    m_ipEdit->setValidator(new QRegExpValidator(
-        QRegExp(QString::fromLatin1(kIpPattern), Qt::CaseSensitive), m_ipEdit));
+    m_ipEdit->setValidator(Validators::ipv4(m_ipEdit));
     m_portEdit = intEdit(-1, 65535);
     m_connectionTimeoutEdit = intEdit(-1, maxInt);
     m_tcpTimeoutEdit = intEdit(-1, maxInt);
@@ -156,18 +150,11 @@ void standardModbusEditDialog::buildForm()
     // Serial port (ModbusRTU)
     m_serialGroup = new QGroupBox(tr("Serial Port Information"));
     auto *serialForm = new QFormLayout(m_serialGroup);
-    m_serialPortCombo = new QComboBox;
-    m_serialPortCombo->addItems({QStringLiteral("COM1"), QStringLiteral("COM2")});
-    m_baudRateCombo = new QComboBox;
-    m_baudRateCombo->addItems({QStringLiteral("115200"), QStringLiteral("57600"), QStringLiteral("38400"),
-                               QStringLiteral("19200"), QStringLiteral("9600"), QStringLiteral("4800"),
-                               QStringLiteral("2400"), QStringLiteral("1200"), QStringLiteral("600")});
-    m_dataBitCombo = new QComboBox;
-    m_dataBitCombo->addItems({QStringLiteral("8"), QStringLiteral("7")});
-    m_stopBitCombo = new QComboBox;
-    m_stopBitCombo->addItems({QStringLiteral("1"), QStringLiteral("2")});
-    m_parityCombo = new QComboBox;
-    m_parityCombo->addItems({QStringLiteral("NONE"), QStringLiteral("ODD"), QStringLiteral("EVEN")});
+    m_serialPortCombo = DeviceForm::choiceCombo(DeviceForm::serialPortChoices());
+    m_baudRateCombo = DeviceForm::choiceCombo(DeviceForm::baudRateChoices());
+    m_dataBitCombo = DeviceForm::choiceCombo(DeviceForm::dataBitChoices());
+    m_stopBitCombo = DeviceForm::choiceCombo(DeviceForm::stopBitChoices());
+    m_parityCombo = DeviceForm::choiceCombo(DeviceForm::parityChoices());
     m_rtsCheck = new QCheckBox;
     m_rtuTimeoutEdit = intEdit(-1, maxInt);
     m_gapEdit = intEdit(-1, maxInt);
@@ -352,9 +339,7 @@ void standardModbusEditDialog::loadTabs()
 
 void standardModbusEditDialog::renumberTabs()
 {
-    for (int i = 0; i < m_tabWidget->count(); ++i)
-        m_tabWidget->setTabText(i, QStringLiteral("Modbus-%1").arg(i + 1));
-    m_nextTab = m_tabWidget->count() + 1;
+    m_nextTab = DeviceForm::renumberTabs(m_tabWidget, QStringLiteral("Modbus"));
 }
 
 void standardModbusEditDialog::addTab()

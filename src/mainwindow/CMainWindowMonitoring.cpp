@@ -64,25 +64,11 @@ void CMainWindow::onDataReceived(Protocol::dataMonitoringData data)
 {
     qDebug() << "Main: " << data.projectName;
 
-    QStandardItem *project = nullptr;
-    for (int i = 0; i < m_projectModel->rowCount(); ++i) {
-        QStandardItem *candidate = m_projectModel->item(i);
-        if (candidate && candidate->text() == data.projectName) {
-            project = candidate;
-            break;
-        }
-    }
+    QStandardItem *project = childWithText(m_projectModel->invisibleRootItem(), data.projectName);
     if (!project)
         return;
 
-    QStandardItem *dataFolder = nullptr;
-    for (int i = 0; i < project->rowCount(); ++i) {
-        QStandardItem *child = project->child(i);
-        if (child && child->text() == Folder::Data) {
-            dataFolder = child;
-            break;
-        }
-    }
+    QStandardItem *dataFolder = childWithText(project, Folder::Data);
     if (!dataFolder) {
         dataFolder = new QStandardItem(QIcon(QStringLiteral(":/adsdemo/images/Data.png")), Folder::Data);
         project->appendRow(dataFolder);

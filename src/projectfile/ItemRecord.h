@@ -168,6 +168,10 @@ inline const QString Box = QStringLiteral("Box");
 inline const QString Data = QStringLiteral("Data");
 } // namespace Folder
 
+// The first child of parent whose text is text, or null. Item texts are the keys of the tree:
+// project names at the top, folder texts, item names within a folder.
+QStandardItem *childWithText(const QStandardItem *parent, const QString &text);
+
 // Registers PointTable with the meta-type system; call once before the first QVariant use
 // (the application and the tests do so at start-up; calling it twice is harmless).
 void registerItemRecordTypes();

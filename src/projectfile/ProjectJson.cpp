@@ -769,16 +769,6 @@ PointTable slaveTable(const QJsonArray &slaves)
     return table;
 }
 
-QStandardItem *childWithText(QStandardItem *parent, const QString &childText)
-{
-    for (int i = 0; i < parent->rowCount(); ++i) {
-        QStandardItem *child = parent->child(i);
-        if (child && child->text() == childText)
-            return child;
-    }
-    return nullptr;
-}
-
 // Loads one array of the document into a folder: items are matched by name (the first child
 // of that name), missing ones appended with the icon their kind gets.
 template<typename IconFor, typename LoadRecord>

@@ -1,6 +1,7 @@
 #include "services/ServiceIEC61850EditDialog.h"
 
 #include "app/FileDialogs.h"
+#include "app/Validators.h"
 #include "app/WriteLog.h"
 #include "mainwindow/CMainWindow.h"
 #include "projectfile/ItemRecord.h"
@@ -17,7 +18,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QStandardItem>
 #include <QVBoxLayout>
@@ -36,13 +36,6 @@ const int kClientCount = 10;
 void log(const char *operation)
 {
     writeLog(QLatin1String(kLogPrefix) + QLatin1String(operation));
-}
-
-// Password fields: anything but CJK unified ideographs.
-QValidator *noCjkValidator(QObject *parent)
-{
-    return new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^[^\\x{4E00}-\\x{9FA5}]*$")),
-                                           parent);
 }
 
 } // namespace
@@ -96,7 +89,7 @@ void ServiceIEC61850EditDialog::buildForm()
     m_passwordLabel = new QLabel(tr("Password:"));
     m_passwordEdit = new QLineEdit;
     m_passwordEdit->setEchoMode(QLineEdit::Password);
-    m_passwordEdit->setValidator(noCjkValidator(m_passwordEdit));
+    m_passwordEdit->setValidator(Validators::noCjk(m_passwordEdit));
     form->addRow(m_passwordLabel, m_passwordEdit);
 
     m_gooseCheck = new QCheckBox;
@@ -112,7 +105,7 @@ void ServiceIEC61850EditDialog::buildForm()
     m_keyPasswordLabel = new QLabel(tr("Server Key Password:"));
     m_keyPasswordEdit = new QLineEdit;
     m_keyPasswordEdit->setEchoMode(QLineEdit::Password);
-    m_keyPasswordEdit->setValidator(noCjkValidator(m_keyPasswordEdit));
+    m_keyPasswordEdit->setValidator(Validators::noCjk(m_keyPasswordEdit));
     form->addRow(m_keyPasswordLabel, m_keyPasswordEdit);
 
     m_verifyCheck = new QCheckBox;
