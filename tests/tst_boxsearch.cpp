@@ -3,6 +3,7 @@
 // traffic stays on 127.0.7.x: the dialog's interface, addresses, destination and local port
 // are redirected through its test hooks, and its timers are shortened.
 
+#include "boxlink/BoxInputDialog.h"
 #include "boxlink/BoxSearchDialog.h"
 #include "boxlink/FrameCodec.h"
 #include "mainwindow/CMainWindow.h"
@@ -14,11 +15,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QMenu>
 #include <QNetworkDatagram>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -111,6 +115,17 @@ int logCount(const QString &needle)
     return QString::fromUtf8(log.readAll()).count(needle);
 }
 
+// A project item with its four folders, expanded.
+QStandardItem *addProject(CMainWindow *window)
+{
+    auto *project = new QStandardItem(QStringLiteral("P"));
+    for (const QString &folder : {Folder::Standard, Folder::Service, Folder::Box, Folder::Data})
+        project->appendRow(new QStandardItem(folder));
+    window->projectModel()->appendRow(project);
+    window->projectView()->expandAll();
+    return project;
+}
+
 const QString kTimeoutLine = QStringLiteral("BoxSearchDialog: search timeout, no devices found.");
 
 // A stand-in box on 127.0.7.x port 30088: records the requests it receives.
@@ -150,8 +165,11 @@ private slots:
     void findsSimulatedBox();
     void nothingSent_data();
     void nothingSent();
+    void takenPortFallsBack();
     void restartedSearchRunsItsFullTime();
     void mainWindowOpensFurtherWindows();
+    void addFoundBoxToProject_data();
+    void addFoundBoxToProject();
 
 private:
     QTemporaryDir m_workDir;
@@ -198,11 +216,18 @@ void TstBoxSearch::dialogLayout()
 
     const QNetworkInterface lo = loopbackInterface();
     QCOMPARE(dialog.interfaceChoice()->count(), 1);
-    QCOMPARE(dialog.interfaceChoice()->itemText(0), lo.humanReadableName());
+    QCOMPARE(dialog.interfaceChoice()->itemText(0), lo.humanReadableName() + QStringLiteral(" \u2014 127.0.7.1"));
     QCOMPARE(dialog.interfaceChoice()->itemData(0).value<QNetworkInterface>().name(), lo.name());
     // Not bound until the first tick.
     QCOMPARE(dialog.findChild<QUdpSocket *>()->state(), QAbstractSocket::UnconnectedState);
     QVERIFY(!dialog.isSearching());
+    // Opened outside a project there is nothing to add a box to.
+    QCOMPARE(dialog.addButton(), nullptr);
+
+    // Without an IPv4 address an interface is listed by its name alone.
+    BoxSearchDialog::setTestHooks(loopbackHooks({QHostAddress("::1")}, QHostAddress("127.0.7.2")));
+    BoxSearchDialog ipv6Only;
+    QCOMPARE(ipv6Only.interfaceChoice()->itemText(0), lo.humanReadableName());
 }
 
 // The exact 16 bytes, as a box receives them, from the interface's IPv4 address (the first
@@ -340,44 +365,95 @@ void TstBoxSearch::findsSimulatedBox()
 
 void TstBoxSearch::nothingSent_data()
 {
-    QTest::addColumn<bool>("ipv4");
+    QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("debugLine");
-    QTest::newRow("interface without IPv4") << false
-                                            << QStringLiteral("No IPv4 address found for selected network interface!");
-    QTest::newRow("bind fails") << true << QStringLiteral("Failed to bind to selected network interface!");
+    QTest::addColumn<QString>("endBox");
+    QTest::addColumn<QString>("logLine");
+    QTest::newRow("interface without IPv4")
+        << "::1" << QStringLiteral("No IPv4 address found for selected network interface!")
+        << QStringLiteral("No Devices Found | No devices were found during the search.") << kTimeoutLine;
+    // Not an address of this machine: neither the preferred nor a system-chosen port binds.
+    QTest::newRow("every bind fails")
+        << "192.0.2.1" << QStringLiteral("Failed to bind to selected network interface!")
+        << QStringLiteral("Search Failed | Could not send the search request: binding %1 (192.0.2.1) failed: ")
+               .arg(loopbackInterface().humanReadableName())
+        << QStringLiteral("BoxSearchDialog: search failed, no request sent.");
 }
 
-// No IPv4 address, or a local port that cannot be bound: a debug line per tick, nothing
-// on the wire, and at the end the "No Devices Found" box and the timeout line.
+// No IPv4 address: a debug line per tick, nothing on the wire, and at the end the "No Devices
+// Found" box and the timeout line. No port that binds: the end says that nothing could be
+// sent, and why, instead of blaming the network.
 void TstBoxSearch::nothingSent()
 {
-    QFETCH(bool, ipv4);
+    QFETCH(QString, address);
     QFETCH(QString, debugLine);
+    QFETCH(QString, endBox);
+    QFETCH(QString, logLine);
 
-    FakeBox box;
-    QVERIFY(box.bind(QStringLiteral("127.0.7.20")));
-    // Holds the dialog's address and port exclusively, so its bind fails.
-    QUdpSocket occupier;
-    QVERIFY(occupier.bind(QHostAddress("127.0.7.21"), 30588, QUdpSocket::DontShareAddress));
-    const QList<QHostAddress> addresses = ipv4 ? QList<QHostAddress>{QHostAddress("127.0.7.21")}
-                                               : QList<QHostAddress>{QHostAddress("::1")};
-    BoxSearchDialog::setTestHooks(loopbackHooks(addresses, QHostAddress("127.0.7.20"), 30588));
+    BoxSearchDialog::setTestHooks(loopbackHooks({QHostAddress(address)}, QHostAddress("127.0.7.20"), 30588));
+    const int logLines = logCount(logLine);
     const int timeoutLines = logCount(kTimeoutLine);
     ModalAnswerer answerer;
 
     BoxSearchDialog dialog;
+    QSignalSpy messages(&dialog, &BoxSearchDialog::message);
     dialog.show();
     dialog.searchForBoxes();
     QTRY_COMPARE_WITH_TIMEOUT(answerer.boxes.size(), 1, 5000);
-    QCOMPARE(answerer.titles(), QStringList{QStringLiteral("No Devices Found | No devices were found during the search.")});
+    QCOMPARE(answerer.titles().size(), 1);
+    QVERIFY2(answerer.titles().first().startsWith(endBox), qPrintable(answerer.titles().first()));
     QVERIFY(!dialog.isSearching());
-    QCOMPARE(logCount(kTimeoutLine), timeoutLines + 1);
-    const int ticks = g_debugLines.count(debugLine);
-    QVERIFY2(ticks >= 3 && ticks <= kSearchMs / kTickMs + 1, qPrintable(QString::number(ticks)));
-    QCOMPARE(g_debugLines.count(QStringLiteral("Binding to address: 127.0.7.21")), ipv4 ? ticks : 0);
+    QCOMPARE(logCount(logLine), logLines + 1);
+    if (logLine != kTimeoutLine)
+        QCOMPARE(logCount(kTimeoutLine), timeoutLines);
+    const int ticks = g_debugLines.count(QStringLiteral("Binding to address: ") + address);
+    const int lines = g_debugLines.count(debugLine);
+    if (address == QLatin1String("::1")) {
+        QCOMPARE(ticks, 0);
+        QVERIFY2(lines >= 3 && lines <= kSearchMs / kTickMs + 1, qPrintable(QString::number(lines)));
+    } else {
+        // The preferred port and then the fallback fail on every tick.
+        QVERIFY2(ticks >= 3 && ticks <= kSearchMs / kTickMs + 1, qPrintable(QString::number(ticks)));
+        QCOMPARE(lines, ticks);
+    }
+    QCOMPARE(messages.count(), 0);
     QTest::qWait(2 * kTickMs);
-    QCOMPARE(box.requests.size(), 0);
-    QCOMPARE(g_debugLines.count(debugLine), ticks);
+    QCOMPARE(g_debugLines.count(debugLine), lines);
+}
+
+// The preferred local port is held by another socket: the requests go from a system-chosen
+// port on the same address, the Message dock hears it once per search, and a search that sent
+// but found nothing still ends with "No Devices Found".
+void TstBoxSearch::takenPortFallsBack()
+{
+    FakeBox box;
+    QVERIFY(box.bind(QStringLiteral("127.0.7.22")));
+    QUdpSocket occupier;
+    QVERIFY(occupier.bind(QHostAddress("127.0.7.23"), 30589, QUdpSocket::DontShareAddress));
+    BoxSearchDialog::setTestHooks(loopbackHooks({QHostAddress("127.0.7.23")}, QHostAddress("127.0.7.22"), 30589));
+    ModalAnswerer answerer;
+
+    BoxSearchDialog dialog;
+    QSignalSpy messages(&dialog, &BoxSearchDialog::message);
+    dialog.show();
+    for (int search = 1; search <= 2; ++search) {
+        const int before = box.requests.size();
+        dialog.searchForBoxes();
+        QTRY_COMPARE_WITH_TIMEOUT(answerer.boxes.size(), search, 5000);
+        QCOMPARE(answerer.titles().last(), QStringLiteral("No Devices Found | No devices were found during the search."));
+        const QList<QNetworkDatagram> requests = box.requests.mid(before);
+        QVERIFY2(requests.size() >= 3, qPrintable(QString::number(requests.size())));
+        for (const QNetworkDatagram &request : requests) {
+            QCOMPARE(request.senderAddress(), QHostAddress("127.0.7.23"));
+            QVERIFY(request.senderPort() > 0 && request.senderPort() != 30589);
+        }
+        QCOMPARE(messages.count(), search);
+        const QString text = messages.last().first().toString();
+        QVERIFY2(text.contains(QStringLiteral("local port 30589 on %1 (127.0.7.23) could not be bound")
+                                   .arg(loopbackInterface().humanReadableName()))
+                     && text.contains(QStringLiteral("setcap cap_net_bind_service=+ep ")),
+                 qPrintable(text));
+    }
 }
 
 // Pressing "Search" again mid-search gives the new search its whole time: the first
@@ -412,12 +488,7 @@ void TstBoxSearch::mainWindowOpensFurtherWindows()
     BoxSearchDialog::setTestHooks(loopbackHooks({QHostAddress("127.0.7.40")}, QHostAddress("127.0.7.41")));
     CMainWindow window;
     window.show();
-    auto *project = new QStandardItem(QStringLiteral("P"));
-    for (const QString &folder : {Folder::Standard, Folder::Service, Folder::Box, Folder::Data})
-        project->appendRow(new QStandardItem(folder));
-    window.projectModel()->appendRow(project);
-    window.projectView()->expandAll();
-    QStandardItem *boxFolder = project->child(2);
+    QStandardItem *boxFolder = addProject(&window)->child(2);
     QCOMPARE(boxFolder->text(), Folder::Box);
 
     auto chooseSearchBox = [&] {
@@ -471,6 +542,98 @@ void TstBoxSearch::mainWindowOpensFurtherWindows()
     QTRY_VERIFY_WITH_TIMEOUT(opened.first().isNull(), 2000);
     QVERIFY(!opened.last().isNull());
     QVERIFY(opened.last()->isVisible());
+}
+
+void TstBoxSearch::addFoundBoxToProject_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<bool>("doubleClick");
+    QTest::addColumn<bool>("projectClosed");
+    QTest::addColumn<QString>("chosenModel");
+    QTest::newRow("double-click, offered model") << "TLK-BOX-200" << true << false << "TLK-BOX-200";
+    QTest::newRow("button, model not offered") << "TLK-BOX-900" << false << false << "TLK-BOX-600";
+    QTest::newRow("project closed meanwhile") << "TLK-BOX-200" << true << true << QString();
+}
+
+// A search opened from a project's Box folder hands a found box to "Add Box" for that folder,
+// even when something else is current by then: the address is filled in and the model chosen
+// when it is one of those offered. Its Message-dock lines reach the window.
+void TstBoxSearch::addFoundBoxToProject()
+{
+    QFETCH(QString, model);
+    QFETCH(bool, doubleClick);
+    QFETCH(bool, projectClosed);
+    QFETCH(QString, chosenModel);
+
+    BoxSimProcess sim(QStringLiteral("127.0.7.50"), {QStringLiteral("--model"), model});
+    QVERIFY2(sim.start(), qPrintable(sim.output()));
+    QUdpSocket occupier;
+    QVERIFY(occupier.bind(QHostAddress("127.0.7.51"), 30590, QUdpSocket::DontShareAddress));
+    BoxSearchDialog::setTestHooks(loopbackHooks({QHostAddress("127.0.7.51")}, QHostAddress("127.0.7.50"), 30590));
+    CMainWindow window;
+    window.show();
+    QStandardItem *project = addProject(&window);
+    QStandardItem *boxFolder = project->child(2);
+
+    const auto openSearch = [&window](QStandardItem *current) {
+        const auto before = window.findChildren<BoxSearchDialog *>(QString(), Qt::FindDirectChildrenOnly);
+        window.projectView()->setCurrentIndex(current->index());
+        window.boxSearchFile();
+        for (BoxSearchDialog *dialog : window.findChildren<BoxSearchDialog *>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (!before.contains(dialog))
+                return dialog;
+        }
+        return static_cast<BoxSearchDialog *>(nullptr);
+    };
+    BoxSearchDialog *elsewhere = openSearch(project);
+    QVERIFY(elsewhere);
+    QCOMPARE(elsewhere->addButton(), nullptr);
+    BoxSearchDialog *dialog = openSearch(boxFolder);
+    QVERIFY(dialog);
+    QVERIFY(dialog->addButton());
+    QVERIFY(!dialog->addButton()->isEnabled());
+    dialog->searchForBoxes();
+    QTRY_COMPARE_WITH_TIMEOUT(dialog->resultsList()->count(), 1, 3000);
+    QCOMPARE(window.messageEditor()->toPlainText().count(QStringLiteral("could not be bound")), 1);
+
+    window.projectView()->setCurrentIndex(project->index());
+    if (projectClosed)
+        window.projectModel()->removeRow(project->row());
+    QString seenIp;
+    QString seenModel;
+    ModalAnswerer answerer([&](QWidget *w) {
+        auto *input = qobject_cast<BoxInputDialog *>(w);
+        QVERIFY(input);
+        seenIp = input->ipEdit()->text();
+        seenModel = input->modelCombo()->currentText();
+        input->nameEdit()->setText(QStringLiteral("found"));
+        input->okButton()->click();
+    });
+    QListWidget *list = dialog->resultsList();
+    if (doubleClick) {
+        const QPoint centre = list->visualItemRect(list->item(0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
+    } else {
+        list->setCurrentRow(0);
+        QVERIFY(dialog->addButton()->isEnabled());
+        QTest::mouseClick(dialog->addButton(), Qt::LeftButton);
+    }
+    if (projectClosed) {
+        QTRY_COMPARE_WITH_TIMEOUT(answerer.boxes.size(), 1, 3000);
+        QCOMPARE(answerer.titles(), QStringList{QStringLiteral("Warning | The project this search was opened "
+                                                               "for is no longer open; the box was not added.")});
+        QVERIFY(seenIp.isEmpty());
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(boxFolder->rowCount(), 1, 3000);
+    QCOMPARE(seenIp, QStringLiteral("127.0.7.50"));
+    QCOMPARE(seenModel, chosenModel);
+    QStandardItem *box = boxFolder->child(0);
+    QCOMPARE(box->text(), QStringLiteral("found"));
+    QCOMPARE(box->data(Role::BoxIp).toString(), QStringLiteral("127.0.7.50"));
+    QCOMPARE(box->data(Role::BoxModel).toString(), chosenModel);
+    QCOMPARE(answerer.boxes.size(), 0);
 }
 
 QTEST_MAIN(TstBoxSearch)

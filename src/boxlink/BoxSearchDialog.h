@@ -2,7 +2,8 @@
 
 // "Search Box": finds boxes on the local network. A search broadcasts the discovery request
 // every second for ten seconds from the chosen interface's IPv4 address and lists each box
-// that answers once, with its IP address, subnet mask and model.
+// that answers once, with its IP address, subnet mask and model. Opened for a project, it can
+// also hand a found box to the project (double-click or "Add to project").
 
 #include <QDialog>
 #include <QHostAddress>
@@ -16,6 +17,7 @@
 
 class QComboBox;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 class QTimer;
 class QUdpSocket;
@@ -44,7 +46,21 @@ public:
     QListWidget *resultsList() const { return m_results; }
     QComboBox *interfaceChoice() const { return m_interfaceChoice; }
     QPushButton *searchButton() const { return m_searchButton; }
+    QPushButton *addButton() const { return m_addButton; }
     bool isSearching() const;
+
+    // Adds the "Add to project" button; from then on it and a double-click on an entry emit
+    // addToProjectRequested for that entry.
+    void enableAddToProject();
+
+    // Data roles of a results entry.
+    static constexpr int IpRole = Qt::UserRole;
+    static constexpr int ModelRole = Qt::UserRole + 1;
+
+signals:
+    // A line for the Message dock.
+    void message(const QString &text);
+    void addToProjectRequested(const QString &ip, const QString &model);
 
 public slots:
     void searchForBoxes();
@@ -53,13 +69,21 @@ public slots:
 
 private:
     void finishSearch(quint64 search);
+    QHostAddress firstIpv4(const QNetworkInterface &iface) const;
+    void requestAddToProject(const QListWidgetItem *item);
 
     QListWidget *m_results = nullptr;
     QComboBox *m_interfaceChoice = nullptr;
     QPushButton *m_searchButton = nullptr;
+    QPushButton *m_addButton = nullptr;
     QTimer *m_broadcastTimer = nullptr;
     QUdpSocket *m_socket = nullptr;
     QSet<QString> m_seen;
     quint64 m_searchId = 0;
+    // Per search: whether a request went out, why the last one could not, and whether the
+    // Message dock has heard that the fixed local port could not be used.
+    bool m_sent = false;
+    QString m_failure;
+    bool m_fallbackReported = false;
     TestHooks m_hooks;
 };

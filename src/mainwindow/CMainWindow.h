@@ -114,6 +114,8 @@ private:
     void setupProjectTree();
     QIcon dockIcon(const QString &path) const;
     QStandardItem *currentItem() const;
+    // "Add Box" for a Box folder; ip and model (when one of those offered) are filled in.
+    void addBoxTo(QStandardItem *folder, const QString &ip, const QString &model);
 
     Ui::MainWindow *ui;
     QTranslator *m_translator = nullptr;

@@ -18,6 +18,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLineEdit>
@@ -312,16 +313,23 @@ void CMainWindow::standardAddFile()
 
 void CMainWindow::boxAddFile()
 {
-    QStandardItem *folder = currentItem();
+    addBoxTo(currentItem(), QString(), QString());
+}
+
+void CMainWindow::addBoxTo(QStandardItem *folder, const QString &ip, const QString &model)
+{
     if (!isFolder(folder, Folder::Box))
         return;
 
     BoxInputDialog dialog(this);
+    if (!ip.isEmpty())
+        dialog.ipEdit()->setText(ip);
+    const int offered = dialog.modelCombo()->findText(model);
+    if (offered >= 0)
+        dialog.modelCombo()->setCurrentIndex(offered);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QString name = dialog.getBoxName();
-    const QString ip = dialog.getIpAddress();
-    const QString model = dialog.getModel();
 
     if (name.isEmpty()) {
         QMessageBox::warning(this, tr("Warning"), tr("Box Name cannot be empty."));
@@ -335,8 +343,8 @@ void CMainWindow::boxAddFile()
     }
 
     auto *box = new QStandardItem(QIcon(QStringLiteral(":/adsdemo/images/box-file.svg")), name);
-    box->setData(ip, Role::BoxIp);
-    box->setData(model, Role::BoxModel);
+    box->setData(dialog.getIpAddress(), Role::BoxIp);
+    box->setData(dialog.getModel(), Role::BoxModel);
     folder->appendRow(box);
     m_projectView->setCurrentIndex(box->index());
     slotBoxEditFile();
@@ -347,6 +355,26 @@ void CMainWindow::boxSearchFile()
     // Non-modal and deleted on close: every command opens a further search window.
     auto *dialog = new BoxSearchDialog(this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &BoxSearchDialog::message, this, &CMainWindow::appendMessage);
+    // Opened from a project's Box folder, a found box goes into that folder, whatever is
+    // current in the tree by the time it is chosen.
+    QStandardItem *folder = currentItem();
+    if (isFolder(folder, Folder::Box)) {
+        const QPersistentModelIndex target(folder->index());
+        dialog->enableAddToProject();
+        connect(dialog, &BoxSearchDialog::addToProjectRequested, this,
+                [this, target](const QString &ip, const QString &model) {
+                    QStandardItem *boxes = target.isValid() ? m_projectModel->itemFromIndex(target)
+                                                            : nullptr;
+                    if (!boxes) {
+                        QMessageBox::warning(this, tr("Warning"),
+                                             tr("The project this search was opened for is no "
+                                                "longer open; the box was not added."));
+                        return;
+                    }
+                    addBoxTo(boxes, ip, model);
+                });
+    }
     dialog->show();
 }
 

@@ -60,7 +60,21 @@ bool BoxSimulator::start(QString *error)
         m_server.close();
         return false;
     }
-    connect(&m_udp, &QUdpSocket::readyRead, this, &BoxSimulator::readDatagrams);
+    // Bound to the wildcard address, the socket above gets broadcasts already (and the shared
+    // one could not be bound beside it).
+    if (m_options.listen != QHostAddress::AnyIPv4
+        && !m_broadcastUdp.bind(QHostAddress(QHostAddress::Broadcast), FrameCodec::BoxPort,
+                                QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
+        *error = QStringLiteral("cannot bind UDP %1:%2 for discovery broadcasts: %3")
+                     .arg(QHostAddress(QHostAddress::Broadcast).toString())
+                     .arg(FrameCodec::BoxPort)
+                     .arg(m_broadcastUdp.errorString());
+        m_udp.close();
+        m_server.close();
+        return false;
+    }
+    connect(&m_udp, &QUdpSocket::readyRead, this, [this] { readDatagrams(&m_udp); });
+    connect(&m_broadcastUdp, &QUdpSocket::readyRead, this, [this] { readDatagrams(&m_broadcastUdp); });
     connect(&m_server, &QTcpServer::newConnection, this, &BoxSimulator::acceptConnections);
 
     LiveReporter::Settings settings;
@@ -71,8 +85,8 @@ bool BoxSimulator::start(QString *error)
     m_reporter = new LiveReporter(settings, &m_random, this);
     connect(m_reporter, &LiveReporter::reportReady, this, &BoxSimulator::sendReport);
 
-    simLog(QStringLiteral("orvane-boxsim %1 (serial %2, model %3) listening on %4:%5 (TCP and UDP), "
-                          "state in %6")
+    simLog(QStringLiteral("orvane-boxsim %1 (serial %2, model %3) listening on %4:%5 (TCP and UDP, "
+                          "UDP broadcasts too), state in %6")
                .arg(m_options.version, m_options.serialNumber, m_options.model,
                     m_options.listen.toString())
                .arg(FrameCodec::BoxPort)
@@ -303,23 +317,26 @@ void BoxSimulator::recordAbandonedTransfer(SimConnection *connection)
                  .arg(transfer->data().size()));
 }
 
-void BoxSimulator::readDatagrams()
+void BoxSimulator::readDatagrams(QUdpSocket *socket)
 {
-    while (m_udp.hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = m_udp.receiveDatagram();
+    const QString how = socket == &m_broadcastUdp ? QStringLiteral(" (broadcast)") : QString();
+    while (socket->hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = socket->receiveDatagram();
         const QString sender = QStringLiteral("%1:%2")
                                    .arg(datagram.senderAddress().toString())
                                    .arg(datagram.senderPort());
         if (m_rebooting)
             continue;
         if (!FrameCodec::isDiscoveryRequest(datagram.data())) {
-            simLog(sender + QStringLiteral(" ignored datagram of %1 bytes").arg(datagram.data().size()));
+            simLog(sender + QStringLiteral(" ignored datagram of %1 bytes%2").arg(datagram.data().size()).arg(how));
             continue;
         }
         const QByteArray reply = FrameCodec::discoveryReply(m_options.listen.toString(),
                                                             m_options.mask, m_options.model);
+        // Always from the unicast socket: the reply's source is then this box's own address,
+        // whichever socket the request came in on.
         m_udp.writeDatagram(reply, datagram.senderAddress(), quint16(datagram.senderPort()));
-        simLog(sender + QStringLiteral(" discovery request answered"));
+        simLog(sender + QStringLiteral(" discovery request answered") + how);
     }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // The simulated box: TCP and UDP port 30088 on one address, the link traffic (heartbeat,
-// settings, reboot, live data), file transfers and discovery.
+// settings, reboot, live data), file transfers and discovery, including discovery requests
+// broadcast to 255.255.255.255.
 
 #include "LiveReporter.h"
 #include "SimConnection.h"
@@ -54,7 +55,7 @@ private:
     void handleTransferFrame(SimConnection *connection, const QByteArray &frame);
     void finishTransfer(SimConnection *connection);
     void recordAbandonedTransfer(SimConnection *connection);
-    void readDatagrams();
+    void readDatagrams(QUdpSocket *socket);
     void scheduleReboot();
     void beginReboot();
     void endReboot(int attempt);
@@ -67,6 +68,10 @@ private:
     SimState m_state;
     QTcpServer m_server;
     QUdpSocket m_udp;
+    // Linux hands a limited broadcast only to sockets bound to the wildcard or to the broadcast
+    // address itself, never to one bound to a unicast address; shared, so that simulators on
+    // several addresses each get a copy.
+    QUdpSocket m_broadcastUdp;
     QList<SimConnection *> m_connections;
     LiveReporter *m_reporter = nullptr;
     bool m_rebooting = false;

@@ -1,7 +1,9 @@
 // orvane-boxsim: a box on the network, for tests, demos and training.
 //
 // It listens on TCP and UDP port 30088 of one address only (so several simulators can run side
-// by side on 127.0.0.2, 127.0.0.3, ...) and answers like a box: heartbeats, the six settings
+// by side on 127.0.0.2, 127.0.0.3, ...), takes discovery requests broadcast to 255.255.255.255
+// on a port shared with the other simulators (each answers with its own address), and answers
+// like a box: heartbeats, the six settings
 // reads and writes, reboot, project deployment (command 3) and program update (command 4) on
 // connections of their own, live-data reports for the deployed project, and discovery.
 //

@@ -289,6 +289,30 @@
         <source>No devices were found during the search.</source>
         <translation>搜索期间未找到任何设备。</translation>
     </message>
+    <message>
+        <source>Add to project</source>
+        <translation>添加到项目</translation>
+    </message>
+    <message>
+        <source>Search Failed</source>
+        <translation>搜索失败</translation>
+    </message>
+    <message>
+        <source>Could not send the search request: %1</source>
+        <translation>无法发送搜索请求：%1</translation>
+    </message>
+    <message>
+        <source>binding %1 (%2) failed: %3</source>
+        <translation>绑定 %1 (%2) 失败：%3</translation>
+    </message>
+    <message>
+        <source>sending from %1 (%2) failed: %3</source>
+        <translation>从 %1 (%2) 发送失败：%3</translation>
+    </message>
+    <message>
+        <source>Search Box: local port %1 on %2 (%3) could not be bound (%4), so the search runs without it, from ports the system chooses. To grant the port on Linux: sudo setcap cap_net_bind_service=+ep %5</source>
+        <translation>搜索设备：无法绑定 %2 (%3) 上的本地端口 %1（%4），搜索改用系统选择的端口进行。在 Linux 上授予该端口权限：sudo setcap cap_net_bind_service=+ep %5</translation>
+    </message>
 </context>
 <context>
     <name>CMainWindow</name>
@@ -491,6 +515,10 @@
     <message>
         <source>Box Name cannot be empty.</source>
         <translation>Box名称不能为空。</translation>
+    </message>
+    <message>
+        <source>The project this search was opened for is no longer open; the box was not added.</source>
+        <translation>打开此搜索的项目已关闭，未添加该设备。</translation>
     </message>
     <message>
         <source>A box file with the same name already exists in this folder. Please use a different name.</source>
