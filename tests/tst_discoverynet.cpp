@@ -113,6 +113,7 @@ private slots:
     void cleanup();
     void findsSimulatorsByBroadcast_data();
     void findsSimulatorsByBroadcast();
+    void wildcardSimulatorListsItsAddress();
 };
 
 void TstDiscoveryNet::initTestCase()
@@ -187,6 +188,25 @@ void TstDiscoveryNet::findsSimulatorsByBroadcast()
                      && text.contains(QStringLiteral("cap_net_bind_service")),
                  qPrintable(text));
     }
+}
+
+// Serving every address, a simulator is listed with the address of the interface that the
+// broadcast came in on, not as 0.0.0.0.
+void TstDiscoveryNet::wildcardSimulatorListsItsAddress()
+{
+    BoxSimProcess sim(QStringLiteral("0.0.0.0"));
+    QVERIFY2(sim.start(), qPrintable(sim.output()));
+    BoxSearchDialog::TestHooks hooks;
+    hooks.broadcastIntervalMs = 200;
+    hooks.searchDurationMs = 1000;
+    BoxSearchDialog::setTestHooks(hooks);
+    BoxSearchDialog dialog;
+    ModalAnswer::Scoped answerer;
+    dialog.searchForBoxes();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isSearching(), 5000);
+    QCOMPARE(sortedEntries(dialog.resultsList()),
+             QStringList{entry(QStringLiteral("127.0.0.1"), QStringLiteral("TLK-BOX-600"))});
+    QCOMPARE(answerer.seen(), QStringList());
 }
 
 int main(int argc, char *argv[])

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QTime>
 
 #include <cstdio>
@@ -331,13 +332,31 @@ void BoxSimulator::readDatagrams(QUdpSocket *socket)
             simLog(sender + QStringLiteral(" ignored datagram of %1 bytes%2").arg(datagram.data().size()).arg(how));
             continue;
         }
-        const QByteArray reply = FrameCodec::discoveryReply(m_options.listen.toString(),
-                                                            m_options.mask, m_options.model);
+        const QByteArray reply =
+            FrameCodec::discoveryReply(replyAddress(datagram), m_options.mask, m_options.model);
         // Always from the unicast socket: the reply's source is then this box's own address,
         // whichever socket the request came in on.
         m_udp.writeDatagram(reply, datagram.senderAddress(), quint16(datagram.senderPort()));
         simLog(sender + QStringLiteral(" discovery request answered") + how);
     }
+}
+
+QString BoxSimulator::replyAddress(const QNetworkDatagram &request) const
+{
+    if (m_options.listen != QHostAddress::AnyIPv4)
+        return m_options.listen.toString();
+    // Serving every address, the box is reached at the one the request was sent to, or for a
+    // broadcast at the address of the interface it came in on; "0.0.0.0" reaches nothing.
+    const QHostAddress destination = request.destinationAddress();
+    if (destination.protocol() == QAbstractSocket::IPv4Protocol
+        && destination != QHostAddress::Broadcast && !destination.isNull())
+        return destination.toString();
+    const QNetworkInterface iface = QNetworkInterface::interfaceFromIndex(request.interfaceIndex());
+    for (const QNetworkAddressEntry &entry : iface.addressEntries()) {
+        if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
+            return entry.ip().toString();
+    }
+    return m_options.listen.toString();
 }
 
 void BoxSimulator::scheduleReboot()

@@ -10,6 +10,7 @@
 
 #include <QHostAddress>
 #include <QList>
+#include <QNetworkDatagram>
 #include <QObject>
 #include <QRandomGenerator>
 #include <QTcpServer>
@@ -56,6 +57,7 @@ private:
     void finishTransfer(SimConnection *connection);
     void recordAbandonedTransfer(SimConnection *connection);
     void readDatagrams(QUdpSocket *socket);
+    QString replyAddress(const QNetworkDatagram &request) const;
     void scheduleReboot();
     void beginReboot();
     void endReboot(int attempt);
