@@ -178,8 +178,7 @@ void BoxSearchDialog::sendSearchBroadcast()
         m_socket->close();
         if (port == 0 || !m_socket->bind(address, 0)) {
             m_failure = tr("binding %1 (%2) failed: %3")
-                                .arg(iface.humanReadableName(), address.toString(),
-                                     m_socket->errorString());
+                            .arg(iface.humanReadableName(), address.toString(), m_socket->errorString());
             m_socket->close();
             return;
         }
