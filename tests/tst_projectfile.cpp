@@ -285,6 +285,11 @@ void TestProjectFile::failedLoadLeavesTreeUnchanged_data()
     QTest::newRow("50 MB of nested objects") << objects << QString() << notJson;
     QTest::newRow("missing file") << QByteArray() << QStringLiteral("missing.json") << unreadable;
     QTest::newRow("a directory") << QByteArray() << QStringLiteral("dir") << unreadable;
+    // Names that would send the next save elsewhere, or into a name no directory listing shows.
+    QTest::newRow("name leaving the directory") << QByteArray("{\"name\": \"../escaped\"}") << QString()
+                                                << QStringLiteral("Project Name:");
+    QTest::newRow("name with a line break") << QByteArray("{\"name\": \"Plant\\nA\"}") << QString()
+                                            << QStringLiteral("Project Name:");
 }
 
 void TestProjectFile::failedLoadLeavesTreeUnchanged()
@@ -356,12 +361,12 @@ void TestProjectFile::failedSaveKeepsPreviousFile()
 {
 #ifdef Q_OS_UNIX
     QTemporaryDir dir;
-    const QString source = dir.filePath(QStringLiteral("in.json"));
-    QVERIFY(QFile::copy(goldenPath(QStringLiteral("modbus_tcp.json")), source));
-    BoxWatcher watcher;
-    QStandardItem *project = loadFile(source, watcher);
-    QVERIFY(project);
+    // Loaded from its own file, so the save goes back into that file.
     const QString target = dir.filePath(QStringLiteral("Plant A.json"));
+    QVERIFY(QFile::copy(goldenPath(QStringLiteral("modbus_tcp.json")), target));
+    BoxWatcher watcher;
+    QStandardItem *project = loadFile(target, watcher);
+    QVERIFY(project);
     const QByteArray previous("{\"name\": \"Plant A\", \"description\": \"the previous save\"}\n");
     QVERIFY(writeAll(target, previous));
 
@@ -384,7 +389,7 @@ void TestProjectFile::failedSaveKeepsPreviousFile()
     QVERIFY(!ok);
     QVERIFY2(debug.has(QStringLiteral("Error writing to file:")), qPrintable(debug.all()));
     QCOMPARE(readAll(target), previous);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no temporary left
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
     QCOMPARE(watcher.seen.size(), 2);
     QCOMPARE(watcher.seen.at(1).icon, QMessageBox::Warning);
     QCOMPARE(watcher.seen.at(1).title, QStringLiteral("Save Failed"));
