@@ -11,6 +11,7 @@ PACKAGES=(
     libbenchmark-dev
     fonts-noto-cjk
     xvfb xauth
+    util-linux
 )
 
 missing=()
