@@ -5,8 +5,11 @@
 
 #include "ModalAnswer.h"
 #include "app/FileDialogs.h"
+#include "boxlink/BoxEditDialog.h"
 #include "boxlink/BoxInputDialog.h"
+#include "devices/standardDLT645EditDialog.h"
 #include "devices/standardInputDialog.h"
+#include "devices/standardModbusEditDialog.h"
 #include "projectfile/ItemRecord.h"
 #include "workspace/EditProjectDialog.h"
 #include "workspace/NewProjectDialog.h"
@@ -1055,19 +1058,30 @@ void TstCommands::escapeKeepsDockedEditor()
     QVERIFY(dialog);
     const QString title = dock->windowTitle();
 
-    // The name field comes first in every editor; the service's is read-only, so the edit goes
-    // into the first field the user can type into.
-    const QList<QLineEdit *> edits = dialog->findChildren<QLineEdit *>();
-    QVERIFY(!edits.isEmpty());
-    QLineEdit *nameField = edits.first();
-    QLineEdit *typed = nullptr;
-    for (QLineEdit *edit : edits) {
-        if (!edit->isReadOnly() && edit->isEnabled()) {
-            typed = edit;
-            break;
+    // The edit goes into the name field; the service's name is read-only, so there it goes
+    // into the first field the user can type into (the service's name field comes first).
+    QLineEdit *nameField = nullptr;
+    if (auto *project = qobject_cast<EditProjectDialog *>(dialog))
+        nameField = project->nameEdit();
+    else if (auto *modbus = qobject_cast<standardModbusEditDialog *>(dialog))
+        nameField = modbus->nameEdit();
+    else if (auto *dlt645 = qobject_cast<standardDLT645EditDialog *>(dialog))
+        nameField = dlt645->nameEdit();
+    else if (auto *boxEditor = qobject_cast<BoxEditDialog *>(dialog))
+        nameField = boxEditor->nameEdit();
+    else
+        nameField = dialog->findChildren<QLineEdit *>().value(0);
+    QVERIFY(nameField);
+    QLineEdit *typed = nameField;
+    if (typed->isReadOnly()) {
+        for (QLineEdit *edit : dialog->findChildren<QLineEdit *>()) {
+            if (!edit->isReadOnly() && edit->isEnabled()) {
+                typed = edit;
+                break;
+            }
         }
     }
-    QVERIFY(typed);
+    QVERIFY(!typed->isReadOnly());
     const QString edited = typed->text() + QStringLiteral("7");
     QTest::keyClicks(typed, QStringLiteral("7"));
     QCOMPARE(typed->text(), edited);
