@@ -2,7 +2,7 @@
 
 // Whole-file reads and writes of project documents. Writes go through a temporary file that
 // replaces the old one only once every byte is on disk, so a failed save leaves the previous
-// file whole.
+// file whole (unless the directory allows no temporary; see writeFile).
 
 #include <QByteArray>
 #include <QString>
