@@ -12,6 +12,7 @@ PACKAGES=(
     fonts-noto-cjk
     xvfb xauth
     libcap2-bin
+    util-linux
 )
 
 missing=()

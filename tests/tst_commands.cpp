@@ -3,12 +3,17 @@
 
 #include "mainwindow/CMainWindow.h"
 
+#include "ModalAnswer.h"
 #include "app/FileDialogs.h"
+#include "boxlink/BoxEditDialog.h"
 #include "boxlink/BoxInputDialog.h"
+#include "devices/standardDLT645EditDialog.h"
 #include "devices/standardInputDialog.h"
+#include "devices/standardModbusEditDialog.h"
 #include "projectfile/ItemRecord.h"
 #include "workspace/EditProjectDialog.h"
 #include "workspace/NewProjectDialog.h"
+#include "workspace/ProjectNameCheck.h"
 
 #include <qtadvanceddocking/DockAreaWidget.h>
 #include <qtadvanceddocking/DockContainerWidget.h>
@@ -22,6 +27,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -178,6 +184,11 @@ private slots:
     void editorSlotsWithoutEditorLeaveOpenDocksAlone();
     void saveCheck_data();
     void saveCheck();
+    void renameOntoAnotherProjectsFileIsRefused();
+    void escapeKeepsDockedEditor_data();
+    void escapeKeepsDockedEditor();
+    void repointShowsDockHiddenByRestoredLayout_data();
+    void repointShowsDockHiddenByRestoredLayout();
 
 private:
     QStandardItem *addProject(const QString &name, const QString &path = QString());
@@ -188,6 +199,8 @@ private:
     int viewMenuEntries(const QString &title) const;
     QStringList tabTexts() const;
     QStringList messages() const;
+    QStandardItem *addEditable(QStandardItem *project, const QString &kind, const QString &name);
+    ads::CDockWidget *openEditor(QStandardItem *item, const QString &kind);
 
     QTemporaryDir m_workDir;
     QTemporaryDir m_projectsDir;
@@ -285,6 +298,48 @@ QStringList TstCommands::messages() const
     return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
 }
 
+// An item that one of the five editors edits: "project" is the project itself.
+QStandardItem *TstCommands::addEditable(QStandardItem *project, const QString &kind, const QString &name)
+{
+    if (kind == QLatin1String("project"))
+        return project;
+    auto *item = new QStandardItem(name);
+    if (kind == QLatin1String("Modbus") || kind == QLatin1String("DLT645")) {
+        item->setData(kind, Role::Protocol);
+        folderOf(project, QStringLiteral("Standard"))->appendRow(item);
+    } else if (kind == QLatin1String("IEC61850")) {
+        item->setData(kind, Role::ServiceProtocol);
+        item->setData(QStringLiteral("102"), Role::ServicePort);
+        folderOf(project, QStringLiteral("Service"))->appendRow(item);
+    } else {
+        // Nothing listens on this loopback address.
+        item->setData(QStringLiteral("127.0.0.250"), Role::BoxIp);
+        folderOf(project, QStringLiteral("Box"))->appendRow(item);
+    }
+    return item;
+}
+
+// Opens (or re-points) the editor of the item's kind as a click on the item would.
+ads::CDockWidget *TstCommands::openEditor(QStandardItem *item, const QString &kind)
+{
+    makeCurrent(item);
+    QString title;
+    if (kind == QLatin1String("project")) {
+        m_window->slotEditProject();
+        title = QStringLiteral("Edit Project");
+    } else if (kind == QLatin1String("Modbus") || kind == QLatin1String("DLT645")) {
+        m_window->slotstandardEditFile();
+        title = QStringLiteral("Edit Standard");
+    } else if (kind == QLatin1String("IEC61850")) {
+        m_window->slotServiceEditFile();
+        title = QStringLiteral("Edit Service");
+    } else {
+        m_window->slotBoxEditFile();
+        title = QStringLiteral("Edit Box");
+    }
+    return m_window->findEditDock(dockTitle(title));
+}
+
 // --- New Project -------------------------------------------------------------------------------
 
 void TstCommands::newProject_data()
@@ -294,18 +349,27 @@ void TstCommands::newProject_data()
     QTest::addColumn<bool>("fileExists");
     QTest::addColumn<bool>("alreadyOpen");
     QTest::addColumn<QString>("warning"); // empty: the project is created
+    QTest::addColumn<bool>("staysOpen");  // the dialog waits for a better entry
 
     const QString empty = box(QCoreApplication::translate("NewProjectDialog", "Warning"),
                               QCoreApplication::translate("NewProjectDialog", "Name and Path cannot be empty."));
-    QTest::newRow("empty name") << QString() << true << false << false << empty;
-    QTest::newRow("empty path") << "Plant" << false << false << false << empty;
+    QTest::newRow("empty name") << QString() << true << false << false << empty << true;
+    QTest::newRow("empty path") << "Plant" << false << false << false << empty << true;
     QTest::newRow("file in directory")
         << "Plant" << true << true << false
         << box(mainText("Warning"), mainText("A project with the same name already exists in the selected "
-                                             "directory. Please use a different name."));
+                                             "directory. Please use a different name."))
+        << false;
     QTest::newRow("name already open") << "Plant" << true << false << true
-                                       << box(mainText("Warning"), mainText(kSameNameOpen));
-    QTest::newRow("good") << "Plant" << true << false << false << QString();
+                                       << box(mainText("Warning"), mainText(kSameNameOpen)) << false;
+    QTest::newRow("good") << "Plant" << true << false << false << QString() << false;
+    QTest::newRow("inner blank") << "Plant 3" << true << false << false << QString() << false;
+    // The name becomes the file name: none of these may leave or hide in the chosen directory.
+    for (const char *bad : {"a/b", "..", ".", "a\\b", "Plant\t3", "../escaped"}) {
+        const QString name = QString::fromLatin1(bad);
+        QTest::newRow(bad) << name << true << false << false
+                           << box(ProjectNameCheck::tr("Warning"), ProjectNameCheck::problem(name)) << true;
+    }
 }
 
 void TstCommands::newProject()
@@ -315,6 +379,7 @@ void TstCommands::newProject()
     QFETCH(bool, fileExists);
     QFETCH(bool, alreadyOpen);
     QFETCH(QString, warning);
+    QFETCH(bool, staysOpen);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -325,8 +390,6 @@ void TstCommands::newProject()
     if (alreadyOpen)
         QVERIFY(addProject(name));
     const int rowsBefore = m_window->projectModel()->rowCount();
-    const bool staysOpen = warning.startsWith(QCoreApplication::translate("NewProjectDialog", "Warning"))
-                           && (name.isEmpty() || !choosePath);
 
     ModalScript script;
     script.on<NewProjectDialog>([&](NewProjectDialog *dialog) {
@@ -355,6 +418,8 @@ void TstCommands::newProject()
     QCOMPARE(stillOpen, staysOpen);
     if (!warning.isEmpty()) {
         QCOMPARE(m_window->projectModel()->rowCount(), rowsBefore);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 fileExists ? QStringList{name + QStringLiteral(".json")} : QStringList());
         return;
     }
 
@@ -390,6 +455,9 @@ void TstCommands::editProject_data()
     QTest::newRow("other project's name") << "Beta" << box(mainText("Warning"), mainText(kSameNameOpen))
                                           << "Alpha";
     QTest::newRow("empty name") << QString() << box("Warning", "Name cannot be empty.") << "Alpha";
+    QTest::newRow("no plain file name")
+        << "../Alpha" << box(ProjectNameCheck::tr("Warning"), ProjectNameCheck::problem(QStringLiteral("../Alpha")))
+        << "Alpha";
 }
 
 void TstCommands::editProject()
@@ -883,6 +951,190 @@ void TstCommands::saveCheck()
     QCOMPARE(alpha->text(), QStringLiteral("Alpha"));
     QCOMPARE(saves, warning.isEmpty() ? 1 : 0);
     QCOMPARE(liveDocks(title).size(), warning.isEmpty() ? 0 : 1);
+}
+
+// --- project files and renaming ------------------------------------------------------------------
+
+void TstCommands::renameOntoAnotherProjectsFileIsRefused()
+{
+    QTemporaryDir projectDir; // files stay here, out of the other tests' way
+    QTemporaryDir otherDir;
+    QVERIFY(projectDir.isValid() && otherDir.isValid());
+    const QDir here(projectDir.path());
+    QStandardItem *alpha = addProject(QStringLiteral("Alpha"), projectDir.path());
+    QVERIFY(alpha);
+    {
+        ModalAnswer::Scoped answer;
+        QVERIFY(m_window->saveJsonFile(alpha));
+    }
+    const QByteArray alphaFile = [&] {
+        QFile f(here.filePath(QStringLiteral("Alpha.json")));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    QVERIFY(!alphaFile.isEmpty());
+    // Files of projects that are not open: neither may be overwritten by Alpha.
+    const QByteArray foreign("{\"name\": \"not Alpha's\"}\n");
+    const QStringList foreignFiles{here.filePath(QStringLiteral("Beta.json")),
+                                   QDir(otherDir.path()).filePath(QStringLiteral("Alpha.json"))};
+    for (const QString &path : foreignFiles) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(foreign) == foreign.size());
+    }
+    auto fileOf = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    };
+
+    makeCurrent(alpha);
+    m_window->slotEditProject();
+    auto *dialog = qobject_cast<EditProjectDialog *>(m_window->findEditDock(dockTitle("Edit Project"))->widget());
+    QVERIFY(dialog);
+    const QString taken = box(mainText("Warning"), mainText("A project with the same name already exists in the "
+                                                            "selected directory. Please use a different name."));
+    // name, directory, the warning expected (empty: accepted)
+    const QList<QStringList> steps{
+        {"Beta", projectDir.path(), taken},   // another project's file beside its own
+        {"Alpha", otherDir.path(), taken},       // the same name in another directory
+        {"Gamma", projectDir.path(), {}},     // a free name
+        {"Alpha", projectDir.path(), {}},     // back to the name of its own file
+    };
+    for (const QStringList &step : steps) {
+        const QString before = alpha->text();
+        dialog->nameEdit()->setText(step.at(0));
+        dialog->pathEdit()->setText(step.at(1));
+        ModalScript script;
+        if (!step.at(2).isEmpty())
+            script.press(QMessageBox::Ok);
+        script.start();
+        dialog->saveButton()->click();
+        QVERIFY2(script.done(), qPrintable(script.seen().join(QStringLiteral(" / "))));
+        QCOMPARE(script.seen(), step.at(2).isEmpty() ? QStringList() : QStringList{step.at(2)});
+        QCOMPARE(alpha->text(), step.at(2).isEmpty() ? step.at(0) : before);
+        QCOMPARE(alpha->data(Role::ProjectPath).toString(), step.at(2).isEmpty() ? step.at(1) : projectDir.path());
+    }
+
+    {
+        ModalAnswer::Scoped answer;
+        QVERIFY(m_window->saveJsonFile(alpha));
+    }
+    QCOMPARE(fileOf(here.filePath(QStringLiteral("Alpha.json"))), alphaFile);
+    for (const QString &path : foreignFiles)
+        QCOMPARE(fileOf(path), foreign);
+
+    // A free name at rename time, but the file turns up before Save: still not overwritten.
+    dialog->nameEdit()->setText(QStringLiteral("Delta"));
+    dialog->saveButton()->click();
+    QCOMPARE(alpha->text(), QStringLiteral("Delta"));
+    const QString late = here.filePath(QStringLiteral("Delta.json"));
+    {
+        QFile f(late);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(foreign) == foreign.size());
+    }
+    ModalScript script;
+    script.press(QMessageBox::Ok);
+    script.start();
+    QVERIFY(!m_window->saveJsonFile(alpha));
+    QVERIFY2(script.done(), qPrintable(script.seen().join(QStringLiteral(" / "))));
+    QCOMPARE(script.seen(), QStringList{taken});
+    QCOMPARE(fileOf(late), foreign);
+}
+
+// --- docked editors -------------------------------------------------------------------------------
+
+void TstCommands::escapeKeepsDockedEditor_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const char *kind : {"project", "Modbus", "DLT645", "IEC61850", "box"})
+        QTest::newRow(kind) << QString::fromLatin1(kind);
+}
+
+void TstCommands::escapeKeepsDockedEditor()
+{
+    QFETCH(QString, kind);
+    QStandardItem *item = addEditable(addProject(QStringLiteral("Alpha")), kind, QStringLiteral("dev1"));
+    ads::CDockWidget *dock = openEditor(item, kind);
+    QVERIFY(dock);
+    QPointer<QDialog> dialog = qobject_cast<QDialog *>(dock->widget());
+    QVERIFY(dialog);
+    const QString title = dock->windowTitle();
+
+    // The edit goes into the name field; the service's name is read-only, so there it goes
+    // into the first field the user can type into (the service's name field comes first).
+    QLineEdit *nameField = nullptr;
+    if (auto *project = qobject_cast<EditProjectDialog *>(dialog))
+        nameField = project->nameEdit();
+    else if (auto *modbus = qobject_cast<standardModbusEditDialog *>(dialog))
+        nameField = modbus->nameEdit();
+    else if (auto *dlt645 = qobject_cast<standardDLT645EditDialog *>(dialog))
+        nameField = dlt645->nameEdit();
+    else if (auto *boxEditor = qobject_cast<BoxEditDialog *>(dialog))
+        nameField = boxEditor->nameEdit();
+    else
+        nameField = dialog->findChildren<QLineEdit *>().value(0);
+    QVERIFY(nameField);
+    QLineEdit *typed = nameField;
+    if (typed->isReadOnly()) {
+        for (QLineEdit *edit : dialog->findChildren<QLineEdit *>()) {
+            if (!edit->isReadOnly() && edit->isEnabled()) {
+                typed = edit;
+                break;
+            }
+        }
+    }
+    QVERIFY(!typed->isReadOnly());
+    const QString edited = typed->text() + QStringLiteral("7");
+    QTest::keyClicks(typed, QStringLiteral("7"));
+    QCOMPARE(typed->text(), edited);
+
+    nameField->setFocus();
+    QTest::keyClick(nameField, Qt::Key_Escape);
+    QCoreApplication::processEvents();
+
+    QVERIFY(dialog);
+    QCOMPARE(liveDocks(title).size(), 1);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(typed->text(), edited);
+
+    // Cancel still throws the edits away with the dock.
+    QPushButton *cancel = nullptr;
+    for (QPushButton *button : dialog->findChildren<QPushButton *>())
+        if (button->text() == QCoreApplication::translate(dialog->metaObject()->className(), "Cancel"))
+            cancel = button;
+    QVERIFY(cancel);
+    cancel->click();
+    QVERIFY(liveDocks(title).isEmpty());
+    QVERIFY(dialog.isNull());
+}
+
+void TstCommands::repointShowsDockHiddenByRestoredLayout_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const char *kind : {"Modbus", "DLT645", "IEC61850", "box"})
+        QTest::newRow(kind) << QString::fromLatin1(kind);
+}
+
+void TstCommands::repointShowsDockHiddenByRestoredLayout()
+{
+    QFETCH(QString, kind);
+    QFile::remove(QStringLiteral("Settings.ini"));
+    QStandardItem *project = addProject(QStringLiteral("Alpha"));
+    QStandardItem *first = addEditable(project, kind, QStringLiteral("dev1"));
+    QStandardItem *second = addEditable(project, kind, QStringLiteral("dev2"));
+
+    m_window->on_actionSaveState_triggered(); // a layout without any edit dock
+    ads::CDockWidget *dock = openEditor(first, kind);
+    QVERIFY(dock);
+    QTRY_VERIFY(dock->isVisible());
+    m_window->on_actionRestoreState_triggered();
+    QVERIFY(dock->isClosed()); // the restored layout has no place for it
+
+    QCOMPARE(openEditor(second, kind), dock); // re-pointed, not rebuilt
+    QVERIFY(!dock->isClosed());
+    QVERIFY(!dock->isFloating()); // back among the docks, not in a window of its own
+    QTRY_VERIFY(dock->isVisible());
+    QVERIFY(dock->widget()->isVisible());
+    QCOMPARE(liveDocks(dock->windowTitle()), QList<ads::CDockWidget *>{dock});
+    QFile::remove(QStringLiteral("Settings.ini"));
 }
 
 QTEST_MAIN(TstCommands)

@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -23,7 +25,9 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <pwd.h>
 #include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -157,6 +161,7 @@ private slots:
     void failedSaveKeepsPreviousFile();
     void saveAllGoesOnAndReportsFailure();
     void closeKeepsWindowWhenSaveFails();
+    void saveIntoDirectoryTheUserCannotWrite();
 
 private:
     QStandardItem *loadFile(const QString &path, BoxWatcher &watcher);
@@ -285,6 +290,11 @@ void TestProjectFile::failedLoadLeavesTreeUnchanged_data()
     QTest::newRow("50 MB of nested objects") << objects << QString() << notJson;
     QTest::newRow("missing file") << QByteArray() << QStringLiteral("missing.json") << unreadable;
     QTest::newRow("a directory") << QByteArray() << QStringLiteral("dir") << unreadable;
+    // Names that would send the next save elsewhere, or into a name no directory listing shows.
+    QTest::newRow("name leaving the directory") << QByteArray("{\"name\": \"../escaped\"}") << QString()
+                                                << QStringLiteral("Project Name:");
+    QTest::newRow("name with a line break") << QByteArray("{\"name\": \"Plant\\nA\"}") << QString()
+                                            << QStringLiteral("Project Name:");
 }
 
 void TestProjectFile::failedLoadLeavesTreeUnchanged()
@@ -356,12 +366,12 @@ void TestProjectFile::failedSaveKeepsPreviousFile()
 {
 #ifdef Q_OS_UNIX
     QTemporaryDir dir;
-    const QString source = dir.filePath(QStringLiteral("in.json"));
-    QVERIFY(QFile::copy(goldenPath(QStringLiteral("modbus_tcp.json")), source));
-    BoxWatcher watcher;
-    QStandardItem *project = loadFile(source, watcher);
-    QVERIFY(project);
+    // Loaded from its own file, so the save goes back into that file.
     const QString target = dir.filePath(QStringLiteral("Plant A.json"));
+    QVERIFY(QFile::copy(goldenPath(QStringLiteral("modbus_tcp.json")), target));
+    BoxWatcher watcher;
+    QStandardItem *project = loadFile(target, watcher);
+    QVERIFY(project);
     const QByteArray previous("{\"name\": \"Plant A\", \"description\": \"the previous save\"}\n");
     QVERIFY(writeAll(target, previous));
 
@@ -384,7 +394,7 @@ void TestProjectFile::failedSaveKeepsPreviousFile()
     QVERIFY(!ok);
     QVERIFY2(debug.has(QStringLiteral("Error writing to file:")), qPrintable(debug.all()));
     QCOMPARE(readAll(target), previous);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no temporary left
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
     QCOMPARE(watcher.seen.size(), 2);
     QCOMPARE(watcher.seen.at(1).icon, QMessageBox::Warning);
     QCOMPARE(watcher.seen.at(1).title, QStringLiteral("Save Failed"));
@@ -437,6 +447,67 @@ void TestProjectFile::closeKeepsWindowWhenSaveFails()
     QVERIFY(m_window->close());
     QVERIFY(QFile::exists(dirPath + QStringLiteral("/Plant B.json")));
     QDir(dirPath).removeRecursively();
+}
+
+// The user may write the project file but not create files beside it. Root writes anywhere, so
+// as root the case runs again in a copy of this program as the unprivileged user "nobody".
+void TestProjectFile::saveIntoDirectoryTheUserCannotWrite()
+{
+#ifdef Q_OS_UNIX
+    if (::geteuid() == 0) {
+        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+        if (setpriv.isEmpty() || !::getpwnam("nobody"))
+            QSKIP("running as root without setpriv or a \"nobody\" user: the case needs an unprivileged user");
+        QTemporaryDir binDir;
+        QVERIFY(binDir.isValid());
+        const QString copy = binDir.filePath(QStringLiteral("tst_projectfile"));
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+        const auto readable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                              | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
+                              | QFileDevice::ExeOther;
+        QVERIFY(QFile::setPermissions(binDir.path(), readable));
+        QVERIFY(QFile::setPermissions(copy, readable));
+        QProcess child;
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.setWorkingDirectory(QDir::tempPath());
+        child.start(setpriv, {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                              QStringLiteral("--clear-groups"), copy,
+                              QStringLiteral("saveIntoDirectoryTheUserCannotWrite")});
+        QVERIFY2(child.waitForFinished(60000), "the unprivileged run did not end within a minute");
+        const QByteArray output = child.readAll();
+        if (output.contains("setpriv:"))
+            QSKIP(qPrintable(QStringLiteral("setpriv cannot switch to \"nobody\" here: ") + QString::fromLocal8Bit(output)));
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
+        QVERIFY2(output.contains("PASS   : TestProjectFile::saveIntoDirectoryTheUserCannotWrite()"), output.constData());
+        return;
+    }
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString target = dir.filePath(QStringLiteral("Plant A.json"));
+    QVERIFY(QFile::copy(goldenPath(QStringLiteral("modbus_tcp.json")), target));
+    QVERIFY(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    BoxWatcher watcher;
+    QStandardItem *project = loadFile(target, watcher);
+    QVERIFY(project);
+    const QByteArray previous("{\"name\": \"Plant A\", \"description\": \"the previous save\"}\n");
+    QVERIFY(writeAll(target, previous));
+
+    const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
+    QVERIFY(QFile::setPermissions(dir.path(), readOnly));
+    QFile probe(dir.filePath(QStringLiteral("probe")));
+    const bool dirWritable = probe.open(QIODevice::WriteOnly);
+    const bool saved = !dirWritable && m_window->saveJsonFile(project);
+    QFile::setPermissions(dir.path(), readOnly | QFileDevice::WriteOwner);
+    QVERIFY2(!dirWritable, "the directory is still writable: this user ignores permissions");
+
+    QVERIFY(saved);
+    QCOMPARE(watcher.titles().last(), QStringLiteral("Save Successful"));
+    QCOMPARE(readAll(target), readAll(goldenPath(QStringLiteral("modbus_tcp.json"))));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Plant A.json")});
+#else
+    QSKIP("needs Unix permissions and an unprivileged user");
+#endif
 }
 
 QTEST_MAIN(TestProjectFile)

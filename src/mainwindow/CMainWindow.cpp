@@ -2,6 +2,7 @@
 #include "ui_MainWindow.h"
 
 #include "app/LogoWindow.h"
+#include "mainwindow/DockedEditorKeys.h"
 #include "projectfile/ItemRecord.h"
 
 #include <qtadvanceddocking/DockAreaWidget.h>
@@ -280,6 +281,7 @@ ads::CDockWidget *CMainWindow::createEditDock(const QString &translatedTitle, QW
     ui->menuView->addAction(dock->toggleViewAction());
     dock->setFeature(ads::CDockWidget::DockWidgetDeleteOnClose, true);
     if (auto *dlg = qobject_cast<QDialog *>(dialog)) {
+        DockedEditorKeys::install(dlg);
         if (translatedTitle == QObject::tr("Edit Project")) {
             connect(dlg, &QDialog::finished, dock, &ads::CDockWidget::closeDockWidget);
         } else {

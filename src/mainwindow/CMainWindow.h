@@ -155,6 +155,13 @@ private:
                        const QString &description);
     void closeAllEditDocks();
 
+    // Project files. Each project remembers, in memory only, the file it was last loaded from
+    // or saved to; <directory>/<name>.json may only be written when it is that file or new.
+    void rememberProjectFile(QStandardItem *project, const QString &filePath);
+    bool projectFileTaken(const QStandardItem *project, const QString &directory,
+                          const QString &name) const;
+    void warnProjectFileTaken();
+
     // Live data
     QTableWidget *monitoringTable(QTabWidget *tabs, const QString &plcName);
 };

@@ -12,6 +12,9 @@ Result writeFile(const QString &path, const QByteArray &bytes)
 {
     Result result;
     QSaveFile file(path);
+    // The user may own the file but not its directory: the temporary cannot be made there,
+    // and writing in place is then the only way to save at all.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         result.stage = Result::OpenFailed;
         result.error = file.errorString();
@@ -64,6 +67,17 @@ Result readFile(const QString &path, QByteArray *bytes)
         content.replace("\r", "");
     *bytes = std::move(content);
     return result;
+}
+
+bool isPlainFileName(const QString &name)
+{
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
+            return false;
+    }
+    return true;
 }
 
 } // namespace ProjectFileIo

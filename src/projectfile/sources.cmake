@@ -3,5 +3,3 @@ list(APPEND ORVANE_CORE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/Dlt645Catalogue.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ProjectFileIo.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ProjectJson.cpp)
-list(APPEND ORVANE_GUI_SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/CMainWindowProjectFile.cpp)

@@ -13,6 +13,7 @@
 #include "services/ServiceIEC61850EditDialog.h"
 #include "workspace/EditProjectDialog.h"
 #include "workspace/NewProjectDialog.h"
+#include "workspace/ProjectNameCheck.h"
 
 #include <qtadvanceddocking/DockWidget.h>
 
@@ -108,6 +109,16 @@ void CMainWindow::repointEditDock(ads::CDockWidget *dock, QDialog *dialog, QStan
 {
     if (dialog->property(kSaveCheckItem).isValid())
         dialog->setProperty(kSaveCheckItem, QVariant::fromValue(QPersistentModelIndex(item->index())));
+    // A restored layout that did not know this dock has hidden it (and taken it out of its
+    // area): show it again, or the user edits, and the box editor reconnects, unseen.
+    if (dock->isClosed()) {
+        if (dock->dockAreaWidget())
+            dock->toggleView(true);
+        else
+            placeEditDock(dock);
+        if (dock->isClosed())
+            dock->toggleView(true);
+    }
     dock->raise();
 }
 
@@ -181,10 +192,10 @@ void CMainWindow::slotNewProject()
 
 void CMainWindow::handleProjectCreated(const QString &name, const QString &path, const QString &description)
 {
+    if (!ProjectNameCheck::accept(this, name))
+        return;
     if (QFileInfo::exists(path + QLatin1Char('/') + name + QStringLiteral(".json"))) {
-        QMessageBox::warning(this, tr("Warning"),
-                             tr("A project with the same name already exists in the selected directory. "
-                                "Please use a different name."));
+        warnProjectFileTaken();
         return;
     }
     if (hasChildNamed(m_projectModel->invisibleRootItem(), name)) {
@@ -242,9 +253,17 @@ void CMainWindow::updateProject(const QModelIndex &projectIndex, const QString &
     QStandardItem *project = projectIndex.isValid() ? m_projectModel->itemFromIndex(projectIndex) : nullptr;
     if (!project)
         return;
+    if (!ProjectNameCheck::accept(this, name))
+        return;
     if (hasChildNamed(m_projectModel->invisibleRootItem(), name, project)) {
         QMessageBox::warning(this, tr("Warning"),
                              tr("A project with the same name already exists. Please use a different name."));
+        return;
+    }
+    // A new name or directory must not point the next Save at another project's file.
+    const bool fileMoves = name != project->text() || path != project->data(Role::ProjectPath).toString();
+    if (fileMoves && projectFileTaken(project, path, name)) {
+        warnProjectFileTaken();
         return;
     }
     project->setText(name);

@@ -1,6 +1,7 @@
 #include "workspace/EditProjectDialog.h"
 
 #include "app/WriteLog.h"
+#include "workspace/ProjectNameCheck.h"
 
 #include <QHBoxLayout>
 #include <QIcon>
@@ -77,6 +78,8 @@ void EditProjectDialog::saveChanges()
         QMessageBox::warning(this, QStringLiteral("Warning"), QStringLiteral("Name cannot be empty."));
         return;
     }
+    if (!ProjectNameCheck::accept(this, name))
+        return;
     emit projectModified(name, m_pathEdit->text(), m_descriptionEdit->toPlainText());
     writeLog(QStringLiteral("EditProjectDialog：save"));
 }

@@ -2,6 +2,7 @@
 
 #include "app/FileDialogs.h"
 #include "app/WriteLog.h"
+#include "workspace/ProjectNameCheck.h"
 
 #include <QDir>
 #include <QHBoxLayout>
@@ -73,6 +74,9 @@ void NewProjectDialog::createProject()
         QMessageBox::warning(this, tr("Warning"), tr("Name and Path cannot be empty."));
         return;
     }
+    // Refused here, the dialog stays open for a better name.
+    if (!ProjectNameCheck::accept(this, name))
+        return;
     emit projectCreated(name, path, m_descriptionEdit->toPlainText());
     accept();
 }

@@ -712,6 +712,17 @@
     </message>
 </context>
 <context>
+    <name>ProjectNameCheck</name>
+    <message>
+        <source>The project name &quot;%1&quot; cannot be used as a file name: it must not contain &quot;/&quot; or &quot;\&quot;, be &quot;.&quot; or &quot;..&quot;, or hold control characters.</source>
+        <translation>项目名称“%1”不能用作文件名：不能包含“/”或“\”，不能是“.”或“..”，也不能含有控制字符。</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+</context>
+<context>
     <name>Protocol</name>
     <message>
         <source>Failed to bind to IP address: %1</source>

@@ -7,6 +7,7 @@
 #include "projectfile/ItemRecord.h"
 #include "projectfile/ProjectFileIo.h"
 #include "projectfile/ProjectJson.h"
+#include "workspace/ProjectNameCheck.h"
 
 #include <QDebug>
 #include <QDir>
@@ -16,6 +17,34 @@
 #include <QMessageBox>
 #include <QStandardItemModel>
 #include <QTreeView>
+
+namespace {
+// The file a project was last loaded from or saved to. Kept on the item, so it goes with the
+// project, but never written anywhere: the project file does not name itself.
+constexpr int kProjectFileRole = Qt::UserRole + 0x7000;
+} // namespace
+
+void CMainWindow::rememberProjectFile(QStandardItem *project, const QString &filePath)
+{
+    project->setData(QFileInfo(filePath).absoluteFilePath(), kProjectFileRole);
+}
+
+bool CMainWindow::projectFileTaken(const QStandardItem *project, const QString &directory,
+                                   const QString &name) const
+{
+    const QFileInfo target(directory + QDir::separator() + name + QStringLiteral(".json"));
+    if (!target.exists())
+        return false;
+    const QString own = QFileInfo(project->data(kProjectFileRole).toString()).canonicalFilePath();
+    return own.isEmpty() || own != target.canonicalFilePath();
+}
+
+void CMainWindow::warnProjectFileTaken()
+{
+    QMessageBox::warning(this, tr("Warning"),
+                         tr("A project with the same name already exists in the selected directory. "
+                            "Please use a different name."));
+}
 
 QJsonObject CMainWindow::buildProjectJson(QStandardItem *projectItem)
 {
@@ -29,6 +58,14 @@ bool CMainWindow::saveJsonFile(QStandardItem *selectedItem)
     // The bytes of QJsonDocument(buildProjectJson(selectedItem)).toJson(), written directly.
     const QByteArray bytes = ProjectJson::projectFileBytes(selectedItem);
     const QString filePath = ProjectJson::projectFilePath(selectedItem);
+    if (!ProjectNameCheck::accept(this, selectedItem->text()))
+        return false;
+    // Another project's file may have appeared under this name since the last look.
+    if (projectFileTaken(selectedItem, selectedItem->data(Role::ProjectPath).toString(), selectedItem->text())) {
+        qDebug() << "Not overwriting another project's file:" << filePath;
+        warnProjectFileTaken();
+        return false;
+    }
 
     const ProjectFileIo::Result result = ProjectFileIo::writeFile(filePath, bytes);
     if (!result.ok()) {
@@ -42,6 +79,7 @@ bool CMainWindow::saveJsonFile(QStandardItem *selectedItem)
                                  .arg(filePath, result.error));
         return false;
     }
+    rememberProjectFile(selectedItem, filePath);
 
     qDebug() << "JSON data saved to file:" << filePath;
     QMessageBox::information(this, tr("Save Successful"),
@@ -108,10 +146,22 @@ void CMainWindow::loadJsonFile()
     }
 
     const QJsonObject root = document.object();
-    qDebug() << "Project Name:" << root.value(Key::Name).toString();
+    const QString name = root.value(Key::Name).toString();
+    qDebug() << "Project Name:" << name;
     qDebug() << "Project Description:" << root.value(Key::Description).toString();
+    // The name would become the next save's file name.
+    const QString nameProblem = ProjectNameCheck::problem(name);
+    if (!nameProblem.isEmpty()) {
+        QMessageBox::warning(this, tr("Load Failed"),
+                             tr("Could not load the project file:\n%1\n%2").arg(filePath, nameProblem));
+        return;
+    }
 
-    ProjectJson::loadProjectIntoModel(m_projectModel, root, QFileInfo(filePath).absolutePath());
+    const ProjectJson::LoadOutcome outcome =
+        ProjectJson::loadProjectIntoModel(m_projectModel, root, QFileInfo(filePath).absolutePath());
+    // A merge keeps the open project's directory, and with it the file that project owns.
+    if (outcome.createdProject)
+        rememberProjectFile(outcome.project, filePath);
 
     m_projectView->expandAll();
     QMessageBox::information(this, tr("Load Successful"),
