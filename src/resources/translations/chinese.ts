@@ -1493,4 +1493,142 @@
         <translation>无法打开文件进行写入。</translation>
     </message>
 </context>
+<context>
+    <name>ProjectChecker</name>
+    <message>
+        <source>The collection interval of %1 ms is below %2 ms.</source>
+        <translation>采集间隔 %1 ms 低于 %2 ms。</translation>
+    </message>
+    <message>
+        <source>The point name '%1' is already used in %2, row %3.</source>
+        <translation>点名称“%1”已在 %2 第 %3 行使用。</translation>
+    </message>
+    <message>
+        <source>The registers of this point overlap those of '%1' in row %2.</source>
+        <translation>此点的寄存器与第 %2 行的“%1”重叠。</translation>
+    </message>
+    <message>
+        <source>The IP address '%1' is not a valid IPv4 address.</source>
+        <translation>IP 地址“%1”不是有效的 IPv4 地址。</translation>
+    </message>
+    <message>
+        <source>The port '%1' is not a number from 1 to 65535 (or -1 for the default).</source>
+        <translation>端口“%1”不是 1 到 65535 之间的数字（-1 表示默认值）。</translation>
+    </message>
+    <message>
+        <source>No serial port is set.</source>
+        <translation>未设置串口。</translation>
+    </message>
+    <message>
+        <source>The device has no slave tabs.</source>
+        <translation>该设备没有从站页。</translation>
+    </message>
+    <message>
+        <source>The slave tab has no points.</source>
+        <translation>该从站页没有数据点。</translation>
+    </message>
+    <message>
+        <source>The address '%1' cannot be read as a Modbus address (the box may still accept it).</source>
+        <translation>地址“%1”无法作为 Modbus 地址读取（Box 可能仍然接受）。</translation>
+    </message>
+    <message>
+        <source>The device has no meters.</source>
+        <translation>该设备没有电表。</translation>
+    </message>
+    <message>
+        <source>The meter address '%1' is not 12 hexadecimal digits.</source>
+        <translation>电表地址“%1”不是 12 位十六进制数字。</translation>
+    </message>
+    <message>
+        <source>The selected data item '%1' has no name.</source>
+        <translation>已选中的数据项“%1”没有名称。</translation>
+    </message>
+    <message>
+        <source>The meter has no selected data items.</source>
+        <translation>该电表没有选中的数据项。</translation>
+    </message>
+    <message>
+        <source>The %1 does not parse as a certificate.</source>
+        <translation>%1无法解析为证书。</translation>
+    </message>
+    <message>
+        <source>The %1 has expired (valid from %2 to %3).</source>
+        <translation>%1已过期（有效期 %2 至 %3）。</translation>
+    </message>
+    <message>
+        <source>The %1 is not valid yet (valid from %2 to %3).</source>
+        <translation>%1尚未生效（有效期 %2 至 %3）。</translation>
+    </message>
+    <message>
+        <source>The password has fewer than %1 characters.</source>
+        <translation>密码少于 %1 个字符。</translation>
+    </message>
+    <message>
+        <source>root certificate</source>
+        <translation>根证书</translation>
+    </message>
+    <message>
+        <source>SSL is on but no server certificate is set.</source>
+        <translation>已启用 SSL，但未设置服务器证书。</translation>
+    </message>
+    <message>
+        <source>server certificate</source>
+        <translation>服务器证书</translation>
+    </message>
+    <message>
+        <source>SSL is on but no server key is set.</source>
+        <translation>已启用 SSL，但未设置服务器密钥。</translation>
+    </message>
+    <message>
+        <source>The server key does not parse (not a private key, or a wrong password).</source>
+        <translation>服务器密钥无法解析（不是私钥，或密码错误）。</translation>
+    </message>
+    <message>
+        <source>The server key does not match the server certificate.</source>
+        <translation>服务器密钥与服务器证书不匹配。</translation>
+    </message>
+    <message>
+        <source>client certificate %1</source>
+        <translation>客户端证书%1</translation>
+    </message>
+    <message>
+        <source>Client verification is on but no client certificate is set.</source>
+        <translation>已启用客户端验证，但未设置客户端证书。</translation>
+    </message>
+</context>
+<context>
+    <name>ProjectDiff</name>
+    <message>
+        <source>point at %1</source>
+        <translation>地址 %1 的点</translation>
+    </message>
+    <message>
+        <source>point '%1'</source>
+        <translation>点“%1”</translation>
+    </message>
+    <message>
+        <source>meter %1</source>
+        <translation>电表 %1</translation>
+    </message>
+    <message>
+        <source>slave %1</source>
+        <translation>从站 %1</translation>
+    </message>
+    <message>
+        <source>project</source>
+        <translation>项目</translation>
+    </message>
+    <message>
+        <source>device '%1'</source>
+        <translation>设备“%1”</translation>
+    </message>
+    <message>
+        <source>service '%1'</source>
+        <translation>服务“%1”</translation>
+    </message>
+    <message>
+        <source>box '%1'</source>
+        <translation>Box“%1”</translation>
+    </message>
+</context>
 </TS>
