@@ -2,6 +2,7 @@
 // without windows. Certificates are made by the test with the openssl command.
 
 #include "CheckFixture.h"
+#include "TestCertificates.h"
 
 #include "checks/CertificateInspector.h"
 #include "checks/DeploymentStore.h"
@@ -20,17 +21,8 @@
 
 namespace {
 
-// PEM texts as the service record keeps them, and one DER certificate in Base64.
-struct Certs
-{
-    QString cert;         // self-signed, RSA, valid 365 days from now
-    QString key;          // its key
-    QString otherKey;     // key of another pair (EC)
-    QString encryptedKey; // `key`, encrypted with "secret"
-    QString certDer;      // `cert` as Base64 DER
-    QString keyDer;       // `key` as Base64 DER
-};
-Certs certs;
+// Made once by initTestCase.
+const TestCertificates *certs = nullptr;
 
 using Mutation = void (*)(CheckFixture &);
 using Set = CheckFixture;
@@ -38,8 +30,8 @@ using Set = CheckFixture;
 void enableSsl(CheckFixture &f)
 {
     Set::set(f.service, Role::EnableSSL, "true");
-    f.service->setData(certs.cert, Role::ServerCertificate);
-    f.service->setData(certs.key, Role::ServerKey);
+    f.service->setData(certs->cert, Role::ServerCertificate);
+    f.service->setData(certs->key, Role::ServerKey);
 }
 
 } // namespace
@@ -65,39 +57,10 @@ private:
     QTemporaryDir m_dir;
 };
 
-static QByteArray runOpenssl(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral("openssl"), arguments);
-    if (!process.waitForFinished(30000) || process.exitCode() != 0)
-        qFatal("openssl %s failed: %s", qPrintable(arguments.join(' ')), process.readAllStandardError().constData());
-    return process.readAllStandardOutput();
-}
-
 void TstChecks::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    const QString d = m_dir.path() + QLatin1Char('/');
-    runOpenssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "365", "-subj", "/CN=server/O=Orvane",
-                "-keyout", d + "k1.pem", "-out", d + "c1.pem"});
-    runOpenssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes", "-days", "365",
-                "-subj", "/CN=other", "-keyout", d + "k2.pem", "-out", d + "c2.pem"});
-    runOpenssl({"pkey", "-in", d + "k1.pem", "-aes256", "-passout", "pass:secret", "-out", d + "k1enc.pem"});
-    runOpenssl({"x509", "-in", d + "c1.pem", "-outform", "DER", "-out", d + "c1.der"});
-    runOpenssl({"pkey", "-in", d + "k1.pem", "-outform", "DER", "-out", d + "k1.der"});
-    auto read = [&](const char *name) {
-        QFile file(d + QLatin1String(name));
-        if (!file.open(QIODevice::ReadOnly))
-            qFatal("cannot read %s", name);
-        return file.readAll();
-    };
-    // As the IEC61850 editor stores them: PEM trimmed, DER as Base64.
-    certs.cert = QString::fromUtf8(read("c1.pem")).trimmed();
-    certs.key = QString::fromUtf8(read("k1.pem")).trimmed();
-    certs.otherKey = QString::fromUtf8(read("k2.pem")).trimmed();
-    certs.encryptedKey = QString::fromUtf8(read("k1enc.pem")).trimmed();
-    certs.certDer = QString::fromLatin1(read("c1.der").toBase64());
-    certs.keyDer = QString::fromLatin1(read("k1.der").toBase64());
+    certs = new TestCertificates(m_dir.path());
 }
 
 void TstChecks::addresses_data()
@@ -228,8 +191,8 @@ void TstChecks::findings_data()
         }, error, "IEC61850", "", -1, "no server certificate");
     row("SSL with only a root certificate", [](CheckFixture &f) {
             Set::set(f.service, Role::EnableSSL, "true");
-            f.service->setData(certs.cert, Role::RootCertificate);
-            f.service->setData(certs.key, Role::ServerKey);
+            f.service->setData(certs->cert, Role::RootCertificate);
+            f.service->setData(certs->key, Role::ServerKey);
         }, error, "IEC61850", "", -1, "no server certificate");
     row("SSL without server key", [](CheckFixture &f) {
             enableSsl(f);
@@ -237,26 +200,26 @@ void TstChecks::findings_data()
         }, error, "IEC61850", "", -1, "no server key");
     row("key of another pair", [](CheckFixture &f) {
             enableSsl(f);
-            f.service->setData(certs.otherKey, Role::ServerKey);
+            f.service->setData(certs->otherKey, Role::ServerKey);
         }, error, "IEC61850", "", -1, "does not match the server certificate");
     row("PEM that is not a certificate", [](CheckFixture &f) {
             enableSsl(f);
-            f.service->setData(certs.key, Role::RootCertificate);
+            f.service->setData(certs->key, Role::RootCertificate);
         }, error, "IEC61850", "", -1, "root certificate does not parse");
     row("encrypted key with its password", [](CheckFixture &f) {
             enableSsl(f);
-            f.service->setData(certs.encryptedKey, Role::ServerKey);
+            f.service->setData(certs->encryptedKey, Role::ServerKey);
             Set::set(f.service, Role::ServerKeyPassword, "secret");
         }, none, "", "", -1, "");
     row("encrypted key, wrong password", [](CheckFixture &f) {
             enableSsl(f);
-            f.service->setData(certs.encryptedKey, Role::ServerKey);
+            f.service->setData(certs->encryptedKey, Role::ServerKey);
             Set::set(f.service, Role::ServerKeyPassword, "wrong");
         }, error, "IEC61850", "", -1, "server key does not parse");
     row("DER pair", [](CheckFixture &f) {
             enableSsl(f);
-            f.service->setData(certs.certDer, Role::ServerCertificate);
-            f.service->setData(certs.keyDer, Role::ServerKey);
+            f.service->setData(certs->certDer, Role::ServerCertificate);
+            f.service->setData(certs->keyDer, Role::ServerKey);
         }, none, "", "", -1, "");
     row("client verification without client certificate", [](CheckFixture &f) {
             enableSsl(f);
@@ -265,12 +228,12 @@ void TstChecks::findings_data()
     row("client certificate in slot 7", [](CheckFixture &f) {
             enableSsl(f);
             Set::set(f.service, Role::IsVerifyClientCert, "true");
-            f.service->setData(certs.cert, Role::clientCertificate(7));
+            f.service->setData(certs->cert, Role::clientCertificate(7));
         }, none, "", "", -1, "");
     row("expired certificate", enableSsl, warning, "IEC61850", "", -1, "server certificate has expired (valid from", 400);
     row("certificate not valid yet", enableSsl, warning, "IEC61850", "", -1, "server certificate is not valid yet", -2);
     row("certificates ignored without SSL", [](CheckFixture &f) {
-            f.service->setData(certs.otherKey, Role::ServerCertificate);
+            f.service->setData(certs->otherKey, Role::ServerCertificate);
         }, none, "", "", -1, "");
 }
 
@@ -322,13 +285,13 @@ void TstChecks::findingsFollowRowOrder()
 
 void TstChecks::certificateDetails()
 {
-    const QSslCertificate cert = CertificateInspector::certificate(certs.certDer);
+    const QSslCertificate cert = CertificateInspector::certificate(certs->certDer);
     QVERIFY(!cert.isNull());
     QCOMPARE(CertificateInspector::subjectText(cert), QStringLiteral("CN=server, O=Orvane"));
     QCOMPARE(CertificateInspector::issuerText(cert), CertificateInspector::subjectText(cert));
     QVERIFY(CertificateInspector::isCurrentlyValid(cert, QDateTime::currentDateTimeUtc()));
-    QVERIFY(CertificateInspector::keyMatches(cert, CertificateInspector::privateKey(certs.encryptedKey, "secret")));
-    QVERIFY(CertificateInspector::privateKey(certs.encryptedKey, QString()).isNull());
+    QVERIFY(CertificateInspector::keyMatches(cert, CertificateInspector::privateKey(certs->encryptedKey, "secret")));
+    QVERIFY(CertificateInspector::privateKey(certs->encryptedKey, QString()).isNull());
     QVERIFY(CertificateInspector::certificate(QStringLiteral("not base64 !")).isNull());
 }
 

@@ -293,6 +293,10 @@
 <context>
     <name>CMainWindow</name>
     <message>
+        <source>Check Project</source>
+        <translation>检查项目</translation>
+    </message>
+    <message>
         <source>Save Changes</source>
         <translation>保存更改</translation>
     </message>
@@ -1629,6 +1633,194 @@
     <message>
         <source>box '%1'</source>
         <translation>Box“%1”</translation>
+    </message>
+</context>
+<context>
+    <name>CertificateDetailsView</name>
+    <message>
+        <source>%1: the file holds no certificate.</source>
+        <translation>%1：该文件不包含证书。</translation>
+    </message>
+    <message>
+        <source>Subject: %1</source>
+        <translation>主题：%1</translation>
+    </message>
+    <message>
+        <source>Issuer: %1</source>
+        <translation>颁发者：%1</translation>
+    </message>
+    <message>
+        <source>Valid from %1 to %2%3</source>
+        <translation>有效期 %1 至 %2%3</translation>
+    </message>
+    <message>
+        <source> (expired)</source>
+        <translation>（已过期）</translation>
+    </message>
+    <message>
+        <source> (not valid yet)</source>
+        <translation>（尚未生效）</translation>
+    </message>
+    <message>
+        <source>Server key: does not parse (not a private key, or the key password is wrong).</source>
+        <translation>服务器密钥：无法解析（不是私钥，或密钥密码错误）。</translation>
+    </message>
+    <message>
+        <source>Server key: no server certificate to compare with.</source>
+        <translation>服务器密钥：没有可比较的服务器证书。</translation>
+    </message>
+    <message>
+        <source>Server key: matches the server certificate.</source>
+        <translation>服务器密钥：与服务器证书匹配。</translation>
+    </message>
+    <message>
+        <source>Server key: does NOT match the server certificate.</source>
+        <translation>服务器密钥：与服务器证书不匹配。</translation>
+    </message>
+</context>
+<context>
+    <name>DeploymentChangesDialog</name>
+    <message>
+        <source>Changes on the Box</source>
+        <translation>Box 上的更改</translation>
+    </message>
+    <message>
+        <source>Compared with the project last sent to %1 from this computer, this deployment changes:</source>
+        <translation>与本机上次发送到 %1 的项目相比，本次部署将更改：</translation>
+    </message>
+    <message>
+        <source>Change</source>
+        <translation>更改</translation>
+    </message>
+    <message>
+        <source>Place</source>
+        <translation>位置</translation>
+    </message>
+    <message>
+        <source>Field</source>
+        <translation>字段</translation>
+    </message>
+    <message>
+        <source>Old value</source>
+        <translation>旧值</translation>
+    </message>
+    <message>
+        <source>New value</source>
+        <translation>新值</translation>
+    </message>
+    <message>
+        <source>Added</source>
+        <translation>新增</translation>
+    </message>
+    <message>
+        <source>Removed</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>Changed</source>
+        <translation>修改</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>发送</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>DeploymentGate</name>
+    <message>
+        <source>The project was not sent: it has errors. Correct them and deploy again.</source>
+        <translation>项目未发送：存在错误。请更正后重新部署。</translation>
+    </message>
+    <message>
+        <source>%1 / %2, row %3</source>
+        <translation>%1 / %2，第 %3 行</translation>
+    </message>
+    <message>
+        <source>%1 / %2</source>
+        <translation>%1 / %2</translation>
+    </message>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>……另有 %1 条。</translation>
+    </message>
+    <message>
+        <source>Check Project</source>
+        <translation>检查项目</translation>
+    </message>
+    <message>
+        <source>The project has warnings:
+
+%1
+
+Send it anyway?</source>
+        <translation>项目存在警告：
+
+%1
+
+仍然发送吗？</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>The project was sent, but the copy kept to show the next deployment's changes could not be written: %1</source>
+        <translation>项目已发送，但用于显示下次部署更改的副本无法写入：%1</translation>
+    </message>
+</context>
+<context>
+    <name>ProjectChecksWindow</name>
+    <message>
+        <source>Check Project: %1</source>
+        <translation>检查项目：%1</translation>
+    </message>
+    <message>
+        <source>Severity</source>
+        <translation>严重程度</translation>
+    </message>
+    <message>
+        <source>Item</source>
+        <translation>项</translation>
+    </message>
+    <message>
+        <source>Place</source>
+        <translation>位置</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>内容</translation>
+    </message>
+    <message>
+        <source>Check Again</source>
+        <translation>重新检查</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>%1, row %2</source>
+        <translation>%1，第 %2 行</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>No problems found.</source>
+        <translation>未发现问题。</translation>
+    </message>
+    <message>
+        <source>%1 error(s), %2 warning(s).</source>
+        <translation>%1 个错误，%2 个警告。</translation>
     </message>
 </context>
 </TS>
