@@ -6,7 +6,10 @@
 #include "ModalAnswer.h"
 #include "TestCertificates.h"
 
+#include "BoxSimProcess.h"
+
 #include "app/FileDialogs.h"
+#include "boxlink/FileTransfer.h"
 #include "checks/DeploymentStore.h"
 #include "checksui/CertificateDetailsView.h"
 #include "checksui/DeploymentChangesDialog.h"
@@ -98,6 +101,7 @@ private slots:
     void gate();
     void changesBeforeSending();
     void certificateDetailsInEditor();
+    void deploymentsToSimulator();
 
 private:
     QTemporaryDir m_dir;
@@ -282,6 +286,77 @@ void TstChecksUi::certificateDetailsInEditor()
     FileDialogs::setNextAnswerForTesting(m_certs->path("k1.pem"));
     selects.at(0)->click();
     QVERIFY(details->text().contains("holds no certificate"));
+}
+
+// The order the deployment follows: the gate before sending, the store after the box's
+// successful verdict; against the simulator, which records every transfer it receives.
+void TstChecksUi::deploymentsToSimulator()
+{
+    BoxSimProcess sim(QStringLiteral("127.0.16.1"));
+    QVERIFY(sim.start());
+    QTemporaryDir storeDir;
+    const DeploymentStore store(storeDir.path());
+    CMainWindow w;
+    CheckFixture fixture(*w.projectModel());
+    fixture.project->setData(m_dir.path(), Role::ProjectPath);
+
+    auto deploy = [&] {
+        const QJsonObject document = ProjectJson::buildProjectJson(fixture.project);
+        if (!DeploymentGate::confirm(fixture.project, document, sim.address(), &w, store))
+            return false;
+        const QString path = ProjectJson::deploymentFilePath(fixture.project);
+        const QByteArray bytes = ProjectJson::projectFileBytes(fixture.project);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return false;
+        file.close();
+        FileTransfer transfer;
+        transfer.setHostAddress(sim.address());
+        if (transfer.send(FileTransfer::ProjectDeployment, path) != FileTransfer::Outcome::ChecksumSuccessful)
+            return false;
+        return DeploymentGate::recordSent(sim.address(), fixture.project->text(), bytes, &w, store);
+    };
+
+    // An error: nothing reaches the box.
+    CheckFixture::set(fixture.pump, Role::ModbusPort, "0");
+    QVERIFY(!deploy());
+    QCOMPARE(sim.transferRecords().size(), 0);
+    // Warnings only: No sends nothing, Yes sends.
+    CheckFixture::set(fixture.pump, Role::ModbusPort, "502");
+    CheckFixture::set(fixture.pump, Role::CollectionInterval, "10");
+    {
+        ModalAnswer::Scoped no(QMessageBox::No);
+        QVERIFY(!deploy());
+    }
+    QCOMPARE(sim.transferRecords().size(), 0);
+    {
+        ModalAnswer::Scoped yes(QMessageBox::Yes);
+        QVERIFY(deploy());
+    }
+    QCOMPARE(sim.transferRecords().size(), 1);
+
+    // One point renamed, one added: the second deployment shows exactly these; Cancel sends nothing.
+    CheckFixture::set(fixture.pump, Role::CollectionInterval, "1000");
+    PointTable t = CheckFixture::table(fixture.pump);
+    t["Modbus-1"][1][1] = QStringLiteral("flow2");
+    t["Modbus-1"].append(CheckFixture::point("40010", "temp"));
+    CheckFixture::setTable(fixture.pump, t);
+    QStringList rows;
+    answerChanges(false, &rows);
+    QVERIFY(!deploy());
+    QCOMPARE(sim.transferRecords().size(), 1);
+    const QStringList expected{"Changed|device 'Pump'|collectionInterval|10|1000",
+                               "Changed|device 'Pump' / slave 1 / point 'flow2'|name|flow|flow2",
+                               "Added|device 'Pump' / slave 1 / point 'temp'|||"};
+    QCOMPARE(rows, expected);
+    rows.clear();
+    answerChanges(true, &rows);
+    QVERIFY(deploy());
+    QCOMPARE(rows, expected);
+    QCOMPARE(sim.transferRecords().size(), 2);
+    // The box has it now: the same project again asks nothing.
+    QVERIFY(deploy());
+    QCOMPARE(sim.transferRecords().size(), 3);
 }
 
 QTEST_MAIN(TstChecksUi)
