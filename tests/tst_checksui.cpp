@@ -177,6 +177,11 @@ void TstChecksUi::checkProjectOpensTheRow()
     // Checking the project again reuses its window instead of opening a second one.
     QCOMPARE(ProjectChecksWindow::showFor(fixture.project, &w), window);
     QCOMPARE(w.findChildren<ProjectChecksWindow *>().size(), 1);
+    // Once the project is closed, checking again closes its window.
+    QPointer<ProjectChecksWindow> guard(window);
+    w.projectModel()->removeRow(fixture.project->row());
+    window->recheck();
+    QTRY_VERIFY(guard.isNull());
 }
 
 void TstChecksUi::gate_data()

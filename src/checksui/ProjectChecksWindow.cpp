@@ -69,7 +69,9 @@ ProjectChecksWindow::ProjectChecksWindow(QStandardItem *project, QWidget *parent
 ProjectChecksWindow *ProjectChecksWindow::showFor(QStandardItem *project, QWidget *parent)
 {
     ProjectChecksWindow *window = nullptr;
-    const QList<ProjectChecksWindow *> open = parent->findChildren<ProjectChecksWindow *>(QString(), Qt::FindDirectChildrenOnly);
+    const QList<ProjectChecksWindow *> open =
+        parent ? parent->findChildren<ProjectChecksWindow *>(QString(), Qt::FindDirectChildrenOnly)
+               : QList<ProjectChecksWindow *>();
     for (ProjectChecksWindow *candidate : open)
         if (candidate->m_project == project->index())
             window = candidate;
@@ -87,7 +89,13 @@ ProjectChecksWindow *ProjectChecksWindow::showFor(QStandardItem *project, QWidge
 
 void ProjectChecksWindow::recheck()
 {
-    setFindings(ProjectChecker::check(itemAt(m_project)));
+    // A closed project has nothing left to check or to open.
+    QStandardItem *project = itemAt(m_project);
+    if (!project) {
+        close();
+        return;
+    }
+    setFindings(ProjectChecker::check(project));
 }
 
 void ProjectChecksWindow::setNotice(const QString &text)
