@@ -19,10 +19,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 namespace {
 
 // Made once by initTestCase.
-const TestCertificates *certs = nullptr;
+std::unique_ptr<TestCertificates> certs;
 
 using Mutation = void (*)(CheckFixture &);
 using Set = CheckFixture;
@@ -60,7 +62,7 @@ private:
 void TstChecks::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    certs = new TestCertificates(m_dir.path());
+    certs = std::make_unique<TestCertificates>(m_dir.path());
 }
 
 void TstChecks::addresses_data()

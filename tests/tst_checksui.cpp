@@ -30,6 +30,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <memory>
 
 using Mutation = void (*)(CheckFixture &);
 Q_DECLARE_METATYPE(Mutation)
@@ -105,7 +106,7 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
-    const TestCertificates *m_certs = nullptr;
+    std::unique_ptr<TestCertificates> m_certs;
 };
 
 void TstChecksUi::initTestCase()
@@ -114,7 +115,7 @@ void TstChecksUi::initTestCase()
     QVERIFY(QDir::setCurrent(m_dir.path())); // Settings.ini of the window
     CMainWindow::setCatalogPathForTesting(QStringLiteral(":/adsdemo/no-catalogue.qm"));
     QStandardPaths::setTestModeEnabled(true);
-    m_certs = new TestCertificates(m_dir.path());
+    m_certs = std::make_unique<TestCertificates>(m_dir.path());
 }
 
 void TstChecksUi::checkProjectOpensTheRow_data()
