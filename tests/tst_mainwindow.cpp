@@ -365,7 +365,7 @@ void TestMainWindow::contextMenuEntries_data()
 {
     QTest::addColumn<QString>("which");
     QTest::addColumn<QStringList>("entries");
-    QTest::newRow("project") << "project" << QStringList({"编辑项目", "关闭项目", "保存项目"});
+    QTest::newRow("project") << "project" << QStringList({"编辑项目", "关闭项目", "保存项目", "检查项目"});
     QTest::newRow("Standard folder") << "Standard" << QStringList({"添加Standard"});
     QTest::newRow("Service folder") << "Service" << QStringList();
     QTest::newRow("Box folder") << "Box" << QStringList({"添加Box", "搜索设备"});
@@ -406,7 +406,7 @@ void TestMainWindow::contextMenuSuppression()
     CMainWindow w;
     w.show();
     QStandardItem *project = addProject(w, QStringLiteral("A"));
-    const QStringList entries({"编辑项目", "关闭项目", "保存项目"});
+    const QStringList entries({"编辑项目", "关闭项目", "保存项目", "检查项目"});
     const QStringList none({"<none>"});
 
     // Beside the items: nothing, and the flag stays clear.

@@ -3,6 +3,7 @@
 #include "app/FileDialogs.h"
 #include "app/Validators.h"
 #include "app/WriteLog.h"
+#include "checksui/CertificateDetailsView.h"
 #include "mainwindow/CMainWindow.h"
 #include "projectfile/ItemRecord.h"
 
@@ -107,6 +108,8 @@ void ServiceIEC61850EditDialog::buildForm()
     m_keyPasswordEdit->setEchoMode(QLineEdit::Password);
     m_keyPasswordEdit->setValidator(Validators::noCjk(m_keyPasswordEdit));
     form->addRow(m_keyPasswordLabel, m_keyPasswordEdit);
+    m_certDetails = new CertificateDetailsView;
+    form->addRow(m_certDetails);
 
     m_verifyCheck = new QCheckBox;
     form->addRow(tr("IsVerifyClientCert:"), m_verifyCheck);
@@ -197,6 +200,7 @@ void ServiceIEC61850EditDialog::loadServiceItem(QStandardItem *item)
 {
     log("replace");
     m_item = item;
+    m_certDetails->hide();
     fillFromRecord();
 }
 
@@ -255,6 +259,8 @@ void ServiceIEC61850EditDialog::selectFile(int slotIndex)
     slot.loadedPath = path;
     slot.pathEdit->setText(path);
     slot.loadedContent = content;
+    m_certDetails->showChoice(slot.label->text(), content, slot.isKey, m_slots.at(ServerCertSlot).loadedContent,
+                              m_slots.at(ServerKeySlot).loadedContent, m_keyPasswordEdit->text());
 }
 
 QString ServiceIEC61850EditDialog::readCertificateFile(QString path)

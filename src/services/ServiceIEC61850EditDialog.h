@@ -11,6 +11,7 @@
 #include <QVector>
 
 class CMainWindow;
+class CertificateDetailsView;
 class QCheckBox;
 class QComboBox;
 class QFormLayout;
@@ -74,6 +75,7 @@ private:
     QLabel *m_keyPasswordLabel = nullptr;
     QLineEdit *m_keyPasswordEdit = nullptr;
     QCheckBox *m_verifyCheck = nullptr;
+    CertificateDetailsView *m_certDetails = nullptr;
     QPushButton *m_saveButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
 

@@ -2,6 +2,7 @@
 
 #include "mainwindow/CMainWindow.h"
 
+#include "checksui/ProjectChecksWindow.h"
 #include "projectfile/ItemRecord.h"
 
 #include <QCursor>
@@ -94,6 +95,8 @@ void CMainWindow::prjectTreeView_MenuPopup(const QPoint &pos)
         add(tr("Edit Project"), &CMainWindow::slotEditProject);
         add(tr("Close Project"), &CMainWindow::slotDeleteProject);
         add(tr("Save Project"), &CMainWindow::saveProjectFile);
+        connect(menu.addAction(tr("Check Project")), &QAction::triggered, this,
+                [this, item] { ProjectChecksWindow::showFor(item, this); });
     } else if (!item->parent()->parent()) {
         const QString folder = item->text();
         if (folder == Folder::Standard) {

@@ -317,6 +317,10 @@
 <context>
     <name>CMainWindow</name>
     <message>
+        <source>Check Project</source>
+        <translation>检查项目</translation>
+    </message>
+    <message>
         <source>Save Changes</source>
         <translation>保存更改</translation>
     </message>
@@ -1530,6 +1534,332 @@
     <message>
         <source>Unable to open file for writing.</source>
         <translation>无法打开文件进行写入。</translation>
+    </message>
+</context>
+<context>
+    <name>ProjectChecker</name>
+    <message>
+        <source>The collection interval of %1 ms is below %2 ms.</source>
+        <translation>采集间隔 %1 ms 低于 %2 ms。</translation>
+    </message>
+    <message>
+        <source>The point name '%1' is already used in %2, row %3.</source>
+        <translation>点名称“%1”已在 %2 第 %3 行使用。</translation>
+    </message>
+    <message>
+        <source>The registers of this point overlap those of '%1' in row %2.</source>
+        <translation>此点的寄存器与第 %2 行的“%1”重叠。</translation>
+    </message>
+    <message>
+        <source>The IP address '%1' is not a valid IPv4 address.</source>
+        <translation>IP 地址“%1”不是有效的 IPv4 地址。</translation>
+    </message>
+    <message>
+        <source>The port '%1' is not a number from 1 to 65535 (or -1 for the default).</source>
+        <translation>端口“%1”不是 1 到 65535 之间的数字（-1 表示默认值）。</translation>
+    </message>
+    <message>
+        <source>No serial port is set.</source>
+        <translation>未设置串口。</translation>
+    </message>
+    <message>
+        <source>The device has no slave tabs.</source>
+        <translation>该设备没有从站页。</translation>
+    </message>
+    <message>
+        <source>The slave tab has no points.</source>
+        <translation>该从站页没有数据点。</translation>
+    </message>
+    <message>
+        <source>The address '%1' cannot be read as a Modbus address (the box may still accept it).</source>
+        <translation>地址“%1”无法作为 Modbus 地址读取（Box 可能仍然接受）。</translation>
+    </message>
+    <message>
+        <source>The device has no meters.</source>
+        <translation>该设备没有电表。</translation>
+    </message>
+    <message>
+        <source>The meter address '%1' is not 12 hexadecimal digits.</source>
+        <translation>电表地址“%1”不是 12 位十六进制数字。</translation>
+    </message>
+    <message>
+        <source>The selected data item '%1' has no name.</source>
+        <translation>已选中的数据项“%1”没有名称。</translation>
+    </message>
+    <message>
+        <source>The meter has no selected data items.</source>
+        <translation>该电表没有选中的数据项。</translation>
+    </message>
+    <message>
+        <source>The %1 does not parse as a certificate.</source>
+        <translation>%1无法解析为证书。</translation>
+    </message>
+    <message>
+        <source>The %1 has expired (valid from %2 to %3).</source>
+        <translation>%1已过期（有效期 %2 至 %3）。</translation>
+    </message>
+    <message>
+        <source>The %1 is not valid yet (valid from %2 to %3).</source>
+        <translation>%1尚未生效（有效期 %2 至 %3）。</translation>
+    </message>
+    <message>
+        <source>The password has fewer than %1 characters.</source>
+        <translation>密码少于 %1 个字符。</translation>
+    </message>
+    <message>
+        <source>root certificate</source>
+        <translation>根证书</translation>
+    </message>
+    <message>
+        <source>SSL is on but no server certificate is set.</source>
+        <translation>已启用 SSL，但未设置服务器证书。</translation>
+    </message>
+    <message>
+        <source>server certificate</source>
+        <translation>服务器证书</translation>
+    </message>
+    <message>
+        <source>SSL is on but no server key is set.</source>
+        <translation>已启用 SSL，但未设置服务器密钥。</translation>
+    </message>
+    <message>
+        <source>The server key does not parse (not a private key, or a wrong password).</source>
+        <translation>服务器密钥无法解析（不是私钥，或密码错误）。</translation>
+    </message>
+    <message>
+        <source>The server key does not match the server certificate.</source>
+        <translation>服务器密钥与服务器证书不匹配。</translation>
+    </message>
+    <message>
+        <source>client certificate %1</source>
+        <translation>客户端证书%1</translation>
+    </message>
+    <message>
+        <source>Client verification is on but no client certificate is set.</source>
+        <translation>已启用客户端验证，但未设置客户端证书。</translation>
+    </message>
+</context>
+<context>
+    <name>ProjectDiff</name>
+    <message>
+        <source>point at %1</source>
+        <translation>地址 %1 的点</translation>
+    </message>
+    <message>
+        <source>point '%1'</source>
+        <translation>点“%1”</translation>
+    </message>
+    <message>
+        <source>meter %1</source>
+        <translation>电表 %1</translation>
+    </message>
+    <message>
+        <source>slave %1</source>
+        <translation>从站 %1</translation>
+    </message>
+    <message>
+        <source>project</source>
+        <translation>项目</translation>
+    </message>
+    <message>
+        <source>device '%1'</source>
+        <translation>设备“%1”</translation>
+    </message>
+    <message>
+        <source>service '%1'</source>
+        <translation>服务“%1”</translation>
+    </message>
+    <message>
+        <source>box '%1'</source>
+        <translation>Box“%1”</translation>
+    </message>
+</context>
+<context>
+    <name>CertificateDetailsView</name>
+    <message>
+        <source>%1: the file holds no certificate.</source>
+        <translation>%1：该文件不包含证书。</translation>
+    </message>
+    <message>
+        <source>Subject: %1</source>
+        <translation>主题：%1</translation>
+    </message>
+    <message>
+        <source>Issuer: %1</source>
+        <translation>颁发者：%1</translation>
+    </message>
+    <message>
+        <source>Valid from %1 to %2%3</source>
+        <translation>有效期 %1 至 %2%3</translation>
+    </message>
+    <message>
+        <source> (expired)</source>
+        <translation>（已过期）</translation>
+    </message>
+    <message>
+        <source> (not valid yet)</source>
+        <translation>（尚未生效）</translation>
+    </message>
+    <message>
+        <source>Server key: does not parse (not a private key, or the key password is wrong).</source>
+        <translation>服务器密钥：无法解析（不是私钥，或密钥密码错误）。</translation>
+    </message>
+    <message>
+        <source>Server key: no server certificate to compare with.</source>
+        <translation>服务器密钥：没有可比较的服务器证书。</translation>
+    </message>
+    <message>
+        <source>Server key: matches the server certificate.</source>
+        <translation>服务器密钥：与服务器证书匹配。</translation>
+    </message>
+    <message>
+        <source>Server key: does NOT match the server certificate.</source>
+        <translation>服务器密钥：与服务器证书不匹配。</translation>
+    </message>
+</context>
+<context>
+    <name>DeploymentChangesDialog</name>
+    <message>
+        <source>Changes on the Box</source>
+        <translation>Box 上的更改</translation>
+    </message>
+    <message>
+        <source>Compared with the project last sent to %1 from this computer, this deployment changes:</source>
+        <translation>与本机上次发送到 %1 的项目相比，本次部署将更改：</translation>
+    </message>
+    <message>
+        <source>Change</source>
+        <translation>更改</translation>
+    </message>
+    <message>
+        <source>Place</source>
+        <translation>位置</translation>
+    </message>
+    <message>
+        <source>Field</source>
+        <translation>字段</translation>
+    </message>
+    <message>
+        <source>Old value</source>
+        <translation>旧值</translation>
+    </message>
+    <message>
+        <source>New value</source>
+        <translation>新值</translation>
+    </message>
+    <message>
+        <source>Added</source>
+        <translation>新增</translation>
+    </message>
+    <message>
+        <source>Removed</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>Changed</source>
+        <translation>修改</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>发送</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>DeploymentGate</name>
+    <message>
+        <source>The project was not sent: it has errors. Correct them and deploy again.</source>
+        <translation>项目未发送：存在错误。请更正后重新部署。</translation>
+    </message>
+    <message>
+        <source>%1 / %2, row %3</source>
+        <translation>%1 / %2，第 %3 行</translation>
+    </message>
+    <message>
+        <source>%1 / %2</source>
+        <translation>%1 / %2</translation>
+    </message>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>……另有 %1 条。</translation>
+    </message>
+    <message>
+        <source>Check Project</source>
+        <translation>检查项目</translation>
+    </message>
+    <message>
+        <source>The project has warnings:
+
+%1
+
+Send it anyway?</source>
+        <translation>项目存在警告：
+
+%1
+
+仍然发送吗？</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>The project was sent, but the copy kept to show the next deployment's changes could not be written: %1</source>
+        <translation>项目已发送，但用于显示下次部署更改的副本无法写入：%1</translation>
+    </message>
+</context>
+<context>
+    <name>ProjectChecksWindow</name>
+    <message>
+        <source>Check Project: %1</source>
+        <translation>检查项目：%1</translation>
+    </message>
+    <message>
+        <source>Severity</source>
+        <translation>严重程度</translation>
+    </message>
+    <message>
+        <source>Item</source>
+        <translation>项</translation>
+    </message>
+    <message>
+        <source>Place</source>
+        <translation>位置</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>内容</translation>
+    </message>
+    <message>
+        <source>Check Again</source>
+        <translation>重新检查</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>%1, row %2</source>
+        <translation>%1，第 %2 行</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>No problems found.</source>
+        <translation>未发现问题。</translation>
+    </message>
+    <message>
+        <source>%1 error(s), %2 warning(s).</source>
+        <translation>%1 个错误，%2 个警告。</translation>
     </message>
 </context>
 </TS>

@@ -1,0 +1,401 @@
+// The project checks, the diff of two project documents and the store of sent documents,
+// without windows. Certificates are made by the test with the openssl command.
+
+#include "CheckFixture.h"
+#include "TestCertificates.h"
+
+#include "checks/CertificateInspector.h"
+#include "checks/DeploymentStore.h"
+#include "checks/ModbusPointRules.h"
+#include "checks/ProjectChecker.h"
+#include "checks/ProjectDiff.h"
+#include "projectfile/ProjectJson.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Made once by initTestCase.
+std::unique_ptr<TestCertificates> certs;
+
+using Mutation = void (*)(CheckFixture &);
+using Set = CheckFixture;
+
+void enableSsl(CheckFixture &f)
+{
+    Set::set(f.service, Role::EnableSSL, "true");
+    f.service->setData(certs->cert, Role::ServerCertificate);
+    f.service->setData(certs->key, Role::ServerKey);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Mutation)
+
+class TstChecks : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void addresses_data();
+    void addresses();
+    void findings_data();
+    void findings();
+    void findingsFollowRowOrder();
+    void certificateDetails();
+    void diff_data();
+    void diff();
+    void store();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TstChecks::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    certs = std::make_unique<TestCertificates>(m_dir.path());
+}
+
+void TstChecks::addresses_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("startAddress0");
+    QTest::addColumn<int>("table"); // -1: cannot be read
+    QTest::addColumn<int>("protocolAddress");
+
+    QTest::newRow("coil, 1 digit padded") << "1" << true << 0 << 1;
+    QTest::newRow("discrete input") << "10010" << true << 1 << 10;
+    QTest::newRow("input register, counting from 1") << "30001" << false << 3 << 0;
+    QTest::newRow("holding register") << "40100" << true << 4 << 100;
+    QTest::newRow("6 digits") << "465535" << true << 4 << 65535;
+    QTest::newRow("6 digits, counting from 1") << "400001" << false << 4 << 0;
+    QTest::newRow("reference 0 counting from 1") << "40000" << false << -1 << 0;
+    QTest::newRow("above 65535") << "465536" << true << -1 << 0;
+    QTest::newRow("table 2") << "20001" << true << -1 << 0;
+    QTest::newRow("7 digits") << "4000001" << true << -1 << 0;
+    QTest::newRow("not a number") << "40x01" << true << -1 << 0;
+    QTest::newRow("sign") << "-4001" << true << -1 << 0;
+    QTest::newRow("empty") << "" << true << -1 << 0;
+}
+
+void TstChecks::addresses()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, startAddress0);
+    QFETCH(int, table);
+    QFETCH(int, protocolAddress);
+    const ModbusPointRules::Location at = ModbusPointRules::locate(address, startAddress0);
+    QCOMPARE(at.valid, table >= 0);
+    if (at.valid) {
+        QCOMPARE(int(at.table), table);
+        QCOMPARE(at.address, protocolAddress);
+    }
+}
+
+void TstChecks::findings_data()
+{
+    QTest::addColumn<Mutation>("mutation");
+    QTest::addColumn<int>("severity"); // -1: no finding
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("tab");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("fragment");
+    QTest::addColumn<int>("nowShiftDays");
+
+    const int none = -1, error = CheckFinding::Error, warning = CheckFinding::Warning;
+    auto row = [](const char *name, Mutation m, int severity, const char *item, const char *tab, int r,
+                  const char *fragment, int shift = 0) {
+        QTest::newRow(name) << m << severity << QString::fromUtf8(item) << QString::fromUtf8(tab) << r
+                            << QString::fromUtf8(fragment) << shift;
+    };
+
+    row("sound project", [](CheckFixture &) {}, none, "", "", -1, "");
+
+    // Modbus registers and names
+    row("same register twice", [](CheckFixture &f) { Set::addRows(f.pump, "Modbus-1", {Set::point("40002", "c")}); },
+        error, "Pump", "Modbus-1", 3, "overlap those of 'level' in row 2");
+    row("same register, 5 and 6 digits", [](CheckFixture &f) { Set::addRows(f.pump, "Modbus-1", {Set::point("400001", "c")}); },
+        error, "Pump", "Modbus-1", 3, "overlap those of 'flow' in row 1");
+    row("same number, other table", [](CheckFixture &f) { Set::addRows(f.pump, "Modbus-1", {Set::point("30001", "c")}); },
+        none, "", "", -1, "");
+    row("same register, other slave", [](CheckFixture &f) { Set::addRows(f.pump, "Modbus-2", {Set::point("40001", "c")}); },
+        none, "", "", -1, "");
+    row("name used in another slave", [](CheckFixture &f) { Set::addRows(f.pump, "Modbus-2", {Set::point("40005", "level")}); },
+        error, "Pump", "Modbus-2", 1, "'level' is already used in Modbus-1, row 2");
+    row("unreadable address", [](CheckFixture &f) { Set::addRows(f.pump, "Modbus-1", {Set::point("D100", "c")}); },
+        warning, "Pump", "Modbus-1", 3, "'D100' cannot be read");
+
+    // Modbus link
+    row("IP part above 255", [](CheckFixture &f) { Set::set(f.pump, Role::ModbusIp, "192.168.1.256"); },
+        error, "Pump", "", -1, "'192.168.1.256' is not a valid IPv4");
+    row("IP empty", [](CheckFixture &f) { Set::set(f.pump, Role::ModbusIp, ""); }, error, "Pump", "", -1, "IPv4");
+    row("port not a number", [](CheckFixture &f) { Set::set(f.pump, Role::ModbusPort, "50x"); }, error, "Pump", "", -1, "port '50x'");
+    row("port 0", [](CheckFixture &f) { Set::set(f.pump, Role::ModbusPort, "0"); }, error, "Pump", "", -1, "port '0'");
+    row("port 65536", [](CheckFixture &f) { Set::set(f.pump, Role::ModbusPort, "65536"); }, error, "Pump", "", -1, "port '65536'");
+    row("port -1 is the default", [](CheckFixture &f) { Set::set(f.pump, Role::ModbusPort, "-1"); }, none, "", "", -1, "");
+    row("RTU without serial port", [](CheckFixture &f) { Set::set(f.pump, Role::Modbus, "ModbusRTU"); },
+        error, "Pump", "", -1, "No serial port");
+    row("interval below 100 ms", [](CheckFixture &f) { Set::set(f.pump, Role::CollectionInterval, "50"); },
+        warning, "Pump", "", -1, "50 ms is below 100 ms");
+    row("interval -1", [](CheckFixture &f) { Set::set(f.pump, Role::CollectionInterval, "-1"); }, none, "", "", -1, "");
+    row("slave tab without points", [](CheckFixture &f) { Set::addRows(f.pump, "Modbus-2", {}); },
+        warning, "Pump", "Modbus-2", -1, "no points");
+    row("device without slaves", [](CheckFixture &f) { Set::setTable(f.pump, {}); },
+        warning, "Pump", "", -1, "no slave tabs");
+
+    // DL/T 645
+    row("meter without serial port", [](CheckFixture &f) { Set::set(f.meter, Role::SerialPort, ""); },
+        error, "Meter", "", -1, "No serial port");
+    row("meter address too short", [](CheckFixture &f) {
+            PointTable t = Set::table(f.meter);
+            t["DLT645-1"][0] = Set::meterHeader("12345");
+            Set::setTable(f.meter, t);
+        }, error, "Meter", "DLT645-1", -1, "'12345' is not 12 hexadecimal");
+    row("meter address not hex", [](CheckFixture &f) {
+            PointTable t = Set::table(f.meter);
+            t["DLT645-1"][0] = Set::meterHeader("AAAAAAAAAAAG");
+            Set::setTable(f.meter, t);
+        }, error, "Meter", "DLT645-1", -1, "12 hexadecimal");
+    row("selected row without name", [](CheckFixture &f) {
+            PointTable t = Set::table(f.meter);
+            t["DLT645-1"][2] = Set::meterRow(true, "B-phase voltage", " ");
+            Set::setTable(f.meter, t);
+        }, error, "Meter", "DLT645-1", 2, "'B-phase voltage' has no name");
+    row("meter name used in another meter", [](CheckFixture &f) {
+            Set::addRows(f.meter, "DLT645-2", {Set::meterRow(true, "A-phase voltage", "ua")}, Set::meterHeader("000000000001"));
+        }, error, "Meter", "DLT645-2", 1, "'ua' is already used in DLT645-1, row 1");
+    row("meter without selection", [](CheckFixture &f) {
+            Set::addRows(f.meter, "DLT645-2", {Set::meterRow(false, "A-phase voltage", "x")}, Set::meterHeader("000000000001"));
+        }, warning, "Meter", "DLT645-2", -1, "no selected data items");
+
+    // IEC61850
+    row("short password", [](CheckFixture &f) {
+            f.service->setData(QObject::tr("Password"), Role::Authentication);
+            Set::set(f.service, Role::Password, "1234567");
+        }, warning, "IEC61850", "", -1, "fewer than 8 characters");
+    row("password of 8", [](CheckFixture &f) {
+            f.service->setData(QObject::tr("Password"), Role::Authentication);
+            Set::set(f.service, Role::Password, "12345678");
+        }, none, "", "", -1, "");
+    row("SSL with matching pair", enableSsl, none, "", "", -1, "");
+    row("SSL without server certificate", [](CheckFixture &f) {
+            enableSsl(f);
+            f.service->setData(QString(), Role::ServerCertificate);
+        }, error, "IEC61850", "", -1, "no server certificate");
+    row("SSL with only a root certificate", [](CheckFixture &f) {
+            Set::set(f.service, Role::EnableSSL, "true");
+            f.service->setData(certs->cert, Role::RootCertificate);
+            f.service->setData(certs->key, Role::ServerKey);
+        }, error, "IEC61850", "", -1, "no server certificate");
+    row("SSL without server key", [](CheckFixture &f) {
+            enableSsl(f);
+            f.service->setData(QString(), Role::ServerKey);
+        }, error, "IEC61850", "", -1, "no server key");
+    row("key of another pair", [](CheckFixture &f) {
+            enableSsl(f);
+            f.service->setData(certs->otherKey, Role::ServerKey);
+        }, error, "IEC61850", "", -1, "does not match the server certificate");
+    row("PEM that is not a certificate", [](CheckFixture &f) {
+            enableSsl(f);
+            f.service->setData(certs->key, Role::RootCertificate);
+        }, error, "IEC61850", "", -1, "root certificate does not parse");
+    row("encrypted key with its password", [](CheckFixture &f) {
+            enableSsl(f);
+            f.service->setData(certs->encryptedKey, Role::ServerKey);
+            Set::set(f.service, Role::ServerKeyPassword, "secret");
+        }, none, "", "", -1, "");
+    row("encrypted key, wrong password", [](CheckFixture &f) {
+            enableSsl(f);
+            f.service->setData(certs->encryptedKey, Role::ServerKey);
+            Set::set(f.service, Role::ServerKeyPassword, "wrong");
+        }, error, "IEC61850", "", -1, "server key does not parse");
+    row("DER pair", [](CheckFixture &f) {
+            enableSsl(f);
+            f.service->setData(certs->certDer, Role::ServerCertificate);
+            f.service->setData(certs->keyDer, Role::ServerKey);
+        }, none, "", "", -1, "");
+    row("client verification without client certificate", [](CheckFixture &f) {
+            enableSsl(f);
+            Set::set(f.service, Role::IsVerifyClientCert, "true");
+        }, error, "IEC61850", "", -1, "no client certificate");
+    row("client certificate in slot 7", [](CheckFixture &f) {
+            enableSsl(f);
+            Set::set(f.service, Role::IsVerifyClientCert, "true");
+            f.service->setData(certs->cert, Role::clientCertificate(7));
+        }, none, "", "", -1, "");
+    row("expired certificate", enableSsl, warning, "IEC61850", "", -1, "server certificate has expired (valid from", 400);
+    row("certificate not valid yet", enableSsl, warning, "IEC61850", "", -1, "server certificate is not valid yet", -2);
+    row("certificates ignored without SSL", [](CheckFixture &f) {
+            f.service->setData(certs->otherKey, Role::ServerCertificate);
+        }, none, "", "", -1, "");
+}
+
+void TstChecks::findings()
+{
+    QFETCH(Mutation, mutation);
+    QFETCH(int, severity);
+    QFETCH(QString, item);
+    QFETCH(QString, tab);
+    QFETCH(int, row);
+    QFETCH(QString, fragment);
+    QFETCH(int, nowShiftDays);
+
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    mutation(fixture);
+    const CheckFindings found =
+        ProjectChecker::check(fixture.project, QDateTime::currentDateTimeUtc().addDays(nowShiftDays));
+    QStringList all;
+    for (const CheckFinding &f : found)
+        all << QStringLiteral("%1 %2 %3 %4: %5").arg(f.severity).arg(f.item->text(), f.tab).arg(f.row).arg(f.text);
+    if (severity < 0) {
+        QVERIFY2(found.isEmpty(), qPrintable(all.join('\n')));
+        return;
+    }
+    QVERIFY2(found.size() == 1, qPrintable(all.join('\n')));
+    const CheckFinding &f = found.first();
+    QCOMPARE(int(f.severity), severity);
+    QCOMPARE(f.item->text(), item);
+    QCOMPARE(f.tab, tab);
+    QCOMPARE(f.row, row);
+    QVERIFY2(f.text.contains(fragment), qPrintable(f.text));
+    QCOMPARE(ProjectChecker::hasErrors(found), severity == CheckFinding::Error);
+}
+
+// Overlaps are found after sorting, yet they are reported in the table's row order.
+void TstChecks::findingsFollowRowOrder()
+{
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    Set::addRows(fixture.pump, "Modbus-1",
+                 {Set::point("40001", "c"), Set::point("bad", "d"), Set::point("40002", "e")});
+    const CheckFindings found = ProjectChecker::check(fixture.project);
+    QList<int> rows;
+    for (const CheckFinding &f : found)
+        rows << f.row;
+    QCOMPARE(rows, (QList<int>{3, 4, 5}));
+}
+
+void TstChecks::certificateDetails()
+{
+    const QSslCertificate cert = CertificateInspector::certificate(certs->certDer);
+    QVERIFY(!cert.isNull());
+    QCOMPARE(CertificateInspector::subjectText(cert), QStringLiteral("CN=server, O=Orvane"));
+    QCOMPARE(CertificateInspector::issuerText(cert), CertificateInspector::subjectText(cert));
+    QVERIFY(CertificateInspector::isCurrentlyValid(cert, QDateTime::currentDateTimeUtc()));
+    QVERIFY(CertificateInspector::keyMatches(cert, CertificateInspector::privateKey(certs->encryptedKey, "secret")));
+    QVERIFY(CertificateInspector::privateKey(certs->encryptedKey, QString()).isNull());
+    QVERIFY(CertificateInspector::certificate(QStringLiteral("not base64 !")).isNull());
+}
+
+void TstChecks::diff_data()
+{
+    QTest::addColumn<Mutation>("mutation");
+    QTest::addColumn<QStringList>("expected"); // kind|place|field|old|new
+
+    QTest::newRow("nothing") << Mutation([](CheckFixture &) {}) << QStringList();
+    QTest::newRow("point renamed and one added")
+        << Mutation([](CheckFixture &f) {
+               PointTable t = Set::table(f.pump);
+               t["Modbus-1"][1][1] = QStringLiteral("flow2");
+               t["Modbus-1"].append(Set::point("40010", "temp"));
+               Set::setTable(f.pump, t);
+           })
+        << QStringList{"2|device 'Pump' / slave 1 / point 'flow2'|name|flow|flow2",
+                       "0|device 'Pump' / slave 1 / point 'temp'|||"};
+    QTest::newRow("point moved keeps its name")
+        << Mutation([](CheckFixture &f) {
+               PointTable t = Set::table(f.pump);
+               t["Modbus-1"][2][0] = QStringLiteral("40020");
+               Set::setTable(f.pump, t);
+           })
+        << QStringList{"2|device 'Pump' / slave 1 / point 'level'|addr|40002|40020"};
+    QTest::newRow("point removed, slave and device added")
+        << Mutation([](CheckFixture &f) {
+               PointTable t = Set::table(f.pump);
+               t["Modbus-1"].removeAt(1);
+               t.insert("Modbus-2", {Set::slaveHeader(false)});
+               Set::setTable(f.pump, t);
+               auto *fan = new QStandardItem(QStringLiteral("Fan"));
+               Set::set(fan, Role::Protocol, "Modbus");
+               f.pump->parent()->appendRow(fan);
+           })
+        << QStringList{"1|device 'Pump' / slave 1 / point 'flow'|||", "0|device 'Pump' / slave 2|||",
+                       "0|device 'Fan'|||"};
+    QTest::newRow("parameters, meter, service and box")
+        << Mutation([](CheckFixture &f) {
+               Set::set(f.pump, Role::ModbusPort, "503");
+               PointTable t = Set::table(f.meter);
+               t["DLT645-1"][0] = Set::meterHeader("000000000001");
+               t["DLT645-1"][2] = Set::meterRow(true, "B-phase voltage", "ub");
+               Set::setTable(f.meter, t);
+               Set::set(f.service, Role::ServicePort, "103");
+               Set::set(f.box, Role::LanIp, "10.0.0.2");
+           })
+        << QStringList{"2|device 'Pump'|port|502|503",
+                       "2|device 'Meter' / meter 1|slaveAddress|AAAAAAAAAAAA|000000000001",
+                       "2|device 'Meter' / meter 1 / point 'ub'|name||ub",
+                       "2|device 'Meter' / meter 1 / point 'ub'|select|false|true",
+                       "2|service 'IEC61850'|port|102|103",
+                       "2|box 'Box1'|lanIp||10.0.0.2"};
+    QTest::newRow("device removed")
+        << Mutation([](CheckFixture &f) { f.meter->parent()->removeRow(f.meter->row()); })
+        << QStringList{"1|device 'Meter'|||"};
+}
+
+void TstChecks::diff()
+{
+    QFETCH(Mutation, mutation);
+    QFETCH(QStringList, expected);
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    const QJsonObject before = ProjectJson::buildProjectJson(fixture.project);
+    mutation(fixture);
+    const QJsonObject after = ProjectJson::buildProjectJson(fixture.project);
+    QStringList seen;
+    for (const ProjectChange &c : ProjectDiff::compare(before, after))
+        seen << QStringLiteral("%1|%2|%3|%4|%5").arg(c.kind).arg(c.place, c.field, c.oldValue, c.newValue);
+    QCOMPARE(seen, expected);
+}
+
+void TstChecks::store()
+{
+    QTemporaryDir dir;
+    const DeploymentStore store(dir.path());
+    QJsonObject document;
+    QVERIFY(!store.lastDocument("127.0.0.1", "Plant", &document));
+
+    QVERIFY(store.store("127.0.0.1", "Plant", R"({"name":"Plant","description":"one"})"));
+    QVERIFY(store.store("127.0.0.1", "Plant", R"({"name":"Plant","description":"two"})"));
+    QVERIFY(store.lastDocument("127.0.0.1", "Plant", &document));
+    QCOMPARE(document.value("description").toString(), QStringLiteral("two"));
+    // Keyed by both: another box or another project has nothing yet.
+    QVERIFY(!store.lastDocument("127.0.0.2", "Plant", &document));
+    QVERIFY(!store.lastDocument("127.0.0.1", "Plant2", &document));
+
+    // Record texts never leave the store's directory, whatever they hold.
+    for (const QString &ip : {QStringLiteral("../../x"), QStringLiteral("/etc")}) {
+        const QString path = QDir::cleanPath(store.documentPath(ip, "../../p/q"));
+        QVERIFY2(path.startsWith(QDir::cleanPath(dir.path()) + '/'), qPrintable(path));
+        QVERIFY(store.store(ip, "../../p/q", "{}"));
+        QVERIFY(store.lastDocument(ip, "../../p/q", &document));
+    }
+    // An unreadable copy counts as none: nothing to compare with.
+    QFile broken(store.documentPath("127.0.0.1", "Plant"));
+    QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    broken.write("{not json");
+    broken.close();
+    QVERIFY(!store.lastDocument("127.0.0.1", "Plant", &document));
+}
+
+QTEST_GUILESS_MAIN(TstChecks)
+#include "tst_checks.moc"

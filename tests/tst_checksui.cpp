@@ -1,0 +1,369 @@
+// The windows around the project checks: "Check Project" from the tree's menu and the way
+// from a finding to its row, the decision before sending, the confirmation of what a
+// deployment changes, and the certificate details in the IEC61850 editor.
+
+#include "CheckFixture.h"
+#include "ModalAnswer.h"
+#include "TestCertificates.h"
+
+#include "BoxSimProcess.h"
+
+#include "app/FileDialogs.h"
+#include "boxlink/FileTransfer.h"
+#include "checks/DeploymentStore.h"
+#include "checksui/CertificateDetailsView.h"
+#include "checksui/DeploymentChangesDialog.h"
+#include "checksui/DeploymentGate.h"
+#include "checksui/FindingNavigator.h"
+#include "checksui/ProjectChecksWindow.h"
+#include "mainwindow/CMainWindow.h"
+#include "projectfile/ProjectJson.h"
+#include "services/ServiceIEC61850EditDialog.h"
+
+#include <QMenu>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+using Mutation = void (*)(CheckFixture &);
+Q_DECLARE_METATYPE(Mutation)
+
+namespace {
+
+// Runs the tree's context menu on `item` and triggers the entry `text`.
+bool triggerMenuEntry(CMainWindow &w, QStandardItem *item, const QString &text)
+{
+    w.projectView()->scrollTo(item->index());
+    const QPoint pos = w.projectView()->visualRect(item->index()).center();
+    bool found = false;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+            for (QAction *a : menu->actions())
+                if (a->text() == text) {
+                    found = true;
+                    menu->close();
+                    a->trigger();
+                    return;
+                }
+            menu->close();
+        }
+    });
+    poll.start();
+    w.prjectTreeView_MenuPopup(pos);
+    poll.stop();
+    return found;
+}
+
+QTabWidget *standardEditorTabs(CMainWindow &w)
+{
+    return FindingNavigator::standardEditorTabs(&w);
+}
+
+// Answers the next DeploymentChangesDialog: notes its rows, then accepts or rejects it.
+void answerChanges(bool accept, QStringList *rows)
+{
+    QTimer::singleShot(0, [=] {
+        for (int i = 0; i < 200; ++i) {
+            if (auto *d = qobject_cast<DeploymentChangesDialog *>(QApplication::activeModalWidget())) {
+                QTreeWidget *view = d->changesView();
+                for (int r = 0; r < view->topLevelItemCount(); ++r) {
+                    QStringList cells;
+                    for (int c = 0; c < view->columnCount(); ++c)
+                        cells << view->topLevelItem(r)->text(c);
+                    *rows << cells.join(QLatin1Char('|'));
+                }
+                accept ? d->accept() : d->reject();
+                return;
+            }
+            QTest::qWait(10);
+        }
+    });
+}
+
+} // namespace
+
+class TstChecksUi : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void checkProjectOpensTheRow_data();
+    void checkProjectOpensTheRow();
+    void gate_data();
+    void gate();
+    void changesBeforeSending();
+    void certificateDetailsInEditor();
+    void deploymentsToSimulator();
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<TestCertificates> m_certs;
+};
+
+void TstChecksUi::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(QDir::setCurrent(m_dir.path())); // Settings.ini of the window
+    CMainWindow::setCatalogPathForTesting(QStringLiteral(":/adsdemo/no-catalogue.qm"));
+    QStandardPaths::setTestModeEnabled(true);
+    m_certs = std::make_unique<TestCertificates>(m_dir.path());
+}
+
+void TstChecksUi::checkProjectOpensTheRow_data()
+{
+    QTest::addColumn<Mutation>("mutation");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("tab");
+    QTest::addColumn<int>("row");
+
+    QTest::newRow("Modbus point, second slave")
+        << Mutation([](CheckFixture &f) {
+               CheckFixture::addRows(f.pump, "Modbus-2", {CheckFixture::point("40001", "a"),
+                                                          CheckFixture::point("40002", "flow")});
+           })
+        << "Pump" << "Modbus-2" << 2;
+    QTest::newRow("DLT645 row without name")
+        << Mutation([](CheckFixture &f) {
+               PointTable t = CheckFixture::table(f.meter);
+               t["DLT645-1"][2] = CheckFixture::meterRow(true, "B-phase voltage", "");
+               CheckFixture::setTable(f.meter, t);
+           })
+        << "Meter" << "DLT645-1" << 2;
+}
+
+void TstChecksUi::checkProjectOpensTheRow()
+{
+    QFETCH(Mutation, mutation);
+    QFETCH(QString, device);
+    QFETCH(QString, tab);
+    QFETCH(int, row);
+
+    CMainWindow w;
+    w.show();
+    CheckFixture fixture(*w.projectModel());
+    mutation(fixture);
+    QVERIFY(triggerMenuEntry(w, fixture.project, QStringLiteral("Check Project")));
+
+    auto *window = w.findChild<ProjectChecksWindow *>();
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QTreeWidget *view = window->findingsView();
+    QCOMPARE(view->topLevelItemCount(), 1);
+    QTreeWidgetItem *finding = view->topLevelItem(0);
+    QCOMPARE(finding->text(0), QStringLiteral("Error"));
+    QCOMPARE(finding->text(1), device);
+    QCOMPARE(finding->text(2), QStringLiteral("%1, row %2").arg(tab).arg(row));
+
+    // A double-click on the finding opens the device's editor on that tab, the row selected.
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const QRect rect = view->visualItemRect(finding);
+    // An item view takes a double-click only on the row it saw pressed.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+    QTRY_VERIFY(standardEditorTabs(w) && standardEditorTabs(w)->count() > 0);
+    QTabWidget *tabs = standardEditorTabs(w);
+    QTRY_COMPARE(tabs->tabText(tabs->currentIndex()), tab);
+    auto *table = tabs->currentWidget()->findChild<QTableWidget *>();
+    QTRY_VERIFY(table->selectionModel()->isRowSelected(row - 1, QModelIndex()));
+
+    // Checking the project again reuses its window instead of opening a second one.
+    QCOMPARE(ProjectChecksWindow::showFor(fixture.project, &w), window);
+    QCOMPARE(w.findChildren<ProjectChecksWindow *>().size(), 1);
+    // Once the project is closed, checking again closes its window.
+    QPointer<ProjectChecksWindow> guard(window);
+    w.projectModel()->removeRow(fixture.project->row());
+    window->recheck();
+    QTRY_VERIFY(guard.isNull());
+}
+
+void TstChecksUi::gate_data()
+{
+    QTest::addColumn<Mutation>("mutation");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("send");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("windowShown");
+
+    const Mutation error = [](CheckFixture &f) { CheckFixture::set(f.pump, Role::ModbusPort, "0"); };
+    const Mutation warning = [](CheckFixture &f) { CheckFixture::set(f.pump, Role::CollectionInterval, "10"); };
+    QTest::newRow("error: nothing sent, window lists it") << error << int(QMessageBox::Yes) << false << false << true;
+    QTest::newRow("warning, No") << warning << int(QMessageBox::No) << false << true << false;
+    QTest::newRow("warning, Yes") << warning << int(QMessageBox::Yes) << true << true << false;
+    QTest::newRow("sound: no step") << Mutation([](CheckFixture &) {}) << int(QMessageBox::No) << true << false << false;
+}
+
+void TstChecksUi::gate()
+{
+    QFETCH(Mutation, mutation);
+    QFETCH(int, answer);
+    QFETCH(bool, send);
+    QFETCH(bool, asked);
+    QFETCH(bool, windowShown);
+
+    CMainWindow w;
+    CheckFixture fixture(*w.projectModel());
+    mutation(fixture);
+    ModalAnswer::Scoped answers{QMessageBox::StandardButton(answer)};
+    QCOMPARE(DeploymentGate::confirmChecks(fixture.project, &w), send);
+    QCOMPARE(answers.seen().size(), asked ? 1 : 0);
+    if (asked)
+        QVERIFY2(answers.seen().first().contains("collection interval of 10 ms"), qPrintable(answers.seen().first()));
+    auto *window = w.findChild<ProjectChecksWindow *>();
+    QCOMPARE(window != nullptr, windowShown);
+    if (window) {
+        QCOMPARE(window->findingsView()->topLevelItemCount(), 1);
+        QVERIFY(window->findingsView()->topLevelItem(0)->text(3).contains("port '0'"));
+    }
+}
+
+void TstChecksUi::changesBeforeSending()
+{
+    QTemporaryDir storeDir;
+    const DeploymentStore store(storeDir.path());
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    const QString ip = QStringLiteral("127.0.0.1");
+
+    // Never sent from here: no question.
+    QJsonObject document = ProjectJson::buildProjectJson(fixture.project);
+    QVERIFY(DeploymentGate::confirmChanges(document, ip, nullptr, store));
+    QVERIFY(DeploymentGate::recordSent(ip, "Plant", ProjectJson::projectFileBytes(fixture.project), nullptr, store));
+    // Nothing changed: no question either.
+    QVERIFY(DeploymentGate::confirmChanges(document, ip, nullptr, store));
+
+    // One point renamed, one added: exactly these two rows; Cancel sends nothing.
+    PointTable t = CheckFixture::table(fixture.pump);
+    t["Modbus-1"][1][1] = QStringLiteral("flow2");
+    t["Modbus-1"].append(CheckFixture::point("40010", "temp"));
+    CheckFixture::setTable(fixture.pump, t);
+    document = ProjectJson::buildProjectJson(fixture.project);
+    QStringList rows;
+    answerChanges(false, &rows);
+    QVERIFY(!DeploymentGate::confirmChanges(document, ip, nullptr, store));
+    QCOMPARE(rows, (QStringList{"Changed|device 'Pump' / slave 1 / point 'flow2'|name|flow|flow2",
+                                "Added|device 'Pump' / slave 1 / point 'temp'|||"}));
+    rows.clear();
+    answerChanges(true, &rows);
+    QVERIFY(DeploymentGate::confirmChanges(document, ip, nullptr, store));
+    QCOMPARE(rows.size(), 2);
+    // Another box has its own copy.
+    QVERIFY(DeploymentGate::confirmChanges(document, "127.0.0.2", nullptr, store));
+}
+
+void TstChecksUi::certificateDetailsInEditor()
+{
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    CheckFixture::set(fixture.service, Role::EnableSSL, "true");
+    ServiceIEC61850EditDialog dialog(fixture.service, nullptr);
+    auto *details = dialog.findChild<CertificateDetailsView *>();
+    QVERIFY(details);
+    QVERIFY(details->isHidden());
+    QList<QPushButton *> selects;
+    for (QPushButton *b : dialog.findChildren<QPushButton *>())
+        if (b->text() == QStringLiteral("Select"))
+            selects << b;
+    QVERIFY(selects.size() >= 3); // root, server certificate, server key, then the clients
+
+    FileDialogs::setNextAnswerForTesting(m_certs->path("c1.der"));
+    selects.at(1)->click();
+    QVERIFY(!details->isHidden());
+    QVERIFY2(details->text().contains("Subject: CN=server, O=Orvane"), qPrintable(details->text()));
+    QVERIFY(details->text().contains("Issuer: CN=server, O=Orvane"));
+    QVERIFY(details->text().contains(QRegularExpression("Valid from \\d{4}-\\d\\d-\\d\\d .* to \\d{4}-")));
+
+    FileDialogs::setNextAnswerForTesting(m_certs->path("k2.pem"));
+    selects.at(2)->click();
+    QVERIFY2(details->text().contains("does NOT match"), qPrintable(details->text()));
+    FileDialogs::setNextAnswerForTesting(m_certs->path("k1.pem"));
+    selects.at(2)->click();
+    QVERIFY2(details->text().contains("Server key: matches the server certificate."), qPrintable(details->text()));
+
+    // A PEM file that holds no certificate, chosen as the root certificate.
+    FileDialogs::setNextAnswerForTesting(m_certs->path("k1.pem"));
+    selects.at(0)->click();
+    QVERIFY(details->text().contains("holds no certificate"));
+}
+
+// The order the deployment follows: the gate before sending, the store after the box's
+// successful verdict; against the simulator, which records every transfer it receives.
+void TstChecksUi::deploymentsToSimulator()
+{
+    BoxSimProcess sim(QStringLiteral("127.0.16.1"));
+    QVERIFY(sim.start());
+    QTemporaryDir storeDir;
+    const DeploymentStore store(storeDir.path());
+    CMainWindow w;
+    CheckFixture fixture(*w.projectModel());
+    fixture.project->setData(m_dir.path(), Role::ProjectPath);
+
+    auto deploy = [&] {
+        const QJsonObject document = ProjectJson::buildProjectJson(fixture.project);
+        if (!DeploymentGate::confirm(fixture.project, document, sim.address(), &w, store))
+            return false;
+        const QString path = ProjectJson::deploymentFilePath(fixture.project);
+        const QByteArray bytes = ProjectJson::projectFileBytes(fixture.project);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return false;
+        file.close();
+        FileTransfer transfer;
+        transfer.setHostAddress(sim.address());
+        if (transfer.send(FileTransfer::ProjectDeployment, path) != FileTransfer::Outcome::ChecksumSuccessful)
+            return false;
+        return DeploymentGate::recordSent(sim.address(), fixture.project->text(), bytes, &w, store);
+    };
+
+    // An error: nothing reaches the box.
+    CheckFixture::set(fixture.pump, Role::ModbusPort, "0");
+    QVERIFY(!deploy());
+    QCOMPARE(sim.transferRecords().size(), 0);
+    // Warnings only: No sends nothing, Yes sends.
+    CheckFixture::set(fixture.pump, Role::ModbusPort, "502");
+    CheckFixture::set(fixture.pump, Role::CollectionInterval, "10");
+    {
+        ModalAnswer::Scoped no(QMessageBox::No);
+        QVERIFY(!deploy());
+    }
+    QCOMPARE(sim.transferRecords().size(), 0);
+    {
+        ModalAnswer::Scoped yes(QMessageBox::Yes);
+        QVERIFY(deploy());
+    }
+    QCOMPARE(sim.transferRecords().size(), 1);
+
+    // One point renamed, one added: the second deployment shows exactly these; Cancel sends nothing.
+    CheckFixture::set(fixture.pump, Role::CollectionInterval, "1000");
+    PointTable t = CheckFixture::table(fixture.pump);
+    t["Modbus-1"][1][1] = QStringLiteral("flow2");
+    t["Modbus-1"].append(CheckFixture::point("40010", "temp"));
+    CheckFixture::setTable(fixture.pump, t);
+    QStringList rows;
+    answerChanges(false, &rows);
+    QVERIFY(!deploy());
+    QCOMPARE(sim.transferRecords().size(), 1);
+    const QStringList expected{"Changed|device 'Pump'|collectionInterval|10|1000",
+                               "Changed|device 'Pump' / slave 1 / point 'flow2'|name|flow|flow2",
+                               "Added|device 'Pump' / slave 1 / point 'temp'|||"};
+    QCOMPARE(rows, expected);
+    rows.clear();
+    answerChanges(true, &rows);
+    QVERIFY(deploy());
+    QCOMPARE(rows, expected);
+    QCOMPARE(sim.transferRecords().size(), 2);
+    // The box has it now: the same project again asks nothing.
+    QVERIFY(deploy());
+    QCOMPARE(sim.transferRecords().size(), 3);
+}
+
+QTEST_MAIN(TstChecksUi)
+#include "tst_checksui.moc"
