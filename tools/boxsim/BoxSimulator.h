@@ -4,11 +4,13 @@
 // settings, reboot, live data), file transfers and discovery.
 
 #include "LiveReporter.h"
+#include "ModbusPoller.h"
 #include "SimConnection.h"
 #include "SimState.h"
 
 #include <QHostAddress>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QRandomGenerator>
 #include <QTcpServer>
@@ -31,6 +33,9 @@ struct SimOptions {
     int intervalMs = 0;      // live-data period for every device; 0: the project's own
     int invalidPercent = 2;
     quint32 seed = 0;        // 0: a different run every time
+    bool realModbus = false; // poll the project's Modbus devices instead of inventing values
+    QMap<QString, QString> serialMap; // project serial port -> serial device, for RTU devices
+    bool allowNetwork = false;        // real polling may contact devices off loopback
 };
 
 // One line on standard output, flushed at once so a reader sees it immediately.
@@ -69,6 +74,7 @@ private:
     QUdpSocket m_udp;
     QList<SimConnection *> m_connections;
     LiveReporter *m_reporter = nullptr;
+    ModbusPoller *m_poller = nullptr;
     bool m_rebooting = false;
     bool m_rebootPending = false;
 };
