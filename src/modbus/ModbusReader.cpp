@@ -128,7 +128,7 @@ bool ModbusReader::read(const QVector<ModbusSlave> &slaves)
     }
     if (m_jobs.isEmpty()) {
         // Nothing to ask: answer on the next turn of the loop, as a real read would.
-        QTimer::singleShot(0, this, [this] { sendNextJob(); });
+        QTimer::singleShot(0, this, [this] { finishIfDone(); });
         return true;
     }
     whenConnected([this](const QString &failure) {
@@ -138,6 +138,7 @@ bool ModbusReader::read(const QVector<ModbusSlave> &slaves)
             m_jobs.clear();
         }
         sendNextJob();
+        finishIfDone();
     });
     return true;
 }
@@ -164,9 +165,11 @@ QString ModbusReader::replyStatus(QModbusReply *reply)
     }
 }
 
+// One request at a time: many devices answer only one transaction at once, and on a serial
+// line there is no other way.
 void ModbusReader::sendNextJob()
 {
-    while (!m_jobs.isEmpty()) {
+    while (!m_inFlight && !m_jobs.isEmpty()) {
         const Job job = m_jobs.takeFirst();
         const QModbusDataUnit unit(registerType(job.table), job.start, quint16(job.count));
         ++m_requestCount;
@@ -176,17 +179,47 @@ void ModbusReader::sendNextJob()
             continue;
         }
         if (reply->isFinished()) {
-            jobReplied(job, reply);
+            if (!splitRefused(job, reply))
+                jobReplied(job, reply);
             continue;
         }
+        m_inFlight = true;
         connect(reply, &QModbusReply::finished, this, [this, job, reply] {
-            jobReplied(job, reply);
-            sendNextJob();
+            m_inFlight = false;
+            if (splitRefused(job, reply)) {
+                sendNextJob();
+            } else {
+                // The next request goes out before this reply is decoded.
+                sendNextJob();
+                jobReplied(job, reply);
+            }
+            finishIfDone();
         });
-        return;
     }
+}
+
+void ModbusReader::finishIfDone()
+{
+    if (!m_busy || m_inFlight || !m_jobs.isEmpty())
+        return;
     m_busy = false;
     emit readFinished(m_results);
+}
+
+// A request refused for its range (exception 2 or 3) is asked again point by point.
+bool ModbusReader::splitRefused(const Job &job, QModbusReply *reply)
+{
+    const auto code = reply->rawResult().exceptionCode();
+    if (job.points.size() < 2 || reply->error() != QModbusDevice::ProtocolError
+        || (code != QModbusPdu::IllegalDataAddress && code != QModbusPdu::IllegalDataValue))
+        return false;
+    reply->deleteLater();
+    const ModbusSlave &slave = m_slaves.at(job.slave);
+    for (int i = job.points.size() - 1; i >= 0; --i) {
+        const ModbusPoint &point = slave.points.at(job.points.at(i));
+        m_jobs.prepend(Job{job.slave, job.table, point.address, point.count, {job.points.at(i)}});
+    }
+    return true;
 }
 
 void ModbusReader::jobReplied(const Job &job, QModbusReply *reply)
@@ -194,18 +227,6 @@ void ModbusReader::jobReplied(const Job &job, QModbusReply *reply)
     reply->deleteLater();
     const QString status = replyStatus(reply);
     if (!status.isEmpty()) {
-        const auto code = reply->rawResult().exceptionCode();
-        const bool refusedRange = reply->error() == QModbusDevice::ProtocolError
-                                  && (code == QModbusPdu::IllegalDataAddress
-                                      || code == QModbusPdu::IllegalDataValue);
-        if (refusedRange && job.points.size() > 1) {
-            const ModbusSlave &slave = m_slaves.at(job.slave);
-            for (int i = job.points.size() - 1; i >= 0; --i) {
-                const ModbusPoint &point = slave.points.at(job.points.at(i));
-                m_jobs.prepend(Job{job.slave, job.table, point.address, point.count, {job.points.at(i)}});
-            }
-            return;
-        }
         failJob(job, status);
         return;
     }

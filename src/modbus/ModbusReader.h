@@ -68,6 +68,8 @@ private:
     void whenConnected(std::function<void(const QString &failure)> next);
     void connectionSettled(const QString &failure);
     void sendNextJob();
+    void finishIfDone();
+    bool splitRefused(const Job &job, QModbusReply *reply);
     void jobReplied(const Job &job, QModbusReply *reply);
     void failJob(const Job &job, const QString &status);
     static QString replyStatus(QModbusReply *reply);
@@ -77,6 +79,7 @@ private:
     QTimer m_connectTimer;
     std::function<void(const QString &)> m_onConnected;
     bool m_busy = false;
+    bool m_inFlight = false;
     QVector<ModbusSlave> m_slaves;
     QVector<SlaveResults> m_results;
     QList<Job> m_jobs;
