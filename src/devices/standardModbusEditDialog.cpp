@@ -21,10 +21,10 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QIntValidator>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QJsonObject>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
