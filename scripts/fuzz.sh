@@ -17,6 +17,7 @@ declare -A MAX_LEN=(
     [fuzz_boxmessages]=2048
     [fuzz_pointcsv]=4096
     [fuzz_projectjson]=8192
+    [fuzz_modbusdecode]=1024    # a point's registers, or a list of addresses
 )
 cmake --build "$BUILD" -j"$(nproc)" --target "${!MAX_LEN[@]}"
 

@@ -77,6 +77,13 @@ public:
         return true;
     }
 
+    // Puts a project in place as if it had been deployed; call before start().
+    bool writeDeployed(const QJsonObject &project) const
+    {
+        QFile file(statePath(QStringLiteral("deployed.json")));
+        return file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(project).toJson()) > 0;
+    }
+
     QJsonObject settings() const
     {
         QFile file(statePath(QStringLiteral("settings.json")));

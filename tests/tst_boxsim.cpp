@@ -408,15 +408,9 @@ void tst_BoxSim::liveDataReports()
                                  {"parameter", QJsonObject{{"collectionInterval", "100"}}},
                                  {"datas", QJsonArray{QJsonObject{{"datas", points}}}}});
     project.insert("standards", standards);
-    QTemporaryDir state;
-    QFile deployed(state.filePath("deployed.json"));
-    QVERIFY(deployed.open(QIODevice::WriteOnly));
-    deployed.write(QJsonDocument(project).toJson());
-    deployed.close();
-
     BoxSimProcess sim(QStringLiteral("127.0.5.140"),
-                      {"--interval", "100", "--serial", "SN-X", "--invalid-percent", "30"},
-                      state.path());
+                      {"--interval", "100", "--serial", "SN-X", "--invalid-percent", "30"});
+    QVERIFY(sim.writeDeployed(project));
     QVERIFY(sim.start());
 
     RawLink link;

@@ -1,5 +1,7 @@
 #include "devices/standardModbusEditDialog.h"
 
+#include "devices/ModbusTestReadDialog.h"
+
 #include "app/FileDialogs.h"
 #include "app/Validators.h"
 #include "devices/DeviceForm.h"
@@ -19,6 +21,7 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QIntValidator>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -402,6 +405,9 @@ QWidget *standardModbusEditDialog::createTabPage()
     exportButton->setMinimumWidth(10);
     for (QPushButton *button : {add, removeAll, import, exportButton})
         buttons->addWidget(button);
+    auto *testRead = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/read.svg")), tr("Test Read"));
+    testRead->setObjectName(QStringLiteral("testReadButton"));
+    buttons->addWidget(testRead);
 
     QTableWidget *table = createPointTable(page);
     layout->addLayout(form);
@@ -416,6 +422,7 @@ QWidget *standardModbusEditDialog::createTabPage()
     connect(removeAll, &QPushButton::clicked, this, [this, table] { removeAllRows(table); });
     connect(import, &QPushButton::clicked, this, [this, table] { importRows(table); });
     connect(exportButton, &QPushButton::clicked, this, [this, table] { exportRows(table); });
+    connect(testRead, &QPushButton::clicked, this, [this, page] { openTestRead(page); });
     return page;
 }
 
@@ -978,4 +985,37 @@ void standardModbusEditDialog::message(const QString &text)
 {
     if (m_mainWindow)
         m_mainWindow->appendMessage(text);
+}
+
+// --- test read -----------------------------------------------------------------------
+
+void standardModbusEditDialog::openTestRead(QWidget *page)
+{
+    // The form as it stands now, saved or not, in the shape of the project file's parameters.
+    const bool tcp = m_modbusCombo->currentText() != QLatin1String("ModbusRTU");
+    QJsonObject parameter{{"collectionInterval", m_intervalEdit->text()},
+                          {"communicationTimeout", tcp ? m_tcpTimeoutEdit->text() : m_rtuTimeoutEdit->text()}};
+    if (tcp) {
+        parameter.insert("ip", m_ipEdit->text());
+        parameter.insert("port", m_portEdit->text());
+        parameter.insert("connectionTimeout", m_connectionTimeoutEdit->text());
+    } else {
+        parameter.insert("serialport", m_serialPortCombo->currentText());
+        parameter.insert("baudRate", m_baudRateCombo->currentText());
+        parameter.insert("dataBit", m_dataBitCombo->currentText());
+        parameter.insert("stopBit", m_stopBitCombo->currentText());
+        parameter.insert("parityBit", m_parityCombo->currentText());
+    }
+    const auto *table = page->findChild<QTableWidget *>();
+    QList<QStringList> rows;
+    for (int row = 0; table && row < table->rowCount(); ++row)
+        rows.append(rowValues(table, row));
+    const ModbusSlave slave(page->findChild<QLineEdit *>(QStringLiteral("stationNumEdit"))->text(),
+                            page->findChild<QComboBox *>(QStringLiteral("byteOrderComboBox"))->currentText(),
+                            page->findChild<QCheckBox *>(QStringLiteral("startAddress0CheckBox"))->isChecked(),
+                            page->findChild<QCheckBox *>(QStringLiteral("charReversedCheckBox"))->isChecked(), rows);
+    auto *window = new ModbusTestReadDialog(
+        m_nameEdit->text(), ModbusLinkSettings::fromParameters(m_modbusCombo->currentText(), parameter), slave, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
 }

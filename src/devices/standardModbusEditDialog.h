@@ -91,6 +91,8 @@ private:
     void removeAllRows(QTableWidget *table);
     void importRows(QTableWidget *table);
     void exportRows(QTableWidget *table);
+    // Opens the "Test Read" window for the slave tab `page` with the form's current link.
+    void openTestRead(QWidget *page);
 
     QTableWidget *currentTable() const;
     QTableWidget *tableFromSender() const;

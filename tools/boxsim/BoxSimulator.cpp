@@ -82,9 +82,20 @@ bool BoxSimulator::start(QString *error)
     settings.serialNumber = m_options.serialNumber;
     settings.intervalOverrideMs = m_options.intervalMs;
     settings.invalidPercent = m_options.invalidPercent;
+    settings.skipModbus = m_options.realModbus;
     settings.clock = [this]() { return m_state.clockText(); };
     m_reporter = new LiveReporter(settings, &m_random, this);
     connect(m_reporter, &LiveReporter::reportReady, this, &BoxSimulator::sendReport);
+    if (m_options.realModbus) {
+        ModbusPoller::Settings polling;
+        polling.serialNumber = m_options.serialNumber;
+        polling.serialMap = m_options.serialMap;
+        polling.allowNetwork = m_options.allowNetwork;
+        polling.intervalOverrideMs = m_options.intervalMs;
+        polling.clock = settings.clock;
+        m_poller = new ModbusPoller(polling, this);
+        connect(m_poller, &ModbusPoller::reportReady, this, &BoxSimulator::sendReport);
+    }
 
     simLog(QStringLiteral("orvane-boxsim %1 (serial %2, model %3) listening on %4:%5 (TCP and UDP, "
                           "UDP broadcasts too), state in %6")
@@ -424,10 +435,14 @@ void BoxSimulator::loadDeployedProject()
     const QByteArray bytes = m_state.deployedProject();
     if (bytes.isEmpty()) {
         m_reporter->stop();
+        if (m_poller)
+            m_poller->stop();
         simLog(QStringLiteral("no deployed project: no live data"));
         return;
     }
     QString summary;
     m_reporter->load(bytes, &summary);
     simLog(QStringLiteral("deployed ") + summary);
+    if (m_poller)
+        simLog(QStringLiteral("deployed ") + m_poller->load(bytes));
 }

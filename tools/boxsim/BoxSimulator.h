@@ -5,12 +5,14 @@
 // broadcast to 255.255.255.255.
 
 #include "LiveReporter.h"
+#include "ModbusPoller.h"
 #include "SimConnection.h"
 #include "SimState.h"
 
 #include <QHostAddress>
 #include <QList>
 #include <QNetworkDatagram>
+#include <QMap>
 #include <QObject>
 #include <QRandomGenerator>
 #include <QTcpServer>
@@ -33,6 +35,9 @@ struct SimOptions {
     int intervalMs = 0;      // live-data period for every device; 0: the project's own
     int invalidPercent = 2;
     quint32 seed = 0;        // 0: a different run every time
+    bool realModbus = false; // poll the project's Modbus devices instead of inventing values
+    QMap<QString, QString> serialMap; // project serial port -> serial device, for RTU devices
+    bool allowNetwork = false;        // real polling may contact devices off loopback
 };
 
 // One line on standard output, flushed at once so a reader sees it immediately.
@@ -76,6 +81,7 @@ private:
     QUdpSocket m_broadcastUdp;
     QList<SimConnection *> m_connections;
     LiveReporter *m_reporter = nullptr;
+    ModbusPoller *m_poller = nullptr;
     bool m_rebooting = false;
     bool m_rebootPending = false;
 };

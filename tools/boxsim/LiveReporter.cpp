@@ -70,6 +70,8 @@ bool LiveReporter::load(const QByteArray &projectBytes, QString *summary)
         device->name = standard.value(QStringLiteral("name")).toString();
         const bool meter = standard.value(QStringLiteral("protocol")).toString()
                            == QLatin1String("DLT645");
+        if (!meter && m_settings.skipModbus)
+            continue;
         const QJsonArray units = standard.value(QStringLiteral("datas")).toArray();
         for (const QJsonValue &unit : units) {
             const QJsonArray points = unit.toObject().value(QStringLiteral("datas")).toArray();

@@ -23,6 +23,7 @@ public:
         QString serialNumber;
         int intervalOverrideMs = 0;  // 0: each device's collectionInterval
         int invalidPercent = 2;      // share of readings reported with "valid" "0"
+        bool skipModbus = false;     // Modbus devices are polled for real elsewhere
         std::function<QString()> clock;
     };
 

@@ -27,6 +27,16 @@
 //                            each device's collectionInterval, at least 100)
 //   --invalid-percent N      share of readings reported with "valid" "0" (default 2)
 //   --seed N                 random seed for values, junk and pieces (default: random)
+//   --modbus MODE            "simulated" (default): Modbus values are invented like all others;
+//                            "real": the deployed project's Modbus devices are polled (TCP and
+//                            RTU) at their collection interval and their reports carry what was
+//                            read, "valid" "0" with an empty value for a point that failed
+//   --serial-map PORT=DEV    with --modbus real: the project's serial port PORT (e.g. COM1) is
+//                            the serial device DEV (e.g. /dev/ttyUSB0); repeatable. An RTU device
+//                            on an unmapped port reports every point invalid
+//   --allow-network          with --modbus real: also contact devices that are not on a loopback
+//                            address (by default they report every point invalid, so a deployed
+//                            field project never reaches real plant from a test machine)
 // A bad option or value, or an address it cannot listen on, prints a message to standard error
 // and exits with status 1 (options) or 2 (address, state directory).
 //
@@ -129,6 +139,10 @@ int main(int argc, char *argv[])
     valueOption("interval", "Live-data period for every device in ms.", "MS");
     valueOption("invalid-percent", "Share of readings reported invalid (default 2).", "N");
     valueOption("seed", "Random seed.", "N");
+    valueOption("modbus", "\"simulated\" (default): invented Modbus values; \"real\": poll the deployed project's Modbus devices.", "MODE");
+    valueOption("serial-map", "With --modbus real: project serial port PORT is device DEV (repeatable).",
+                "PORT=DEV");
+    flagOption("allow-network", "With --modbus real: also poll devices off loopback addresses.");
     flagOption("exit-with-parent", "Exit when the process that started the simulator ends.");
 
     if (!parser.parse(QCoreApplication::arguments()))
@@ -182,6 +196,19 @@ int main(int argc, char *argv[])
     options.silent = parser.isSet(QStringLiteral("silent"));
     options.garbage = parser.isSet(QStringLiteral("garbage"));
     options.split = parser.isSet(QStringLiteral("split"));
+    const QString modbus = parser.value(QStringLiteral("modbus"));
+    if (!modbus.isEmpty() && modbus != QLatin1String("real") && modbus != QLatin1String("simulated"))
+        return fail(1, QStringLiteral("--modbus needs \"real\" or \"simulated\", not \"%1\"").arg(modbus));
+    options.realModbus = modbus == QLatin1String("real");
+    for (const QString &entry : parser.values(QStringLiteral("serial-map"))) {
+        const int equals = entry.indexOf(QLatin1Char('='));
+        if (equals <= 0 || equals == entry.size() - 1)
+            return fail(1, QStringLiteral("--serial-map needs PORT=DEVICE, not \"%1\"").arg(entry));
+        options.serialMap.insert(entry.left(equals), entry.mid(equals + 1));
+    }
+    options.allowNetwork = parser.isSet(QStringLiteral("allow-network"));
+    if (!options.realModbus && (!options.serialMap.isEmpty() || options.allowNetwork))
+        return fail(1, QStringLiteral("--serial-map and --allow-network need --modbus real"));
 
     std::unique_ptr<QTemporaryDir> temporaryState;
     if (parser.isSet(QStringLiteral("state"))) {

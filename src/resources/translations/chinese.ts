@@ -666,6 +666,169 @@
     </message>
 </context>
 <context>
+    <name>ModbusTestReadDialog</name>
+    <message>
+        <source>Test Read: %1</source>
+        <translation>测试读取：%1</translation>
+    </message>
+    <message>
+        <source>Device:</source>
+        <translation>设备：</translation>
+    </message>
+    <message>
+        <source>Connection:</source>
+        <translation>连接：</translation>
+    </message>
+    <message>
+        <source>ModbusTCP %1:%2, connection time-out %3 ms</source>
+        <translation>ModbusTCP %1:%2，连接超时 %3 毫秒</translation>
+    </message>
+    <message>
+        <source>Serial device:</source>
+        <translation>串口设备：</translation>
+    </message>
+    <message>
+        <source>Line:</source>
+        <translation>线路：</translation>
+    </message>
+    <message>
+        <source>%1 baud, %2 data bits, %3 stop bits, parity %4</source>
+        <translation>%1 波特，%2 数据位，%3 停止位，校验 %4</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is the box&apos;s name for its port: choose the serial device of this PC. A serial line allows one master, so the box must not poll this line while you test it.</source>
+        <translation>“%1”是盒子上的端口名称：请选择本电脑的串口设备。一条串行线路只允许一个主站，因此测试期间盒子不得轮询这条线路。</translation>
+    </message>
+    <message>
+        <source>Station Num:</source>
+        <translation>站号：</translation>
+    </message>
+    <message>
+        <source>Communication time-out:</source>
+        <translation>通信超时：</translation>
+    </message>
+    <message>
+        <source>%1 ms</source>
+        <translation>%1 毫秒</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>地址</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>类型</translation>
+    </message>
+    <message>
+        <source>Registers (hex)</source>
+        <translation>寄存器（十六进制）</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>值</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>Read</source>
+        <translation>读取</translation>
+    </message>
+    <message>
+        <source>Repeat</source>
+        <translation>循环读取</translation>
+    </message>
+    <message>
+        <source>Value to write</source>
+        <translation>要写入的值</translation>
+    </message>
+    <message>
+        <source>Write</source>
+        <translation>写入</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>timeout</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>connection error</source>
+        <translation>连接错误</translation>
+    </message>
+    <message>
+        <source>address error</source>
+        <translation>地址错误</translation>
+    </message>
+    <message>
+        <source>type error</source>
+        <translation>类型错误</translation>
+    </message>
+    <message>
+        <source>station error</source>
+        <translation>站号错误</translation>
+    </message>
+    <message>
+        <source>exception %1</source>
+        <translation>异常 %1</translation>
+    </message>
+    <message>
+        <source>Test Read</source>
+        <translation>测试读取</translation>
+    </message>
+    <message>
+        <source>Choose the serial device to read through.</source>
+        <translation>请选择用于读取的串口设备。</translation>
+    </message>
+    <message>
+        <source>Reading...</source>
+        <translation>正在读取...</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>Read at %1: %2 of %3 points failed.</source>
+        <translation>%1 读取：%3 个点中 %2 个失败。</translation>
+    </message>
+    <message>
+        <source>The point &quot;%1&quot; cannot be written.</source>
+        <translation>点“%1”不可写入。</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is no value for the %2 point &quot;%3&quot;.</source>
+        <translation>“%1”不是 %2 类型点“%3”的有效值。</translation>
+    </message>
+    <message>
+        <source>Write %1 to the point &quot;%2&quot; (address %3) of the device &quot;%4&quot;, station %5?</source>
+        <translation>将 %1 写入设备“%4”（站号 %5）的点“%2”（地址 %3）？</translation>
+    </message>
+    <message>
+        <source>A read is running; write again when it has finished.</source>
+        <translation>正在读取；请在读取结束后再写入。</translation>
+    </message>
+    <message>
+        <source>Writing failed: %1</source>
+        <translation>写入失败：%1</translation>
+    </message>
+    <message>
+        <source>Wrote %1 to &quot;%2&quot;.</source>
+        <translation>已将 %1 写入“%2”。</translation>
+    </message>
+    <message>
+        <source>Writing...</source>
+        <translation>正在写入...</translation>
+    </message>
+</context>
+<context>
     <name>NewProjectDialog</name>
     <message>
         <source>New Project</source>
@@ -1303,6 +1466,10 @@
 </context>
 <context>
     <name>standardModbusEditDialog</name>
+    <message>
+        <source>Test Read</source>
+        <translation>测试读取</translation>
+    </message>
     <message>
         <source>Edit Standard</source>
         <translation>编辑Standard</translation>

@@ -1,0 +1,7 @@
+list(APPEND ORVANE_CORE_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/ModbusPoint.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ModbusValueCodec.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ModbusReadPlan.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ModbusSlave.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ModbusLinkSettings.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ModbusReader.cpp)
