@@ -11,6 +11,8 @@ PACKAGES=(
     libbenchmark-dev
     fonts-noto-cjk
     xvfb xauth
+    qttranslations5-l10n
+    dpkg-dev file lintian appstream desktop-file-utils libcap2-bin util-linux
 )
 
 missing=()
