@@ -273,9 +273,10 @@ void CMainWindow::applyFirstLayout()
     int total = 0;
     for (int width : qAsConst(widths))
         total += width;
-    // Edit docks already open keep their width; the monitoring column takes the rest.
+    // Edit docks already open keep their width; the monitoring column takes the rest. The
+    // fifth is of the whole window: an edit dock may sit outside this splitter.
     const int others = total - widths[projectIndex] - widths[columnIndex];
-    widths[projectIndex] = total / kTreeWidthDivisor;
+    widths[projectIndex] = qMin(total - others, m_dockManager->width() / kTreeWidthDivisor);
     widths[columnIndex] = qMax(0, total - others - widths[projectIndex]);
     root->setSizes(widths);
 
@@ -326,10 +327,6 @@ bool CMainWindow::fitEditDockWidthNow(ads::CDockWidget *dock)
         const int chrome = table->width() - table->viewport()->width();
         needed = qMax(needed, left + chrome + table->horizontalHeader()->length() + right);
     }
-    const int grow = needed - visible;
-    if (grow <= 0)
-        return false;
-
     QList<int> widths = root->sizes();
     const int index = root->indexOf(area);
     // The monitoring column gives the room, or else the widest other area.
@@ -343,10 +340,14 @@ bool CMainWindow::fitEditDockWidthNow(ads::CDockWidget *dock)
     }
     if (donor < 0 || index < 0)
         return false;
-    const int give = qMin(grow, widths[donor]);
+    const int give = qBound(0, needed - visible, widths[donor]);
     widths[index] += give;
     widths[donor] -= give;
-    root->setSizes(widths);
+    if (give > 0)
+        root->setSizes(widths);
+    // The docking library takes the room for a new area from all the others, the tree too;
+    // in the first layout the tree gets its fifth back from the monitoring column.
+    applyFirstLayout();
     return give > 0;
 }
 
