@@ -7,10 +7,6 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)
 set(ORVANE_APP_ID net.orvane.orvane)
 set(ORVANE_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 
-# Installs one of our programs into /usr/bin: each installed program is one call.
-function(orvane_install_program target)
-    install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endfunction()
 
 # Application icon in the hicolor sizes, scaled with Qt from the square logo at build time.
 add_executable(orvane-iconscale ${ORVANE_PACKAGING_DIR}/iconscale.cpp)
@@ -36,6 +32,24 @@ add_custom_command(OUTPUT ${ORVANE_CHANGELOG_GZ}
     DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog
     VERBATIM)
 add_custom_target(orvane_package_files ALL DEPENDS ${ORVANE_ICONS} ${ORVANE_CHANGELOG_GZ})
+
+# Installs one of our programs into /usr/bin: each installed program is one call. Its manual
+# page, packaging/man/<target>.1 when there is one, goes in compressed as Debian wants.
+function(orvane_install_program target)
+    install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    set(page ${ORVANE_PACKAGING_DIR}/man/${target}.1)
+    if(EXISTS ${page})
+        set(gz ${CMAKE_BINARY_DIR}/packaging/man/${target}.1.gz)
+        file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging/man)
+        add_custom_command(OUTPUT ${gz}
+            COMMAND sh -c "gzip -9nc \"$0\" > \"$1\"" ${page} ${gz}
+            DEPENDS ${page}
+            VERBATIM)
+        add_custom_target(${target}_manpage DEPENDS ${gz})
+        add_dependencies(orvane_package_files ${target}_manpage)
+        install(FILES ${gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    endif()
+endfunction()
 
 install(FILES ${ORVANE_PACKAGING_DIR}/${ORVANE_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

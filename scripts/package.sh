@@ -45,7 +45,8 @@ dpkg-deb --contents "$DEB" | awk '{print $6}' | sed 's|^\./|/|' >"$SCRATCH/conte
 for f in /usr/bin/orvane /usr/bin/orvane-boxsim \
          /usr/share/applications/net.orvane.orvane.desktop \
          /usr/share/metainfo/net.orvane.orvane.metainfo.xml \
-         /usr/share/doc/orvane/copyright /usr/share/doc/orvane/changelog.Debian.gz; do
+         /usr/share/doc/orvane/copyright /usr/share/doc/orvane/changelog.Debian.gz \
+         /usr/share/man/man1/orvane.1.gz /usr/share/man/man1/orvane-boxsim.1.gz; do
     grep -qx "$f" "$SCRATCH/contents" || fail "$f is not in the package"
 done
 for size in 16 22 24 32 48 64 128 256; do
