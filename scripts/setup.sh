@@ -14,8 +14,8 @@ PACKAGES=(
     python3-pymodbus python3-serial python3-serial-asyncio socat
     fonts-noto-cjk
     xvfb xauth
-    libcap2-bin
-    util-linux
+    qttranslations5-l10n
+    dpkg-dev file lintian appstream desktop-file-utils libcap2-bin util-linux
 )
 
 missing=()

@@ -12,11 +12,13 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSettings>
+#include <QSplitter>
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -44,6 +46,16 @@ ads::CDockWidget *dockByObjectName(CMainWindow &w, const QString &name)
     for (auto *dock : w.dockManager()->findChildren<ads::CDockWidget *>())
         if (dock->objectName() == name)
             return dock;
+    return nullptr;
+}
+
+// The dock area holding a widget, walking up from it.
+ads::CDockAreaWidget *areaOf(QWidget *widget)
+{
+    for (QWidget *w = widget; w; w = w->parentWidget()) {
+        if (auto *area = qobject_cast<ads::CDockAreaWidget *>(w))
+            return area;
+    }
     return nullptr;
 }
 
@@ -95,6 +107,9 @@ private slots:
     void cleanup();
     void chineseCatalogue();
     void missingCatalogueStaysEnglish();
+    void qtCatalogue_data();
+    void qtCatalogue();
+    void firstLayoutUntilSaved();
     void fixedDocks_data();
     void fixedDocks();
     void menusAndToolBar();
@@ -119,6 +134,7 @@ void TestMainWindow::init()
     m_oldCwd = QDir::currentPath();
     QDir::setCurrent(m_dir->path());
     CMainWindow::setCatalogPathForTesting(QStringLiteral(":/adsdemo/chinese.qm"));
+    CMainWindow::setQtCatalogDirForTesting(QLibraryInfo::location(QLibraryInfo::TranslationsPath));
 }
 
 void TestMainWindow::cleanup()
@@ -161,6 +177,80 @@ void TestMainWindow::missingCatalogueStaysEnglish()
     for (QAction *a : w.menuBar()->actions())
         menus << a->text();
     QCOMPARE(menus, QStringList({"File", "View", "window", "About"}));
+}
+
+void TestMainWindow::qtCatalogue_data()
+{
+    QTest::addColumn<QString>("dir");
+    QTest::addColumn<bool>("chineseButtons");
+    QTest::newRow("Qt's translations") << QLibraryInfo::location(QLibraryInfo::TranslationsPath) << true;
+    QTest::newRow("missing") << QStringLiteral("/nonexistent/qt-translations") << false;
+}
+
+void TestMainWindow::qtCatalogue()
+{
+    QFETCH(QString, dir);
+    QFETCH(bool, chineseButtons);
+    CMainWindow::setQtCatalogDirForTesting(dir);
+    auto w = std::make_unique<CMainWindow>();
+    w->show();
+    QCOMPARE(w->windowTitle(), QStringLiteral("Nerio-IEC61850-Modbus"));
+
+    // Qt's standard buttons come from its own catalogue: "是(&Y)".
+    QString yes;
+    QTimer::singleShot(0, [&yes] {
+        for (int i = 0; i < 200; ++i) {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                yes = box->button(QMessageBox::Yes)->text();
+                box->done(QMessageBox::No);
+                return;
+            }
+            QTest::qWait(10);
+        }
+    });
+    QMessageBox::question(w.get(), QStringLiteral("t"), QStringLiteral("q"), QMessageBox::Yes | QMessageBox::No);
+    QVERIFY(!yes.isEmpty());
+    QCOMPARE(yes.contains(QStringLiteral("是")), chineseButtons);
+    QCoreApplication::removeTranslator(w->translator());
+
+    // Qt's catalogue leaves with its window.
+    w.reset();
+    QVERIFY(!QCoreApplication::translate("QPlatformTheme", "&Yes").contains(QStringLiteral("是")));
+}
+
+void TestMainWindow::firstLayoutUntilSaved()
+{
+    int savedWidth = 0;
+    {
+        CMainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        ads::CDockAreaWidget *project = areaOf(w.projectView());
+        QVERIFY(project);
+        const int width = w.dockManager()->width();
+        QTRY_VERIFY2(qAbs(project->width() - width / 5) <= width / 40,
+                     qPrintable(QStringLiteral("tree %1 of %2").arg(project->width()).arg(width)));
+
+        // The user widens the tree and saves the layout.
+        auto *root = qobject_cast<QSplitter *>(project->parentWidget());
+        QVERIFY(root);
+        QList<int> sizes = root->sizes();
+        const int index = root->indexOf(project);
+        sizes[index + 1] -= width / 5;
+        sizes[index] += width / 5;
+        root->setSizes(sizes);
+        savedWidth = project->width();
+        w.on_actionSaveState_triggered();
+        QCoreApplication::removeTranslator(w.translator());
+    }
+    // The saved layout wins over the first one.
+    CMainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTest::qWait(50);
+    QVERIFY2(qAbs(areaOf(w.projectView())->width() - savedWidth) <= 2,
+             qPrintable(QStringLiteral("%1 saved, %2 shown").arg(savedWidth).arg(areaOf(w.projectView())->width())));
+    QCoreApplication::removeTranslator(w.translator());
 }
 
 void TestMainWindow::fixedDocks_data()

@@ -1,13 +1,14 @@
 #include "app/WriteLog.h"
 
-#include <QCoreApplication>
+#include "app/AppPaths.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QTextStream>
 
 void writeLog(const QString &message)
 {
-    QFile file(QCoreApplication::applicationDirPath() + QStringLiteral("/ORVANELOG.log"));
+    QFile file(logFilePath());
     // Opened and closed per line, so no handle outlives the call.
     if (!file.open(QIODevice::Append | QIODevice::Text))
         return;

@@ -1,4 +1,5 @@
 #include "app/MessageHandler.h"
+#include "app/WriteLog.h"
 #include "mainwindow/CMainWindow.h"
 
 #include <QApplication>
@@ -17,6 +18,8 @@ int main(int argc, char *argv[])
 
     qInstallMessageHandler(messageHandler);
     qDebug("Message handler test");
+    // One line per start, so a user (and the package check) can find where the log went.
+    writeLog(QStringLiteral("main: start"));
 
     CMainWindow window;
     window.showMaximized();

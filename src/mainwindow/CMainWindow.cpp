@@ -1,6 +1,7 @@
 #include "mainwindow/CMainWindow.h"
 #include "ui_MainWindow.h"
 
+#include "app/AppPaths.h"
 #include "app/LogoWindow.h"
 #include "mainwindow/DockedEditorKeys.h"
 #include "projectfile/ItemRecord.h"
@@ -15,14 +16,20 @@
 #include <QDebug>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QHeaderView>
+#include <QLibraryInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSettings>
+#include <QSplitter>
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
 #include <QTranslator>
 #include <QTreeView>
 
@@ -33,12 +40,35 @@ QString &catalogPath()
     return path;
 }
 
-const char *const kSettingsFile = "Settings.ini";
+QString &qtCatalogDir()
+{
+    static QString dir = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+    return dir;
+}
+
+// Share of the window width that the project tree gets in the first layout, and of the
+// monitoring column's height that the monitoring area gets above the Message dock.
+constexpr int kTreeWidthDivisor = 5;
+constexpr int kMonitoringHeightPercent = 75;
+// A new edit dock is re-measured this often while it still grows.
+constexpr int kEditDockFitPasses = 3;
+
+// The splitter holding a dock's area, or null while the dock is not placed.
+QSplitter *splitterOf(ads::CDockWidget *dock)
+{
+    ads::CDockAreaWidget *area = dock ? dock->dockAreaWidget() : nullptr;
+    return area ? qobject_cast<QSplitter *>(area->parentWidget()) : nullptr;
+}
 } // namespace
 
 void CMainWindow::setCatalogPathForTesting(const QString &path)
 {
     catalogPath() = path;
+}
+
+void CMainWindow::setQtCatalogDirForTesting(const QString &dir)
+{
+    qtCatalogDir() = dir;
 }
 
 CMainWindow::CMainWindow(QWidget *parent)
@@ -89,6 +119,12 @@ CMainWindow::CMainWindow(QWidget *parent)
         setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
                                         screen->availableGeometry()));
 
+    // Dragging a splitter ends the first layout: from then on the user's sizes stay.
+    for (QSplitter *splitter : {splitterOf(m_projectDock), splitterOf(m_dataDock)}) {
+        if (splitter)
+            connect(splitter, &QSplitter::splitterMoved, this, [this] { m_firstLayoutPending = false; });
+    }
+    m_firstLayoutPending = true;
     restoreState();
 }
 
@@ -111,12 +147,27 @@ void CMainWindow::CESwitching()
     m_chineseActive = true;
     if (loaded) {
         QCoreApplication::installTranslator(m_translator);
+        loadQtCatalogue();
     } else {
         QCoreApplication::removeTranslator(m_translator);
         qWarning().noquote() << QStringLiteral("Failed to load translation file: ") + catalogPath();
     }
     ui->retranslateUi(this);
     setWindowTitle(QStringLiteral("Nerio-IEC61850-Modbus"));
+}
+
+void CMainWindow::loadQtCatalogue()
+{
+    // Parented to the window, so it leaves the application together with the window.
+    m_qtTranslator = new QTranslator(this);
+    if (m_qtTranslator->load(QStringLiteral("qtbase_zh_CN"), qtCatalogDir())) {
+        QCoreApplication::installTranslator(m_qtTranslator);
+        return;
+    }
+    // Not an error: Qt's own buttons and dialogs then simply stay English.
+    qDebug().noquote() << QStringLiteral("Qt catalogue qtbase_zh_CN.qm not found in ") + qtCatalogDir();
+    delete m_qtTranslator;
+    m_qtTranslator = nullptr;
 }
 
 void CMainWindow::createFixedDocks()
@@ -178,7 +229,7 @@ void CMainWindow::createFixedDocks()
 
 void CMainWindow::saveState()
 {
-    QSettings settings(QString::fromLatin1(kSettingsFile), QSettings::IniFormat);
+    QSettings settings(settingsFilePath(), QSettings::IniFormat);
     settings.setValue(QStringLiteral("mainWindow/Geometry"), saveGeometry());
     settings.setValue(QStringLiteral("mainWindow/State"), QMainWindow::saveState(0));
     settings.setValue(QStringLiteral("mainWindow/DockingState"), m_dockManager->saveState(0));
@@ -187,7 +238,7 @@ void CMainWindow::saveState()
 
 void CMainWindow::restoreState()
 {
-    QSettings settings(QString::fromLatin1(kSettingsFile), QSettings::IniFormat);
+    QSettings settings(settingsFilePath(), QSettings::IniFormat);
     // A missing key reads as empty and changes nothing; skipping it also spares the docking
     // library's "corrupted data" warning about an empty state.
     const QByteArray geometry = settings.value(QStringLiteral("mainWindow/Geometry")).toByteArray();
@@ -197,8 +248,108 @@ void CMainWindow::restoreState()
         restoreGeometry(geometry);
     if (!state.isEmpty())
         QMainWindow::restoreState(state, 0);
-    if (!docking.isEmpty())
+    if (!docking.isEmpty()) {
         m_dockManager->restoreState(docking, 0);
+        m_firstLayoutPending = false;
+    }
+}
+
+void CMainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    // Deferred: the docks take their new sizes only once the layouts have run.
+    if (m_firstLayoutPending)
+        QTimer::singleShot(0, this, &CMainWindow::applyFirstLayout);
+}
+
+void CMainWindow::applyFirstLayout()
+{
+    QSplitter *root = splitterOf(m_projectDock);
+    QSplitter *column = splitterOf(m_dataDock);
+    if (!m_firstLayoutPending || !root || !column || column->parentWidget() != root)
+        return;
+    QList<int> widths = root->sizes();
+    const int projectIndex = root->indexOf(m_projectDock->dockAreaWidget());
+    const int columnIndex = root->indexOf(column);
+    int total = 0;
+    for (int width : qAsConst(widths))
+        total += width;
+    // Edit docks already open keep their width; the monitoring column takes the rest. The
+    // fifth is of the whole window: an edit dock may sit outside this splitter.
+    const int others = total - widths[projectIndex] - widths[columnIndex];
+    widths[projectIndex] = qMin(total - others, m_dockManager->width() / kTreeWidthDivisor);
+    widths[columnIndex] = qMax(0, total - others - widths[projectIndex]);
+    root->setSizes(widths);
+
+    const int dataIndex = column->indexOf(m_dataDock->dockAreaWidget());
+    const int messageIndex = m_messageDock->dockAreaWidget()
+        ? column->indexOf(m_messageDock->dockAreaWidget()) : -1;
+    if (column->count() != 2 || messageIndex < 0)
+        return;
+    QList<int> heights = column->sizes();
+    const int height = heights[0] + heights[1];
+    heights[dataIndex] = height * kMonitoringHeightPercent / 100;
+    heights[messageIndex] = height - heights[dataIndex];
+    column->setSizes(heights);
+}
+
+void CMainWindow::fitEditDockWidth(ads::CDockWidget *dock, int passes)
+{
+    // Each pass runs after the event loop has laid the dock out (and an editor has filled
+    // its tables, which some do on a zero timer).
+    QTimer::singleShot(0, dock, [this, dock, passes] {
+        if (fitEditDockWidthNow(dock) && passes > 1)
+            fitEditDockWidth(dock, passes - 1);
+    });
+}
+
+bool CMainWindow::fitEditDockWidthNow(ads::CDockWidget *dock)
+{
+    QWidget *content = dock->widget();
+    ads::CDockAreaWidget *area = dock->dockAreaWidget();
+    QSplitter *root = splitterOf(dock);
+    if (!content || !root || root->orientation() != Qt::Horizontal || dock->isClosed())
+        return false;
+    // The docking library wraps a plain widget in a scroll area: what shows is its viewport.
+    int visible = content->width();
+    for (QWidget *w = content->parentWidget(); w && w != dock; w = w->parentWidget()) {
+        if (auto *scroll = qobject_cast<QScrollArea *>(w)) {
+            visible = scroll->viewport()->width();
+            break;
+        }
+    }
+    // Buttons and forms need their size hint; a table needs every column plus what surrounds it.
+    int needed = content->sizeHint().width();
+    for (QTableView *table : content->findChildren<QTableView *>()) {
+        if (!table->isVisibleTo(content))
+            continue;
+        const int left = table->mapTo(content, QPoint(0, 0)).x();
+        const int right = content->width() - left - table->width();
+        const int chrome = table->width() - table->viewport()->width();
+        needed = qMax(needed, left + chrome + table->horizontalHeader()->length() + right);
+    }
+    QList<int> widths = root->sizes();
+    const int index = root->indexOf(area);
+    // The monitoring column gives the room, or else the widest other area.
+    int donor = splitterOf(m_dataDock) ? root->indexOf(splitterOf(m_dataDock)) : -1;
+    if (donor < 0 || donor == index) {
+        donor = -1;
+        for (int i = 0; i < widths.size(); ++i) {
+            if (i != index && (donor < 0 || widths[i] > widths[donor]))
+                donor = i;
+        }
+    }
+    if (donor < 0 || index < 0)
+        return false;
+    const int give = qBound(0, needed - visible, widths[donor]);
+    widths[index] += give;
+    widths[donor] -= give;
+    if (give > 0)
+        root->setSizes(widths);
+    // The docking library takes the room for a new area from all the others, the tree too;
+    // in the first layout the tree gets its fifth back from the monitoring column.
+    applyFirstLayout();
+    return give > 0;
 }
 
 void CMainWindow::on_actionSaveState_triggered()
@@ -315,11 +466,13 @@ void CMainWindow::placeEditDock(ads::CDockWidget *dock)
                     || !partners.contains(candidate->windowTitle()))
                     continue;
                 m_dockManager->addDockWidget(ads::CenterDockWidgetArea, dock, area);
+                fitEditDockWidth(dock, kEditDockFitPasses);
                 return;
             }
         }
     }
     m_dockManager->addDockWidget(ads::RightDockWidgetArea, dock);
+    fitEditDockWidth(dock, kEditDockFitPasses);
 }
 
 bool CMainWindow::closeEditDock(const QString &translatedTitle)

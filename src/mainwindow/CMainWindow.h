@@ -42,6 +42,8 @@ public:
 
     // Test seam: the catalogue the language set-up loads. The product keeps the fixed path.
     static void setCatalogPathForTesting(const QString &path);
+    // Test seam: the directory searched for Qt's own catalogue (Qt's translations by default).
+    static void setQtCatalogDirForTesting(const QString &dir);
 
     QStandardItemModel *projectModel() const { return m_projectModel; }
     QTreeView *projectView() const { return m_projectView; }
@@ -106,6 +108,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void saveState();
@@ -113,12 +116,25 @@ private:
     void createFixedDocks();
     void setupProjectTree();
     QIcon dockIcon(const QString &path) const;
+    // Qt's own Chinese catalogue (standard buttons, file dialogs, editing menus).
+    void loadQtCatalogue();
+    // Without a saved layout: tree about a fifth of the width, monitoring above a smaller
+    // Message dock. Re-applied as the window reaches its size, until a layout is restored
+    // or the user drags a splitter.
+    void applyFirstLayout();
+    // Widens a new edit dock until its content (buttons, point table columns) fits; the
+    // monitoring column gives the room. Bounded passes, each after the layout settled.
+    void fitEditDockWidth(ads::CDockWidget *dock, int passes);
+    // One pass; true when the dock grew.
+    bool fitEditDockWidthNow(ads::CDockWidget *dock);
     QStandardItem *currentItem() const;
     // "Add Box" for a Box folder; ip and model (when one of those offered) are filled in.
     void addBoxTo(QStandardItem *folder, const QString &ip, const QString &model);
 
     Ui::MainWindow *ui;
     QTranslator *m_translator = nullptr;
+    QTranslator *m_qtTranslator = nullptr;
+    bool m_firstLayoutPending = false;
     bool m_chineseActive = false;
     bool m_menuSuppressed = false;
     ads::CDockManager *m_dockManager = nullptr;
