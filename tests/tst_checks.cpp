@@ -125,6 +125,10 @@ void TstChecks::findings_data()
         error, "Pump", "Modbus-1", 3, "overlap those of 'level' in row 2");
     row("same register, 5 and 6 digits", [](CheckFixture &f) { Set::addRows(f.pump, "Modbus-1", {Set::point("400001", "c")}); },
         error, "Pump", "Modbus-1", 3, "overlap those of 'flow' in row 1");
+    row("float reaches into the next register", [](CheckFixture &f) { Set::addRows(f.pump, "Modbus-1", {Set::point("40003", "c", "float"), Set::point("40004", "d")}); },
+        error, "Pump", "Modbus-1", 4, "overlap those of 'c' in row 3");
+    row("double ends before the next point", [](CheckFixture &f) { Set::addRows(f.pump, "Modbus-1", {Set::point("40003", "c", "double"), Set::point("40007", "d")}); },
+        none, "", "", -1, "");
     row("same number, other table", [](CheckFixture &f) { Set::addRows(f.pump, "Modbus-1", {Set::point("30001", "c")}); },
         none, "", "", -1, "");
     row("same register, other slave", [](CheckFixture &f) { Set::addRows(f.pump, "Modbus-2", {Set::point("40001", "c")}); },

@@ -1,32 +1,36 @@
 #include "checks/ModbusPointRules.h"
 
+#include "modbus/ModbusPoint.h"
+
+#include <QStringList>
+
+// The reader's own rules decide; these functions only translate them for the checks.
+
 ModbusPointRules::Location ModbusPointRules::locate(const QString &address, bool startAddress0)
 {
     Location location;
-    const int digits = address.size();
-    if (digits == 0 || digits > 6)
+    ModbusPoint::Table table = ModbusPoint::Table::Coils;
+    int protocolAddress = -1;
+    if (!ModbusPoint::parseAddress(address, startAddress0, &table, &protocolAddress))
         return location;
-    int value = 0;
-    for (const QChar c : address) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return location;
-        value = value * 10 + (c.unicode() - '0');
+    switch (table) {
+    case ModbusPoint::Table::Coils: location.table = Coils; break;
+    case ModbusPoint::Table::DiscreteInputs: location.table = DiscreteInputs; break;
+    case ModbusPoint::Table::InputRegisters: location.table = InputRegisters; break;
+    case ModbusPoint::Table::HoldingRegisters: location.table = HoldingRegisters; break;
     }
-    const int divisor = digits == 6 ? 100000 : 10000;
-    const int first = value / divisor;
-    if (first != Coils && first != DiscreteInputs && first != InputRegisters && first != HoldingRegisters)
-        return location;
-    const int reference = value % divisor;
-    const int protocolAddress = startAddress0 ? reference : reference - 1;
-    if (protocolAddress < 0 || protocolAddress > 65535)
-        return location;
     location.valid = true;
-    location.table = Table(first);
     location.address = protocolAddress;
     return location;
 }
 
-int ModbusPointRules::span(Table, const QString &, const QString &)
+int ModbusPointRules::span(Table table, const QString &dataType, const QString &length)
 {
-    return 1;
+    // The first reference of the table ("40001" counted from 1 is address 0) leaves the
+    // whole address range to the size rule.
+    const QString first = QString::number(int(table)) + QStringLiteral("0001");
+    const ModbusPoint point =
+        ModbusPoint::fromRow({first, QString(), dataType, length, QString()}, false);
+    // A point of unknown type or size still takes its first register.
+    return point.count > 0 ? point.count : 1;
 }

@@ -1,8 +1,7 @@
 #pragma once
 
-// How a Modbus point's address and data type map onto a slave's tables. Kept in one place so
-// that the project checks follow the decoding rules of the Modbus reader once it exists:
-// swap the bodies here, the callers stay as they are.
+// How a Modbus point's address and data type map onto a slave's tables, for the project
+// checks: the Modbus reader's rules (modbus/ModbusPoint) seen through the checks' types.
 
 #include <QString>
 
@@ -23,7 +22,7 @@ public:
     // reference (addresses count from 0) or the reference minus 1.
     static Location locate(const QString &address, bool startAddress0);
 
-    // Registers (or bits on the bit tables) that one point occupies from its address.
-    // One per point until sizes by data type and length are settled.
+    // Registers (or bits on the bit tables) that one point occupies from its address: by data
+    // type, "Length" registers for a string, one where the type or length is unreadable.
     static int span(Table table, const QString &dataType, const QString &length);
 };
