@@ -12,6 +12,8 @@
 #include "projectfile/ItemRecord.h"
 #include "projectfile/ProjectJson.h"
 
+#include <qtadvanceddocking/DockWidget.h>
+
 #include <QComboBox>
 #include <QDateTime>
 #include <QLabel>
@@ -889,6 +891,13 @@ void TstBoxDialog::runningTransferIsAskedAbout()
     ModalAnswer::answerNext(QMessageBox::No, &seen);
     window.close();
     QCOMPARE(seen, question);
+    seen.clear();
+    ads::CDockWidget *dock = window.findEditDock(QStringLiteral("Edit Box"));
+    QVERIFY(dock);
+    ModalAnswer::answerNext(QMessageBox::No, &seen);
+    emit dock->closeRequested(); // the dock's close button
+    QCOMPARE(seen, question);
+    QVERIFY(!dock->isClosed());
     seen.clear();
     window.projectView()->setCurrentIndex(other->index());
     ModalAnswer::answerNext(QMessageBox::No, &seen);
