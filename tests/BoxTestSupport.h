@@ -13,12 +13,15 @@
 #include <QJsonObject>
 #include <QMessageBox>
 #include <QProcess>
+#include <QSemaphore>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QtTest>
 
+#include <atomic>
 #include <functional>
 
 // Polls for the active modal widget and answers it: message boxes are recorded (title and
@@ -178,4 +181,64 @@ private:
     QTemporaryDir m_stateDir;
     QProcess m_process;
     QByteArray m_output;
+};
+
+// A box played by a thread of its own, without an event loop, so a test side that blocks or
+// is busy cannot starve it. Subclasses serve the listening server and wait() for the thread in
+// their own destructor.
+class ThreadBox : public QThread
+{
+public:
+    explicit ThreadBox(const QString &address)
+        : m_address(address)
+    {
+    }
+
+    bool startListening()
+    {
+        start();
+        return m_ready.tryAcquire(1, 5000) && m_listening;
+    }
+
+protected:
+    virtual void serve(QTcpServer &server) = 0;
+
+    void run() override
+    {
+        QTcpServer server;
+        m_listening = server.listen(QHostAddress(m_address), 30088);
+        m_ready.release();
+        if (m_listening)
+            serve(server);
+    }
+
+private:
+    QString m_address;
+    QSemaphore m_ready;
+    bool m_listening = false;
+};
+
+// A box that accepts transfer connections and then never reads a byte, until destroyed: the
+// sender's queue fills once the socket buffers are full.
+class SilentBox : public ThreadBox
+{
+public:
+    using ThreadBox::ThreadBox;
+    ~SilentBox() override
+    {
+        m_stop = true;
+        wait(10000);
+    }
+
+protected:
+    void serve(QTcpServer &server) override
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!m_stop && clock.elapsed() < 120000)
+            server.waitForNewConnection(50); // accepted sockets stay in the server, unread
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
 };

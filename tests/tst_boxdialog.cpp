@@ -2,11 +2,17 @@
 // (the simulator, each case on a loopback address of its own).
 #include "BoxTestSupport.h"
 
+#include "ModalAnswer.h"
+
 #include "app/FileDialogs.h"
 #include "boxlink/BoxEditDialog.h"
+#include "boxlink/BoxInputDialog.h"
 #include "boxlink/FileTransfer.h"
 #include "mainwindow/CMainWindow.h"
 #include "projectfile/ItemRecord.h"
+#include "projectfile/ProjectJson.h"
+
+#include <qtadvanceddocking/DockWidget.h>
 
 #include <QComboBox>
 #include <QDateTime>
@@ -18,7 +24,14 @@
 #include <QRadioButton>
 #include <QStandardItem>
 #include <QTabWidget>
+#include <QStandardItemModel>
+#include <QTreeView>
 #include <QValidator>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -84,11 +97,57 @@ QMap<int, QString> fullRecord()
     return r;
 }
 
+// The main window connects the editor's message lines to its Message dock; so do the tests.
+void showMessagesIn(BoxEditDialog &dialog, CMainWindow &window)
+{
+    QObject::connect(&dialog, &BoxEditDialog::messageAppended, &window, &CMainWindow::appendMessage);
+}
+
 QStandardItem *boxItem(const QString &name, const QString &ip)
 {
     auto *item = new QStandardItem(name);
     item->setData(ip, Role::BoxIp);
     return item;
+}
+
+// A project in the window's tree with its four folders and one box; returns the box.
+QStandardItem *projectWithBox(CMainWindow &window, const QString &project, const QString &directory,
+                              const QString &box, const QString &ip)
+{
+    auto *item = new QStandardItem(project);
+    item->setData(directory, Role::ProjectPath);
+    item->setData(QStringLiteral("A project long enough to need more than a few hundred bytes on disk. ")
+                      .repeated(4),
+                  Role::ProjectDescription);
+    for (const QString &folder : {Folder::Standard, Folder::Service, Folder::Box, Folder::Data})
+        item->appendRow(new QStandardItem(folder));
+    window.projectModel()->appendRow(item);
+    QStandardItem *boxes = childWithText(item, Folder::Box);
+    QStandardItem *b = boxItem(box, ip);
+    boxes->appendRow(b);
+    return b;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QString lastLine(CMainWindow &window)
+{
+    const QStringList lines = window.messageEditor()->toPlainText().split('\n', Qt::SkipEmptyParts);
+    return lines.isEmpty() ? QString() : lines.last();
+}
+
+// An image larger than the socket buffers of both ends.
+QString bigImage(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath(QStringLiteral("big.bin"));
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(QByteArray(16 * 1024 * 1024, 'p'));
+    return path;
 }
 
 } // namespace
@@ -114,7 +173,9 @@ private slots:
     void controls();
     void hostAddressSelection();
     void cancelDisconnects();
-    void deploymentNeedsASelectedItem();
+    void deploymentNeedsTheBoxesProject();
+    void addBoxRefusesAnIncompleteAddress_data();
+    void addBoxRefusesAnIncompleteAddress();
     void logLines();
 
     // Against the simulator
@@ -126,6 +187,11 @@ private slots:
     void requestConnectsWhenUnlinked();
     void programUpdate_data();
     void programUpdate();
+    void incompleteFieldsSendNothing_data();
+    void incompleteFieldsSendNothing();
+    void deploymentSendsTheBoxesOwnProject();
+    void deploymentOntoAFullDevice();
+    void runningTransferIsAskedAbout();
 };
 
 // ---------------------------------------------------------------------------------------
@@ -176,6 +242,7 @@ void TstBoxDialog::saveWritesEveryField()
     for (auto it = record.begin(); it != record.end(); ++it)
         item.setData(it.value(), it.key());
     BoxEditDialog dialog(&item, &window);
+    showMessagesIn(dialog, window);
 
     // The fields hold the record; wipe the item and let Save write it back.
     for (auto it = record.begin(); it != record.end(); ++it)
@@ -272,6 +339,7 @@ void TstBoxDialog::hostAddressSelection()
     QStandardItem item(QStringLiteral("B1"));
     item.setData(QStringLiteral("127.0.6.58"), Role::BoxIp);
     BoxEditDialog dialog(&item, &window);
+    showMessagesIn(dialog, window);
 
     QStringList offered;
     bool accept = false;
@@ -332,14 +400,49 @@ void TstBoxDialog::cancelDisconnects()
     QCOMPARE(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Not connected"));
 }
 
-void TstBoxDialog::deploymentNeedsASelectedItem()
+void TstBoxDialog::deploymentNeedsTheBoxesProject()
 {
+    // A box item outside any project: nothing to send, and the user is told so.
     CMainWindow window;
     QStandardItem item(QStringLiteral("B1"));
     BoxEditDialog dialog(&item, &window);
+    showMessagesIn(dialog, window);
     QTest::ignoreMessage(QtDebugMsg, "No project selected.");
+    ModalAnswerer answerer;
     click(&dialog, "updateProjectButton");
-    QVERIFY(window.messageEditor()->toPlainText().isEmpty());
+    const QString text = QStringLiteral("This box belongs to no open project; nothing was sent.");
+    QCOMPARE(answerer.titles(), QStringList{"Update project | " + text});
+    QCOMPARE(window.messageEditor()->toPlainText(), text);
+}
+
+void TstBoxDialog::addBoxRefusesAnIncompleteAddress_data()
+{
+    QTest::addColumn<QString>("ip");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("three parts") << "127.0.0" << false;
+    QTest::newRow("trailing dot") << "10.1.2." << false;
+    QTest::newRow("complete") << "127.0.0.1" << true;
+    QTest::newRow("empty, as before") << "" << true;
+}
+
+void TstBoxDialog::addBoxRefusesAnIncompleteAddress()
+{
+    QFETCH(QString, ip);
+    QFETCH(bool, accepted);
+    BoxInputDialog dialog;
+    const QList<QLineEdit *> edits = dialog.findChildren<QLineEdit *>();
+    QCOMPARE(edits.size(), 2);
+    edits.at(0)->setText(QStringLiteral("B1"));
+    edits.at(1)->setText(ip);
+    QSignalSpy accepts(&dialog, &QDialog::accepted);
+    ModalAnswerer answerer;
+    for (QPushButton *b : dialog.findChildren<QPushButton *>())
+        if (b->text() == QLatin1String("OK"))
+            b->click();
+    QCOMPARE(accepts.count(), accepted ? 1 : 0);
+    QCOMPARE(answerer.titles(),
+             accepted ? QStringList()
+                      : QStringList{"Invalid Input | The IP address \"" + ip + "\" is incomplete or not valid."});
 }
 
 void TstBoxDialog::logLines()
@@ -349,6 +452,7 @@ void TstBoxDialog::logLines()
     {
         QStandardItem first(QStringLiteral("B1"));
         QStandardItem second(QStringLiteral("B2"));
+        second.setData(QStringLiteral("Enable"), Role::WanDhcp); // empty addresses may go out
         BoxEditDialog dialog(&first, nullptr);
         dialog.loadBoxItem(&second);
         dialog.saveChanges();
@@ -601,10 +705,12 @@ void TstBoxDialog::programUpdate()
     CMainWindow window;
     std::unique_ptr<QStandardItem> item(boxItem("B1", address));
     BoxEditDialog dialog(item.get(), &window);
+    showMessagesIn(dialog, window);
     FileTransfer::setVerdictTimeoutForTesting(300);
     FileDialogs::setNextAnswerForTesting(size == -2 ? QString() : path);
     ModalAnswerer answerer;
     click(&dialog, "updateProgramButton");
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.transferRunning(), 10000);
     QTest::qWait(50);
 
     QCOMPARE(answerer.titles(), boxes);
@@ -613,6 +719,214 @@ void TstBoxDialog::programUpdate()
     QCOMPARE(child<QProgressBar>(&dialog, "progressBar")->value(), progress);
     if (size >= 0 && message.contains("successful"))
         QCOMPARE(sim.stateFile("program.bin"), image);
+}
+
+void TstBoxDialog::incompleteFieldsSendNothing_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QStringList>("fields"); // "objectName=text"
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("box");        // "title | text"
+    QTest::addColumn<bool>("sent");
+
+    auto refused = [](const QString &tab, const QString &field) {
+        return QStringLiteral("Invalid Input | %1 tab: the field \"%2\" is incomplete or not valid. "
+                              "Nothing was sent to the box.")
+            .arg(tab, field);
+    };
+    QTest::newRow("LAN IP half typed")
+        << "127.0.6.50" << QStringList{"lanIpEdit=192.168.", "lanMaskEdit=255.255.255.0"} << "lanWriteButton"
+        << refused("LAN", "IP") << false;
+    QTest::newRow("LAN mask empty")
+        << "127.0.6.51" << QStringList{"lanIpEdit=10.1.1.10", "lanMaskEdit="} << "lanWriteButton"
+        << refused("LAN", "Mask") << false;
+    QTest::newRow("LAN gateway half typed")
+        << "127.0.6.52" << QStringList{"lanIpEdit=10.1.1.10", "lanMaskEdit=255.0.0.0", "lanGatewayEdit=10.1"}
+        << "lanWriteButton" << refused("LAN", "Gateway") << false;
+    QTest::newRow("WAN IP short, DHCP off")
+        << "127.0.6.53" << QStringList{"wanDhcpCombo=Disabled", "wanIpEdit=10.1", "wanMaskEdit=255.0.0.0"}
+        << "wanWriteButton" << refused("WAN", "IP") << false;
+    QTest::newRow("WAN empty, DHCP on: sent")
+        << "127.0.6.54" << QStringList{"wanDhcpCombo=Enable", "wanIpEdit=", "wanMaskEdit="} << "wanWriteButton"
+        << "Write WAN Allocation | WAN allocation write successful." << true;
+    QTest::newRow("NTP half typed")
+        << "127.0.6.55" << QStringList{"ntpEdit=10.0."} << "ntpWriteButton" << refused("NTP", "NTP Server") << false;
+    QTest::newRow("WiFi mask missing, DHCP off")
+        << "127.0.6.56" << QStringList{"wifiDhcpCombo=Disabled", "wifiIpEdit=10.2.2.2", "wifiMaskEdit="}
+        << "wifiWriteButton" << refused("WiFi", "Mask") << false;
+}
+
+void TstBoxDialog::incompleteFieldsSendNothing()
+{
+    QFETCH(QString, address);
+    QFETCH(QStringList, fields);
+    QFETCH(QString, button);
+    QFETCH(QString, box);
+    QFETCH(bool, sent);
+
+    BoxSim sim(address);
+    QVERIFY(sim.start());
+    std::unique_ptr<QStandardItem> item(boxItem("B1", address));
+    BoxEditDialog dialog(item.get(), nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
+    for (const QString &field : fields) {
+        const QString name = field.section('=', 0, 0);
+        const QString value = field.section('=', 1);
+        if (auto *combo = dialog.findChild<QComboBox *>(name))
+            combo->setCurrentText(value);
+        else
+            child<QLineEdit>(&dialog, qPrintable(name))->setText(value);
+    }
+
+    ModalAnswerer answerer;
+    click(&dialog, qPrintable(button));
+    QTRY_VERIFY_WITH_TIMEOUT(!answerer.boxes.isEmpty(), 5000);
+    QCOMPARE(answerer.titles(), QStringList{box});
+    QTest::qWait(sent ? 0 : 300);
+    QCOMPARE(sim.output().contains(" write "), sent);
+}
+
+void TstBoxDialog::deploymentSendsTheBoxesOwnProject()
+{
+    BoxSim sim(QStringLiteral("127.0.6.57"));
+    QVERIFY(sim.start());
+    // A project named "temp", and a file of the user's that a copy beside the project would
+    // have overwritten and deleted.
+    QTemporaryDir dir;
+    const QByteArray users = "{\"mine\": \"kept\"}\n";
+    QFile own(dir.filePath("temp.json"));
+    QVERIFY(own.open(QIODevice::WriteOnly) && own.write(users) == users.size());
+    own.close();
+
+    CMainWindow window;
+    QStandardItem *box = projectWithBox(window, "temp", dir.path(), "B1", sim.address());
+    QStandardItem *elsewhere = projectWithBox(window, "Other", dir.path(), "B9", "127.0.6.99");
+    window.projectView()->setCurrentIndex(elsewhere->index()); // the other project is current
+    const QByteArray expected = ProjectJson::projectFileBytes(box->parent()->parent());
+
+    BoxEditDialog dialog(box, &window);
+    showMessagesIn(dialog, window);
+    ModalAnswerer answerer;
+    click(&dialog, "updateProjectButton");
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.transferRunning(), 10000);
+
+    QCOMPARE(answerer.titles(), QStringList());
+    QCOMPARE(lastLine(window), QStringLiteral("Checksum Result:Checksum successful."));
+    QCOMPARE(sim.stateFile("deployed.json"), expected);
+    QCOMPARE(readFile(dir.filePath("temp.json")), users);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"temp.json"});
+}
+
+void TstBoxDialog::deploymentOntoAFullDevice()
+{
+#ifdef Q_OS_UNIX
+    BoxSim sim(QStringLiteral("127.0.6.60"));
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    CMainWindow window;
+    QStandardItem *box = projectWithBox(window, "P", dir.path(), "B1", sim.address());
+    QVERIFY(ProjectJson::projectFileBytes(box->parent()->parent()).size() > 400);
+    BoxEditDialog dialog(box, &window);
+    showMessagesIn(dialog, window);
+
+    // A device that takes only the first 200 bytes of any file.
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 200;
+    ModalAnswerer answerer;
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Could not create temp file:"));
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    click(&dialog, "updateProjectButton");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QVERIFY(!dialog.transferRunning());
+    QCOMPARE(answerer.boxes.size(), 1);
+    QCOMPARE(answerer.boxes.first().title, QStringLiteral("Update project"));
+    const QString prefix = QStringLiteral("Could not write the deployment copy ")
+                           + QDir::toNativeSeparators(QDir::tempPath());
+    QVERIFY2(answerer.boxes.first().text.startsWith(prefix), qPrintable(answerer.boxes.first().text));
+    QCOMPARE(lastLine(window), answerer.boxes.first().text);
+    QTest::qWait(300);
+    QVERIFY(!window.messageEditor()->toPlainText().contains("Checksum successful"));
+    QCOMPARE(sim.transfers().size(), 0);
+#else
+    QSKIP("needs a file-size limit to make the device fail");
+#endif
+}
+
+void TstBoxDialog::runningTransferIsAskedAbout()
+{
+    // Opened through the window, as a user would, so its hooks and message wiring take part.
+    const QString address = QStringLiteral("127.0.6.61");
+    SilentBox silent(address);
+    QVERIFY(silent.startListening());
+    QTemporaryDir dir;
+    const QString image = bigImage(dir);
+    CMainWindow window;
+    QStandardItem *box = projectWithBox(window, "P", dir.path(), "B1", address);
+    QStandardItem *other = boxItem("B2", address);
+    box->parent()->appendRow(other);
+    window.projectView()->setCurrentIndex(box->index());
+    window.slotBoxEditFile();
+    auto *dialog = window.findChild<BoxEditDialog *>();
+    QVERIFY(dialog);
+
+    FileDialogs::setNextAnswerForTesting(image);
+    click(dialog, "updateProgramButton");
+    QVERIFY(dialog->transferRunning());
+    QVERIFY(!child<QPushButton>(dialog, "updateProjectButton")->isEnabled());
+    QVERIFY(!child<QPushButton>(dialog, "updateProgramButton")->isEnabled());
+    QVERIFY(child<QPushButton>(dialog, "cancelTransferButton")->isEnabled());
+
+    // Everything that would end it asks first; No leaves it running.
+    const QString question = QStringLiteral("A transfer to the box is still running. Cancel it?");
+    QString seen;
+    ModalAnswer::answerNext(QMessageBox::No, &seen);
+    click(dialog, "cancelButton");
+    QCOMPARE(seen, question);
+    seen.clear();
+    ModalAnswer::answerNext(QMessageBox::No, &seen);
+    window.close();
+    QCOMPARE(seen, question);
+    seen.clear();
+    ads::CDockWidget *dock = window.findEditDock(QStringLiteral("Edit Box"));
+    QVERIFY(dock);
+    ModalAnswer::answerNext(QMessageBox::No, &seen);
+    emit dock->closeRequested(); // the dock's close button
+    QCOMPARE(seen, question);
+    QVERIFY(!dock->isClosed());
+    seen.clear();
+    window.projectView()->setCurrentIndex(other->index());
+    ModalAnswer::answerNext(QMessageBox::No, &seen);
+    window.slotBoxEditFile();
+    QCOMPARE(seen, question);
+    QCOMPARE(dialog->boxItem(), box);
+    QVERIFY(dialog->transferRunning());
+
+    // Yes cancels it, at once and without success.
+    ModalAnswer::answerNext(QMessageBox::Yes, &seen);
+    window.slotBoxEditFile();
+    QCOMPARE(dialog->boxItem(), other);
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog->transferRunning(), 1000);
+    QCOMPARE(lastLine(window), QStringLiteral("Update Status:Program update cancelled, not completed."));
+    QCOMPARE(child<QProgressBar>(dialog, "progressBar")->value(), 0);
+    QVERIFY(child<QPushButton>(dialog, "updateProgramButton")->isEnabled());
+
+    // The button beside the progress bar ends the next one promptly.
+    FileDialogs::setNextAnswerForTesting(image);
+    click(dialog, "updateProgramButton");
+    QVERIFY(dialog->transferRunning());
+    QTest::qWait(200);
+    QElapsedTimer clock;
+    clock.start();
+    click(dialog, "cancelTransferButton");
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog->transferRunning(), 1000);
+    QVERIFY(clock.elapsed() < 1000);
+    QCOMPARE(lastLine(window), QStringLiteral("Update Status:Program update cancelled, not completed."));
+    QVERIFY(!window.messageEditor()->toPlainText().contains("successful"));
 }
 
 QTEST_MAIN(TstBoxDialog)

@@ -6,36 +6,25 @@
 #include "boxlink/FrameCodec.h"
 
 #include <QCryptographicHash>
-#include <QSemaphore>
-#include <QTcpServer>
 
 namespace {
 
 // A box that takes one transfer and answers its checksum frame with the given pieces,
-// 50 ms apart. Runs in a thread of its own, so the blocking transfer cannot starve it.
-class ScriptedBox : public QThread
+// 50 ms apart.
+class ScriptedBox : public ThreadBox
 {
 public:
     ScriptedBox(const QString &address, QList<QByteArray> pieces)
-        : m_address(address)
+        : ThreadBox(address)
         , m_pieces(std::move(pieces))
     {
     }
     ~ScriptedBox() override { wait(10000); }
 
-    bool startListening()
-    {
-        start();
-        return m_ready.tryAcquire(1, 5000) && m_listening;
-    }
-
 protected:
-    void run() override
+    void serve(QTcpServer &server) override
     {
-        QTcpServer server;
-        m_listening = server.listen(QHostAddress(m_address), FrameCodec::BoxPort);
-        m_ready.release();
-        if (!m_listening || !server.waitForNewConnection(5000))
+        if (!server.waitForNewConnection(5000))
             return;
         QTcpSocket *socket = server.nextPendingConnection();
         if (m_pieces == QList<QByteArray>{QByteArray("CLOSE")}) {
@@ -73,10 +62,7 @@ protected:
     }
 
 private:
-    QString m_address;
     QList<QByteArray> m_pieces;
-    QSemaphore m_ready;
-    bool m_listening = false;
 };
 
 QByteArray fileContent(int size, int command)
@@ -107,9 +93,15 @@ class TstFileTransfer : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { FileTransfer::setVerdictTimeoutForTesting(0); }
+    void cleanup()
+    {
+        FileTransfer::setVerdictTimeoutForTesting(0);
+        FileTransfer::setStallTimeoutForTesting(0);
+    }
     void transfer_data();
     void transfer();
+    void boxThatStopsReading_data();
+    void boxThatStopsReading();
 };
 
 void TstFileTransfer::transfer_data()
@@ -297,6 +289,93 @@ void TstFileTransfer::transfer()
     if (result == FileTransfer::Outcome::ChecksumSuccessful)
         QCOMPARE(sim->stateFile(command == FileTransfer::ProjectDeployment ? "deployed.json" : "program.bin"),
                  content);
+}
+
+void TstFileTransfer::boxThatStopsReading_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("command");
+    QTest::addColumn<bool>("cancel"); // cancel() after a moment instead of waiting
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("no byte taken: watchdog")
+        << "127.0.6.20" << int(FileTransfer::ProgramUpdate) << false << int(FileTransfer::Outcome::Stalled)
+        << "Connection Status:The box took no data for 2 seconds; transfer stopped.";
+    QTest::newRow("program update cancelled")
+        << "127.0.6.21" << int(FileTransfer::ProgramUpdate) << true << int(FileTransfer::Outcome::Cancelled)
+        << "Update Status:Program update cancelled, not completed.";
+    QTest::newRow("deployment cancelled")
+        << "127.0.6.22" << int(FileTransfer::ProjectDeployment) << true << int(FileTransfer::Outcome::Cancelled)
+        << "Update Status:Project deployment cancelled, not completed.";
+}
+
+void TstFileTransfer::boxThatStopsReading()
+{
+    QFETCH(QString, address);
+    QFETCH(int, command);
+    QFETCH(bool, cancel);
+    QFETCH(int, outcome);
+    QFETCH(QString, message);
+
+    // 16 MiB: more than the socket buffers of both ends take.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("image.bin");
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(fileContent(16 * 1024 * 1024, FileTransfer::ProgramUpdate)) == 16 * 1024 * 1024);
+    }
+    SilentBox box(address);
+    QVERIFY(box.startListening());
+    FileTransfer::setStallTimeoutForTesting(2000);
+
+    FileTransfer transfer;
+    transfer.setHostAddress(address);
+    QStringList messages;
+    QList<int> progress;
+    QList<FileTransfer::Outcome> ends;
+    connect(&transfer, &FileTransfer::messageAppended, [&](const QString &m) { messages << m; });
+    connect(&transfer, &FileTransfer::progressChanged, [&](int p) { progress << p; });
+    connect(&transfer, &FileTransfer::finished, [&](FileTransfer::Outcome o) { ends << o; });
+
+    // The event loop keeps turning while the transfer runs: a timer measures the gaps.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastTick = 0;
+    qint64 longestGap = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    connect(&ticker, &QTimer::timeout, [&] {
+        longestGap = qMax(longestGap, clock.elapsed() - lastTick);
+        lastTick = clock.elapsed();
+    });
+    ticker.start();
+
+    QVERIFY(transfer.start(quint8(command), path));
+    QVERIFY(transfer.isRunning());
+    QVERIFY(!transfer.start(quint8(command), path)); // one at a time
+    if (cancel) {
+        QTRY_VERIFY_WITH_TIMEOUT(!progress.isEmpty() && progress.last() > 0, 10000);
+        QTest::qWait(300);
+        QVERIFY(transfer.isRunning());
+        QElapsedTimer cancelClock;
+        cancelClock.start();
+        transfer.cancel();
+        QTRY_VERIFY_WITH_TIMEOUT(!ends.isEmpty(), 1000);
+        QVERIFY(cancelClock.elapsed() < 1000);
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(!ends.isEmpty(), 40000);
+        QVERIFY2(clock.elapsed() < 40000, qPrintable(QString::number(clock.elapsed())));
+    }
+    QCOMPARE(ends, QList<FileTransfer::Outcome>{FileTransfer::Outcome(outcome)});
+    QCOMPARE(messages, QStringList{message});
+    QVERIFY(!messages.join('\n').contains("successful"));
+    QCOMPARE(progress.last(), 0);
+    QVERIFY(!transfer.isRunning());
+    // Generous: the suite also runs under sanitizers on two shared cores.
+    QVERIFY2(longestGap < 1000, qPrintable(QString::number(longestGap)));
+    QVERIFY(lastTick > clock.elapsed() - 1000);
 }
 
 QTEST_MAIN(TstFileTransfer)

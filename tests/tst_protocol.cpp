@@ -169,6 +169,10 @@ private slots:
     void requestsWithoutConnection();
     void silenceWarningIsPostponedByHeartbeatReplies();
     void bindFailureIsReported();
+    void bindFailureIsReportedOncePerConnect_data();
+    void bindFailureIsReportedOncePerConnect();
+    void writeRequestsKeepNullMembers_data();
+    void writeRequestsKeepNullMembers();
 
     // Against the simulator.
     void connectShowsConnectedAndVersion();
@@ -454,6 +458,62 @@ void tst_Protocol::bindFailureIsReported()
     QCOMPARE(failures.count(), 1);
     QCOMPARE(failures.first().first().toString(),
              QStringLiteral("Failed to bind to IP address: 192.0.2.1"));
+}
+
+void tst_Protocol::bindFailureIsReportedOncePerConnect_data()
+{
+    QTest::addColumn<bool>("bindFirst"); // bindToAddress, or only setLocalAddress, before the connect
+    QTest::newRow("bound before the connect") << true;
+    QTest::newRow("address kept for the connect") << false;
+}
+
+void tst_Protocol::bindFailureIsReportedOncePerConnect()
+{
+    QFETCH(bool, bindFirst);
+    Protocol protocol;
+    QSignalSpy failures(&protocol, &Protocol::bindingFailed);
+    const QHostAddress gone(QStringLiteral("192.0.2.1"));
+    if (bindFirst)
+        protocol.bindToAddress(gone);
+    else
+        protocol.setLocalAddress(gone);
+    protocol.connectToServer(QStringLiteral("127.0.5.21"));
+    QCOMPARE(failures.count(), 1);
+}
+
+void tst_Protocol::writeRequestsKeepNullMembers_data()
+{
+    QTest::addColumn<QJsonObject>("request");
+    QTest::addColumn<QByteArray>("expected");
+    using M = BoxMessages;
+    const QString null;
+    QTest::newRow("LAN")
+        << M::writeLanRequest("10.1.1.2", null, null, "1.1.1.1", null)
+        << QByteArray(R"({"type":102,"pares":{"lanIp":"10.1.1.2","lanMask":"","lanGateway":"",
+                      "lanDns1":"1.1.1.1","lanDns2":""}})");
+    QTest::newRow("WAN, unknown DHCP choice: only that member left out")
+        << M::writeWanRequest("auto", null, "m", null, null, null)
+        << QByteArray(R"({"type":103,"pares":{"wanIp":"","wanMask":"m","wanGateway":"",
+                      "wanDns1":"","wanDns2":""}})");
+    QTest::newRow("WiFi, null DHCP choice")
+        << M::writeWifiRequest("on", "station", null, null, null, "i", null, null, null, null)
+        << QByteArray(R"({"type":104,"pares":{"wifiOnOff":"on","wifiMode":"station","ssid":"",
+                      "password":"","wifiIp":"i","wifiMask":"","wifiGateway":"",
+                      "wifiDns1":"","wifiDns2":""}})");
+    QTest::newRow("4G") << M::writeLteRequest("on", null, "AT+B", null, null, null)
+                        << QByteArray(R"({"type":105,"pares":{"lteOnOff":"on","AT1":"","AT2":"AT+B",
+                                      "AT3":"","AT4":"","AT5":""}})");
+    QTest::newRow("NTP") << M::writeNtpRequest(null) << QByteArray(R"({"type":108,"pares":{"NTP":""}})");
+    QTest::newRow("clock") << M::writeTimeRequest(null) << QByteArray(R"({"type":109,"pares":{"date":""}})");
+}
+
+void tst_Protocol::writeRequestsKeepNullMembers()
+{
+    QFETCH(QJsonObject, request);
+    QFETCH(QByteArray, expected);
+    const QJsonObject wanted = QJsonDocument::fromJson(expected).object();
+    QVERIFY(!wanted.isEmpty());
+    QCOMPARE(request, wanted);
 }
 
 void tst_Protocol::connectShowsConnectedAndVersion()

@@ -4,8 +4,8 @@
 #include "app/Validators.h"
 #include "app/WriteLog.h"
 #include "boxlink/FileTransfer.h"
-#include "mainwindow/CMainWindow.h"
 #include "projectfile/ItemRecord.h"
+#include "projectfile/ProjectJson.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -20,7 +20,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QNetworkInterface>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -28,7 +27,7 @@
 #include <QStandardItem>
 #include <QStandardItemModel>
 #include <QTabWidget>
-#include <QTreeView>
+#include <QTemporaryFile>
 #include <QVBoxLayout>
 
 
@@ -71,11 +70,9 @@ void setDhcpChoice(QComboBox *combo, const QString &value)
 }
 } // namespace
 
-BoxEditDialog::BoxEditDialog(QStandardItem *item, CMainWindow *parent)
+BoxEditDialog::BoxEditDialog(QStandardItem *item, QWidget *parent)
     : QDialog(parent)
     , m_boxItem(item)
-    , m_mainWindow(parent)
-    , m_messageEditor(parent ? parent->messageEditor() : nullptr)
 {
     buildControls();
     loadFields(false);
@@ -97,6 +94,11 @@ BoxEditDialog::BoxEditDialog(QStandardItem *item, CMainWindow *parent)
 BoxEditDialog::~BoxEditDialog()
 {
     m_clock.stop();
+    if (m_transfer) {
+        // Ends without a word: nobody is left to show it.
+        QObject::disconnect(m_transfer, nullptr, this, nullptr);
+        delete m_transfer;
+    }
     if (m_link) {
         QObject::disconnect(m_link, nullptr, this, nullptr);
         m_link->disconnectFromServer();
@@ -224,6 +226,8 @@ void BoxEditDialog::buildControls()
         new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/cancel.svg")), tr("Cancel"));
     m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
     connect(m_cancelButton, &QPushButton::clicked, this, [this] {
+        if (!mayEndTransfer())
+            return;
         disconnectFromServer();
         reject();
     });
@@ -293,7 +297,14 @@ QWidget *BoxEditDialog::buildCommonlyTab()
     m_progressBar->setObjectName(QStringLiteral("progressBar"));
     m_progressBar->setRange(0, 100);
     m_progressBar->setValue(0);
-    form->addRow(tr("Progress:"), m_progressBar);
+    m_cancelTransferButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/cancel.svg")),
+                                             tr("Cancel transfer"));
+    m_cancelTransferButton->setObjectName(QStringLiteral("cancelTransferButton"));
+    m_cancelTransferButton->setEnabled(false);
+    auto *progressRow = new QHBoxLayout;
+    progressRow->addWidget(m_progressBar);
+    progressRow->addWidget(m_cancelTransferButton);
+    form->addRow(tr("Progress:"), progressRow);
 
     m_rebootButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/Reboot Device.svg")),
                                      tr("Reboot Device"));
@@ -306,6 +317,7 @@ QWidget *BoxEditDialog::buildCommonlyTab()
     connect(m_disconnectButton, &QPushButton::clicked, this, &BoxEditDialog::disconnectFromServer);
     connect(m_updateProjectButton, &QPushButton::clicked, this, &BoxEditDialog::updateProject);
     connect(m_updateProgramButton, &QPushButton::clicked, this, &BoxEditDialog::updateProgram);
+    connect(m_cancelTransferButton, &QPushButton::clicked, this, &BoxEditDialog::cancelTransfer);
     connect(m_rebootButton, &QPushButton::clicked, this, &BoxEditDialog::rebootDevice);
     return page;
 }
@@ -581,11 +593,10 @@ void BoxEditDialog::connectToServer()
         disconnectFromServer();
     m_link = new Protocol(this);
     wireLink(m_link);
+    // The connect binds (and reports a failure) once; binding here as well reported it twice.
     if (m_localAddress != kNoBinding)
-        m_link->bindToAddress(QHostAddress(m_localAddress));
-    // The bind-failure box may have run a nested loop meanwhile; the link is still ours.
-    if (m_link)
-        m_link->connectToServer(m_ipEdit->text());
+        m_link->setLocalAddress(QHostAddress(m_localAddress));
+    m_link->connectToServer(m_ipEdit->text());
     writeLog(QStringLiteral("BoxEditDialog: connect"));
 }
 
@@ -651,6 +662,9 @@ void BoxEditDialog::readLanAllocation()
 
 void BoxEditDialog::writeLanAllocation()
 {
+    if (!fieldsAcceptable(tr("LAN"), {{m_lanIpEdit, true}, {m_lanMaskEdit, true}, {m_lanGatewayEdit, false},
+                                      {m_lanDns1Edit, false}, {m_lanDns2Edit, false}}))
+        return;
     ensureLink()->writeLanAllocation(m_lanIpEdit->text(), m_lanMaskEdit->text(),
                                      m_lanGatewayEdit->text(), m_lanDns1Edit->text(),
                                      m_lanDns2Edit->text());
@@ -665,6 +679,10 @@ void BoxEditDialog::readWanAllocation()
 
 void BoxEditDialog::writeWanAllocation()
 {
+    const bool fixed = m_wanDhcpCombo->currentText() != QLatin1String("Enable");
+    if (!fieldsAcceptable(tr("WAN"), {{m_wanIpEdit, fixed}, {m_wanMaskEdit, fixed}, {m_wanGatewayEdit, false},
+                                      {m_wanDns1Edit, false}, {m_wanDns2Edit, false}}))
+        return;
     ensureLink()->writeWanAllocation(m_wanDhcpCombo->currentText(), m_wanIpEdit->text(),
                                      m_wanMaskEdit->text(), m_wanGatewayEdit->text(),
                                      m_wanDns1Edit->text(), m_wanDns2Edit->text());
@@ -679,6 +697,11 @@ void BoxEditDialog::readWifiAllocation()
 
 void BoxEditDialog::writeWifiAllocation()
 {
+    const bool fixed = m_wifiDhcpCombo->currentText() != QLatin1String("Enable");
+    if (!fieldsAcceptable(tr("WiFi"), {{m_ssidEdit, false}, {m_wifiPasswordEdit, false}, {m_wifiIpEdit, fixed},
+                                       {m_wifiMaskEdit, fixed}, {m_wifiGatewayEdit, false},
+                                       {m_wifiDns1Edit, false}, {m_wifiDns2Edit, false}}))
+        return;
     ensureLink()->writeWifiAllocation(
         m_wifiOnRadio->isChecked() ? QStringLiteral("on") : QStringLiteral("off"),
         m_wifiModeCombo->currentText(), m_ssidEdit->text(), m_wifiPasswordEdit->text(),
@@ -695,6 +718,9 @@ void BoxEditDialog::readLteAllocation()
 
 void BoxEditDialog::writeLteAllocation()
 {
+    if (!fieldsAcceptable(tr("4G"), {{m_atEdits[0], false}, {m_atEdits[1], false}, {m_atEdits[2], false},
+                                     {m_atEdits[3], false}, {m_atEdits[4], false}}))
+        return;
     ensureLink()->writeLteAllocation(
         m_lteOnRadio->isChecked() ? QStringLiteral("on") : QStringLiteral("off"),
         m_atEdits[0]->text(), m_atEdits[1]->text(), m_atEdits[2]->text(), m_atEdits[3]->text(),
@@ -710,6 +736,8 @@ void BoxEditDialog::readNTPAllocation()
 
 void BoxEditDialog::writeNTPAllocation()
 {
+    if (!fieldsAcceptable(tr("NTP"), {{m_ntpEdit, false}}))
+        return;
     ensureLink()->writeNTPAllocation(m_ntpEdit->text());
     writeLog(QStringLiteral("BoxEditDialog: write NTP"));
 }
@@ -722,6 +750,8 @@ void BoxEditDialog::readTimeAllocation()
 
 void BoxEditDialog::writeTimeAllocation()
 {
+    if (!fieldsAcceptable(tr("Time"), {{m_localTimeEdit, false}}))
+        return;
     ensureLink()->writeTimeAllocation(m_localTimeEdit->text());
     writeLog(QStringLiteral("BoxEditDialog: write Time"));
 }
@@ -821,65 +851,157 @@ void BoxEditDialog::updateProgram()
 
 void BoxEditDialog::updateProject()
 {
-    QStandardItem *item = nullptr;
-    if (m_mainWindow) {
-        const QModelIndex index = m_mainWindow->projectView()->currentIndex();
-        item = m_mainWindow->projectModel()->itemFromIndex(index);
-    }
-    if (!item) {
+    if (m_transfer)
+        return;
+    // The project the box belongs to, whatever item of the tree is current.
+    QStandardItem *project = m_boxItem && m_boxItem->parent() ? m_boxItem : nullptr;
+    while (project && project->parent())
+        project = project->parent();
+    if (!project) {
         qDebug() << "No project selected.";
+        warnUpdateProject(tr("This box belongs to no open project; nothing was sent."));
         return;
     }
-    while (item->parent())
-        item = item->parent();
 
-    // The box gets exactly what a project save would store.
-    const QJsonObject project = m_mainWindow->buildProjectJson(item);
-    const QString path = item->data(Role::ProjectPath).toString() + QDir::separator()
-                         + QStringLiteral("temp.json");
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        qDebug() << "Could not create temp file:" << file.errorString();
+    // The box gets exactly what a project save would store, from a copy under a unique name
+    // in the system's temporary directory: nothing of the user's is touched.
+    const QByteArray bytes = ProjectJson::projectFileBytes(project);
+    auto copy = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("orvane-deploy-XXXXXX.json")));
+    QString error;
+    if (!copy->open()) {
+        error = copy->errorString();
+    } else {
+        // A full disk may take part of the bytes and refuse the rest without an error of its
+        // own: the count, the flush and the close are all checked.
+        const qint64 written = copy->write(bytes);
+        if (written != bytes.size() || !copy->flush())
+            error = written == -1 || copy->error() != QFileDevice::NoError
+                        ? copy->errorString()
+                        : tr("The file could not be written completely; the disk may be full.");
+        copy->close();
+        if (error.isEmpty() && copy->error() != QFileDevice::NoError)
+            error = copy->errorString();
+        if (error.isEmpty() && copy->size() != bytes.size())
+            error = tr("The file could not be written completely; the disk may be full.");
+    }
+    if (!error.isEmpty()) {
+        qDebug() << "Could not create temp file:" << error;
+        warnUpdateProject(tr("Could not write the deployment copy %1: %2")
+                              .arg(QDir::toNativeSeparators(copy->fileName()), error));
         return;
     }
-    file.write(QJsonDocument(project).toJson());
-    file.close();
+    m_deployCopy = std::move(copy);
+    runTransfer(FileTransfer::ProjectDeployment, m_deployCopy->fileName(), true);
+}
 
-    runTransfer(FileTransfer::ProjectDeployment, path, true);
+void BoxEditDialog::warnUpdateProject(const QString &text)
+{
+    appendMessage(text);
+    QMessageBox::warning(this, tr("Update project"), text, QMessageBox::Ok);
 }
 
 void BoxEditDialog::runTransfer(quint8 command, const QString &filePath, bool removeAfterDigest)
 {
-    // The verdict wait spins an event loop; a second transfer must not start inside it.
-    if (m_transferRunning)
+    // One transfer at a time; the buttons are off meanwhile, this covers direct calls.
+    if (m_transfer)
         return;
-    m_transferRunning = true;
-
-    FileTransfer transfer;
-    transfer.setHostAddress(m_ipEdit->text());
-    transfer.setLocalAddress(m_localAddress);
-    transfer.setRemoveFileAfterDigest(removeAfterDigest);
-    connect(&transfer, &FileTransfer::progressChanged, m_progressBar, &QProgressBar::setValue);
-    connect(&transfer, &FileTransfer::messageAppended, this, &BoxEditDialog::appendMessage);
-    connect(&transfer, &FileTransfer::warningRequested, this,
+    auto *transfer = new FileTransfer(this);
+    m_transfer = transfer;
+    transfer->setHostAddress(m_ipEdit->text());
+    transfer->setLocalAddress(m_localAddress);
+    transfer->setRemoveFileAfterDigest(removeAfterDigest);
+    connect(transfer, &FileTransfer::progressChanged, m_progressBar, &QProgressBar::setValue);
+    connect(transfer, &FileTransfer::messageAppended, this, &BoxEditDialog::appendMessage);
+    connect(transfer, &FileTransfer::warningRequested, this,
             [this](const QString &title, const QString &text) {
                 QMessageBox::warning(this, title, text, QMessageBox::Ok);
             });
-    const FileTransfer::Outcome outcome = transfer.send(command, filePath);
-    m_transferRunning = false;
+    connect(transfer, &FileTransfer::finished, this, [this, transfer, command](FileTransfer::Outcome outcome) {
+        if (FileTransfer::boxAnswered(outcome)) {
+            writeLog(command == FileTransfer::ProgramUpdate ? QStringLiteral("BoxEditDialog: updateProgram")
+                                                            : QStringLiteral("BoxEditDialog: updateProject"));
+        }
+        transfer->deleteLater();
+        if (m_transfer == transfer)
+            transferEnded();
+    });
+    m_updateProjectButton->setEnabled(false);
+    m_updateProgramButton->setEnabled(false);
+    m_cancelTransferButton->setEnabled(true);
+    transfer->start(command, filePath);
+}
 
-    if (FileTransfer::boxAnswered(outcome)) {
-        writeLog(command == FileTransfer::ProgramUpdate ? QStringLiteral("BoxEditDialog: updateProgram")
-                                                        : QStringLiteral("BoxEditDialog: updateProject"));
+void BoxEditDialog::transferEnded()
+{
+    m_transfer = nullptr;
+    m_deployCopy.reset();
+    m_updateProjectButton->setEnabled(true);
+    m_updateProgramButton->setEnabled(true);
+    m_cancelTransferButton->setEnabled(false);
+}
+
+void BoxEditDialog::cancelTransfer()
+{
+    if (m_transfer)
+        m_transfer->cancel();
+}
+
+bool BoxEditDialog::transferRunning() const
+{
+    return m_transfer && m_transfer->isRunning();
+}
+
+bool BoxEditDialog::mayEndTransfer()
+{
+    if (!transferRunning())
+        return true;
+    const auto answer = QMessageBox::question(
+        this, tr("Transfer Running"),
+        tr("A transfer to the box is still running. Cancel it?"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton);
+    if (answer != QMessageBox::Yes)
+        return false;
+    cancelTransfer();
+    return true;
+}
+
+void BoxEditDialog::done(int result)
+{
+    if (!mayEndTransfer())
+        return;
+    QDialog::done(result);
+}
+
+bool BoxEditDialog::fieldsAcceptable(const QString &tab, std::initializer_list<FieldCheck> fields)
+{
+    for (const FieldCheck &field : fields) {
+        const QString text = field.edit->text();
+        if (text.isEmpty() ? !field.required : field.edit->hasAcceptableInput())
+            continue;
+        // The field is named as its form label shows it, without the colon.
+        QString name = field.edit->objectName();
+        if (QWidget *page = field.edit->parentWidget()) {
+            if (auto *form = qobject_cast<QFormLayout *>(page->layout())) {
+                if (auto *label = qobject_cast<QLabel *>(form->labelForField(field.edit)))
+                    name = label->text();
+            }
+        }
+        while (name.endsWith(QLatin1Char(':')) || name.endsWith(QChar(0xFF1A)))
+            name.chop(1);
+        QMessageBox::warning(this, tr("Invalid Input"),
+                             tr("%1 tab: the field \"%2\" is incomplete or not valid. Nothing was sent to the box.")
+                                 .arg(tab, name),
+                             QMessageBox::Ok);
+        return false;
     }
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------
 
 void BoxEditDialog::appendMessage(const QString &text)
 {
-    if (m_messageEditor)
-        m_messageEditor->appendPlainText(text);
+    emit messageAppended(text);
 }
 
 void BoxEditDialog::refreshClock()

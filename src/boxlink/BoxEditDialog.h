@@ -10,7 +10,10 @@
 #include <QPointer>
 #include <QTimer>
 
-class CMainWindow;
+#include <initializer_list>
+#include <memory>
+
+class FileTransfer;
 class QComboBox;
 class QHBoxLayout;
 class QLabel;
@@ -21,12 +24,13 @@ class QPushButton;
 class QRadioButton;
 class QStandardItem;
 class QTabWidget;
+class QTemporaryFile;
 
 class BoxEditDialog : public QDialog
 {
     Q_OBJECT
 public:
-    BoxEditDialog(QStandardItem *item, CMainWindow *parent);
+    BoxEditDialog(QStandardItem *item, QWidget *parent);
     ~BoxEditDialog() override;
 
     // Makes the dialog edit another box item; the link stays as it is.
@@ -38,8 +42,15 @@ public:
     Protocol *link() const { return m_link; }
     QString localAddress() const { return m_localAddress; }
 
+    bool transferRunning() const;
+    // Before anything that would end a running transfer: asks whether to cancel it and does so
+    // on Yes. True when nothing runs any more.
+    bool mayEndTransfer();
+
 signals:
     void sendDataToMainWindow(Protocol::dataMonitoringData data);
+    // A line for the Message dock.
+    void messageAppended(const QString &text);
 
 public slots:
     void saveChanges();
@@ -62,8 +73,18 @@ public slots:
     void writeTimeAllocation();
     void updateProject();
     void updateProgram();
+    void cancelTransfer();
+
+protected:
+    // Save and Cancel close the dock: a running transfer is asked about first.
+    void done(int result) override;
 
 private:
+    struct FieldCheck {
+        QLineEdit *edit;
+        bool required; // empty text is refused too
+    };
+
     void buildControls();
     QWidget *buildCommonlyTab();
     QWidget *buildLanTab();
@@ -79,6 +100,9 @@ private:
     Protocol *ensureLink();
     void appendMessage(const QString &text);
     void runTransfer(quint8 command, const QString &filePath, bool removeAfterDigest);
+    void transferEnded();
+    void warnUpdateProject(const QString &text);
+    bool fieldsAcceptable(const QString &tab, std::initializer_list<FieldCheck> fields);
     void refreshClock();
 
     void onLanData(const LanAllocationData &data);
@@ -89,12 +113,12 @@ private:
     void onTimeData(const timeAllocationData &data);
 
     QStandardItem *m_boxItem = nullptr;
-    QPointer<CMainWindow> m_mainWindow;
-    QPointer<QPlainTextEdit> m_messageEditor;
     Protocol *m_link = nullptr;
     QString m_localAddress = QStringLiteral("0.0.0.0");
     QTimer m_clock;
-    bool m_transferRunning = false;
+    QPointer<FileTransfer> m_transfer;
+    // The deployment copy, alive until its transfer has ended.
+    std::unique_ptr<QTemporaryFile> m_deployCopy;
 
     // Top
     QLineEdit *m_nameEdit = nullptr;
@@ -111,6 +135,7 @@ private:
     QPushButton *m_updateProjectButton = nullptr;
     QPushButton *m_updateProgramButton = nullptr;
     QProgressBar *m_progressBar = nullptr;
+    QPushButton *m_cancelTransferButton = nullptr;
     QPushButton *m_rebootButton = nullptr;
 
     // LAN

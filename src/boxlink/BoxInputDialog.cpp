@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegExp>
 #include <QVBoxLayout>
@@ -39,7 +40,17 @@ BoxInputDialog::BoxInputDialog(QWidget *parent)
     layout->addLayout(form);
     layout->addLayout(buttonRow);
 
-    connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_okButton, &QPushButton::clicked, this, [this] {
+        // The validator lets a prefix such as "127.0.0" stand while typing; it is no address.
+        if (!m_ipEdit->text().isEmpty() && !m_ipEdit->hasAcceptableInput()) {
+            QMessageBox::warning(this, tr("Invalid Input"),
+                                 tr("The IP address \"%1\" is incomplete or not valid.")
+                                     .arg(m_ipEdit->text()),
+                                 QMessageBox::Ok);
+            return;
+        }
+        accept();
+    });
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     writeLog(QStringLiteral("BoxInputDialog: new-nuilt"));

@@ -37,13 +37,16 @@ QJsonObject request(const QJsonValue &type, const QJsonObject &pares)
     return message;
 }
 
-QJsonObject writeRequest(BoxMessages::Kind kind, const QStringList &values)
+// Every member goes out, a null text as an empty string; only a DHCP choice that is neither
+// "Enable" nor "Disabled" (dhcpFlag gives a null text) leaves its member out.
+QJsonObject writeRequest(BoxMessages::Kind kind, const QStringList &values, int dhcpIndex = -1)
 {
     const QStringList keys = BoxMessages::keys(kind);
     QJsonObject pares;
     for (int i = 0; i < keys.size(); ++i) {
-        if (!values.at(i).isNull())
-            pares.insert(keys.at(i), values.at(i));
+        if (i == dhcpIndex && values.at(i).isNull())
+            continue;
+        pares.insert(keys.at(i), values.at(i).isNull() ? QStringLiteral("") : values.at(i));
     }
     return request(BoxMessages::writeType(kind), pares);
 }
@@ -117,7 +120,7 @@ QJsonObject BoxMessages::writeWanRequest(const QString &dhcp, const QString &ip,
                                          const QString &mask, const QString &gateway,
                                          const QString &dns1, const QString &dns2)
 {
-    return writeRequest(Wan, {dhcpFlag(dhcp), ip, mask, gateway, dns1, dns2});
+    return writeRequest(Wan, {dhcpFlag(dhcp), ip, mask, gateway, dns1, dns2}, 0);
 }
 
 QJsonObject BoxMessages::writeWifiRequest(const QString &onOff, const QString &mode,
@@ -127,7 +130,8 @@ QJsonObject BoxMessages::writeWifiRequest(const QString &onOff, const QString &m
                                           const QString &dns1, const QString &dns2)
 {
     return writeRequest(Wifi, {onOff, mode, ssid, password, dhcpFlag(dhcp), ip, mask, gateway,
-                               dns1, dns2});
+                               dns1, dns2},
+                        4);
 }
 
 QJsonObject BoxMessages::writeLteRequest(const QString &onOff, const QString &at1,

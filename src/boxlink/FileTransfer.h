@@ -1,13 +1,18 @@
 #pragma once
 
 // Sends one file to a box on a connection of its own: 1024-byte data fragments, then the
-// file's MD5 digest, then waits for the box's verdict. No widgets: progress, message-pane
-// lines and warning boxes leave through signals, so the box dialog shows them and tests
-// watch them.
+// file's MD5 digest, then waits for the box's verdict. Asynchronous: start() returns at once
+// and the transfer moves on from socket and timer signals, so the event loop keeps running and
+// several transfers may run side by side. No widgets: progress, message-pane lines and warning
+// boxes leave through signals, so the box dialog shows them and tests watch them.
 
 #include <QByteArray>
+#include <QFile>
 #include <QObject>
 #include <QString>
+#include <QTimer>
+
+#include <memory>
 
 class QTcpSocket;
 
@@ -25,6 +30,8 @@ public:
         FileOpenFailed,
         ConnectionLost,
         ChecksumOpenFailed,
+        Stalled,   // the box took no byte for the stall period
+        Cancelled, // cancel() or the owner ended it
         Timeout,
         UnrecognisedReply,
         CommandTypeError,
@@ -32,10 +39,14 @@ public:
         ChecksumFailed,
         ChecksumSuccessful,
     };
+    Q_ENUM(Outcome)
 
     static constexpr int kDefaultVerdictTimeoutMs = 8000;
+    static constexpr int kDefaultStallTimeoutMs = 30000;
+    static constexpr int kConnectTimeoutMs = 30000;
 
     explicit FileTransfer(QObject *parent = nullptr);
+    // A transfer still running is aborted without any signal.
     ~FileTransfer() override;
 
     void setHostAddress(const QString &host) { m_host = host; }
@@ -44,29 +55,73 @@ public:
     // Deployment sends a temporary file that must not outlive its digest.
     void setRemoveFileAfterDigest(bool remove) { m_removeAfterDigest = remove; }
 
-    // Runs the whole transfer synchronously on the calling thread (only the digest is taken
-    // on a worker thread meanwhile); the verdict wait spins a nested event loop that leaves
-    // user input alone.
+    // Starts sending and returns at once; the end comes as finished(). Failures found at once
+    // (binding) finish before start() returns. Refused (false) while a transfer runs.
+    bool start(quint8 command, const QString &filePath);
+    // Ends a running transfer as Cancelled, with a message line; nothing is reported as done.
+    void cancel();
+    bool isRunning() const { return m_stage != Stage::Idle; }
+    quint8 command() const { return m_command; }
+
+    // start() and a local event loop until the transfer has finished, for callers that want
+    // the outcome in hand (tests, a command-line program).
     Outcome send(quint8 command, const QString &filePath);
 
     static bool boxAnswered(Outcome outcome) { return outcome >= Outcome::UnrecognisedReply; }
 
-    // Test seam: how long to wait for the verdict. A value <= 0 restores the default.
+    // Test seams: how long to wait for the verdict, and how long the socket may write nothing
+    // while bytes are queued. A value <= 0 restores the default.
     static void setVerdictTimeoutForTesting(int ms);
     static int verdictTimeout();
+    static void setStallTimeoutForTesting(int ms);
+    static int stallTimeout();
 
 signals:
     void progressChanged(int percent);
     // A line for the Message dock.
     void messageAppended(const QString &text);
-    // A modal warning box the caller shows before the transfer goes on.
+    // A warning box for the caller to show.
     void warningRequested(const QString &title, const QString &text);
+    void finished(FileTransfer::Outcome outcome);
 
 private:
-    void closeSocket();
+    enum class Stage { Idle, Connecting, Sending, AwaitingDigest, Flushing, AwaitingVerdict };
+    struct DigestJob;
+    struct Report {
+        bool resetProgress = false;
+        QString warningTitle;
+        QString warningText;
+        QString message;
+    };
+
+    void onConnected();
+    void onBytesWritten();
+    void onSocketError();
+    void onStall();
+    void fillSocket();
+    void sendChecksumWhenReady();
+    void awaitVerdict();
+    void judgeVerdict();
+    void finish(Outcome outcome, const Report &report);
+    void stopDigest();
+    void dropSocket(bool graceful);
 
     QString m_host;
     QString m_localAddress = QStringLiteral("0.0.0.0");
     bool m_removeAfterDigest = false;
+
+    Stage m_stage = Stage::Idle;
+    quint8 m_command = 0;
+    QString m_path;
+    QFile m_file;
     QTcpSocket *m_socket = nullptr;
+    std::unique_ptr<DigestJob> m_digest;
+    qint64 m_size = 0;
+    qint64 m_sent = 0;
+    quint32 m_number = 0;
+    int m_shownPercent = 0;
+    QTimer m_connectTimer;
+    QTimer m_stallTimer;
+    QTimer m_verdictTimer;
+    QTimer m_digestPoll;
 };

@@ -11,21 +11,6 @@ constexpr char kStart1 = FrameCodec::StartMarker1;
 constexpr char kEnd0 = FrameCodec::EndMarker0;
 constexpr char kEnd1 = FrameCodec::EndMarker1;
 
-bool containsStartMarker(const char *data, int size)
-{
-    int pos = 0;
-    while (pos < size - 1) {
-        const void *hit = std::memchr(data + pos, kStart0, size_t(size - 1 - pos));
-        if (!hit)
-            return false;
-        const int i = int(static_cast<const char *>(hit) - data);
-        if (data[i + 1] == kStart1)
-            return true;
-        pos = i + 1;
-    }
-    return false;
-}
-
 // Frames outside this range are refused: below 8 there is no room for header and end
 // marker, above the buffer a split frame could not be held.
 bool plausibleLength(int length)
@@ -100,12 +85,8 @@ void FrameExtractor::continueHeld()
         return;
     }
     if (available < length) {
-        if (containsStartMarker(chunk, chunkSize)) {
-            // A new frame begins before this one could end: the held bytes are lost, the
-            // chunk is scanned from its start.
-            m_held = 0;
-            return;
-        }
+        // A start marker in the chunk proves nothing: frame bodies and length fields may hold
+        // 12 34. The held frame is judged only once its end marker is due.
         std::memcpy(m_buffer + held, chunk, size_t(chunkSize)); // available < length <= BufferSize
         m_held = int(available);
         m_pos = seg.size;

@@ -6,10 +6,9 @@
 // not arrived yet is held in a fixed buffer inside the object, so carry-over never allocates.
 //
 // Lengths below 8 and above the buffer size are taken as no frame at all, wherever the chunk
-// boundaries fall: the result of a stream does not depend on how it was cut, except for one
-// deliberate rule of resynchronisation: when a held, unfinished frame meets a chunk that
-// cannot finish it but contains a start marker, the held bytes are given up in favour of the
-// new frame.
+// boundaries fall. A held frame is given up only once it has proven bad (wrong end marker,
+// impossible length), never for a start marker seen before its end is due, so the frames of a
+// stream do not depend on how it was cut.
 
 #include <QByteArray>
 #include <QVarLengthArray>

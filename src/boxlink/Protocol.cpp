@@ -76,17 +76,26 @@ Protocol::~Protocol()
 
 void Protocol::bindToAddress(QHostAddress address)
 {
-    if (!m_socket.bind(address, 0))
-        emit bindingFailed(tr("Failed to bind to IP address: %1").arg(address.toString()));
     m_bindAddress = address;
+    m_bindFailureShown = !m_socket.bind(address, 0);
+    if (m_bindFailureShown)
+        emit bindingFailed(tr("Failed to bind to IP address: %1").arg(address.toString()));
 }
 
 void Protocol::bindSocket()
 {
-    if (m_bindAddress.isNull())
+    // Bound a moment ago by bindToAddress: binding again would fail.
+    if (m_socket.state() == QAbstractSocket::BoundState)
+        return;
+    if (m_bindAddress.isNull()) {
         m_socket.bind(QHostAddress(QHostAddress::AnyIPv4), 0);
-    else
-        bindToAddress(m_bindAddress);
+        return;
+    }
+    // A failure that bindToAddress has just reported is not reported again for this connect.
+    const bool shown = m_bindFailureShown;
+    m_bindFailureShown = false;
+    if (!m_socket.bind(m_bindAddress, 0) && !shown)
+        emit bindingFailed(tr("Failed to bind to IP address: %1").arg(m_bindAddress.toString()));
 }
 
 void Protocol::openConnection(const QString &host)

@@ -32,7 +32,14 @@ public:
     explicit Protocol(QObject *parent = nullptr);
     ~Protocol() override;
 
+    // Binds now and keeps the address for later connects.
     void bindToAddress(QHostAddress address);
+    // Only keeps the address: the next connect binds to it (and reports a failure once).
+    void setLocalAddress(const QHostAddress &address)
+    {
+        m_bindAddress = address;
+        m_bindFailureShown = false;
+    }
     void connectToServer(QString host);
     void disconnectFromServer();
     void sendMessage(QJsonObject message);
@@ -113,6 +120,7 @@ private:
     QTimer m_heartbeatTimer;
     QTimer m_silenceTimer;
     QHostAddress m_bindAddress;
+    bool m_bindFailureShown = false;
     FrameExtractor m_extractor;
 };
 

@@ -371,6 +371,10 @@ void CMainWindow::aboutActionTriggered()
 
 void CMainWindow::closeEvent(QCloseEvent *event)
 {
+    if (!boxTransferMayEnd()) {
+        event->ignore();
+        return;
+    }
     if (m_projectModel->rowCount() > 0) {
         const auto answer = QMessageBox::question(
             this, tr("Save Changes"), tr("Do you want to save all projects before closing them?"),

@@ -59,6 +59,9 @@ public:
     void placeEditDock(ads::CDockWidget *dock);
     // Closes the first edit dock with this title and schedules it for deletion.
     bool closeEditDock(const QString &translatedTitle);
+    // A running box transfer would end with the box editor: asks whether to cancel it. True
+    // when nothing runs any more.
+    bool boxTransferMayEnd();
 
     // Project file
     QJsonObject buildProjectJson(QStandardItem *projectItem);

@@ -153,6 +153,9 @@ void CMainWindow::installSaveCheck(QDialog *dialog, QStandardItem *item, QLineEd
 void CMainWindow::runSaveCheck(QDialog *dialog, QLineEdit *nameEdit, const std::function<void()> &save,
                                const QString &dockTitle)
 {
+    // Save closes the editor: a running box transfer is asked about first.
+    if (auto *box = qobject_cast<BoxEditDialog *>(dialog); box && !box->mayEndTransfer())
+        return;
     const QString name = nameEdit->text();
     if (name.isEmpty()) {
         QMessageBox::warning(this, tr("invalid name"), tr("Name cannot be null"));
@@ -290,6 +293,8 @@ void CMainWindow::slotDeleteProject()
     } else if (answer != QMessageBox::No) {
         return;
     }
+    if (!boxTransferMayEnd())
+        return;
     // Editors go first so none is left pointing into the removed project.
     closeAllEditDocks();
     m_projectModel->removeRow(item->row());
@@ -485,6 +490,8 @@ void CMainWindow::slotBoxEditFile()
     if (openDock) {
         // Box editor: re-point
         if (auto *open = editorIn<BoxEditDialog>(openDock)) {
+            if (item != open->boxItem() && !open->mayEndTransfer())
+                return;
             open->loadBoxItem(item);
             open->disconnectFromServer();
             open->connectToServer();
@@ -497,6 +504,7 @@ void CMainWindow::slotBoxEditFile()
     // Box editor: build
     auto *box = new BoxEditDialog(item, this);
     connect(box, &BoxEditDialog::sendDataToMainWindow, this, &CMainWindow::onDataReceived);
+    connect(box, &BoxEditDialog::messageAppended, this, &CMainWindow::appendMessage);
     editor.dialog = box;
     editor.nameEdit = box->nameEdit();
     editor.saveButton = box->saveButton();
@@ -505,7 +513,19 @@ void CMainWindow::slotBoxEditFile()
     ads::CDockWidget *dock = openEditDock(title, editor.dialog);
     // Closing the box editor always drops the box connection.
     connect(dock, &QObject::destroyed, box, &BoxEditDialog::disconnectFromServer);
+    // The dock's close button asks about a running transfer before the editor goes.
+    dock->setFeature(ads::CDockWidget::CustomCloseHandling, true);
+    connect(dock, &ads::CDockWidget::closeRequested, box, [box, dock] {
+        if (box->mayEndTransfer())
+            dock->closeDockWidget();
+    });
     installSaveCheck(editor.dialog, item, editor.nameEdit, editor.saveButton, editor.save, title);
+}
+
+bool CMainWindow::boxTransferMayEnd()
+{
+    auto *box = editorIn<BoxEditDialog>(findEditDock(QObject::tr("Edit Box")));
+    return !box || box->mayEndTransfer();
 }
 
 // --- deleting items ----------------------------------------------------------------------------
@@ -529,6 +549,8 @@ void CMainWindow::slotDeleteFile()
     else if (folderText == Folder::Service)
         dockTitle = QObject::tr("Edit Service");
     ads::CDockWidget *dock = dockTitle.isEmpty() ? nullptr : findEditDock(dockTitle);
+    if (dock && dockTitle == QObject::tr("Edit Box") && !boxTransferMayEnd())
+        return;
     // Closed before the item goes, so no editor is left holding it.
     discardEditDock(dock);
 
@@ -544,6 +566,8 @@ void CMainWindow::slotDeleteAllFile()
 {
     QStandardItem *folder = currentItem();
     if (!isFolder(folder, Folder::Data) || folder->rowCount() == 0)
+        return;
+    if (!boxTransferMayEnd())
         return;
 
     for (int row = 0; row < folder->rowCount(); ++row)

@@ -4,6 +4,46 @@
 <context>
     <name>BoxEditDialog</name>
     <message>
+        <source>Cancel transfer</source>
+        <translation>取消传输</translation>
+    </message>
+    <message>
+        <source>This box belongs to no open project; nothing was sent.</source>
+        <translation>此Box不属于任何已打开的工程，未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>The file could not be written completely; the disk may be full.</source>
+        <translation>文件未能完整写入，磁盘可能已满。</translation>
+    </message>
+    <message>
+        <source>Could not write the deployment copy %1: %2</source>
+        <translation>无法写入部署副本 %1：%2</translation>
+    </message>
+    <message>
+        <source>Transfer Running</source>
+        <translation>传输进行中</translation>
+    </message>
+    <message>
+        <source>A transfer to the box is still running. Cancel it?</source>
+        <translation>向Box的传输仍在进行。是否取消？</translation>
+    </message>
+    <message>
+        <source>Invalid Input</source>
+        <translation>输入无效</translation>
+    </message>
+    <message>
+        <source>%1 tab: the field "%2" is incomplete or not valid. Nothing was sent to the box.</source>
+        <translation>%1 页：字段“%2”不完整或无效。未向Box发送任何内容。</translation>
+    </message>
+    <message>
+        <source>WiFi</source>
+        <translation>WiFi</translation>
+    </message>
+    <message>
+        <source>4G</source>
+        <translation>4G</translation>
+    </message>
+    <message>
         <source>Edit Box</source>
         <translation>编辑Box</translation>
     </message>
@@ -246,6 +286,14 @@
 </context>
 <context>
     <name>BoxInputDialog</name>
+    <message>
+        <source>Invalid Input</source>
+        <translation>输入无效</translation>
+    </message>
+    <message>
+        <source>The IP address "%1" is incomplete or not valid.</source>
+        <translation>IP地址“%1”不完整或无效。</translation>
+    </message>
     <message>
         <source>Add Box</source>
         <translation>添加Box</translation>
@@ -562,6 +610,18 @@
 </context>
 <context>
     <name>FileTransfer</name>
+    <message>
+        <source>Update Status:Program update cancelled, not completed.</source>
+        <translation>更新状态：程序更新已取消，未完成。</translation>
+    </message>
+    <message>
+        <source>Update Status:Project deployment cancelled, not completed.</source>
+        <translation>更新状态：工程部署已取消，未完成。</translation>
+    </message>
+    <message>
+        <source>Connection Status:The box took no data for %1 seconds; transfer stopped.</source>
+        <translation>连接状态：Box在 %1 秒内未接收任何数据，传输已停止。</translation>
+    </message>
     <message>
         <source>Binding Status: Failed to bind to %1</source>
         <translation>绑定状态：绑定到%1失败</translation>
