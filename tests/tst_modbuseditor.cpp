@@ -428,7 +428,9 @@ void TstModbusEditor::retargetDiscardsUnsavedTabs()
     PointTable secondTable;
     secondTable.insert(QStringLiteral("Modbus-1"), {slaveHeader("9"), point("5", "E")});
     second->setData(QVariant::fromValue(secondTable), Role::PointTable);
-    second->setData(QStringLiteral("bogus"), Role::BaudRate); // not a choice: selection stays
+    // Neither a value that is no choice nor a missing one may keep the first device's choice.
+    second->setData(QStringLiteral("bogus"), Role::BaudRate);
+    first->setData(QStringLiteral("EVEN"), Role::ParityBit);
 
     standardModbusEditDialog *dlg = open(first);
     button(dlg, QStringLiteral("Add Tab"))->click();
@@ -443,9 +445,13 @@ void TstModbusEditor::retargetDiscardsUnsavedTabs()
     QCOMPARE(visibleRows(tableOf(dlg, 0)), (QList<QStringList>{{"5", "E", "int16", "1", "r"}}));
     auto *baud = qobject_cast<QComboBox *>(formField(dlg, QStringLiteral("Serial Port Information"),
                                                      QStringLiteral("Baud Rate:")));
-    QCOMPARE(baud->currentText(), QStringLiteral("9600"));
+    QCOMPARE(baud->currentText(), QStringLiteral("115200"));
+    QCOMPARE(qobject_cast<QComboBox *>(formField(dlg, QStringLiteral("Serial Port Information"),
+                                                 QStringLiteral("Parity Bit:")))->currentText(),
+             QStringLiteral("NONE"));
 
     dlg->replaceItem(first);
+    QCOMPARE(baud->currentText(), QStringLiteral("9600"));
     QCOMPARE(tabTitles(dlg), QStringList{"Modbus-1"});
     QCOMPARE(tableOf(dlg, 0)->rowCount(), 2);
     QCOMPARE(first->data(Role::PointTable).value<PointTable>(), firstTable);
@@ -466,6 +472,8 @@ void TstModbusEditor::nameCheck_data()
     const QString comma = QStringLiteral("The name cannot contain a comma. Please use a different name.");
     QTest::newRow("cell: duplicate") << false << "Temp1" << "" << QStringList{dup};
     QTest::newRow("cell: comma") << false << "a,b" << "" << QStringList{comma};
+    QTest::newRow("cell: line break") << false << "a\r\nb" << ""
+                                      << QStringList{"The name cannot contain a line break. Please use a different name."};
     QTest::newRow("cell: longer name") << false << "Temp10" << "Temp10" << QStringList();
     QTest::newRow("cell: differs in case") << false << "temp1" << "temp1" << QStringList();
     QTest::newRow("line edit: duplicate") << true << "Temp1" << "" << QStringList{dup};
@@ -764,6 +772,14 @@ void TstModbusEditor::importCsv_data()
         << h + "1,A,bool,1,r,\n2,A,bool,1,r,\n" << QStringList()
         << Rows{{"1", "A", "bool", "1", "r"}, {"2", "", "bool", "1", "r"}}
         << QStringList{"The name of the '1' line already exists in this tab. Please use a different name."};
+    QTest::newRow("unterminated quote")
+        << h + "1,A,bool,1,r,\n2,\"B,bool,1,r,\n3,C,bool,1,r,\n"
+        << QStringList{"error|Row 3 of the CSV file opens a quote that is never closed, unable to import"} << before
+        << QStringList();
+    QTest::newRow("quoted name with a line break")
+        << h + "1,\"Line\nbreak\",bool,1,r,\n2,B,bool,1,r,\n" << QStringList()
+        << Rows{{"1", "", "bool", "1", "r"}, {"2", "B", "bool", "1", "r"}}
+        << QStringList{"The name cannot contain a line break. Please use a different name."};
     QTest::newRow("fixture with quoting and CRLF")
         << QStringLiteral("@fixture") << QStringList()
         << Rows{{"40001", "Boiler \"A\" temp", "float", "2", "r"}, {"1,2", "Flow", "uint32", "1", "rw"},
