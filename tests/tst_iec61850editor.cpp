@@ -467,6 +467,8 @@ void TstIec61850Editor::binaryFileStoredAsPem_data()
                             << "binary-ec-key.pem";
     QTest::newRow("encrypted EC key") << "Server Key:" << int(Role::ServerKey) << "binary-ec-encrypted.key"
                                       << "kp" << "binary-ec-key.pem";
+    QTest::newRow("encrypted key without its password") << "Server Key:" << int(Role::ServerKey)
+                                                        << "binary-ec-encrypted.key" << QString() << QString();
     QTest::newRow("random bytes") << "Root Certificate:" << int(Role::RootCertificate) << "random.crt" << QString()
                                   << QString();
 }
@@ -493,7 +495,8 @@ void TstIec61850Editor::binaryFileStoredAsPem()
     if (pem.isEmpty()) {
         QCOMPARE(stored, QString());
         QCOMPARE(answerer.seen(), QStringList{"Error|The file " + path
-                                              + " is neither text nor a DER certificate or key. Nothing was stored."});
+                                              + " is neither text nor a DER certificate or key (an encrypted key "
+                                                "needs its Server Key Password). Nothing was stored."});
         QVERIFY(!messages().contains(converted));
         return;
     }

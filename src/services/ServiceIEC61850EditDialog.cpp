@@ -310,7 +310,8 @@ QString ServiceIEC61850EditDialog::readCertificateFile(QString path)
     const QString pem = pemFromDer(bytes, m_keyPasswordEdit->text().toUtf8());
     if (pem.isEmpty()) {
         QMessageBox::warning(this, tr("Error"),
-                             tr("The file %1 is neither text nor a DER certificate or key. Nothing was stored.")
+                             tr("The file %1 is neither text nor a DER certificate or key (an encrypted "
+                                "key needs its Server Key Password). Nothing was stored.")
                                  .arg(path));
         return QString();
     }

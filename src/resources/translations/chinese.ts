@@ -1140,8 +1140,8 @@
         <translation>服务“%1”保存成功。</translation>
     </message>
     <message>
-        <source>The file %1 is neither text nor a DER certificate or key. Nothing was stored.</source>
-        <translation>文件%1既不是文本，也不是DER格式的证书或密钥，未保存任何内容。</translation>
+        <source>The file %1 is neither text nor a DER certificate or key (an encrypted key needs its Server Key Password). Nothing was stored.</source>
+        <translation>文件%1既不是文本，也不是DER格式的证书或密钥（加密的密钥需要填写其服务器密钥密码），未保存任何内容。</translation>
     </message>
     <message>
         <source>The file %1 holds a binary (DER) certificate or key; its PEM text is stored.</source>
