@@ -3,6 +3,7 @@
 // a saved meter, and the editor inside the main window. Message boxes are answered from a
 // zero-delay timer.
 
+#include "FieldCheckSupport.h"
 #include "ModalAnswer.h"
 
 #include "devices/standardDLT645EditDialog.h"
@@ -173,6 +174,9 @@ private slots:
     void retargetDiscardsUnsavedTabs();
 
     void mainWindowSwapsAndReusesDock();
+    void saveRefusesUnacceptableField_data();
+    void saveRefusesUnacceptableField();
+    void openCellEditorAtTeardown();
 
 private:
     QStandardItem *addDevice(const QString &name, const QString &protocol = QStringLiteral("DLT645"));
@@ -702,6 +706,88 @@ void TstDlt645Editor::mainWindowSwapsAndReusesDock()
     QVERIFY(messages().contains(QStringLiteral("The Standard DLT645 'Meter-3' is saved successfully.")));
     QVERIFY(!m_main->findEditDock(title));
     QTRY_VERIFY_WITH_TIMEOUT(!dlg, 2000);
+}
+
+void TstDlt645Editor::saveRefusesUnacceptableField_data()
+{
+    QTest::addColumn<QString>("label"); // form label; "interval" or "address" for the others
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("warned"); // the field the warning names; empty: saved
+
+    const QString warnTimeout = QStringLiteral("Communication Timeout");
+    const QString warnInterval = QStringLiteral("Collection Interval");
+    for (const QString text : {"9999999999", "1,024", "-", "-1"}) {
+        const bool good = text == QLatin1String("-1");
+        QTest::newRow(qPrintable("timeout " + text)) << "Communication Timeout:" << int(Role::CommunicationTimeout)
+                                                     << text << (good ? QString() : warnTimeout);
+        QTest::newRow(qPrintable("interval " + text)) << "interval" << int(Role::CollectionInterval) << text
+                                                      << (good ? QString() : warnInterval);
+    }
+    QTest::newRow("meter address") << "address" << int(Role::PointTable) << "12-34" << "DLT645-1 Slave Address";
+}
+
+void TstDlt645Editor::saveRefusesUnacceptableField()
+{
+    QFETCH(QString, label);
+    QFETCH(int, role);
+    QFETCH(QString, text);
+    QFETCH(QString, warned);
+
+    QStandardItem *item = addDevice(QStringLiteral("Checked"));
+    const QString title = QObject::tr("Edit Standard");
+    m_main->projectView()->setCurrentIndex(item->index());
+    m_main->slotstandardEditFile();
+    ads::CDockWidget *dock = m_main->findEditDock(title);
+    QVERIFY(dock);
+    auto *dlg = qobject_cast<standardDLT645EditDialog *>(dock->widget());
+    QVERIFY(dlg);
+    button(dlg, QStringLiteral("Add Tab"))->click();
+
+    QLineEdit *edit = nullptr;
+    if (label == QLatin1String("address")) {
+        edit = addressOf(dlg, 0);
+    } else if (label == QLatin1String("interval")) {
+        edit = intervalEdit(dlg);
+    } else {
+        edit = qobject_cast<QLineEdit *>(formField(dlg, label));
+    }
+    QVERIFY(edit);
+    edit->setText(text);
+    const QMap<int, QVariant> before = recordOf(item);
+
+    ModalAnswer::Scoped answerer;
+    button(dlg, QStringLiteral("Save"))->click();
+
+    if (warned.isEmpty()) {
+        QCOMPARE(answerer.seen(), QStringList());
+        QCOMPARE(item->data(role).toString(), text);
+        QVERIFY(!m_main->findEditDock(title));
+        return;
+    }
+    QCOMPARE(answerer.seen(), QStringList{fieldWarning(warned)});
+    QCOMPARE(recordOf(item), before);
+    QVERIFY(messages().isEmpty());
+    QCOMPARE(m_main->findEditDock(title), dock);
+}
+
+void TstDlt645Editor::openCellEditorAtTeardown()
+{
+    // An open name editor commits when the dying dialog hides it; the name check must not run.
+    standardDLT645EditDialog *dlg = open(addDevice(QStringLiteral("Teardown")));
+    QApplication::setActiveWindow(dlg);
+    QVERIFY(QTest::qWaitForWindowActive(dlg));
+    button(dlg, QStringLiteral("Add Tab"))->click();
+    QTableWidget *table = tableOf(dlg, 0);
+    table->item(0, 2)->setText(QStringLiteral("Energy"));
+    table->setCurrentCell(1, 2);
+    table->editItem(table->item(1, 2));
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    QVERIFY(editor);
+    QTest::keyClicks(editor, QStringLiteral("Energy"));
+
+    delete dlg;
+    QVERIFY(messages().isEmpty());
 }
 
 QTEST_MAIN(TstDlt645Editor)

@@ -4,6 +4,7 @@
 // Message boxes are answered from a zero-delay timer; file pickers through the shared
 // FileDialogs next-answer hook.
 
+#include "FieldCheckSupport.h"
 #include "ModalAnswer.h"
 
 #include "services/ServiceIEC61850EditDialog.h"
@@ -28,6 +29,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSslCertificate>
+#include <QSslKey>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -175,11 +178,15 @@ private slots:
     void selectReadsFile_data();
     void selectReadsFile();
     void cancelledPickKeepsSlot();
+    void binaryFileStoredAsPem_data();
+    void binaryFileStoredAsPem();
     void saveWritesEveryRole();
     void savedServiceInProjectFile_data();
     void savedServiceInProjectFile();
     void pathMismatchEmptiesSlot_data();
     void pathMismatchEmptiesSlot();
+    void saveRefusesUnacceptableField_data();
+    void saveRefusesUnacceptableField();
 
     void mainWindowOpensAndRepoints();
 
@@ -441,6 +448,74 @@ void TstIec61850Editor::cancelledPickKeepsSlot()
     QCOMPARE(item->data(Role::ServerCertificate).toString(), QString());
 }
 
+void TstIec61850Editor::binaryFileStoredAsPem_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<int>("contentRole");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("keyPassword");
+    QTest::addColumn<QString>("pem"); // fixture holding the expected text; empty: nothing stored
+
+    // The DER fixtures and their PEM forms were made with openssl (x509, rsa -traditional,
+    // ec, pkcs8 -topk8 -v2 aes-256-cbc) from one self-signed P-256 certificate and its key,
+    // and a 1024-bit RSA key.
+    QTest::newRow("certificate") << clientLabel(3) << Role::clientCertificate(3) << "binary.crt" << QString()
+                                 << "binary-crt.pem";
+    QTest::newRow("RSA key") << "Server Key:" << int(Role::ServerKey) << "binary-rsa.key" << QString()
+                             << "binary-rsa-key.pem";
+    QTest::newRow("EC key") << "Server Key:" << int(Role::ServerKey) << "binary-ec.key" << QString()
+                            << "binary-ec-key.pem";
+    QTest::newRow("encrypted EC key") << "Server Key:" << int(Role::ServerKey) << "binary-ec-encrypted.key"
+                                      << "kp" << "binary-ec-key.pem";
+    QTest::newRow("encrypted key without its password") << "Server Key:" << int(Role::ServerKey)
+                                                        << "binary-ec-encrypted.key" << QString() << QString();
+    QTest::newRow("random bytes") << "Root Certificate:" << int(Role::RootCertificate) << "random.crt" << QString()
+                                  << QString();
+}
+
+void TstIec61850Editor::binaryFileStoredAsPem()
+{
+    QFETCH(QString, label);
+    QFETCH(int, contentRole);
+    QFETCH(QString, file);
+    QFETCH(QString, keyPassword);
+    QFETCH(QString, pem);
+
+    QStandardItem *item = addService(QStringLiteral("IEC61850"));
+    auto *dlg = open(item);
+    enableAllCertRows(dlg);
+    field<QLineEdit>(dlg, "Server Key Password:")->setText(keyPassword);
+    const QString path = fixture(file);
+    ModalAnswer::Scoped answerer;
+    pick(dlg, label, path);
+    dlg->saveChanges();
+
+    const QString stored = item->data(contentRole).toString();
+    const QString converted = "The file " + path + " holds a binary (DER) certificate or key; its PEM text is stored.";
+    if (pem.isEmpty()) {
+        QCOMPARE(stored, QString());
+        QCOMPARE(answerer.seen(), QStringList{"Error|The file " + path
+                                              + " is neither text nor a DER certificate or key (an encrypted key "
+                                                "needs its Server Key Password). Nothing was stored."});
+        QVERIFY(!messages().contains(converted));
+        return;
+    }
+    QCOMPARE(answerer.seen(), QStringList());
+    QVERIFY(messages().contains(converted));
+    QFile expectedFile(fixture(pem));
+    QVERIFY(expectedFile.open(QIODevice::ReadOnly));
+    const QByteArray expected = expectedFile.readAll().trimmed();
+    if (keyPassword.isEmpty()) {
+        QCOMPARE(stored, QString::fromLatin1(expected));
+        return;
+    }
+    // Kept under its password, as a PEM file of the same key would be.
+    QVERIFY(stored.contains(QStringLiteral("ENCRYPTED")));
+    const QSslKey key(stored.toLatin1(), QSsl::Ec, QSsl::Pem, QSsl::PrivateKey, keyPassword.toUtf8());
+    QVERIFY(!key.isNull());
+    QCOMPARE(key, QSslKey(expected, QSsl::Ec, QSsl::Pem, QSsl::PrivateKey));
+}
+
 void TstIec61850Editor::saveWritesEveryRole()
 {
     QStandardItem *item = addService(QStringLiteral("IEC61850"));
@@ -574,6 +649,58 @@ void TstIec61850Editor::pathMismatchEmptiesSlot()
     QCOMPARE(item->data(pathRole).toString(), QString());
     QCOMPARE(item->data(contentRole).toString(), QString());
     QCOMPARE(item->data(Role::RootCertificate).toString(), kCaPem);
+}
+
+void TstIec61850Editor::saveRefusesUnacceptableField_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ssl");
+    QTest::addColumn<bool>("saved");
+
+    // Text set into a field stands for what a record or a paste may bring: the validator
+    // never sees it, and keystrokes alone leave intermediate text such as "-".
+    QTest::newRow("port above range") << "Port:" << "99999" << false << false;
+    QTest::newRow("port with group separator") << "Port:" << "1,024" << false << false;
+    QTest::newRow("port minus only") << "Port:" << "-" << false << false;
+    QTest::newRow("port -1") << "Port:" << "-1" << false << true;
+    QTest::newRow("port empty") << "Port:" << "" << false << true;
+    const QString cjk = QString::fromUtf8("密码");
+    QTest::newRow("password in use") << "Password:" << cjk << false << false;
+    QTest::newRow("password not in use under TLS") << "Password:" << cjk << true << true;
+    QTest::newRow("key password in use") << "Server Key Password:" << cjk << true << false;
+    QTest::newRow("key password not in use") << "Server Key Password:" << cjk << false << true;
+}
+
+void TstIec61850Editor::saveRefusesUnacceptableField()
+{
+    QFETCH(QString, label);
+    QFETCH(QString, text);
+    QFETCH(bool, ssl);
+    QFETCH(bool, saved);
+
+    QStandardItem *item = addService(QStringLiteral("IEC61850"));
+    item->setData(QObject::tr("Password"), Role::Authentication);
+    auto *dlg = open(item);
+    field<QCheckBox>(dlg, "Enable SSL:")->setChecked(ssl);
+    field<QLineEdit>(dlg, label)->setText(text);
+    const QMap<int, QVariant> before = recordOf(item);
+
+    ModalAnswer::Scoped answerer;
+    button(dlg, QStringLiteral("Save"))->click();
+
+    if (saved) {
+        QCOMPARE(answerer.seen(), QStringList());
+        QCOMPARE(item->data(label == QLatin1String("Port:") ? Role::ServicePort
+                            : label == QLatin1String("Password:") ? Role::Password : Role::ServerKeyPassword)
+                     .toString(),
+                 text);
+        return;
+    }
+    const QString name = label.chopped(1);
+    QCOMPARE(answerer.seen(), QStringList{fieldWarning(name)});
+    QCOMPARE(recordOf(item), before);
+    QVERIFY(messages().isEmpty());
 }
 
 void TstIec61850Editor::mainWindowOpensAndRepoints()

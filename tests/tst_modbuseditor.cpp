@@ -3,6 +3,7 @@
 // Message boxes are answered from a zero-delay timer; file dialogs through the shared
 // FileDialogs next-answer hook.
 
+#include "FieldCheckSupport.h"
 #include "ModalAnswer.h"
 
 #include "devices/standardModbusEditDialog.h"
@@ -164,6 +165,9 @@ private slots:
     void exportImportRoundTrip();
 
     void mainWindowReusesDockAndSaves();
+    void saveRefusesUnacceptableField_data();
+    void saveRefusesUnacceptableField();
+    void focusedEditorAtTeardown();
 
 private:
     QStandardItem *addDevice(const QString &name);
@@ -428,7 +432,9 @@ void TstModbusEditor::retargetDiscardsUnsavedTabs()
     PointTable secondTable;
     secondTable.insert(QStringLiteral("Modbus-1"), {slaveHeader("9"), point("5", "E")});
     second->setData(QVariant::fromValue(secondTable), Role::PointTable);
-    second->setData(QStringLiteral("bogus"), Role::BaudRate); // not a choice: selection stays
+    // Neither a value that is no choice nor a missing one may keep the first device's choice.
+    second->setData(QStringLiteral("bogus"), Role::BaudRate);
+    first->setData(QStringLiteral("EVEN"), Role::ParityBit);
 
     standardModbusEditDialog *dlg = open(first);
     button(dlg, QStringLiteral("Add Tab"))->click();
@@ -443,9 +449,13 @@ void TstModbusEditor::retargetDiscardsUnsavedTabs()
     QCOMPARE(visibleRows(tableOf(dlg, 0)), (QList<QStringList>{{"5", "E", "int16", "1", "r"}}));
     auto *baud = qobject_cast<QComboBox *>(formField(dlg, QStringLiteral("Serial Port Information"),
                                                      QStringLiteral("Baud Rate:")));
-    QCOMPARE(baud->currentText(), QStringLiteral("9600"));
+    QCOMPARE(baud->currentText(), QStringLiteral("115200"));
+    QCOMPARE(qobject_cast<QComboBox *>(formField(dlg, QStringLiteral("Serial Port Information"),
+                                                 QStringLiteral("Parity Bit:")))->currentText(),
+             QStringLiteral("NONE"));
 
     dlg->replaceItem(first);
+    QCOMPARE(baud->currentText(), QStringLiteral("9600"));
     QCOMPARE(tabTitles(dlg), QStringList{"Modbus-1"});
     QCOMPARE(tableOf(dlg, 0)->rowCount(), 2);
     QCOMPARE(first->data(Role::PointTable).value<PointTable>(), firstTable);
@@ -466,6 +476,8 @@ void TstModbusEditor::nameCheck_data()
     const QString comma = QStringLiteral("The name cannot contain a comma. Please use a different name.");
     QTest::newRow("cell: duplicate") << false << "Temp1" << "" << QStringList{dup};
     QTest::newRow("cell: comma") << false << "a,b" << "" << QStringList{comma};
+    QTest::newRow("cell: line break") << false << "a\r\nb" << ""
+                                      << QStringList{"The name cannot contain a line break. Please use a different name."};
     QTest::newRow("cell: longer name") << false << "Temp10" << "Temp10" << QStringList();
     QTest::newRow("cell: differs in case") << false << "temp1" << "temp1" << QStringList();
     QTest::newRow("line edit: duplicate") << true << "Temp1" << "" << QStringList{dup};
@@ -764,6 +776,14 @@ void TstModbusEditor::importCsv_data()
         << h + "1,A,bool,1,r,\n2,A,bool,1,r,\n" << QStringList()
         << Rows{{"1", "A", "bool", "1", "r"}, {"2", "", "bool", "1", "r"}}
         << QStringList{"The name of the '1' line already exists in this tab. Please use a different name."};
+    QTest::newRow("unterminated quote")
+        << h + "1,A,bool,1,r,\n2,\"B,bool,1,r,\n3,C,bool,1,r,\n"
+        << QStringList{"error|Row 3 of the CSV file opens a quote that is never closed, unable to import"} << before
+        << QStringList();
+    QTest::newRow("quoted name with a line break")
+        << h + "1,\"Line\nbreak\",bool,1,r,\n2,B,bool,1,r,\n" << QStringList()
+        << Rows{{"1", "", "bool", "1", "r"}, {"2", "B", "bool", "1", "r"}}
+        << QStringList{"The name cannot contain a line break. Please use a different name."};
     QTest::newRow("fixture with quoting and CRLF")
         << QStringLiteral("@fixture") << QStringList()
         << Rows{{"40001", "Boiler \"A\" temp", "float", "2", "r"}, {"1,2", "Flow", "uint32", "1", "rw"},
@@ -926,6 +946,123 @@ void TstModbusEditor::mainWindowReusesDockAndSaves()
     QVERIFY(messages().contains(QStringLiteral("The Standard Modbus 'Pump-3' is saved successfully.")));
     QVERIFY(!m_main->findEditDock(title));
     QTRY_VERIFY_WITH_TIMEOUT(!dlg, 2000);
+}
+
+void TstModbusEditor::saveRefusesUnacceptableField_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("group"); // group title; "" the interval, "tab" the station number
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("warned"); // the field the warning names; empty: saved
+    QTest::addColumn<QString>("stored"); // the field's record text after a save
+
+    const QString network = QStringLiteral("Network Layer Information");
+    const QString serial = QStringLiteral("Serial Port Information");
+    struct Field
+    {
+        QString mode, group, label;
+        int role;
+        QString aboveRange, name;
+    };
+    const Field fields[] = {
+        {"ModbusTCP", network, "Port:", Role::ModbusPort, "99999", "Port"},
+        {"ModbusTCP", network, "Connection Timeout:", Role::ConnectionTimeout, "9999999999", "Connection Timeout"},
+        {"ModbusRTU", serial, "Communication Timeout:", Role::CommunicationTimeoutRtu, "9999999999",
+         "Communication Timeout"},
+        {"ModbusTCP", "", "", Role::CollectionInterval, "9999999999", "Collection Interval"},
+    };
+    for (const Field &f : fields) {
+        for (const QString &text : {f.aboveRange, QStringLiteral("1,024"), QStringLiteral("-"), QStringLiteral("-1")}) {
+            const bool good = text == QLatin1String("-1");
+            QTest::newRow(qPrintable(f.name + ' ' + text))
+                << f.mode << f.group << f.label << f.role << text << (good ? QString() : f.name) << text;
+        }
+    }
+    // A field of the mode not in use is neither checked nor kept.
+    QTest::newRow("port under RTU") << "ModbusRTU" << network << "Port:" << int(Role::ModbusPort) << "99999"
+                                    << QString() << QString();
+    QTest::newRow("station number") << "ModbusTCP" << "tab" << "Station Num:" << int(Role::PointTable) << "1,024"
+                                    << "Modbus-1 Station Num" << QString();
+}
+
+void TstModbusEditor::saveRefusesUnacceptableField()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, group);
+    QFETCH(QString, label);
+    QFETCH(int, role);
+    QFETCH(QString, text);
+    QFETCH(QString, warned);
+    QFETCH(QString, stored);
+
+    QStandardItem *item = addDevice(QStringLiteral("Checked"));
+    item->setData(mode, Role::Modbus);
+    PointTable points;
+    points.insert(QStringLiteral("Modbus-1"), {slaveHeader("1"), point("1", "A")});
+    item->setData(QVariant::fromValue(points), Role::PointTable);
+    const QString title = QObject::tr("Edit Standard");
+    m_main->projectView()->setCurrentIndex(item->index());
+    m_main->slotstandardEditFile();
+    ads::CDockWidget *dock = m_main->findEditDock(title);
+    QVERIFY(dock);
+    auto *dlg = qobject_cast<standardModbusEditDialog *>(dock->widget());
+    QVERIFY(dlg);
+    settle();
+
+    QLineEdit *edit = nullptr;
+    if (group.isEmpty())
+        edit = intervalEdit(dlg);
+    else if (group == QLatin1String("tab"))
+        edit = dlg->tabWidget()->widget(0)->findChild<QLineEdit *>(QStringLiteral("stationNumEdit"));
+    else
+        edit = qobject_cast<QLineEdit *>(formField(dlg, group, label));
+    QVERIFY(edit);
+    edit->setText(text);
+    dlg->nameEdit()->setText(QStringLiteral("Renamed"));
+    const QMap<int, QVariant> before = recordOf(item);
+
+    ModalAnswer::Scoped answerer;
+    button(dlg, QStringLiteral("Save"))->click();
+
+    if (warned.isEmpty()) {
+        QCOMPARE(answerer.seen(), QStringList());
+        QCOMPARE(item->text(), QStringLiteral("Renamed"));
+        if (role != Role::PointTable)
+            QCOMPARE(item->data(role).toString(), stored);
+        QVERIFY(!m_main->findEditDock(title));
+        return;
+    }
+    QCOMPARE(answerer.seen(), QStringList{fieldWarning(warned)});
+    // Neither renamed nor written, and the editor stays open with the text as typed.
+    QCOMPARE(item->text(), QStringLiteral("Checked"));
+    QCOMPARE(recordOf(item), before);
+    QVERIFY(messages().isEmpty());
+    QCOMPARE(m_main->findEditDock(title), dock);
+    QCOMPARE(edit->text(), text);
+}
+
+void TstModbusEditor::focusedEditorAtTeardown()
+{
+    // A line edit finishes editing when the dying dialog hides it; its checks must not run.
+    QStandardItem *item = addDevice(QStringLiteral("Teardown"));
+    PointTable points;
+    points.insert(QStringLiteral("Modbus-1"), {slaveHeader("1"), point("1", "A")});
+    item->setData(QVariant::fromValue(points), Role::PointTable);
+    standardModbusEditDialog *dlg = open(item);
+    QApplication::setActiveWindow(dlg);
+    QVERIFY(QTest::qWaitForWindowActive(dlg));
+    QTableWidget *table = tableOf(dlg, 0);
+    button(dlg->tabWidget()->widget(0), QStringLiteral("Add"))->click();
+    auto *address = qobject_cast<QLineEdit *>(table->cellWidget(1, 0));
+    QVERIFY(address);
+    address->setFocus();
+    QVERIFY(address->hasFocus());
+    QTest::keyClicks(address, QStringLiteral("1 2"));
+
+    delete dlg;
+    QVERIFY(messages().isEmpty());
 }
 
 QTEST_MAIN(TstModbusEditor)

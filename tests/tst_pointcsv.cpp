@@ -19,6 +19,7 @@ QString problemName(PointCsv::Problem problem)
     case PointCsv::Problem::Address: return QStringLiteral("Address");
     case PointCsv::Problem::Choice: return QStringLiteral("Choice");
     case PointCsv::Problem::Length: return QStringLiteral("Length");
+    case PointCsv::Problem::Quote: return QStringLiteral("Quote");
     }
     return QString();
 }
@@ -162,8 +163,16 @@ void TstPointCsv::read_data()
     QTest::newRow("quoted header labels")
         << QString("\"Address\",Name,Type,Length,Permissions,\"Deleat\"\n1,A,bool,1,r,\n")
         << Rows{{"1", "A", "bool", "1", "r", ""}} << QStringList() << false;
-    QTest::newRow("unterminated quote runs to the end")
-        << h + "1,\"A,bool,1,r,\n" << Rows() << QStringList{"ColumnCount@2"} << true;
+    // A quote left open would swallow every following line into one name.
+    QTest::newRow("unterminated quote stops at its row")
+        << h + "1,A,bool,1,r,\n\"2,B,bool,1,r,\n3,C,bool,1,r,\n4,D,bool,1,r,\n" << Rows()
+        << QStringList{"Quote@3"} << true;
+    QTest::newRow("unterminated quote counted after a quoted line break")
+        << h + "1,\"two\nlines\",bool,1,r,\n2,B,bool,1,r,\"\n" << Rows() << QStringList{"Quote@4"} << true;
+    QTest::newRow("unterminated quote in the header") << QString("\"Address,Name,Type,Length,Permissions,Deleat\n")
+                                                     << Rows() << QStringList{"Quote@1"} << true;
+    QTest::newRow("an earlier stop comes first")
+        << h + "1 2,A,bool,1,r,\n2,\"B,bool,1,r,\n" << Rows() << QStringList{"Address@2"} << true;
 }
 
 void TstPointCsv::read()

@@ -1,5 +1,10 @@
 #include "app/Validators.h"
 
+#include <QCoreApplication>
+#include <QIntValidator>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
 #include <QRegExpValidator>
 #include <QRegularExpressionValidator>
 
@@ -18,6 +23,34 @@ QValidator *noCjk(QObject *parent)
 {
     return new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("^[^\\x{4E00}-\\x{9FA5}]*$")), parent);
+}
+
+QValidator *integer(int bottom, int top, QObject *parent)
+{
+    auto *validator = new QIntValidator(bottom, top, parent);
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    validator->setLocale(c);
+    return validator;
+}
+
+bool confirmAcceptable(QWidget *parent, const QVector<Field> &fields)
+{
+    for (const Field &field : fields) {
+        if (!field.edit || field.edit->text().isEmpty() || field.edit->hasAcceptableInput())
+            continue;
+        QString label = field.label.trimmed();
+        if (label.endsWith(QLatin1Char(':')) || label.endsWith(QChar(0xFF1A)))
+            label.chop(1);
+        // The value itself is not repeated: it may be a password.
+        QMessageBox::warning(parent, QCoreApplication::translate("Validators", "Warning"),
+                             QCoreApplication::translate("Validators",
+                                                         "The value of \"%1\" is out of range, incomplete "
+                                                         "or not allowed. Nothing was saved.")
+                                 .arg(label));
+        return false;
+    }
+    return true;
 }
 
 } // namespace Validators

@@ -1,9 +1,14 @@
 #pragma once
 
-// Input validators shared by the editors.
+// Input validators shared by the editors, and the check their Save runs on validated fields.
 
+#include <QString>
+#include <QVector>
+
+class QLineEdit;
 class QObject;
 class QValidator;
+class QWidget;
 
 namespace Validators {
 
@@ -11,5 +16,20 @@ namespace Validators {
 QValidator *ipv4(QObject *parent);
 // Any text without a CJK unified ideograph (U+4E00 to U+9FA5).
 QValidator *noCjk(QObject *parent);
+// Plain integers from bottom to top, read in the C locale with group separators refused:
+// the box reads "1,024" as no number at all.
+QValidator *integer(int bottom, int top, QObject *parent);
+
+// A validated line edit and the label the user knows it by.
+struct Field
+{
+    QString label;
+    const QLineEdit *edit = nullptr;
+};
+
+// A validator lets intermediate text stand ("-", "99999" for a port), and text set from a
+// record is never validated at all. True when every field is empty or acceptable; otherwise
+// warns, naming the first field that is neither, and returns false.
+bool confirmAcceptable(QWidget *parent, const QVector<Field> &fields);
 
 } // namespace Validators

@@ -1,8 +1,10 @@
 #include "devices/DeviceForm.h"
 
+#include "app/Validators.h"
+
 #include <QComboBox>
-#include <QIntValidator>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTabWidget>
 
 namespace DeviceForm {
@@ -44,7 +46,7 @@ QComboBox *choiceCombo(const QStringList &choices)
 QLineEdit *intEdit(int bottom, int top)
 {
     auto *edit = new QLineEdit;
-    edit->setValidator(new QIntValidator(bottom, top, edit));
+    edit->setValidator(Validators::integer(bottom, top, edit));
     return edit;
 }
 
@@ -58,6 +60,17 @@ int renumberTabs(QTabWidget *tabs, const QString &prefix)
     for (int i = 0; i < tabs->count(); ++i)
         tabs->setTabText(i, QStringLiteral("%1-%2").arg(prefix).arg(i + 1));
     return tabs->count() + 1;
+}
+
+QPushButton *gatedSaveRequest(QPushButton *save, QWidget *dialog, std::function<bool()> check)
+{
+    auto *request = new QPushButton(dialog);
+    request->hide();
+    QObject::connect(save, &QPushButton::clicked, dialog, [request, check = std::move(check)] {
+        if (check())
+            request->click();
+    });
+    return request;
 }
 
 } // namespace DeviceForm

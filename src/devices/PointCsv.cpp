@@ -9,6 +9,7 @@ struct Record
 {
     QStringList fields;
     int line = 0;
+    bool unterminated = false; // a quoted field ran to the end of the text
 };
 
 // Splits the text into records. Outside quotes a "\n" ends a record (a "\r" before it is
@@ -41,7 +42,8 @@ QList<Record> splitRecords(const QString &text)
             field.clear();
             if (pos < size && text.at(pos) == QLatin1Char('"')) {
                 ++pos;
-                // Quoted part; an unterminated quote runs to the end of the text.
+                // Quoted part; one that runs to the end of the text marks the record.
+                record.unterminated = true;
                 while (pos < size) {
                     const QChar c = text.at(pos);
                     if (c == QLatin1Char('"')) {
@@ -51,6 +53,7 @@ QList<Record> splitRecords(const QString &text)
                             continue;
                         }
                         ++pos;
+                        record.unterminated = false;
                         break;
                     }
                     if (c == QLatin1Char('\n'))
@@ -132,6 +135,10 @@ PointCsv::ReadResult PointCsv::read(const QString &text, const QStringList &head
 
     for (const Record &record : records) {
         const QStringList &fields = record.fields;
+        if (record.unterminated) {
+            stop(Problem::Quote, record.line);
+            return result;
+        }
         if (fields.size() < kMinimumFields) {
             stop(Problem::ColumnCount, record.line);
             return result;
@@ -181,6 +188,19 @@ QString PointCsv::quoteField(const QString &value)
     QString quoted = value;
     quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+bool PointCsv::hasLineBreak(const QString &name)
+{
+    for (const QChar c : name) {
+        switch (c.unicode()) {
+        case 0x000A: case 0x000B: case 0x000C: case 0x000D: case 0x0085: case 0x2028: case 0x2029:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
 }
 
 QString PointCsv::write(const QStringList &headerLabels, const QList<QStringList> &rows)

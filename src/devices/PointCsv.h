@@ -17,6 +17,7 @@ public:
         Address,     // field 1 is not printable ASCII without blanks: stops
         Choice,      // type or permissions not one of the choices: warned, line kept
         Length,      // field 4 is not an optionally signed run of digits: stops
+        Quote,       // a quoted field is never closed: stops
     };
 
     struct Message
@@ -44,7 +45,8 @@ public:
 
     // Parses a whole file. Fields may be quoted as RFC 4180 does (a quote opening a field,
     // doubled quotes inside, commas and line breaks inside); text without quotes splits at
-    // every comma exactly as a plain split would.
+    // every comma exactly as a plain split would. A quote that is never closed stops the
+    // read at the record it opens, instead of taking the rest of the file into one field.
     static ReadResult read(const QString &text, const QStringList &headerLabels);
 
     // One line per row after the header line, each ended by "\n"; values that would not
@@ -52,4 +54,8 @@ public:
     static QString write(const QStringList &headerLabels, const QList<QStringList> &rows);
 
     static QString quoteField(const QString &value);
+
+    // Whether a point name holds a line break; such a name would reach the project file and
+    // the box as two lines, so the editor refuses it like a name with a comma.
+    static bool hasLineBreak(const QString &name);
 };

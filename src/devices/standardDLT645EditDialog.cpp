@@ -1,5 +1,6 @@
 #include "devices/standardDLT645EditDialog.h"
 
+#include "app/Validators.h"
 #include "app/WriteLog.h"
 #include "devices/DeviceForm.h"
 #include "mainwindow/CMainWindow.h"
@@ -77,6 +78,11 @@ standardDLT645EditDialog::standardDLT645EditDialog(QStandardItem *item, CMainWin
 
 standardDLT645EditDialog::~standardDLT645EditDialog()
 {
+    // ~QDialog hides the dialog after this destructor: an open name-cell editor then commits
+    // and the name check would run on what is no longer this dialog.
+    const QList<QObject *> children = findChildren<QObject *>();
+    for (QObject *child : children)
+        child->disconnect(this);
     log("destroyed");
 }
 
@@ -164,7 +170,8 @@ void standardDLT645EditDialog::buildForm()
     connect(m_addTabButton, &QPushButton::clicked, this, &standardDLT645EditDialog::addTab);
     connect(m_tabWidget, &QTabWidget::tabCloseRequested, this, &standardDLT645EditDialog::deleteTab);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    // Save is connected by the main window, which checks the name first.
+    // The main window connects m_saveRequest, checks the name and then saves.
+    m_saveRequest = DeviceForm::gatedSaveRequest(m_saveButton, this, [this] { return confirmFields(); });
 }
 
 void standardDLT645EditDialog::fillFromRecord()
@@ -410,9 +417,21 @@ void standardDLT645EditDialog::validateName(int row, int column)
     }
 }
 
+bool standardDLT645EditDialog::confirmFields()
+{
+    QVector<Validators::Field> fields{{tr("Communication Timeout:"), m_timeoutEdit},
+                                      {tr("Communication Gap:"), m_gapEdit},
+                                      {tr("Collection Interval"), m_intervalEdit}};
+    for (int i = 0; i < m_tabWidget->count(); ++i) {
+        if (QLineEdit *address = addressEditOf(m_tabWidget->widget(i)))
+            fields += {m_tabWidget->tabText(i) + QLatin1Char(' ') + tr("Slave Address:"), address};
+    }
+    return Validators::confirmAcceptable(this, fields);
+}
+
 void standardDLT645EditDialog::saveChanges()
 {
-    if (!m_item)
+    if (!m_item || !confirmFields())
         return;
     log("save");
 

@@ -29,10 +29,17 @@ public:
 
     QStandardItem *item() const { return m_item; }
     QLineEdit *nameEdit() const { return m_nameEdit; }
-    QPushButton *saveButton() const { return m_saveButton; }
+    // The never shown button the main window connects its Save handling to; the Save the
+    // user presses clicks it only once confirmFields() passes.
+    QPushButton *saveButton() const { return m_saveRequest; }
     QTabWidget *tabWidget() const { return m_tabWidget; }
 
+    // True when the time-out, gap, interval and every meter address are empty or acceptable;
+    // otherwise warns, naming the field, and returns false.
+    bool confirmFields();
+
 public slots:
+    // Writes nothing, after the warning of confirmFields(), when a field does not pass.
     void saveChanges();
     void validateName(int row, int column);
     void toggleSelectAll(int logicalIndex);
@@ -85,6 +92,7 @@ private:
     QTabWidget *m_tabWidget = nullptr;
     QPushButton *m_addTabButton = nullptr;
     QPushButton *m_saveButton = nullptr;
+    QPushButton *m_saveRequest = nullptr;
     QPushButton *m_cancelButton = nullptr;
 
     QList<LineField> m_lineFields;

@@ -20,7 +20,6 @@
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
-#include <QIntValidator>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
@@ -107,6 +106,12 @@ standardModbusEditDialog::standardModbusEditDialog(QStandardItem *item, CMainWin
 
 standardModbusEditDialog::~standardModbusEditDialog()
 {
+    // ~QDialog hides the dialog after this destructor: a focused line edit then finishes
+    // editing and an open cell editor commits, and their handlers would run on what is no
+    // longer this dialog. From here on no child calls back into it.
+    const QList<QObject *> children = findChildren<QObject *>();
+    for (QObject *child : children)
+        child->disconnect(this);
     log("destroyed");
 }
 
@@ -229,7 +234,8 @@ void standardModbusEditDialog::buildForm()
     connect(m_addTabButton, &QPushButton::clicked, this, &standardModbusEditDialog::addTab);
     connect(m_tabWidget, &QTabWidget::tabCloseRequested, this, &standardModbusEditDialog::deleteTab);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    // Save is connected by the main window, which checks the name first.
+    // The main window connects m_saveRequest, checks the name and then saves.
+    m_saveRequest = DeviceForm::gatedSaveRequest(m_saveButton, this, [this] { return confirmFields(); });
 }
 
 void standardModbusEditDialog::fillFromRecord()
@@ -237,14 +243,10 @@ void standardModbusEditDialog::fillFromRecord()
     if (!m_item)
         return;
     m_nameEdit->setText(m_item->text());
-    // An empty record text picks the first choice; an unknown one keeps the selection,
-    // which on a fresh dialog is the first choice as well.
+    // Re-pointing fills exactly like construction: a record text that is no choice picks
+    // the first one, never the previous device's selection, which Save would write here.
     auto fillCombo = [this](QComboBox *combo, int role) {
-        const QString text = m_item->data(role).toString();
-        if (text.isEmpty())
-            combo->setCurrentIndex(0);
-        else
-            selectText(combo, text);
+        combo->setCurrentIndex(qMax(0, DeviceForm::findExact(combo, m_item->data(role).toString())));
     };
     fillCombo(m_protocolCombo, Role::Protocol);
     fillCombo(m_modbusCombo, Role::Modbus);
@@ -379,7 +381,7 @@ QWidget *standardModbusEditDialog::createTabPage()
     series->setEnabled(false);
     auto *station = new QLineEdit(QStringLiteral("1"));
     station->setObjectName(QStringLiteral("stationNumEdit"));
-    station->setValidator(new QIntValidator(-1, 2147483647, station));
+    station->setValidator(Validators::integer(-1, 2147483647, station));
     auto *byteOrder = new QComboBox;
     byteOrder->setObjectName(QStringLiteral("byteOrderComboBox"));
     byteOrder->addItems({QStringLiteral("ABCD"), QStringLiteral("BADC"), QStringLiteral("CDAB"), QStringLiteral("DCBA")});
@@ -495,8 +497,7 @@ void standardModbusEditDialog::appendLoadedRows(QTableWidget *table, const QList
             checkAddress(table, row, nullptr);
             QTableWidgetItem *nameItem = table->item(row, ColName);
             const QString name = nameItem->text();
-            if (name.contains(QLatin1Char(','))) {
-                message(tr("The name cannot contain a comma. Please use a different name."));
+            if (refuseName(name)) {
                 nameItem->setText(QString());
                 continue;
             }
@@ -691,12 +692,36 @@ QStringList standardModbusEditDialog::rowValues(const QTableWidget *table, int r
     return values;
 }
 
+bool standardModbusEditDialog::confirmFields()
+{
+    // A save before the deferred load ran must check the tabs it is about to write.
+    loadPendingTabs();
+    QVector<Validators::Field> fields;
+    if (!m_networkGroup->isHidden()) {
+        fields += {{tr("IP:"), m_ipEdit},
+                   {tr("Port:"), m_portEdit},
+                   {tr("Connection Timeout:"), m_connectionTimeoutEdit},
+                   {tr("Communication Timeout:"), m_tcpTimeoutEdit},
+                   {tr("Keep Alive Time:"), m_keepAliveEdit}};
+    }
+    if (!m_serialGroup->isHidden())
+        fields += {{tr("Communication Timeout:"), m_rtuTimeoutEdit}, {tr("Communication Gap:"), m_gapEdit}};
+    fields += {tr("Collection Interval"), m_intervalEdit};
+    for (int i = 0; i < m_tabWidget->count(); ++i) {
+        if (auto *station = m_tabWidget->widget(i)->findChild<QLineEdit *>(QStringLiteral("stationNumEdit")))
+            fields += {m_tabWidget->tabText(i) + QLatin1Char(' ') + tr("Station Num:"), station};
+    }
+    return Validators::confirmAcceptable(this, fields);
+}
+
 void standardModbusEditDialog::saveChanges()
 {
     if (!m_item)
         return;
     // A save before the deferred load ran must not write an empty point table.
     loadPendingTabs();
+    if (!confirmFields())
+        return;
     log("save");
 
     m_item->setText(m_nameEdit->text());
@@ -818,8 +843,7 @@ void standardModbusEditDialog::checkName(QTableWidget *table, int row, QLineEdit
         else
             item->setText(QString());
     };
-    if (name.contains(QLatin1Char(','))) {
-        message(tr("The name cannot contain a comma. Please use a different name."));
+    if (refuseName(name)) {
         clear();
         return;
     }
@@ -939,6 +963,10 @@ void standardModbusEditDialog::importRows(QTableWidget *table)
         case PointCsv::Problem::Length:
             text = tr("The length of the numbers in the CSV row does not match the expected format.");
             break;
+        case PointCsv::Problem::Quote:
+            text = tr("Row %1 of the CSV file opens a quote that is never closed, unable to import")
+                       .arg(found.line);
+            break;
         }
         QMessageBox::warning(this, tr("error"), text);
     }
@@ -979,6 +1007,20 @@ bool standardModbusEditDialog::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::Wheel && qobject_cast<QComboBox *>(watched))
         return true;
     return QDialog::eventFilter(watched, event);
+}
+
+bool standardModbusEditDialog::refuseName(const QString &name)
+{
+    // Either would split the point's line in the CSV export or the project file.
+    if (name.contains(QLatin1Char(','))) {
+        message(tr("The name cannot contain a comma. Please use a different name."));
+        return true;
+    }
+    if (PointCsv::hasLineBreak(name)) {
+        message(tr("The name cannot contain a line break. Please use a different name."));
+        return true;
+    }
+    return false;
 }
 
 void standardModbusEditDialog::message(const QString &text)

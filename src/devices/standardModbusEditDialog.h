@@ -34,10 +34,18 @@ public:
 
     QStandardItem *item() const { return m_item; }
     QLineEdit *nameEdit() const { return m_nameEdit; }
-    QPushButton *saveButton() const { return m_saveButton; }
+    // The button the main window connects its Save handling (name check, rename, saving,
+    // closing the dock) to. It is never shown: the Save the user presses clicks it only once
+    // every validated field in use passes, so a refused Save leaves item and dock alone.
+    QPushButton *saveButton() const { return m_saveRequest; }
     QTabWidget *tabWidget() const { return m_tabWidget; }
 
+    // True when every validated field of the mode in use, and every tab's station number,
+    // is empty or acceptable; otherwise warns, naming the field, and returns false.
+    bool confirmFields();
+
 public slots:
+    // Writes nothing, after the warning of confirmFields(), when a field does not pass.
     void saveChanges();
     void onProtocolChanged(QString protocol);
     void deleteTab(int index);
@@ -99,6 +107,7 @@ private:
     QStringList headerLabels(const QTableWidget *table) const;
     QString askFileName(bool save);
     void message(const QString &text);
+    bool refuseName(const QString &name);
 
     QStandardItem *m_item = nullptr;
     QPointer<CMainWindow> m_mainWindow;
@@ -131,6 +140,7 @@ private:
     QTabWidget *m_tabWidget = nullptr;
     QPushButton *m_addTabButton = nullptr;
     QPushButton *m_saveButton = nullptr;
+    QPushButton *m_saveRequest = nullptr;
     QPushButton *m_cancelButton = nullptr;
 
     QList<LineField> m_lineFields;

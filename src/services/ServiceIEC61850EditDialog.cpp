@@ -13,14 +13,16 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QIcon>
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollArea>
+#include <QSslCertificate>
+#include <QSslKey>
 #include <QStandardItem>
+#include <QTextCodec>
 #include <QVBoxLayout>
 
 namespace {
@@ -39,6 +41,30 @@ void log(const char *operation)
     writeLog(QLatin1String(kLogPrefix) + QLatin1String(operation));
 }
 
+bool isUtf8Text(const QByteArray &bytes)
+{
+    if (bytes.contains('\0'))
+        return false;
+    QTextCodec::ConverterState state;
+    QTextCodec::codecForMib(106)->toUnicode(bytes.constData(), bytes.size(), &state); // UTF-8
+    return state.invalidChars == 0 && state.remainingChars == 0;
+}
+
+// The PEM text of a DER certificate or private key (RSA or EC, opened with the key password
+// where one is set and kept under it), or an empty text when the bytes are neither.
+QString pemFromDer(const QByteArray &der, const QByteArray &password)
+{
+    const QSslCertificate certificate(der, QSsl::Der);
+    if (!certificate.isNull())
+        return QString::fromLatin1(certificate.toPem()).trimmed();
+    for (const QSsl::KeyAlgorithm algorithm : {QSsl::Rsa, QSsl::Ec}) {
+        const QSslKey key(der, algorithm, QSsl::Der, QSsl::PrivateKey, password);
+        if (!key.isNull())
+            return QString::fromLatin1(key.toPem(password)).trimmed();
+    }
+    return QString();
+}
+
 } // namespace
 
 ServiceIEC61850EditDialog::ServiceIEC61850EditDialog(QStandardItem *item, CMainWindow *parent)
@@ -54,6 +80,10 @@ ServiceIEC61850EditDialog::ServiceIEC61850EditDialog(QStandardItem *item, CMainW
 
 ServiceIEC61850EditDialog::~ServiceIEC61850EditDialog()
 {
+    // ~QDialog hides the dialog after this destructor; nothing of it may call back from here.
+    const QList<QObject *> children = findChildren<QObject *>();
+    for (QObject *child : children)
+        child->disconnect(this);
     log("destroyed");
 }
 
@@ -77,7 +107,7 @@ void ServiceIEC61850EditDialog::buildForm()
     form->addRow(tr("Protocol:"), m_protocolCombo);
 
     m_portEdit = new QLineEdit;
-    m_portEdit->setValidator(new QIntValidator(-1, 65535, m_portEdit));
+    m_portEdit->setValidator(Validators::integer(-1, 65535, m_portEdit));
     form->addRow(tr("Port:"), m_portEdit);
 
     // The record keeps the choice as shown, translated in the context the project file's
@@ -276,15 +306,42 @@ QString ServiceIEC61850EditDialog::readCertificateFile(QString path)
     // Binary DER travels as Base64; the text forms as they are.
     if (path.endsWith(QLatin1String(".der")))
         return QString::fromLatin1(bytes.toBase64());
-    if (path.endsWith(QLatin1String(".pem")) || path.endsWith(QLatin1String(".crt"))
-        || path.endsWith(QLatin1String(".key")))
+    if (!path.endsWith(QLatin1String(".pem")) && !path.endsWith(QLatin1String(".crt"))
+        && !path.endsWith(QLatin1String(".key")))
+        return QString();
+    if (isUtf8Text(bytes))
         return QString::fromUtf8(bytes).trimmed();
-    return QString();
+
+    // Read as text, binary DER would be kept as a few mangled characters.
+    const QString pem = pemFromDer(bytes, m_keyPasswordEdit->text().toUtf8());
+    if (pem.isEmpty()) {
+        QMessageBox::warning(this, tr("Error"),
+                             tr("The file %1 is neither text nor a DER certificate or key (an encrypted "
+                                "key needs its Server Key Password). Nothing was stored.")
+                                 .arg(path));
+        return QString();
+    }
+    if (m_mainWindow)
+        m_mainWindow->appendMessage(
+            tr("The file %1 holds a binary (DER) certificate or key; its PEM text is stored.").arg(path));
+    return pem;
+}
+
+bool ServiceIEC61850EditDialog::confirmFields()
+{
+    // The password belongs to the authentication in use, the key password to TLS.
+    const bool ssl = m_sslCheck->isChecked();
+    QVector<Validators::Field> fields{{tr("Port:"), m_portEdit}};
+    if (!ssl && m_authCombo->currentIndex() != 0)
+        fields += {tr("Password:"), m_passwordEdit};
+    if (ssl)
+        fields += {tr("Server Key Password:"), m_keyPasswordEdit};
+    return Validators::confirmAcceptable(this, fields);
 }
 
 void ServiceIEC61850EditDialog::saveChanges()
 {
-    if (!m_item)
+    if (!m_item || !confirmFields())
         return;
 
     const QString name = m_nameEdit->text();

@@ -30,10 +30,16 @@ public:
     // Makes the dialog edit another service item.
     void loadServiceItem(QStandardItem *item);
     // A certificate or key file's content as the record keeps it: Base64 for ".der", trimmed
-    // text for ".pem", ".crt" and ".key", empty otherwise or when it cannot be read.
+    // text for ".pem", ".crt" and ".key", empty otherwise or when it cannot be read. A file of
+    // those three whose bytes are no text is read as DER and kept as the PEM text the same
+    // certificate or key has in a PEM file, which is what the box expects under that name.
     QString readCertificateFile(QString path);
+    // True when the port and the password fields in use are empty or acceptable; otherwise
+    // warns, naming the field, and returns false.
+    bool confirmFields();
 
 public slots:
+    // Writes nothing, after the warning of confirmFields(), when a field does not pass.
     void saveChanges();
     void clearData();
     void updateSSLFieldsVisibility();

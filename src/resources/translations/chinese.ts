@@ -1405,6 +1405,25 @@
         <source>The Standard OpcUa '%1' is saved successfully.</source>
         <translation>服务“%1”保存成功。</translation>
     </message>
+    <message>
+        <source>The file %1 is neither text nor a DER certificate or key (an encrypted key needs its Server Key Password). Nothing was stored.</source>
+        <translation>文件%1既不是文本，也不是DER格式的证书或密钥（加密的密钥需要填写其服务器密钥密码），未保存任何内容。</translation>
+    </message>
+    <message>
+        <source>The file %1 holds a binary (DER) certificate or key; its PEM text is stored.</source>
+        <translation>文件%1包含二进制（DER）证书或密钥，已保存其PEM文本。</translation>
+    </message>
+</context>
+<context>
+    <name>Validators</name>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>The value of &quot;%1&quot; is out of range, incomplete or not allowed. Nothing was saved.</source>
+        <translation>“%1”的值超出范围、不完整或不被允许，未保存任何内容。</translation>
+    </message>
 </context>
 <context>
     <name>standardDLT645EditDialog</name>
@@ -1499,6 +1518,10 @@
     <message>
         <source>The Standard DLT645 '%1' is saved successfully.</source>
         <translation>DLT645设备“%1”保存成功。</translation>
+    </message>
+    <message>
+        <source>Collection Interval</source>
+        <translation>采集间隔</translation>
     </message>
 </context>
 <context>
@@ -1761,6 +1784,18 @@
     <message>
         <source>Unable to open file for writing.</source>
         <translation>无法打开文件进行写入。</translation>
+    </message>
+    <message>
+        <source>The name cannot contain a line break. Please use a different name.</source>
+        <translation>名称不能包含换行符，请使用其他名称。</translation>
+    </message>
+    <message>
+        <source>Row %1 of the CSV file opens a quote that is never closed, unable to import</source>
+        <translation>CSV文件第%1行的引号没有闭合，无法导入</translation>
+    </message>
+    <message>
+        <source>Collection Interval</source>
+        <translation>采集间隔</translation>
     </message>
 </context>
 <context>
