@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer in build-asan and runs
+# the whole suite there. A finding in any process fails the run: the tests themselves, the box
+# simulators they start and the test programs that re-run themselves all inherit the options
+# below and write their reports into one folder, which must stay empty.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="$ROOT/build-asan"
+
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_SANITIZE=ON \
+      "${launcher[@]}" >/dev/null
+cmake --build "$BUILD" -j"$(nproc)"
+
+REPORTS="$BUILD/sanitizer-reports"
+rm -rf "$REPORTS"
+mkdir -p "$REPORTS"
+# One log_path for all three: they share it, and whichever is parsed last would win otherwise.
+# Qt is built without frame pointers, so only the slow unwinder sees past its first frame; leak
+# suppressions need the whole allocation stack to tell third-party allocations from ours.
+common="log_path=$REPORTS/report:print_stacktrace=1:fast_unwind_on_malloc=0"
+export ASAN_OPTIONS="$common:halt_on_error=1:detect_leaks=1:check_initialization_order=1"
+export UBSAN_OPTIONS="$common:halt_on_error=1"
+export LSAN_OPTIONS="$common:suppressions=$ROOT/scripts/sanitizer-leaks.supp:print_suppressions=0"
+
+status=0
+(cd "$BUILD" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" "$@") || status=$?
+
+shopt -s nullglob
+reports=("$REPORTS"/report.*)
+if ((${#reports[@]})); then
+    for report in "${reports[@]}"; do
+        echo "== sanitizer report $(basename "$report")"
+        cat "$report"
+    done
+    echo "Sanitizers reported ${#reports[@]} finding(s): see above and $REPORTS"
+    status=1
+fi
+exit $status
