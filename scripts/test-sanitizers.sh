@@ -2,7 +2,7 @@
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer in build-asan and runs
 # the whole suite there. A finding in any process fails the run: the tests themselves, the box
 # simulators they start and the test programs that re-run themselves all inherit the options
-# below and write their reports into one folder, which must stay empty.
+# below, and their reports are looked for once CTest is done.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$ROOT/build-asan"
@@ -43,6 +43,14 @@ if ((${#reports[@]})); then
         cat "$report"
     done
     echo "Sanitizers reported ${#reports[@]} finding(s): see above and $REPORTS"
+    status=1
+fi
+# GCC's UndefinedBehaviorSanitizer writes to standard error whatever log_path says; the tests
+# forward their children's standard error, so CTest's log holds every such report.
+log="$BUILD/Testing/Temporary/LastTest.log"
+if [ -f "$log" ] && grep -q ': runtime error: ' "$log"; then
+    echo "== undefined behaviour"
+    grep -A12 ': runtime error: ' "$log"
     status=1
 fi
 exit $status
