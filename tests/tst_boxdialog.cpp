@@ -601,7 +601,8 @@ void TstBoxDialog::programUpdate()
     CMainWindow window;
     std::unique_ptr<QStandardItem> item(boxItem("B1", address));
     BoxEditDialog dialog(item.get(), &window);
-    FileTransfer::setVerdictTimeoutForTesting(300);
+    // Long enough for an instrumented simulator on a busy machine to check 5000 bytes.
+    FileTransfer::setVerdictTimeoutForTesting(2000);
     FileDialogs::setNextAnswerForTesting(size == -2 ? QString() : path);
     ModalAnswerer answerer;
     click(&dialog, "updateProgramButton");
