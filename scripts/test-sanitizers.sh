@@ -16,7 +16,8 @@ cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_SANITIZE
 cmake --build "$BUILD" -j"$(nproc)"
 
 REPORTS="$BUILD/sanitizer-reports"
-rm -rf "$REPORTS"
+log="$BUILD/Testing/Temporary/LastTest.log"
+rm -rf "$REPORTS" "$log"
 mkdir -p "$REPORTS"
 # One log_path for all three: they share it, and whichever is parsed last would win otherwise.
 # Qt is built without frame pointers, so only the slow unwinder sees past its first frame; leak
@@ -29,11 +30,14 @@ export UBSAN_OPTIONS="$common:halt_on_error=1"
 export LSAN_OPTIONS="$common:suppressions=$ROOT/scripts/sanitizer-leaks.supp:print_suppressions=0"
 
 # Instrumented code runs a few times slower, and some tests wait on the simulator against a
-# clock: a test that fails gets a second try. A sanitizer report fails the run whichever try
-# wrote it, since every report stays in the folder.
+# clock: a test that fails gets a second try. What fails this run is a sanitizer report, from
+# whichever try wrote it; whether the tests pass is the uninstrumented run's verdict, so a
+# test that still misses its clock here is only listed.
 status=0
-(cd "$BUILD" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" \
-     --repeat until-pass:2 "$@") || status=$?
+if ! (cd "$BUILD" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" \
+          --repeat until-pass:2 "$@"); then
+    echo "Some tests failed under the sanitizers (listed above); only sanitizer reports fail this run."
+fi
 
 shopt -s nullglob
 reports=("$REPORTS"/report.*)
@@ -47,7 +51,6 @@ if ((${#reports[@]})); then
 fi
 # GCC's UndefinedBehaviorSanitizer writes to standard error whatever log_path says; the tests
 # forward their children's standard error, so CTest's log holds every such report.
-log="$BUILD/Testing/Temporary/LastTest.log"
 if [ -f "$log" ] && grep -q ': runtime error: ' "$log"; then
     echo "== undefined behaviour"
     grep -A12 ': runtime error: ' "$log"
