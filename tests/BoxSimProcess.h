@@ -42,6 +42,8 @@ public:
         arguments += m_arguments;
         m_process.setProgram(program());
         m_process.setArguments(arguments);
+        // The simulator's warnings and sanitizer reports belong in the test's log.
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start();
         if (!m_process.waitForStarted(timeoutMs))
             return false;

@@ -706,7 +706,8 @@ void TstBoxDialog::programUpdate()
     std::unique_ptr<QStandardItem> item(boxItem("B1", address));
     BoxEditDialog dialog(item.get(), &window);
     showMessagesIn(dialog, window);
-    FileTransfer::setVerdictTimeoutForTesting(300);
+    // Long enough for an instrumented simulator on a busy machine to check 5000 bytes.
+    FileTransfer::setVerdictTimeoutForTesting(2000);
     FileDialogs::setNextAnswerForTesting(size == -2 ? QString() : path);
     ModalAnswerer answerer;
     click(&dialog, "updateProgramButton");

@@ -142,7 +142,7 @@ QIcon CMainWindow::dockIcon(const QString &path) const
 
 void CMainWindow::CESwitching()
 {
-    m_translator = new QTranslator;
+    m_translator = new QTranslator(this);
     const bool loaded = m_translator->load(catalogPath(), QString(), QString(), QString());
     m_chineseActive = true;
     if (loaded) {
