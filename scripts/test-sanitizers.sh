@@ -6,6 +6,8 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$ROOT/build-asan"
+# Installs what is missing (and builds the plain tree, which the package and benchmarks use).
+"$ROOT/scripts/setup.sh"
 
 launcher=()
 if command -v ccache >/dev/null; then
