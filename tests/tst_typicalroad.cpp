@@ -2,6 +2,7 @@
 // new project, a Modbus device, a box, the link and its settings, deployment, the saved
 // project file, and live data. Also: another box clicked while the editor is open.
 #include "BoxTestSupport.h"
+#include "TestDataLocation.h"
 #include "WindowSupport.h"
 
 #include "boxlink/BoxEditDialog.h"
@@ -131,6 +132,9 @@ private slots:
     }
     void emptyToolToRunningBox();
     void clickingAnotherBoxRepointsTheEditor();
+
+private:
+    TestDataLocation m_dataLocation; // where the editor keeps what a box received
 };
 
 void TstTypicalRoad::emptyToolToRunningBox()
