@@ -3,11 +3,13 @@
 #include "BoxTestSupport.h"
 
 #include "ModalAnswer.h"
+#include "TestDataLocation.h"
 
 #include "app/FileDialogs.h"
 #include "boxlink/BoxEditDialog.h"
 #include "boxlink/BoxInputDialog.h"
 #include "boxlink/FileTransfer.h"
+#include "checks/DeploymentStore.h"
 #include "mainwindow/CMainWindow.h"
 #include "projectfile/ItemRecord.h"
 #include "projectfile/ProjectJson.h"
@@ -192,6 +194,10 @@ private slots:
     void deploymentSendsTheBoxesOwnProject();
     void deploymentOntoAFullDevice();
     void runningTransferIsAskedAbout();
+    void deploymentWithoutVerdictKeepsNoCopy();
+
+private:
+    TestDataLocation m_dataLocation; // where the editor keeps what a box received
 };
 
 // ---------------------------------------------------------------------------------------
@@ -814,6 +820,8 @@ void TstBoxDialog::deploymentSendsTheBoxesOwnProject()
     QCOMPARE(answerer.titles(), QStringList());
     QCOMPARE(lastLine(window), QStringLiteral("Checksum Result:Checksum successful."));
     QCOMPARE(sim.stateFile("deployed.json"), expected);
+    // What the box confirmed is kept, for the next deployment's changes.
+    QCOMPARE(readFile(DeploymentStore().documentPath(sim.address(), "temp")), expected);
     QCOMPARE(readFile(dir.filePath("temp.json")), users);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"temp.json"});
 }
@@ -928,6 +936,27 @@ void TstBoxDialog::runningTransferIsAskedAbout()
     QVERIFY(clock.elapsed() < 1000);
     QCOMPARE(lastLine(window), QStringLiteral("Update Status:Program update cancelled, not completed."));
     QVERIFY(!window.messageEditor()->toPlainText().contains("successful"));
+}
+
+// A box that takes the project but gives no verdict may not have it: nothing is kept, so the
+// next deployment is not compared with a document the box never confirmed.
+void TstBoxDialog::deploymentWithoutVerdictKeepsNoCopy()
+{
+    BoxSim sim(QStringLiteral("127.0.6.62"), {"--no-verdict"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    CMainWindow window;
+    QStandardItem *box = projectWithBox(window, "P", dir.path(), "B1", sim.address());
+    BoxEditDialog dialog(box, &window);
+    showMessagesIn(dialog, window);
+    FileTransfer::setVerdictTimeoutForTesting(300);
+    ModalAnswerer answerer;
+    click(&dialog, "updateProjectButton");
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.transferRunning(), 10000);
+
+    QCOMPARE(answerer.titles(), QStringList{"Timeout | Timeout while waiting for checksum result."});
+    QCOMPARE(sim.transfers().size(), 1);
+    QVERIFY(!QFile::exists(DeploymentStore().documentPath(sim.address(), "P")));
 }
 
 QTEST_MAIN(TstBoxDialog)

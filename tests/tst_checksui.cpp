@@ -5,11 +5,12 @@
 #include "CheckFixture.h"
 #include "ModalAnswer.h"
 #include "TestCertificates.h"
+#include "TestDataLocation.h"
 
 #include "BoxSimProcess.h"
 
 #include "app/FileDialogs.h"
-#include "boxlink/FileTransfer.h"
+#include "boxlink/BoxEditDialog.h"
 #include "checks/DeploymentStore.h"
 #include "checksui/CertificateDetailsView.h"
 #include "checksui/DeploymentChangesDialog.h"
@@ -68,26 +69,34 @@ QTabWidget *standardEditorTabs(CMainWindow &w)
     return FindingNavigator::standardEditorTabs(&w);
 }
 
-// Answers the next DeploymentChangesDialog: notes its rows, then accepts or rejects it.
-void answerChanges(bool accept, QStringList *rows)
+// Answers every DeploymentChangesDialog that becomes modal while it lives, noting its rows
+// ("cell|cell|..."). Polled from a timer, so it also answers a dialog that follows another box.
+class ChangesAnswer
 {
-    QTimer::singleShot(0, [=] {
-        for (int i = 0; i < 200; ++i) {
-            if (auto *d = qobject_cast<DeploymentChangesDialog *>(QApplication::activeModalWidget())) {
-                QTreeWidget *view = d->changesView();
-                for (int r = 0; r < view->topLevelItemCount(); ++r) {
-                    QStringList cells;
-                    for (int c = 0; c < view->columnCount(); ++c)
-                        cells << view->topLevelItem(r)->text(c);
-                    *rows << cells.join(QLatin1Char('|'));
-                }
-                accept ? d->accept() : d->reject();
+public:
+    explicit ChangesAnswer(bool accept)
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this, accept] {
+            auto *d = qobject_cast<DeploymentChangesDialog *>(QApplication::activeModalWidget());
+            if (!d)
                 return;
+            QTreeWidget *view = d->changesView();
+            for (int r = 0; r < view->topLevelItemCount(); ++r) {
+                QStringList cells;
+                for (int c = 0; c < view->columnCount(); ++c)
+                    cells << view->topLevelItem(r)->text(c);
+                rows << cells.join(QLatin1Char('|'));
             }
-            QTest::qWait(10);
-        }
-    });
-}
+            accept ? d->accept() : d->reject();
+        });
+        m_timer.start();
+    }
+    QStringList rows;
+
+private:
+    QTimer m_timer;
+};
 
 } // namespace
 
@@ -105,6 +114,7 @@ private slots:
     void deploymentsToSimulator();
 
 private:
+    TestDataLocation m_dataLocation; // where the box editor keeps what it deployed
     QTemporaryDir m_dir;
     std::unique_ptr<TestCertificates> m_certs;
 };
@@ -114,7 +124,6 @@ void TstChecksUi::initTestCase()
     QVERIFY(m_dir.isValid());
     QVERIFY(QDir::setCurrent(m_dir.path())); // Settings.ini of the window
     CMainWindow::setCatalogPathForTesting(QStringLiteral(":/adsdemo/no-catalogue.qm"));
-    QStandardPaths::setTestModeEnabled(true);
     m_certs = std::make_unique<TestCertificates>(m_dir.path());
 }
 
@@ -246,15 +255,17 @@ void TstChecksUi::changesBeforeSending()
     t["Modbus-1"].append(CheckFixture::point("40010", "temp"));
     CheckFixture::setTable(fixture.pump, t);
     document = ProjectJson::buildProjectJson(fixture.project);
-    QStringList rows;
-    answerChanges(false, &rows);
-    QVERIFY(!DeploymentGate::confirmChanges(document, ip, nullptr, store));
-    QCOMPARE(rows, (QStringList{"Changed|device 'Pump' / slave 1 / point 'flow2'|name|flow|flow2",
-                                "Added|device 'Pump' / slave 1 / point 'temp'|||"}));
-    rows.clear();
-    answerChanges(true, &rows);
-    QVERIFY(DeploymentGate::confirmChanges(document, ip, nullptr, store));
-    QCOMPARE(rows.size(), 2);
+    {
+        ChangesAnswer cancel(false);
+        QVERIFY(!DeploymentGate::confirmChanges(document, ip, nullptr, store));
+        QCOMPARE(cancel.rows, (QStringList{"Changed|device 'Pump' / slave 1 / point 'flow2'|name|flow|flow2",
+                                           "Added|device 'Pump' / slave 1 / point 'temp'|||"}));
+    }
+    {
+        ChangesAnswer confirm(true);
+        QVERIFY(DeploymentGate::confirmChanges(document, ip, nullptr, store));
+        QCOMPARE(confirm.rows.size(), 2);
+    }
     // Another box has its own copy.
     QVERIFY(DeploymentGate::confirmChanges(document, "127.0.0.2", nullptr, store));
 }
@@ -294,75 +305,93 @@ void TstChecksUi::certificateDetailsInEditor()
     QVERIFY(details->text().contains("holds no certificate"));
 }
 
-// The order the deployment follows: the gate before sending, the store after the box's
-// successful verdict; against the simulator, which records every transfer it receives.
+// "Update project" in the box editor against the simulator, which records every transfer it
+// receives: the checks and the change confirmation before sending, the kept copy after the
+// box's successful verdict.
 void TstChecksUi::deploymentsToSimulator()
 {
     BoxSimProcess sim(QStringLiteral("127.0.16.1"));
     QVERIFY(sim.start());
-    QTemporaryDir storeDir;
-    const DeploymentStore store(storeDir.path());
+    const DeploymentStore store; // the editor's own, in the test's data directory
     CMainWindow w;
     CheckFixture fixture(*w.projectModel());
     fixture.project->setData(m_dir.path(), Role::ProjectPath);
+    fixture.box->setData(sim.address(), Role::BoxIp);
+    BoxEditDialog editor(fixture.box, &w);
 
+    // True when the box received the project.
     auto deploy = [&] {
-        const QJsonObject document = ProjectJson::buildProjectJson(fixture.project);
-        if (!DeploymentGate::confirm(fixture.project, document, sim.address(), &w, store))
+        const int before = sim.transferRecords().size();
+        editor.findChild<QPushButton *>(QStringLiteral("updateProjectButton"))->click();
+        if (!QTest::qWaitFor([&] { return !editor.transferRunning(); }, 10000))
             return false;
-        const QString path = ProjectJson::deploymentFilePath(fixture.project);
-        const QByteArray bytes = ProjectJson::projectFileBytes(fixture.project);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            return false;
-        file.close();
-        FileTransfer transfer;
-        transfer.setHostAddress(sim.address());
-        if (transfer.send(FileTransfer::ProjectDeployment, path) != FileTransfer::Outcome::ChecksumSuccessful)
-            return false;
-        return DeploymentGate::recordSent(sim.address(), fixture.project->text(), bytes, &w, store);
+        return sim.transferRecords().size() > before;
     };
 
-    // An error: nothing reaches the box.
-    CheckFixture::set(fixture.pump, Role::ModbusPort, "0");
-    QVERIFY(!deploy());
-    QCOMPARE(sim.transferRecords().size(), 0);
-    // Warnings only: No sends nothing, Yes sends.
-    CheckFixture::set(fixture.pump, Role::ModbusPort, "502");
-    CheckFixture::set(fixture.pump, Role::CollectionInterval, "10");
+    // Nothing to report, never deployed: sent with no question; the box's copy is kept.
     {
-        ModalAnswer::Scoped no(QMessageBox::No);
-        QVERIFY(!deploy());
-    }
-    QCOMPARE(sim.transferRecords().size(), 0);
-    {
-        ModalAnswer::Scoped yes(QMessageBox::Yes);
+        ModalAnswer::Scoped any(QMessageBox::No);
+        ChangesAnswer changes(false);
         QVERIFY(deploy());
+        QCOMPARE(any.seen(), QStringList());
+        QCOMPARE(changes.rows, QStringList());
     }
     QCOMPARE(sim.transferRecords().size(), 1);
+    QFile kept(store.documentPath(sim.address(), fixture.project->text()));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QFile deployed(sim.statePath(QStringLiteral("deployed.json")));
+    QVERIFY(deployed.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), deployed.readAll());
 
-    // One point renamed, one added: the second deployment shows exactly these; Cancel sends nothing.
-    CheckFixture::set(fixture.pump, Role::CollectionInterval, "1000");
+    // One point renamed, one added: the next deployment shows exactly these; Cancel sends nothing.
     PointTable t = CheckFixture::table(fixture.pump);
     t["Modbus-1"][1][1] = QStringLiteral("flow2");
     t["Modbus-1"].append(CheckFixture::point("40010", "temp"));
     CheckFixture::setTable(fixture.pump, t);
-    QStringList rows;
-    answerChanges(false, &rows);
-    QVERIFY(!deploy());
-    QCOMPARE(sim.transferRecords().size(), 1);
-    const QStringList expected{"Changed|device 'Pump'|collectionInterval|10|1000",
-                               "Changed|device 'Pump' / slave 1 / point 'flow2'|name|flow|flow2",
+    const QStringList expected{"Changed|device 'Pump' / slave 1 / point 'flow2'|name|flow|flow2",
                                "Added|device 'Pump' / slave 1 / point 'temp'|||"};
-    QCOMPARE(rows, expected);
-    rows.clear();
-    answerChanges(true, &rows);
-    QVERIFY(deploy());
-    QCOMPARE(rows, expected);
+    {
+        ChangesAnswer cancel(false);
+        QVERIFY(!deploy());
+        QCOMPARE(cancel.rows, expected);
+    }
+    QCOMPARE(sim.transferRecords().size(), 1);
+    {
+        ChangesAnswer confirm(true);
+        QVERIFY(deploy());
+        QCOMPARE(confirm.rows, expected);
+    }
     QCOMPARE(sim.transferRecords().size(), 2);
     // The box has it now: the same project again asks nothing.
-    QVERIFY(deploy());
+    {
+        ChangesAnswer none(false);
+        QVERIFY(deploy());
+        QCOMPARE(none.rows, QStringList());
+    }
     QCOMPARE(sim.transferRecords().size(), 3);
+
+    // Warnings only: No sends nothing; Yes goes on to the changes and sends.
+    CheckFixture::set(fixture.pump, Role::CollectionInterval, "10");
+    {
+        ModalAnswer::Scoped no(QMessageBox::No);
+        QVERIFY(!deploy());
+        QCOMPARE(no.seen().size(), 1);
+    }
+    QCOMPARE(sim.transferRecords().size(), 3);
+    {
+        ModalAnswer::Scoped yes(QMessageBox::Yes);
+        ChangesAnswer confirm(true);
+        QVERIFY(deploy());
+        QCOMPARE(confirm.rows, QStringList{"Changed|device 'Pump'|collectionInterval|2000|10"});
+    }
+    QCOMPARE(sim.transferRecords().size(), 4);
+
+    // An error: nothing reaches the box, the checks window lists it.
+    CheckFixture::set(fixture.pump, Role::ModbusPort, "0");
+    QVERIFY(!deploy());
+    QCOMPARE(sim.transferRecords().size(), 4);
+    ProjectChecksWindow *checksWindow = w.findChild<ProjectChecksWindow *>();
+    QVERIFY2(checksWindow && checksWindow->isVisible(), "the errors are listed");
 }
 
 QTEST_MAIN(TstChecksUi)

@@ -1101,8 +1101,6 @@ void TestProjectJson::newProjectTakesFileDirectory()
     QCOMPARE(folders, (QStringList{Folder::Standard, Folder::Service, Folder::Box, Folder::Data}));
     QCOMPARE(QDir::fromNativeSeparators(ProjectJson::projectFilePath(project)),
              QStringLiteral("/home/u/projects/Two boxes.json"));
-    QCOMPARE(QDir::fromNativeSeparators(ProjectJson::deploymentFilePath(project)),
-             QStringLiteral("/home/u/projects/temp.json"));
     // Not in the file, so empty after loading: the model, AT texts, NTP server, box time.
     QStandardItem *boxA = project->child(2)->child(0);
     for (int role : {int(Role::BoxModel), int(Role::At1), int(Role::NtpServer), int(Role::BoxTime)})

@@ -2,6 +2,7 @@
 // new project, a Modbus device, a box, the link and its settings, deployment, the saved
 // project file, and live data. Also: another box clicked while the editor is open.
 #include "BoxTestSupport.h"
+#include "TestDataLocation.h"
 #include "WindowSupport.h"
 
 #include "boxlink/BoxEditDialog.h"
@@ -131,6 +132,9 @@ private slots:
     }
     void emptyToolToRunningBox();
     void clickingAnotherBoxRepointsTheEditor();
+
+private:
+    TestDataLocation m_dataLocation; // where the editor keeps what a box received
 };
 
 void TstTypicalRoad::emptyToolToRunningBox()
@@ -204,9 +208,12 @@ void TstTypicalRoad::emptyToolToRunningBox()
     QVERIFY(editor);
     QTRY_COMPARE_WITH_TIMEOUT(label(editor, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
 
-    // 4. Update project: the verdict in the Message dock; nothing is left beside the project.
+    // 4. Update project: a sound project goes without a question; the verdict in the Message
+    // dock; nothing is left beside the project.
+    answerer.boxes.clear();
     click(editor, "updateProjectButton");
     QTRY_VERIFY_WITH_TIMEOUT(!editor->transferRunning(), 10000);
+    QCOMPARE(answerer.titles(), QStringList());
     QVERIFY(w.messageEditor()->toPlainText().contains(QStringLiteral("Checksum Result:Checksum successful.")));
     QCOMPARE(editor->findChild<QProgressBar *>("progressBar")->value(), 100);
     QCOMPARE(QDir(projectDir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());

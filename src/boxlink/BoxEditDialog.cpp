@@ -4,6 +4,7 @@
 #include "app/Validators.h"
 #include "app/WriteLog.h"
 #include "boxlink/FileTransfer.h"
+#include "checksui/DeploymentGate.h"
 #include "projectfile/ItemRecord.h"
 #include "projectfile/ProjectJson.h"
 
@@ -863,6 +864,11 @@ void BoxEditDialog::updateProject()
         return;
     }
 
+    // Checks, then what this deployment changes on the box: either may stop it here.
+    const QString boxIp = m_ipEdit->text();
+    if (!DeploymentGate::confirm(project, ProjectJson::buildProjectJson(project), boxIp, this))
+        return;
+
     // The box gets exactly what a project save would store, from a copy under a unique name
     // in the system's temporary directory: nothing of the user's is touched.
     const QByteArray bytes = ProjectJson::projectFileBytes(project);
@@ -891,7 +897,16 @@ void BoxEditDialog::updateProject()
         return;
     }
     m_deployCopy = std::move(copy);
+    // The transfer is asynchronous: what was sent, and to whom, is kept for the verdict.
+    m_sentProject = SentProject{boxIp, project->text(), bytes};
     runTransfer(FileTransfer::ProjectDeployment, m_deployCopy->fileName(), true);
+}
+
+void BoxEditDialog::projectDeployed()
+{
+    // Only a box that confirmed the checksum has the document the next deployment compares with.
+    if (m_sentProject)
+        DeploymentGate::recordSent(m_sentProject->boxIp, m_sentProject->projectName, m_sentProject->bytes, this);
 }
 
 void BoxEditDialog::warnUpdateProject(const QString &text)
@@ -921,6 +936,8 @@ void BoxEditDialog::runTransfer(quint8 command, const QString &filePath, bool re
             writeLog(command == FileTransfer::ProgramUpdate ? QStringLiteral("BoxEditDialog: updateProgram")
                                                             : QStringLiteral("BoxEditDialog: updateProject"));
         }
+        if (command == FileTransfer::ProjectDeployment && outcome == FileTransfer::Outcome::ChecksumSuccessful)
+            projectDeployed();
         transfer->deleteLater();
         if (m_transfer == transfer)
             transferEnded();
@@ -935,6 +952,7 @@ void BoxEditDialog::transferEnded()
 {
     m_transfer = nullptr;
     m_deployCopy.reset();
+    m_sentProject.reset();
     m_updateProjectButton->setEnabled(true);
     m_updateProgramButton->setEnabled(true);
     m_cancelTransferButton->setEnabled(false);

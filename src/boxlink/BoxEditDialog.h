@@ -12,6 +12,7 @@
 
 #include <initializer_list>
 #include <memory>
+#include <optional>
 
 class FileTransfer;
 class QComboBox;
@@ -102,6 +103,7 @@ private:
     void runTransfer(quint8 command, const QString &filePath, bool removeAfterDigest);
     void transferEnded();
     void warnUpdateProject(const QString &text);
+    void projectDeployed();
     bool fieldsAcceptable(const QString &tab, std::initializer_list<FieldCheck> fields);
     void refreshClock();
 
@@ -119,6 +121,13 @@ private:
     QPointer<FileTransfer> m_transfer;
     // The deployment copy, alive until its transfer has ended.
     std::unique_ptr<QTemporaryFile> m_deployCopy;
+    struct SentProject
+    {
+        QString boxIp;
+        QString projectName;
+        QByteArray bytes;
+    };
+    std::optional<SentProject> m_sentProject;
 
     // Top
     QLineEdit *m_nameEdit = nullptr;

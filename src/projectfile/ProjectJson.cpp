@@ -823,11 +823,6 @@ QString projectFilePath(const QStandardItem *project)
            + QStringLiteral(".json");
 }
 
-QString deploymentFilePath(const QStandardItem *project)
-{
-    return text(project, Role::ProjectPath) + QDir::separator() + QStringLiteral("temp.json");
-}
-
 void loadStandardRecord(const QJsonObject &standardObj, QStandardItem *item)
 {
     const QString protocol = standardObj.value(Key::Protocol).toString();

@@ -21,8 +21,6 @@ QByteArray projectFileBytes(const QStandardItem *project);
 
 // <directory (role 257)><separator><project name>.json
 QString projectFilePath(const QStandardItem *project);
-// <directory (role 257)><separator>temp.json, the copy sent to a box.
-QString deploymentFilePath(const QStandardItem *project);
 
 // Record loaders: copy one file object into an item's record. Missing keys read as empty text.
 void loadStandardRecord(const QJsonObject &standardObj, QStandardItem *item);
