@@ -9,6 +9,7 @@ PACKAGES=(
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev
     libqt-advanced-docking-system-dev libxcb1-dev
     libbenchmark-dev
+    libqt5sql5-sqlite libqt5charts5-dev
     fonts-noto-cjk
     xvfb xauth
     libcap2-bin

@@ -83,6 +83,7 @@ CMainWindow::CMainWindow(QWidget *parent)
     m_dockManager = new ads::CDockManager(this);
 
     createFixedDocks();
+    setupMonitoring();
 
     resize(1280, 720);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -94,6 +95,7 @@ CMainWindow::CMainWindow(QWidget *parent)
 
 CMainWindow::~CMainWindow()
 {
+    stopRecording();
     delete ui;
 }
 

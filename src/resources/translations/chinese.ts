@@ -317,6 +317,74 @@
 <context>
     <name>CMainWindow</name>
     <message>
+        <source>Recording stopped: the database could not be written (%1).</source>
+        <translation>记录已停止：无法写入数据库（%1）。</translation>
+    </message>
+    <message>
+        <source>Record</source>
+        <translation>记录</translation>
+    </message>
+    <message>
+        <source>Record every received value into a database file</source>
+        <translation>将收到的每个值记录到数据库文件</translation>
+    </message>
+    <message>
+        <source>Export CSV</source>
+        <translation>导出 CSV</translation>
+    </message>
+    <message>
+        <source>No current data from this device</source>
+        <translation>此设备没有最新数据</translation>
+    </message>
+    <message>
+        <source>Recording</source>
+        <translation>记录</translation>
+    </message>
+    <message>
+        <source>The recording database &apos;%1&apos; could not be opened: %2</source>
+        <translation>无法打开记录数据库“%1”：%2</translation>
+    </message>
+    <message>
+        <source>Recording live data into &apos;%1&apos;.</source>
+        <translation>正在将实时数据记录到“%1”。</translation>
+    </message>
+    <message>
+        <source>Recording stopped.</source>
+        <translation>记录已停止。</translation>
+    </message>
+    <message>
+        <source>Recording database</source>
+        <translation>记录数据库</translation>
+    </message>
+    <message>
+        <source>SQLite database (*.sqlite *.db)</source>
+        <translation>SQLite 数据库 (*.sqlite *.db)</translation>
+    </message>
+    <message>
+        <source>nothing has been recorded yet</source>
+        <translation>尚未记录任何数据</translation>
+    </message>
+    <message>
+        <source>Recording exported to &apos;%1&apos;.</source>
+        <translation>记录已导出到“%1”。</translation>
+    </message>
+    <message>
+        <source>The recording could not be exported: %1</source>
+        <translation>无法导出记录：%1</translation>
+    </message>
+    <message>
+        <source>Received from:</source>
+        <translation>接收时间从：</translation>
+    </message>
+    <message>
+        <source>Received until:</source>
+        <translation>接收时间至：</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
         <source>Save Changes</source>
         <translation>保存更改</translation>
     </message>
@@ -1530,6 +1598,21 @@
     <message>
         <source>Unable to open file for writing.</source>
         <translation>无法打开文件进行写入。</translation>
+    </message>
+</context>
+<context>
+    <name>MonitoringRowDelegate</name>
+    <message>
+        <source>Invalid</source>
+        <translation>无效</translation>
+    </message>
+    <message>
+        <source>Stale: last value received %1 s ago</source>
+        <translation>已过时：最后一个值在 %1 秒前收到</translation>
+    </message>
+    <message>
+        <source>Value received %1 s ago</source>
+        <translation>值在 %1 秒前收到</translation>
     </message>
 </context>
 </TS>

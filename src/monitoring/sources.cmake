@@ -1,0 +1,3 @@
+# Live-data recording: core, no widgets.
+list(APPEND ORVANE_CORE_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/MonitoringRecorder.cpp)
