@@ -6,6 +6,7 @@
 
 #include "mainwindow/CMainWindow.h"
 #include "mainwindow/MonitoringRowDelegate.h"
+#include "monitoringui/TrendChart.h"
 #include "projectfile/ItemRecord.h"
 
 #include <QApplication>
@@ -23,6 +24,8 @@
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
 #include <QtTest>
 
 namespace {
@@ -130,6 +133,8 @@ private slots:
     void staleness();
     void recordingStoresEveryValueAndExportsARange();
     void recordingFailureStopsButViewGoesOn();
+    void trendKeepsBoundedHistoryWithGaps();
+    void trendOpensFromTheTable();
     void cleanup() { CMainWindow::setMonitoringClockForTesting({}); }
 };
 
@@ -585,6 +590,81 @@ void TstMonitoring::updateIsInPlaceAndKeepsScroll()
     QCOMPARE(t->item(0, 0)->text(), QStringLiteral("n999"));
     QCOMPARE(t->item(rowOfName(t, "n150"), 3), cellBefore);
     QCOMPARE(cellBefore->text(), QStringLiteral("4"));
+}
+
+void TstMonitoring::trendKeepsBoundedHistoryWithGaps()
+{
+    qint64 now = 1'700'000'000'000;
+    CMainWindow::setMonitoringClockForTesting([&now] { return now; });
+    CMainWindow w;
+    addProject(w, QStringLiteral("A"), true);
+    w.onDataReceived(report("A", "P1", points({"t"})));
+    TrendChart *chart = w.showTrend("P1", "t");
+    QVERIFY(chart);
+    chart->setMinutes(24 * 60);
+    // 20,000 reports 10 ms apart: every 1000th invalid, every 1000th (offset) not a number.
+    for (int i = 0; i < 20000; ++i) {
+        now += 10;
+        QList<Point> list{Point{"t", 5 + i % 3}};
+        if (i % 1000 == 1)
+            list[0].valid = QStringLiteral("0");
+        if (i % 1000 == 501)
+            list[0].value = QStringLiteral("n/a");
+        chart->appendReport(now, {{"t", 0}}, [&] {
+            QJsonArray a;
+            a.append(QJsonObject{{"name", "t"}, {"value", list[0].value}, {"valid", list[0].valid}});
+            return a;
+        }());
+    }
+    const SampleRing *ring = chart->ring("t");
+    QCOMPARE(ring->size(), 10000);
+    QCOMPARE(ring->at(0).ms, 1'700'000'000'000 + 10 * 10001);
+    const auto runs = chart->drawnRuns("t");
+    QCOMPARE(runs.size(), 21); // the 20 gaps of the kept half cut it into 21 runs
+    int drawn = 0;
+    for (QtCharts::QLineSeries *run : runs) {
+        drawn += run->count();
+        for (const QPointF &p : run->pointsVector())
+            QVERIFY2(p.y() >= 5 && p.y() <= 7, "a gap never draws as a value");
+    }
+    QVERIFY2(drawn < 4 * 1000, "thinned to a few points per pixel");
+    QVERIFY(drawn > 21 * 2);
+    QCOMPARE(chart->valueAxis("t")->min(), 5.0);
+    QCOMPARE(chart->valueAxis("t")->max(), 7.0);
+    chart->close();
+}
+
+void TstMonitoring::trendOpensFromTheTable()
+{
+    qint64 now = 1'700'000'000'000;
+    CMainWindow::setMonitoringClockForTesting([&now] { return now; });
+    CMainWindow w;
+    QStandardItem *project = addProject(w, QStringLiteral("A"), true);
+    QList<Point> list{Point{"small", 1.5}, Point{"big", 25000}};
+    w.onDataReceived(report("A", "P1", list));
+    w.onDataReceived(report("A", "P1", list));
+    QTableWidget *t = tableOf(w, "P1");
+    emit t->cellDoubleClicked(rowOfName(t, "small"), 3);
+    emit t->cellDoubleClicked(rowOfName(t, "big"), 0);
+    QPointer<TrendChart> chart = w.findChild<TrendChart *>();
+    QVERIFY(chart);
+    QCOMPARE(w.findChildren<TrendChart *>().size(), 1);
+    QCOMPARE(chart->pointNames(), QStringList({"small", "big"}));
+    QCOMPARE(chart->minutes(), 10);
+    QVERIFY(chart->valueAxis("small") != chart->valueAxis("big"));
+
+    for (int i = 0; i < 3; ++i) {
+        now += 1000;
+        list[1].value = 25000 + i;
+        w.onDataReceived(report("A", "P1", list));
+    }
+    QCOMPARE(chart->ring("small")->size(), 3);
+    QCOMPARE(chart->valueAxis("big")->max(), 25002.0);
+    QVERIFY(chart->valueAxis("small")->max() < 10);
+
+    // The chart goes with the project that fed its device.
+    w.projectModel()->removeRow(project->row());
+    QTRY_VERIFY(!chart);
 }
 
 QTEST_MAIN(TstMonitoring)

@@ -26,6 +26,7 @@ class QTranslator;
 class QTreeView;
 class LogoWindow;
 class MonitoringRecorder;
+class TrendChart;
 class QAction;
 class QTimer;
 
@@ -123,6 +124,8 @@ public slots:
     // Writes the recorded rows received between from and to (inclusive, ms since the epoch)
     // into a CSV file; false, after telling the user, when that failed.
     bool exportRecording(qint64 fromMs, qint64 toMs, const QString &csvPath);
+    // Charts the point's values from now on: in the device's latest open chart, or a new one.
+    TrendChart *showTrend(const QString &device, const QString &point, bool newChart = false);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -197,6 +200,8 @@ private:
     QTimer *m_staleTimer = nullptr;
     MonitoringRecorder *m_recorder = nullptr;
     QString m_lastRecording;
+    QList<QPointer<TrendChart>> m_trendCharts;
+    void feedTrendCharts(const QString &device, qint64 receivedMs, const QJsonArray &points);
     QAction *m_recordAction = nullptr;
     void setupMonitoring();
     void forgetProjectMonitoring(const QString &projectName);

@@ -5,6 +5,7 @@
 #include "app/FileDialogs.h"
 #include "mainwindow/MonitoringRowDelegate.h"
 #include "monitoring/MonitoringRecorder.h"
+#include "monitoringui/TrendChart.h"
 #include "projectfile/ItemRecord.h"
 
 #include <qtadvanceddocking/DockWidget.h>
@@ -15,6 +16,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
 #include <QToolBar>
@@ -148,6 +150,7 @@ void CMainWindow::onDataReceived(Protocol::dataMonitoringData data)
         stopRecording();
         appendMessage(tr("Recording stopped: the database could not be written (%1).").arg(error));
     }
+    feedTrendCharts(data.plcName, receivedMs, data.datas);
     MonitoringFeed &feed = m_feeds[data.plcName];
     feed.projects.insert(data.projectName);
     feed.lastProject = data.projectName;
@@ -203,6 +206,27 @@ QTableWidget *CMainWindow::monitoringTable(QTabWidget *tabs, const QString &plcN
         table->setItemDelegate(new MonitoringRowDelegate(&nowMs, table));
         layout->addWidget(table);
         tabs->addTab(page, plcName);
+        auto pointAt = [table](int row) {
+            const QTableWidgetItem *name = table->item(row, 0);
+            return name ? name->text() : QString();
+        };
+        connect(table, &QTableWidget::cellDoubleClicked, this, [this, plcName, pointAt](int row, int) {
+            showTrend(plcName, pointAt(row));
+        });
+        table->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(table, &QWidget::customContextMenuRequested, this,
+                [this, table, plcName, pointAt](const QPoint &pos) {
+                    const QString point = pointAt(table->rowAt(pos.y()));
+                    if (point.isEmpty())
+                        return;
+                    QMenu menu(table);
+                    QAction *add = menu.addAction(tr("Show Trend"));
+                    QAction *fresh = menu.addAction(tr("Show Trend in a New Chart"));
+                    QAction *chosen = menu.exec(table->viewport()->mapToGlobal(pos));
+                    if (chosen)
+                        showTrend(plcName, point, chosen == fresh);
+                    Q_UNUSED(add);
+                });
         if (created)
             *created = true;
     }
@@ -394,6 +418,9 @@ void CMainWindow::forgetProjectMonitoring(const QString &projectName)
             ++it;
             continue;
         }
+        for (const QPointer<TrendChart> &chart : qAsConst(m_trendCharts))
+            if (chart && chart->device() == it.key())
+                chart->close();
         const int index = tabs ? tabIndexOf(tabs, it.key()) : -1;
         if (index >= 0) {
             QWidget *page = tabs->widget(index);
@@ -532,4 +559,40 @@ void CMainWindow::onExportTriggered()
         return;
     // The until-second is taken whole.
     exportRecording(from->dateTime().toMSecsSinceEpoch(), to->dateTime().toMSecsSinceEpoch() + 999, path);
+}
+
+TrendChart *CMainWindow::showTrend(const QString &device, const QString &point, bool newChart)
+{
+    if (point.isEmpty())
+        return nullptr;
+    m_trendCharts.removeAll(QPointer<TrendChart>());
+    TrendChart *chart = nullptr;
+    if (!newChart) {
+        for (int i = m_trendCharts.size() - 1; i >= 0 && !chart; --i)
+            if (m_trendCharts.at(i)->device() == device)
+                chart = m_trendCharts.at(i);
+    }
+    if (!chart) {
+        chart = new TrendChart(device, &nowMs, this);
+        m_trendCharts.append(chart);
+    }
+    chart->addPoint(point);
+    chart->show();
+    chart->raise();
+    return chart;
+}
+
+void CMainWindow::feedTrendCharts(const QString &device, qint64 receivedMs, const QJsonArray &points)
+{
+    QHash<QString, int> indexOfName;
+    for (const QPointer<TrendChart> &chart : qAsConst(m_trendCharts)) {
+        if (!chart || chart->device() != device)
+            continue;
+        if (indexOfName.isEmpty()) {
+            indexOfName.reserve(points.size());
+            for (int i = 0; i < points.size(); ++i)
+                indexOfName.insert(points.at(i).toObject().value(QStringLiteral("name")).toString(), i);
+        }
+        chart->appendReport(receivedMs, indexOfName, points);
+    }
 }

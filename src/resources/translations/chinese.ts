@@ -317,6 +317,14 @@
 <context>
     <name>CMainWindow</name>
     <message>
+        <source>Show Trend</source>
+        <translation>显示趋势</translation>
+    </message>
+    <message>
+        <source>Show Trend in a New Chart</source>
+        <translation>在新图表中显示趋势</translation>
+    </message>
+    <message>
         <source>Recording stopped: the database could not be written (%1).</source>
         <translation>记录已停止：无法写入数据库（%1）。</translation>
     </message>
@@ -1613,6 +1621,21 @@
     <message>
         <source>Value received %1 s ago</source>
         <translation>值在 %1 秒前收到</translation>
+    </message>
+</context>
+<context>
+    <name>TrendChart</name>
+    <message>
+        <source>Trend: %1</source>
+        <translation>趋势：%1</translation>
+    </message>
+    <message>
+        <source> min</source>
+        <translation> 分钟</translation>
+    </message>
+    <message>
+        <source>Last</source>
+        <translation>最近</translation>
     </message>
 </context>
 </TS>
