@@ -36,8 +36,6 @@ QString valueText(const QJsonValue &value)
     }
 }
 
-const char kInsert[] = "INSERT INTO samples (box, project, device, name, address, value, validity, "
-                       "received_ms, report_time) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)";
 } // namespace
 
 MonitoringRecorder::MonitoringRecorder() : m_connection(nextConnectionName()) {}
@@ -58,14 +56,15 @@ bool MonitoringRecorder::open(const QString &path)
         db.setDatabaseName(path);
         bool ok = db.open();
         QSqlQuery q(db);
+        // Qt binds text as UTF-16: stored as such (a new file only), no value needs converting.
+        ok = ok && q.exec(QStringLiteral("PRAGMA encoding = \"UTF-16le\""));
         ok = ok && q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) && q.next()
              && q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
         ok = ok && q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
         ok = ok && q.exec(QStringLiteral(
                   "CREATE TABLE IF NOT EXISTS samples (box TEXT, project TEXT, device TEXT, name TEXT, "
                   "address TEXT, value TEXT, validity TEXT, received_ms INTEGER, report_time TEXT)"));
-        ok = ok && q.exec(QStringLiteral(
-                  "CREATE INDEX IF NOT EXISTS samples_received ON samples (received_ms)"));
+        // No index on the receipt time: it would cost every report, the rare export can scan.
         if (!ok) {
             m_error = q.lastError().isValid() ? q.lastError().text() : db.lastError().text();
             if (m_error.trimmed().isEmpty())
@@ -97,40 +96,37 @@ bool MonitoringRecorder::record(const QString &box, const QString &project, cons
         return false;
     }
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    const int count = points.size();
-    QVariantList boxes, projects, devices, names, addresses, values, validities, received, times;
-    QVariantList *columns[] = {&boxes, &projects, &devices, &names, &addresses,
-                               &values, &validities, &received, &times};
-    for (QVariantList *c : columns)
-        c->reserve(count);
     const QString nameKey = QStringLiteral("name");
     const QString addrKey = QStringLiteral("addr");
     const QString valueKey = QStringLiteral("value");
     const QString validKey = QStringLiteral("valid");
-    for (const QJsonValue &entry : points) {
-        if (!entry.isObject())
-            continue;
-        const QJsonObject point = entry.toObject();
-        boxes << box;
-        projects << project;
-        devices << device;
-        names << point.value(nameKey).toString();
-        addresses << point.value(addrKey).toString();
-        values << valueText(point.value(valueKey));
-        validities << valueText(point.value(validKey));
-        received << receivedMs;
-        times << reportTime;
-    }
     if (!db.transaction()) {
         m_error = db.lastError().text();
         return false;
     }
+    // One prepared single-row statement: the driver looks each placeholder up by position,
+    // which grows with the placeholders of a statement, so many rows per statement cost more.
     QSqlQuery q(db);
-    bool ok = q.prepare(QString::fromLatin1(kInsert));
-    if (ok) {
-        for (QVariantList *c : columns)
-            q.addBindValue(*c);
-        ok = q.execBatch();
+    bool ok = q.prepare(QStringLiteral("INSERT INTO samples (box, project, device, name, address, value, "
+                                       "validity, received_ms, report_time) VALUES (?,?,?,?,?,?,?,?,?)"));
+    const QVariant boxValue(box), projectValue(project), deviceValue(device), receivedValue(receivedMs),
+        reportTimeValue(reportTime);
+    for (const QJsonValue &entry : points) {
+        if (!ok)
+            break;
+        if (!entry.isObject())
+            continue;
+        const QJsonObject point = entry.toObject();
+        q.bindValue(0, boxValue);
+        q.bindValue(1, projectValue);
+        q.bindValue(2, deviceValue);
+        q.bindValue(3, point.value(nameKey).toString());
+        q.bindValue(4, point.value(addrKey).toString());
+        q.bindValue(5, valueText(point.value(valueKey)));
+        q.bindValue(6, valueText(point.value(validKey)));
+        q.bindValue(7, receivedValue);
+        q.bindValue(8, reportTimeValue);
+        ok = q.exec();
     }
     if (ok)
         ok = db.commit();

@@ -104,6 +104,12 @@ QStringList TrendChart::pointNames() const
 
 void TrendChart::appendReport(qint64 ms, const QHash<QString, int> &indexOfName, const QJsonArray &points)
 {
+    appendSamples(ms, indexOfName, points);
+    refresh();
+}
+
+void TrendChart::appendSamples(qint64 ms, const QHash<QString, int> &indexOfName, const QJsonArray &points)
+{
     static const QString valueKey = QStringLiteral("value");
     static const QString validKey = QStringLiteral("valid");
     for (const auto &t : m_traces) {
@@ -118,7 +124,6 @@ void TrendChart::appendReport(qint64 ms, const QHash<QString, int> &indexOfName,
             number = value.toString().trimmed().toDouble(&numeric);
         t->ring.append(ms, number, numeric && sampleValid(point.value(validKey)));
     }
-    refresh();
 }
 
 int TrendChart::minutes() const
@@ -153,8 +158,9 @@ void TrendChart::refresh()
 {
     const qint64 to = m_msNow();
     const qint64 from = to - qint64(m_minutes->value()) * 60 * 1000;
-    // Up to four samples per column: two columns per pixel at most.
-    const int columns = qMax(100, int(m_chart->plotArea().width()) / 2);
+    // Up to four samples per column of four pixels: a point per pixel keeps every peak in
+    // sight, more only costs time.
+    const int columns = qMax(100, int(m_chart->plotArea().width()) / 4);
     m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
     for (const auto &t : m_traces) {
         const QVector<QVector<QPointF>> runs = t->ring.runs(from, to, columns);
@@ -187,10 +193,11 @@ void TrendChart::refresh()
         }
         t->drawn = runs.size();
         if (runs.isEmpty())
-            t->axis->setRange(0, 1);
+            low = 0, high = 1;
         else if (low == high)
-            t->axis->setRange(low - 1, high + 1);
-        else
+            low -= 1, high += 1;
+        // An unchanged range would still walk every attached series.
+        if (t->axis->min() != low || t->axis->max() != high)
             t->axis->setRange(low, high);
     }
 }

@@ -40,6 +40,8 @@ public:
     // Takes the samples of one report received at ms; indexOfName maps a point name to its
     // entry in points. Redraws at once.
     void appendReport(qint64 ms, const QHash<QString, int> &indexOfName, const QJsonArray &points);
+    // The same without redrawing.
+    void appendSamples(qint64 ms, const QHash<QString, int> &indexOfName, const QJsonArray &points);
 
     int minutes() const;
     void setMinutes(int minutes);
