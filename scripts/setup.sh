@@ -12,6 +12,7 @@ PACKAGES=(
     libbenchmark-dev
     libssl-dev openssl
     python3-pymodbus python3-serial python3-serial-asyncio socat
+    libqt5sql5-sqlite libqt5charts5-dev
     fonts-noto-cjk
     xvfb xauth
     qttranslations5-l10n

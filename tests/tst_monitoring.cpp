@@ -1,13 +1,22 @@
 // Live reports reaching the main window: data items under the project's "Data" folder and
 // the per-device tables, updated in place.
 
+#include "ModalAnswer.h"
 #include "WindowSupport.h"
 
 #include "mainwindow/CMainWindow.h"
+#include "mainwindow/MonitoringRowDelegate.h"
+#include "monitoringui/TrendChart.h"
 #include "projectfile/ItemRecord.h"
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QPlainTextEdit>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QTreeView>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QScrollBar>
@@ -15,6 +24,8 @@
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
 #include <QtTest>
 
 namespace {
@@ -116,7 +127,272 @@ private slots:
     void emptyReportEmptiesTable();
     void newPointFollowsCurrentSort();
     void updateIsInPlaceAndKeepsScroll();
+    void updateTimeFitsNarrowDockAndWidthsStay();
+    void closingProjectRemovesOnlyItsTabs();
+    void staleness_data();
+    void staleness();
+    void recordingStoresEveryValueAndExportsARange();
+    void recordingFailureStopsButViewGoesOn();
+    void trendKeepsBoundedHistoryWithGaps();
+    void trendOpensFromTheTable();
+    void cleanup() { CMainWindow::setMonitoringClockForTesting({}); }
 };
+
+namespace {
+MonitoringRowDelegate *rowsOf(QTableWidget *t)
+{
+    return qobject_cast<MonitoringRowDelegate *>(t->itemDelegate());
+}
+
+int tabIndex(CMainWindow &w, const QString &text)
+{
+    for (int i = 0; i < w.monitoringTabs()->count(); ++i)
+        if (w.monitoringTabs()->tabText(i) == text)
+            return i;
+    return -1;
+}
+} // namespace
+
+void TstMonitoring::updateTimeFitsNarrowDockAndWidthsStay()
+{
+    CMainWindow w;
+    addProject(w, QStringLiteral("A"), true);
+    QList<Point> list;
+    for (int i = 0; i < 5; ++i)
+        list.append(Point{QStringLiteral("a rather long point name that would take the whole row %1").arg(i),
+                          QStringLiteral("12345.678901234567890123"), QStringLiteral("1"),
+                          QStringLiteral("a long address text as well")});
+    w.onDataReceived(report("A", "P1", list));
+    w.onDataReceived(report("A", "P1", list));
+    QTabWidget *tabs = w.monitoringTabs();
+    tabs->setParent(nullptr);
+    tabs->setFixedSize(800, 400);
+    tabs->show();
+    QTableWidget *t = tableOf(w, "P1");
+    tabs->setCurrentWidget(t->parentWidget());
+    QVERIFY(QTest::qWaitForWindowExposed(tabs));
+    QTRY_VERIFY(t->width() > 700);
+
+    const int timeWidth = t->fontMetrics().horizontalAdvance(t->item(0, 5)->text());
+    QVERIFY(t->columnWidth(5) >= timeWidth);
+    QVERIFY2(t->horizontalHeader()->sectionViewportPosition(5) + t->columnWidth(5) <= t->viewport()->width(),
+             "the update time is in sight without scrolling");
+
+    // A width the user chose survives further reports.
+    t->setColumnWidth(0, 333);
+    list[0].value = QStringLiteral("a value much longer than before, longer than any column");
+    w.onDataReceived(report("A", "P1", list));
+    QCOMPARE(t->columnWidth(0), 333);
+    tabs->setParent(nullptr);
+    delete tabs;
+}
+
+void TstMonitoring::closingProjectRemovesOnlyItsTabs()
+{
+    CMainWindow w;
+    QStandardItem *a = addProject(w, QStringLiteral("A"), true);
+    addProject(w, QStringLiteral("B"), true);
+    for (int i = 0; i < 2; ++i) {
+        w.onDataReceived(report("A", "P1", points({"t1"})));
+        w.onDataReceived(report("A", "P2", points({"t1"})));
+        w.onDataReceived(report("B", "P2", points({"t1"})));
+    }
+    QVERIFY(tableOf(w, "P1") && tableOf(w, "P2"));
+
+    w.projectView()->setCurrentIndex(a->index());
+    {
+        ModalAnswer::Scoped answer(QMessageBox::No);
+        w.slotDeleteProject();
+    }
+    QCOMPARE(w.projectModel()->rowCount(), 1);
+    QVERIFY2(!tableOf(w, "P1"), "the tab only A fed is gone");
+    QVERIFY2(tableOf(w, "P2"), "B still feeds P2");
+
+    // Closing B as well leaves nothing; a project of the same name starts afresh.
+    w.projectModel()->removeRow(0);
+    QVERIFY(!tableOf(w, "P2"));
+    addProject(w, QStringLiteral("A"), true);
+    w.onDataReceived(report("A", "P1", points({"t1"})));
+    QVERIFY2(!tableOf(w, "P1"), "its first report only files the data again");
+}
+
+void TstMonitoring::staleness_data()
+{
+    QTest::addColumn<QString>("interval");
+    QTest::addColumn<qint64>("freshUntil"); // ms after the report still current
+    QTest::addColumn<bool>("linkDrops");
+    QTest::newRow("three intervals") << QStringLiteral("2000") << qint64(6000) << false;
+    QTest::newRow("at least 3 s") << QStringLiteral("200") << qint64(3000) << false;
+    QTest::newRow("unknown interval") << QString() << qint64(6000) << false;
+    QTest::newRow("link down") << QStringLiteral("2000") << qint64(0) << true;
+}
+
+void TstMonitoring::staleness()
+{
+    QFETCH(QString, interval);
+    QFETCH(qint64, freshUntil);
+    QFETCH(bool, linkDrops);
+    qint64 now = 1'000'000;
+    CMainWindow::setMonitoringClockForTesting([&now] { return now; });
+    CMainWindow w;
+    QStandardItem *project = addProject(w, QStringLiteral("A"), true);
+    auto *device = new QStandardItem(QStringLiteral("P1"));
+    device->setData(interval, Role::CollectionInterval);
+    childWithText(project, Folder::Standard)->appendRow(device);
+    auto *box = new QStandardItem(QStringLiteral("box"));
+    box->setData(QStringLiteral("127.0.0.9"), Role::BoxIp);
+    childWithText(project, Folder::Box)->appendRow(box);
+
+    QList<Point> list = points({"good", "bad"});
+    list[1].valid = QStringLiteral("0");
+    w.onDataReceived(report("A", "P1", list));
+    w.onDataReceived(report("A", "P1", list));
+    QTableWidget *t = tableOf(w, "P1");
+    const int good = rowOfName(t, "good");
+    const int bad = rowOfName(t, "bad");
+    MonitoringRowDelegate *rows = rowsOf(t);
+    const int tab = tabIndex(w, "P1");
+    auto isStale = [&] {
+        const bool marked = !w.monitoringTabs()->tabIcon(tab).isNull();
+        const bool grey = rows->foreground(t->model()->index(good, 3)) == QColor(Qt::gray);
+        if (marked != grey || marked != rows->isStale())
+            qWarning() << "tab mark" << marked << "grey rows" << grey;
+        return marked && grey;
+    };
+    QVERIFY(!isStale());
+    QCOMPARE(rows->foreground(t->model()->index(bad, 0)), QColor(Qt::red));
+
+    if (linkDrops) {
+        w.onBoxLinkStateChanged(QStringLiteral("127.0.0.8"), false);
+        QVERIFY2(!isStale(), "another box's link is no concern of this device");
+        w.onBoxLinkStateChanged(QStringLiteral("127.0.0.9"), false);
+        w.onBoxLinkStateChanged(QStringLiteral("127.0.0.9"), true);
+    } else {
+        now += freshUntil;
+        w.checkMonitoringStaleness();
+        QVERIFY(!isStale());
+        now += 1;
+        w.checkMonitoringStaleness();
+    }
+    QVERIFY(isStale());
+    QCOMPARE(w.monitoringTabs()->tabText(tab), QStringLiteral("P1"));
+    QCOMPARE(rows->foreground(t->model()->index(bad, 5)), QColor(Qt::red));
+    now += 60'000;
+    QVERIFY2(rows->ageText().contains(QString::number((freshUntil + 1 + 60'000) / 1000)) || linkDrops,
+             qPrintable(rows->ageText()));
+    QVERIFY(rows->ageText().contains(QStringLiteral("60")) || !linkDrops);
+
+    w.onDataReceived(report("A", "P1", list));
+    QVERIFY(!isStale());
+    QCOMPARE(rows->foreground(t->model()->index(bad, 0)), QColor(Qt::red));
+    QVERIFY(rows->ageText().contains(QStringLiteral(" 0 s")));
+}
+
+namespace {
+QList<QStringList> queryRows(const QString &dbPath, const QString &sql)
+{
+    QList<QStringList> out;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setDatabaseName(dbPath);
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.exec(sql);
+            while (q.next()) {
+                QStringList row;
+                for (int c = 0; c < q.record().count(); ++c)
+                    row << q.value(c).toString();
+                out << row;
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    return out;
+}
+} // namespace
+
+void TstMonitoring::recordingStoresEveryValueAndExportsARange()
+{
+    QTemporaryDir dir;
+    qint64 now = 1'700'000'000'000;
+    CMainWindow::setMonitoringClockForTesting([&now] { return now; });
+    CMainWindow w;
+    addProject(w, QStringLiteral("A"), true);
+    const QString db = dir.filePath(QStringLiteral("rec.sqlite"));
+    QVERIFY(w.startRecording(db));
+
+    for (int r = 0; r < 50; ++r) {
+        QList<Point> list;
+        for (int p = 0; p < 200; ++p)
+            list.append(Point{QStringLiteral("p%1").arg(p), r * 1000 + p, p == 7 ? QStringLiteral("0") : QStringLiteral("1"),
+                              QStringLiteral("4%1").arg(p, 4, 10, QLatin1Char('0'))});
+        now += 1000;
+        w.onDataReceived(report("A", "P1", list, QStringLiteral("box time %1").arg(r)));
+    }
+    QCOMPARE(queryRows(db, "SELECT COUNT(*) FROM samples"), QList<QStringList>{{"10000"}});
+    QCOMPARE(queryRows(db, "SELECT box, project, device, name, address, value, validity, report_time FROM samples "
+                           "WHERE name = 'p7' AND report_time = 'box time 12'"),
+             (QList<QStringList>{{"SN1", "A", "P1", "p7", "40007", "12007", "0", "box time 12"}}));
+    QCOMPARE(queryRows(db, "PRAGMA journal_mode"), QList<QStringList>{{"wal"}});
+
+    // Reports 10 to 12 (received at base + 11 s .. base + 13 s), the ends included.
+    const qint64 base = 1'700'000'000'000;
+    const QString csv = dir.filePath(QStringLiteral("range.csv"));
+    QVERIFY(w.exportRecording(base + 11'000, base + 13'000, csv));
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 1 + 600 + 1); // header, rows, empty rest after the last CRLF
+    QVERIFY(lines.first().startsWith("received,report time,box"));
+    QVERIFY(lines.at(1).endsWith("\r"));
+    QVERIFY(lines.at(1).contains(",box time 10,SN1,A,P1,p0,40000,10000,1"));
+    QVERIFY(lines.at(600).contains(",box time 12,SN1,A,P1,p199,40199,12199,1"));
+    QVERIFY(w.isRecording());
+}
+
+void TstMonitoring::recordingFailureStopsButViewGoesOn()
+{
+    QTemporaryDir dir;
+    CMainWindow w;
+    addProject(w, QStringLiteral("A"), true);
+
+    // A file that is no database cannot be opened for recording: the user is told.
+    const QString junk = dir.filePath(QStringLiteral("junk.db"));
+    {
+        QFile f(junk);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'x'));
+    }
+    {
+        ModalAnswer::Scoped answer;
+        QVERIFY(!w.startRecording(junk));
+        QCOMPARE(answer.seen().size(), 1);
+        QVERIFY(answer.seen().first().startsWith(QStringLiteral("Recording|")));
+    }
+    QVERIFY(!w.isRecording());
+
+    // A database another writer keeps locked fails mid-run: recording stops with a message,
+    // the table still shows every report.
+    const QString db = dir.filePath(QStringLiteral("locked.sqlite"));
+    QVERIFY(w.startRecording(db));
+    w.onDataReceived(report("A", "P1", points({"t1"}, "1")));
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+        other.setDatabaseName(db);
+        QVERIFY(other.open());
+        QSqlQuery lock(other);
+        QVERIFY(lock.exec("BEGIN EXCLUSIVE"));
+        w.onDataReceived(report("A", "P1", points({"t1"}, "2")));
+        lock.exec("ROLLBACK");
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    QVERIFY(!w.isRecording());
+    QVERIFY(w.messageEditor()->toPlainText().contains(QStringLiteral("Recording stopped")));
+    w.onDataReceived(report("A", "P1", points({"t1"}, "3")));
+    QCOMPARE(tableOf(w, "P1")->item(0, 3)->text(), QStringLiteral("3"));
+    QCOMPARE(queryRows(db, "SELECT value FROM samples"), QList<QStringList>{{"1"}});
+}
 
 void TstMonitoring::firstReportFilesSecondShows()
 {
@@ -159,7 +435,7 @@ void TstMonitoring::firstReportFilesSecondShows()
     QVERIFY(times.first() != QStringLiteral("1999-01-01 00:00:00"));
     QCOMPARE(item->data(Role::DataRows).toList().size(), 3);
     QVERIFY(!w.monitoringTabs()->tabsClosable());
-    QCOMPARE(t->columnWidth(5), 180);
+    QVERIFY(t->columnWidth(5) >= t->fontMetrics().horizontalAdvance(times.first()));
 }
 
 void TstMonitoring::reportForProjectNotOpen()
@@ -314,6 +590,81 @@ void TstMonitoring::updateIsInPlaceAndKeepsScroll()
     QCOMPARE(t->item(0, 0)->text(), QStringLiteral("n999"));
     QCOMPARE(t->item(rowOfName(t, "n150"), 3), cellBefore);
     QCOMPARE(cellBefore->text(), QStringLiteral("4"));
+}
+
+void TstMonitoring::trendKeepsBoundedHistoryWithGaps()
+{
+    qint64 now = 1'700'000'000'000;
+    CMainWindow::setMonitoringClockForTesting([&now] { return now; });
+    CMainWindow w;
+    addProject(w, QStringLiteral("A"), true);
+    w.onDataReceived(report("A", "P1", points({"t"})));
+    TrendChart *chart = w.showTrend("P1", "t");
+    QVERIFY(chart);
+    chart->setMinutes(24 * 60);
+    // 20,000 reports 10 ms apart: every 1000th invalid, every 1000th (offset) not a number.
+    for (int i = 0; i < 20000; ++i) {
+        now += 10;
+        QList<Point> list{Point{"t", 5 + i % 3}};
+        if (i % 1000 == 1)
+            list[0].valid = QStringLiteral("0");
+        if (i % 1000 == 501)
+            list[0].value = QStringLiteral("n/a");
+        chart->appendReport(now, {{"t", 0}}, [&] {
+            QJsonArray a;
+            a.append(QJsonObject{{"name", "t"}, {"value", list[0].value}, {"valid", list[0].valid}});
+            return a;
+        }());
+    }
+    const SampleRing *ring = chart->ring("t");
+    QCOMPARE(ring->size(), 10000);
+    QCOMPARE(ring->at(0).ms, 1'700'000'000'000 + 10 * 10001);
+    const auto runs = chart->drawnRuns("t");
+    QCOMPARE(runs.size(), 21); // the 20 gaps of the kept half cut it into 21 runs
+    int drawn = 0;
+    for (QtCharts::QLineSeries *run : runs) {
+        drawn += run->count();
+        for (const QPointF &p : run->pointsVector())
+            QVERIFY2(p.y() >= 5 && p.y() <= 7, "a gap never draws as a value");
+    }
+    QVERIFY2(drawn < 4 * 1000, "thinned to a few points per pixel");
+    QVERIFY(drawn > 21 * 2);
+    QCOMPARE(chart->valueAxis("t")->min(), 5.0);
+    QCOMPARE(chart->valueAxis("t")->max(), 7.0);
+    chart->close();
+}
+
+void TstMonitoring::trendOpensFromTheTable()
+{
+    qint64 now = 1'700'000'000'000;
+    CMainWindow::setMonitoringClockForTesting([&now] { return now; });
+    CMainWindow w;
+    QStandardItem *project = addProject(w, QStringLiteral("A"), true);
+    QList<Point> list{Point{"small", 1.5}, Point{"big", 25000}};
+    w.onDataReceived(report("A", "P1", list));
+    w.onDataReceived(report("A", "P1", list));
+    QTableWidget *t = tableOf(w, "P1");
+    emit t->cellDoubleClicked(rowOfName(t, "small"), 3);
+    emit t->cellDoubleClicked(rowOfName(t, "big"), 0);
+    QPointer<TrendChart> chart = w.findChild<TrendChart *>();
+    QVERIFY(chart);
+    QCOMPARE(w.findChildren<TrendChart *>().size(), 1);
+    QCOMPARE(chart->pointNames(), QStringList({"small", "big"}));
+    QCOMPARE(chart->minutes(), 10);
+    QVERIFY(chart->valueAxis("small") != chart->valueAxis("big"));
+
+    for (int i = 0; i < 3; ++i) {
+        now += 1000;
+        list[1].value = 25000 + i;
+        w.onDataReceived(report("A", "P1", list));
+    }
+    QCOMPARE(chart->ring("small")->size(), 3);
+    QCOMPARE(chart->valueAxis("big")->max(), 25002.0);
+    QVERIFY(chart->valueAxis("small")->max() < 10);
+
+    // The chart goes with the project that fed its device.
+    w.projectModel()->removeRow(project->row());
+    QTRY_VERIFY(!chart);
 }
 
 QTEST_MAIN(TstMonitoring)

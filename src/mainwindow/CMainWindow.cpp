@@ -113,6 +113,7 @@ CMainWindow::CMainWindow(QWidget *parent)
     m_dockManager = new ads::CDockManager(this);
 
     createFixedDocks();
+    setupMonitoring();
 
     resize(1280, 720);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -130,6 +131,7 @@ CMainWindow::CMainWindow(QWidget *parent)
 
 CMainWindow::~CMainWindow()
 {
+    stopRecording();
     delete ui;
 }
 

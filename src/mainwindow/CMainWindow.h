@@ -8,7 +8,9 @@
 #include <QJsonObject>
 #include <QMainWindow>
 #include <QModelIndex>
+#include <QHash>
 #include <QPointer>
+#include <QSet>
 
 #include <functional>
 
@@ -23,6 +25,10 @@ class QTabWidget;
 class QTranslator;
 class QTreeView;
 class LogoWindow;
+class MonitoringRecorder;
+class TrendChart;
+class QAction;
+class QTimer;
 
 namespace ads {
 class CDockManager;
@@ -44,6 +50,9 @@ public:
     static void setCatalogPathForTesting(const QString &path);
     // Test seam: the directory searched for Qt's own catalogue (Qt's translations by default).
     static void setQtCatalogDirForTesting(const QString &dir);
+    // Test seam: the clock (milliseconds since the epoch) that live-data staleness and
+    // recording read. An empty function restores the system clock.
+    static void setMonitoringClockForTesting(std::function<qint64()> msNow);
 
     QStandardItemModel *projectModel() const { return m_projectModel; }
     QTreeView *projectView() const { return m_projectView; }
@@ -108,6 +117,20 @@ public slots:
     // Live data
     void onDataReceived(Protocol::dataMonitoringData data);
     void showDataInTable(QStandardItem *dataItem, QString updateTime, QString plcName);
+    // The link to the box at boxIp went up or down: while it is down the rows of the devices
+    // of every open project holding that box are stale, until their next report.
+    void onBoxLinkStateChanged(const QString &boxIp, bool up);
+    // Marks the tables whose device has not reported within three collection intervals.
+    void checkMonitoringStaleness();
+    // Recording of every received value into an SQLite file; false when it could not start.
+    bool startRecording(const QString &databasePath);
+    void stopRecording();
+    bool isRecording() const;
+    // Writes the recorded rows received between from and to (inclusive, ms since the epoch)
+    // into a CSV file; false, after telling the user, when that failed.
+    bool exportRecording(qint64 fromMs, qint64 toMs, const QString &csvPath);
+    // Charts the point's values from now on: in the device's latest open chart, or a new one.
+    TrendChart *showTrend(const QString &device, const QString &point, bool newChart = false);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -182,5 +205,26 @@ private:
     void warnProjectFileTaken();
 
     // Live data
-    QTableWidget *monitoringTable(QTabWidget *tabs, const QString &plcName);
+    QTableWidget *monitoringTable(QTabWidget *tabs, const QString &plcName, bool *created = nullptr);
+    // Per monitoring tab: who feeds it and when it last heard from its device.
+    struct MonitoringFeed {
+        QSet<QString> projects;
+        QString lastProject;
+        qint64 receivedMs = 0;
+        qint64 staleAfterMs = 0;
+        bool linkLost = false;
+        bool stale = false;
+    };
+    QHash<QString, MonitoringFeed> m_feeds;
+    QTimer *m_staleTimer = nullptr;
+    MonitoringRecorder *m_recorder = nullptr;
+    QString m_lastRecording;
+    QList<QPointer<TrendChart>> m_trendCharts;
+    void feedTrendCharts(const QString &device, qint64 receivedMs, const QJsonArray &points);
+    QAction *m_recordAction = nullptr;
+    void setupMonitoring();
+    void forgetProjectMonitoring(const QString &projectName);
+    void setFeedStale(const QString &tabName, MonitoringFeed &feed, bool stale);
+    void onRecordToggled(bool on);
+    void onExportTriggered();
 };

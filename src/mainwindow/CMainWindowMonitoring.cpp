@@ -2,11 +2,24 @@
 
 #include "mainwindow/CMainWindow.h"
 
+#include "app/FileDialogs.h"
+#include "mainwindow/MonitoringRowDelegate.h"
+#include "monitoring/MonitoringRecorder.h"
+#include "monitoringui/TrendChart.h"
 #include "projectfile/ItemRecord.h"
 
 #include <qtadvanceddocking/DockWidget.h>
 
+#include <QAction>
 #include <QDateTime>
+#include <QDateTimeEdit>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
+#include <QToolBar>
 #include <QDebug>
 #include <QHash>
 #include <QHeaderView>
@@ -31,7 +44,54 @@ const QString kTabStyle = QStringLiteral(
     "QTabBar::tab:selected { background-color: #1296db; color: white; } "
     "QTabBar::tab:hover { background-color: #7dc5eb; }");
 constexpr int kColumns = 6;
-constexpr int kUpdateTimeWidth = 180;
+// Widest the first five columns start, so the update time stays in sight in an 800 px dock.
+constexpr int kMaxStartWidth = 110;
+constexpr qint64 kMinStaleMs = 3000;
+constexpr qint64 kDefaultIntervalMs = 2000;
+
+std::function<qint64()> &monitoringClock()
+{
+    static std::function<qint64()> clock;
+    return clock;
+}
+
+qint64 nowMs()
+{
+    const auto &clock = monitoringClock();
+    return clock ? clock() : QDateTime::currentMSecsSinceEpoch();
+}
+
+// Three collection intervals of the project's device of that name, at least 3 s.
+qint64 staleAfterMs(QStandardItem *project, const QString &device)
+{
+    qint64 interval = kDefaultIntervalMs;
+    if (QStandardItem *standards = project ? childWithText(project, Folder::Standard) : nullptr) {
+        if (QStandardItem *item = childWithText(standards, device)) {
+            bool ok = false;
+            const qint64 ms = item->data(Role::CollectionInterval).toString().toLongLong(&ok);
+            if (ok && ms > 0)
+                interval = ms;
+        }
+    }
+    return qMax(kMinStaleMs, 3 * interval);
+}
+
+bool projectHasBox(QStandardItem *project, const QString &boxIp)
+{
+    QStandardItem *boxes = childWithText(project, Folder::Box);
+    for (int i = 0; boxes && i < boxes->rowCount(); ++i)
+        if (boxes->child(i) && boxes->child(i)->data(Role::BoxIp).toString() == boxIp)
+            return true;
+    return false;
+}
+
+int tabIndexOf(QTabWidget *tabs, const QString &text)
+{
+    for (int i = 0; i < tabs->count(); ++i)
+        if (tabs->tabText(i) == text)
+            return i;
+    return -1;
+}
 
 // Re-applying an unchanged sheet still re-polishes every child widget.
 void applyStyleSheet(QWidget *widget, const QString &sheet)
@@ -81,7 +141,22 @@ void CMainWindow::onDataReceived(Protocol::dataMonitoringData data)
             dataItem = child; // the last one wins
     }
 
-    const QString now = QDateTime::currentDateTime().toString(kTimeFormat);
+    const qint64 receivedMs = nowMs();
+    const QString now = QDateTime::fromMSecsSinceEpoch(receivedMs).toString(kTimeFormat);
+    // The recording comes first, but never at the cost of the live view.
+    if (m_recorder && m_recorder->isOpen()
+        && !m_recorder->record(data.sn, data.projectName, data.plcName, data.time, receivedMs, data.datas)) {
+        const QString error = m_recorder->errorText();
+        stopRecording();
+        appendMessage(tr("Recording stopped: the database could not be written (%1).").arg(error));
+    }
+    feedTrendCharts(data.plcName, receivedMs, data.datas);
+    MonitoringFeed &feed = m_feeds[data.plcName];
+    feed.projects.insert(data.projectName);
+    feed.lastProject = data.projectName;
+    feed.receivedMs = receivedMs;
+    feed.staleAfterMs = staleAfterMs(project, data.plcName);
+    feed.linkLost = false;
     QVariantList rows;
     rows.reserve(data.datas.size());
     for (const QJsonValue &value : qAsConst(data.datas)) {
@@ -115,7 +190,7 @@ void CMainWindow::onDataReceived(Protocol::dataMonitoringData data)
     m_projectView->expandAll();
 }
 
-QTableWidget *CMainWindow::monitoringTable(QTabWidget *tabs, const QString &plcName)
+QTableWidget *CMainWindow::monitoringTable(QTabWidget *tabs, const QString &plcName, bool *created)
 {
     QWidget *page = nullptr;
     for (int i = 0; i < tabs->count(); ++i) {
@@ -127,8 +202,33 @@ QTableWidget *CMainWindow::monitoringTable(QTabWidget *tabs, const QString &plcN
     if (!page) {
         page = new QWidget;
         auto *layout = new QVBoxLayout(page);
-        layout->addWidget(new QTableWidget);
+        auto *table = new QTableWidget;
+        table->setItemDelegate(new MonitoringRowDelegate(&nowMs, table));
+        layout->addWidget(table);
         tabs->addTab(page, plcName);
+        auto pointAt = [table](int row) {
+            const QTableWidgetItem *name = table->item(row, 0);
+            return name ? name->text() : QString();
+        };
+        connect(table, &QTableWidget::cellDoubleClicked, this, [this, plcName, pointAt](int row, int) {
+            showTrend(plcName, pointAt(row));
+        });
+        table->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(table, &QWidget::customContextMenuRequested, this,
+                [this, table, plcName, pointAt](const QPoint &pos) {
+                    const QString point = pointAt(table->rowAt(pos.y()));
+                    if (point.isEmpty())
+                        return;
+                    QMenu menu(table);
+                    QAction *add = menu.addAction(tr("Show Trend"));
+                    QAction *fresh = menu.addAction(tr("Show Trend in a New Chart"));
+                    QAction *chosen = menu.exec(table->viewport()->mapToGlobal(pos));
+                    if (chosen)
+                        showTrend(plcName, point, chosen == fresh);
+                    Q_UNUSED(add);
+                });
+        if (created)
+            *created = true;
     }
     return page->findChild<QTableWidget *>();
 }
@@ -139,7 +239,8 @@ void CMainWindow::showDataInTable(QStandardItem *dataItem, QString updateTime, Q
     if (!tabs || !dataItem)
         return;
     tabs->setTabsClosable(false);
-    QTableWidget *table = monitoringTable(tabs, plcName);
+    bool created = false;
+    QTableWidget *table = monitoringTable(tabs, plcName, &created);
     if (!table)
         return;
 
@@ -252,7 +353,19 @@ void CMainWindow::showDataInTable(QStandardItem *dataItem, QString updateTime, Q
     table->horizontalScrollBar()->setValue(horizontalPos);
 
     applyStyleSheet(table->horizontalHeader(), kHeaderStyle);
-    table->setColumnWidth(5, kUpdateTimeWidth);
+    // Widths follow the content once per new device; sizing on every report costs a pass
+    // over every cell.
+    if (created) {
+        table->resizeColumnsToContents();
+        for (int column = 0; column < kColumns - 1; ++column)
+            table->setColumnWidth(column, qMin(table->columnWidth(column), kMaxStartWidth));
+    }
+    const auto feed = m_feeds.find(plcName);
+    if (auto *rows = qobject_cast<MonitoringRowDelegate *>(table->itemDelegate());
+        rows && feed != m_feeds.end()) {
+        rows->setReceivedAt(feed->receivedMs);
+        setFeedStale(plcName, *feed, false);
+    }
     applyStyleSheet(tabs, kTabStyle);
     // The sheet draws tab titles at 16 px, but the tab bar sizes its tabs from its own font;
     // give it the same size so long device names are not clipped.
@@ -260,5 +373,226 @@ void CMainWindow::showDataInTable(QStandardItem *dataItem, QString updateTime, Q
         QFont font = tabs->tabBar()->font();
         font.setPixelSize(16);
         tabs->tabBar()->setFont(font);
+    }
+}
+
+void CMainWindow::setMonitoringClockForTesting(std::function<qint64()> msNow)
+{
+    monitoringClock() = std::move(msNow);
+}
+
+void CMainWindow::setupMonitoring()
+{
+    m_staleTimer = new QTimer(this);
+    m_staleTimer->setInterval(1000);
+    connect(m_staleTimer, &QTimer::timeout, this, &CMainWindow::checkMonitoringStaleness);
+    m_staleTimer->start();
+
+    connect(m_projectModel, &QStandardItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex &parent, int first, int last) {
+                if (parent.isValid())
+                    return;
+                for (int row = first; row <= last; ++row)
+                    forgetProjectMonitoring(m_projectModel->index(row, 0).data().toString());
+            });
+
+    if (QToolBar *bar = m_dataDock ? m_dataDock->toolBar() : nullptr) {
+        m_recordAction = bar->addAction(QIcon(QStringLiteral(":/adsdemo/images/save.svg")), tr("Record"));
+        m_recordAction->setObjectName(QStringLiteral("recordAction"));
+        m_recordAction->setCheckable(true);
+        m_recordAction->setToolTip(tr("Record every received value into a database file"));
+        connect(m_recordAction, &QAction::triggered, this, &CMainWindow::onRecordToggled);
+        QAction *exportAction = bar->addAction(QIcon(QStringLiteral(":/adsdemo/images/write.svg")),
+                                               tr("Export CSV"));
+        exportAction->setObjectName(QStringLiteral("exportCsvAction"));
+        connect(exportAction, &QAction::triggered, this, &CMainWindow::onExportTriggered);
+    }
+}
+
+void CMainWindow::forgetProjectMonitoring(const QString &projectName)
+{
+    auto *tabs = m_monitoringTabs;
+    for (auto it = m_feeds.begin(); it != m_feeds.end();) {
+        it->projects.remove(projectName);
+        if (!it->projects.isEmpty()) {
+            ++it;
+            continue;
+        }
+        for (const QPointer<TrendChart> &chart : qAsConst(m_trendCharts))
+            if (chart && chart->device() == it.key())
+                chart->close();
+        const int index = tabs ? tabIndexOf(tabs, it.key()) : -1;
+        if (index >= 0) {
+            QWidget *page = tabs->widget(index);
+            tabs->removeTab(index);
+            page->deleteLater();
+        }
+        it = m_feeds.erase(it);
+    }
+}
+
+void CMainWindow::setFeedStale(const QString &tabName, MonitoringFeed &feed, bool stale)
+{
+    const int index = m_monitoringTabs ? tabIndexOf(m_monitoringTabs, tabName) : -1;
+    if (index < 0)
+        return;
+    auto *table = m_monitoringTabs->widget(index)->findChild<QTableWidget *>();
+    auto *rows = table ? qobject_cast<MonitoringRowDelegate *>(table->itemDelegate()) : nullptr;
+    if (!rows || (feed.stale == stale && rows->isStale() == stale))
+        return;
+    feed.stale = stale;
+    rows->setStale(stale);
+    // An icon marks the tab: its text is how it is found.
+    m_monitoringTabs->setTabIcon(index, stale ? style()->standardIcon(QStyle::SP_MessageBoxWarning)
+                                              : QIcon());
+    m_monitoringTabs->setTabToolTip(index, stale ? tr("No current data from this device") : QString());
+    table->viewport()->update();
+}
+
+void CMainWindow::checkMonitoringStaleness()
+{
+    const qint64 now = nowMs();
+    for (auto it = m_feeds.begin(); it != m_feeds.end(); ++it)
+        setFeedStale(it.key(), *it, it->linkLost || now - it->receivedMs > it->staleAfterMs);
+}
+
+void CMainWindow::onBoxLinkStateChanged(const QString &boxIp, bool up)
+{
+    // A link that comes back makes nothing current: the next report does.
+    if (up)
+        return;
+    for (auto it = m_feeds.begin(); it != m_feeds.end(); ++it) {
+        QStandardItem *project = childWithText(m_projectModel->invisibleRootItem(), it->lastProject);
+        if (project && projectHasBox(project, boxIp))
+            it->linkLost = true;
+    }
+    checkMonitoringStaleness();
+}
+
+bool CMainWindow::isRecording() const
+{
+    return m_recorder && m_recorder->isOpen();
+}
+
+bool CMainWindow::startRecording(const QString &databasePath)
+{
+    stopRecording();
+    auto *recorder = new MonitoringRecorder;
+    if (!recorder->open(databasePath)) {
+        QMessageBox::warning(this, tr("Recording"),
+                             tr("The recording database '%1' could not be opened: %2")
+                                 .arg(databasePath, recorder->errorText()));
+        delete recorder;
+        if (m_recordAction)
+            m_recordAction->setChecked(false);
+        return false;
+    }
+    m_recorder = recorder;
+    m_lastRecording = databasePath;
+    if (m_recordAction)
+        m_recordAction->setChecked(true);
+    appendMessage(tr("Recording live data into '%1'.").arg(databasePath));
+    return true;
+}
+
+void CMainWindow::stopRecording()
+{
+    delete m_recorder;
+    m_recorder = nullptr;
+    if (m_recordAction)
+        m_recordAction->setChecked(false);
+}
+
+void CMainWindow::onRecordToggled(bool on)
+{
+    if (!on) {
+        if (isRecording())
+            appendMessage(tr("Recording stopped."));
+        stopRecording();
+        return;
+    }
+    const QString path = FileDialogs::getSaveFileName(
+        this, tr("Recording database"), QString(), tr("SQLite database (*.sqlite *.db)"), nullptr,
+        QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty()) {
+        m_recordAction->setChecked(false);
+        return;
+    }
+    startRecording(path);
+}
+
+bool CMainWindow::exportRecording(qint64 fromMs, qint64 toMs, const QString &csvPath)
+{
+    const QString database = m_recorder ? m_recorder->path() : m_lastRecording;
+    QString error;
+    if (database.isEmpty())
+        error = tr("nothing has been recorded yet");
+    else if (MonitoringRecorder::exportCsv(database, fromMs, toMs, csvPath, &error)) {
+        appendMessage(tr("Recording exported to '%1'.").arg(csvPath));
+        return true;
+    }
+    QMessageBox::warning(this, tr("Export CSV"), tr("The recording could not be exported: %1").arg(error));
+    return false;
+}
+
+void CMainWindow::onExportTriggered()
+{
+    QDialog dialog(this);
+    dialog.setWindowTitle(tr("Export CSV"));
+    auto *form = new QFormLayout(&dialog);
+    const QDateTime now = QDateTime::fromMSecsSinceEpoch(nowMs());
+    auto *from = new QDateTimeEdit(now.addSecs(-3600), &dialog);
+    auto *to = new QDateTimeEdit(now, &dialog);
+    from->setDisplayFormat(kTimeFormat);
+    to->setDisplayFormat(kTimeFormat);
+    form->addRow(tr("Received from:"), from);
+    form->addRow(tr("Received until:"), to);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString path = FileDialogs::getSaveFileName(this, tr("Export CSV"), QString(),
+                                                      tr("CSV files (*.csv)"));
+    if (path.isEmpty())
+        return;
+    // The until-second is taken whole.
+    exportRecording(from->dateTime().toMSecsSinceEpoch(), to->dateTime().toMSecsSinceEpoch() + 999, path);
+}
+
+TrendChart *CMainWindow::showTrend(const QString &device, const QString &point, bool newChart)
+{
+    if (point.isEmpty())
+        return nullptr;
+    m_trendCharts.removeAll(QPointer<TrendChart>());
+    TrendChart *chart = nullptr;
+    if (!newChart) {
+        for (int i = m_trendCharts.size() - 1; i >= 0 && !chart; --i)
+            if (m_trendCharts.at(i)->device() == device)
+                chart = m_trendCharts.at(i);
+    }
+    if (!chart) {
+        chart = new TrendChart(device, &nowMs, this);
+        m_trendCharts.append(chart);
+    }
+    chart->addPoint(point);
+    chart->show();
+    chart->raise();
+    return chart;
+}
+
+void CMainWindow::feedTrendCharts(const QString &device, qint64 receivedMs, const QJsonArray &points)
+{
+    QHash<QString, int> indexOfName;
+    for (const QPointer<TrendChart> &chart : qAsConst(m_trendCharts)) {
+        if (!chart || chart->device() != device)
+            continue;
+        if (indexOfName.isEmpty()) {
+            indexOfName.reserve(points.size());
+            for (int i = 0; i < points.size(); ++i)
+                indexOfName.insert(points.at(i).toObject().value(QStringLiteral("name")).toString(), i);
+        }
+        chart->appendReport(receivedMs, indexOfName, points);
     }
 }

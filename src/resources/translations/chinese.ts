@@ -369,6 +369,82 @@
         <translation>检查项目</translation>
     </message>
     <message>
+        <source>Show Trend</source>
+        <translation>显示趋势</translation>
+    </message>
+    <message>
+        <source>Show Trend in a New Chart</source>
+        <translation>在新图表中显示趋势</translation>
+    </message>
+    <message>
+        <source>Recording stopped: the database could not be written (%1).</source>
+        <translation>记录已停止：无法写入数据库（%1）。</translation>
+    </message>
+    <message>
+        <source>Record</source>
+        <translation>记录</translation>
+    </message>
+    <message>
+        <source>Record every received value into a database file</source>
+        <translation>将收到的每个值记录到数据库文件</translation>
+    </message>
+    <message>
+        <source>Export CSV</source>
+        <translation>导出 CSV</translation>
+    </message>
+    <message>
+        <source>No current data from this device</source>
+        <translation>此设备没有最新数据</translation>
+    </message>
+    <message>
+        <source>Recording</source>
+        <translation>记录</translation>
+    </message>
+    <message>
+        <source>The recording database &apos;%1&apos; could not be opened: %2</source>
+        <translation>无法打开记录数据库“%1”：%2</translation>
+    </message>
+    <message>
+        <source>Recording live data into &apos;%1&apos;.</source>
+        <translation>正在将实时数据记录到“%1”。</translation>
+    </message>
+    <message>
+        <source>Recording stopped.</source>
+        <translation>记录已停止。</translation>
+    </message>
+    <message>
+        <source>Recording database</source>
+        <translation>记录数据库</translation>
+    </message>
+    <message>
+        <source>SQLite database (*.sqlite *.db)</source>
+        <translation>SQLite 数据库 (*.sqlite *.db)</translation>
+    </message>
+    <message>
+        <source>nothing has been recorded yet</source>
+        <translation>尚未记录任何数据</translation>
+    </message>
+    <message>
+        <source>Recording exported to &apos;%1&apos;.</source>
+        <translation>记录已导出到“%1”。</translation>
+    </message>
+    <message>
+        <source>The recording could not be exported: %1</source>
+        <translation>无法导出记录：%1</translation>
+    </message>
+    <message>
+        <source>Received from:</source>
+        <translation>接收时间从：</translation>
+    </message>
+    <message>
+        <source>Received until:</source>
+        <translation>接收时间至：</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
         <source>Save Changes</source>
         <translation>保存更改</translation>
     </message>
@@ -2122,6 +2198,36 @@ Send it anyway?</source>
     <message>
         <source>%1 error(s), %2 warning(s).</source>
         <translation>%1 个错误，%2 个警告。</translation>
+    </message>
+</context>
+<context>
+    <name>MonitoringRowDelegate</name>
+    <message>
+        <source>Invalid</source>
+        <translation>无效</translation>
+    </message>
+    <message>
+        <source>Stale: last value received %1 s ago</source>
+        <translation>已过时：最后一个值在 %1 秒前收到</translation>
+    </message>
+    <message>
+        <source>Value received %1 s ago</source>
+        <translation>值在 %1 秒前收到</translation>
+    </message>
+</context>
+<context>
+    <name>TrendChart</name>
+    <message>
+        <source>Trend: %1</source>
+        <translation>趋势：%1</translation>
+    </message>
+    <message>
+        <source> min</source>
+        <translation> 分钟</translation>
+    </message>
+    <message>
+        <source>Last</source>
+        <translation>最近</translation>
     </message>
 </context>
 </TS>
