@@ -54,6 +54,7 @@ for size in 16 22 24 32 48 64 128 256; do
     grep -qx "$f" "$SCRATCH/contents" || fail "$f is not in the package"
 done
 dpkg-deb --field "$DEB" Depends | grep -q 'qttranslations5-l10n' || fail "Depends lacks qttranslations5-l10n"
+dpkg-deb --field "$DEB" Depends | grep -q 'libqt5sql5-sqlite' || fail "Depends lacks libqt5sql5-sqlite"
 
 mkdir "$SCRATCH/root"
 dpkg-deb -x "$DEB" "$SCRATCH/root"
