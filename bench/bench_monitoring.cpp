@@ -5,8 +5,12 @@
 // With --soak-seconds=S --soak-box=ADDR --soak-dir=DIR it runs the soak driver instead
 // (bench/soak_monitoring.sh): a project with one Modbus device of 2,000 points, deployed
 // through the box editor to the simulator at ADDR, whose reports then arrive for S seconds.
+// --soak-record=FILE also records every report into FILE, --soak-charts=N opens N trend
+// charts of two points each before the reports start.
 
 #include "mainwindow/CMainWindow.h"
+#include "monitoring/SampleRing.h"
+#include "monitoringui/TrendChart.h"
 #include "projectfile/ItemRecord.h"
 
 #include <benchmark/benchmark.h>
@@ -17,6 +21,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
@@ -24,6 +29,7 @@
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTimer>
+#include <QTranslator>
 #include <QTreeView>
 
 #include <cstdio>
@@ -102,10 +108,14 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
     return done();
 }
 
-int runSoak(int seconds, const QString &boxAddress, const QString &projectDir)
+int runSoak(int seconds, const QString &boxAddress, const QString &projectDir, const QString &recordPath,
+            int charts)
 {
     QDir().mkpath(projectDir);
     CMainWindow window;
+    // The window starts in Chinese; the checks below read the English texts.
+    for (QTranslator *translator : window.findChildren<QTranslator *>())
+        QCoreApplication::removeTranslator(translator);
     window.show();
 
     window.handleProjectCreated(QStringLiteral("Soak"), projectDir, QStringLiteral("soak run"));
@@ -154,9 +164,25 @@ int runSoak(int seconds, const QString &boxAddress, const QString &projectDir)
         return 2;
     }
     editor->findChild<QPushButton *>(QStringLiteral("updateProjectButton"))->click();
-    if (!window.messageEditor()->toPlainText().contains(QStringLiteral("Checksum Result:Checksum successful."))) {
+    if (!waitUntil([&window] {
+            return window.messageEditor()->toPlainText().contains(QStringLiteral("Checksum Result:Checksum successful."));
+        }, 30000)) {
         std::fprintf(stderr, "soak: deployment failed: %s\n", qPrintable(window.messageEditor()->toPlainText()));
         return 2;
+    }
+
+    if (!recordPath.isEmpty() && !window.startRecording(recordPath)) {
+        std::fprintf(stderr, "soak: recording into %s did not start\n", qPrintable(recordPath));
+        return 2;
+    }
+    QList<TrendChart *> trends;
+    for (int c = 0; c < charts; ++c) {
+        // The first point of each chart is an int16 (index multiple of 3), the second a float.
+        const QString first = QStringLiteral("s%1_p%2").arg(c % 4 + 1).arg(3 * c, 3, 10, QLatin1Char('0'));
+        const QString second = QStringLiteral("s%1_p%2").arg(c % 4 + 1).arg(3 * c + 1, 3, 10, QLatin1Char('0'));
+        TrendChart *chart = window.showTrend(device->text(), first, true);
+        window.showTrend(device->text(), second);
+        trends.append(chart);
     }
 
     long reports = 0;
@@ -169,8 +195,13 @@ int runSoak(int seconds, const QString &boxAddress, const QString &projectDir)
     QObject::connect(&tick, &QTimer::timeout, [&] {
         auto *tabs = window.monitoringTabs();
         const QTableWidget *shown = tabs->count() ? tabs->widget(0)->findChild<QTableWidget *>() : nullptr;
-        std::fprintf(stdout, "soak: t=%llds reports=%ld rows=%d\n", (long long)(clock.elapsed() / 1000),
-                     reports, shown ? shown->rowCount() : 0);
+        QString samples;
+        for (TrendChart *chart : qAsConst(trends))
+            for (const QString &name : chart->pointNames())
+                samples += QStringLiteral(" %1=%2").arg(name).arg(chart->ring(name) ? chart->ring(name)->size() : -1);
+        std::fprintf(stdout, "soak: t=%llds reports=%ld rows=%d recording=%s%s\n",
+                     (long long)(clock.elapsed() / 1000), reports, shown ? shown->rowCount() : 0,
+                     window.isRecording() ? "on" : "off", qPrintable(samples));
         std::fflush(stdout);
     });
     tick.start();
@@ -179,6 +210,9 @@ int runSoak(int seconds, const QString &boxAddress, const QString &projectDir)
 
     const double expected = seconds * 1000.0 / 200.0;
     std::fprintf(stdout, "soak: done after %ds, %ld reports (%.0f expected)\n", seconds, reports, expected);
+    if (!recordPath.isEmpty())
+        std::fprintf(stdout, "soak: recording %s, %lld bytes (plus its WAL)\n", window.isRecording() ? "on" : "off",
+                     (long long)QFileInfo(recordPath).size());
     std::fflush(stdout);
     return reports >= expected * 0.5 ? 0 : 3;
 }
@@ -204,7 +238,8 @@ int main(int argc, char **argv)
     const QString soakSeconds = argValue(argc, argv, "soak-seconds");
     if (!soakSeconds.isEmpty())
         return runSoak(soakSeconds.toInt(), argValue(argc, argv, "soak-box"),
-                       argValue(argc, argv, "soak-dir"));
+                       argValue(argc, argv, "soak-dir"), argValue(argc, argv, "soak-record"),
+                       argValue(argc, argv, "soak-charts").toInt());
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

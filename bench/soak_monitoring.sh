@@ -4,7 +4,9 @@
 # minutes. The tool's resident memory is sampled every 5 s; from the first minute on it must
 # grow by less than 5 %.
 #
-# Usage: bench/soak_monitoring.sh [MINUTES=10] [BUILD_DIR=build]
+# Usage: [SOAK_RECORD=1] [SOAK_CHARTS=N] bench/soak_monitoring.sh [MINUTES=10] [BUILD_DIR=build]
+# SOAK_RECORD=1 records every report into an SQLite file in the scratch directory meanwhile;
+# SOAK_CHARTS=N keeps N trend charts of two points each open.
 # Uses the loopback address 127.0.6.210. Exit status 0 = pass, 1 = memory grew, 2 = set-up failed.
 set -euo pipefail
 
@@ -41,11 +43,15 @@ for _ in $(seq 50); do
 done
 grep -q "listening on" "$WORK/sim.log" || { echo "simulator did not start:" >&2; cat "$WORK/sim.log" >&2; exit 2; }
 
+EXTRA=()
+[[ "${SOAK_RECORD:-0}" == 1 ]] && EXTRA+=(--soak-record="$WORK/recording.sqlite")
+[[ -n "${SOAK_CHARTS:-}" ]] && EXTRA+=(--soak-charts="$SOAK_CHARTS")
 QT_QPA_PLATFORM=offscreen "$DRIVER" --soak-seconds="$SECONDS_TOTAL" --soak-box="$ADDRESS" \
-    --soak-dir="$WORK/project" > "$WORK/driver.log" 2> /dev/null &
+    --soak-dir="$WORK/project" "${EXTRA[@]}" > "$WORK/driver.log" 2> /dev/null &
 DRIVER_PID=$!
 
-echo "soak: ${SECONDS_TOTAL}s, 2,000 points every 200 ms from $ADDRESS; RSS every ${SAMPLE_SECONDS}s"
+echo "soak: ${SECONDS_TOTAL}s, 2,000 points every 200 ms from $ADDRESS; RSS every ${SAMPLE_SECONDS}s;" \
+    "recording ${SOAK_RECORD:-0}, charts ${SOAK_CHARTS:-0}"
 printf "%8s %12s\n" "t [s]" "RSS [KiB]"
 BASE=""
 LAST=""
