@@ -371,6 +371,23 @@ void TstMonitoring::recordingFailureStopsButViewGoesOn()
     }
     QVERIFY(!w.isRecording());
 
+    // A recording in the earlier one-table layout is not appended to: its export would miss rows.
+    const QString older = dir.filePath(QStringLiteral("older.sqlite"));
+    {
+        QSqlDatabase old = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("older"));
+        old.setDatabaseName(older);
+        QVERIFY(old.open());
+        QVERIFY(QSqlQuery(old).exec("CREATE TABLE samples (box TEXT, value TEXT)"));
+        old.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("older"));
+    {
+        ModalAnswer::Scoped answer;
+        QVERIFY(!w.startRecording(older));
+        QCOMPARE(answer.seen().size(), 1);
+    }
+    QVERIFY(!w.isRecording());
+
     // A database another writer keeps locked fails mid-run: recording stops with a message,
     // the table still shows every report.
     const QString db = dir.filePath(QStringLiteral("locked.sqlite"));

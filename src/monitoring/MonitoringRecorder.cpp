@@ -13,6 +13,8 @@
 #include <QTextStream>
 #include <QVariantList>
 
+#include <memory>
+
 namespace {
 QAtomicInt g_connectionSerial;
 
@@ -49,6 +51,7 @@ bool MonitoringRecorder::open(const QString &path)
 {
     close();
     m_path = path;
+    m_error.clear();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
         // A short wait: a locked file must not freeze the live view for long.
@@ -61,16 +64,49 @@ bool MonitoringRecorder::open(const QString &path)
         ok = ok && q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) && q.next()
              && q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
         ok = ok && q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        // An earlier layout kept everything in one table of that name: not written to any more.
+        ok = ok && q.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'samples'"));
+        if (ok && q.next()) {
+            ok = false;
+            m_error = QStringLiteral("a recording of an older layout; choose a new file");
+        }
+        // What all points of a report share is stored once per report; the view shows one row
+        // per point and report with every column, so readers need not know the split.
         ok = ok && q.exec(QStringLiteral(
-                  "CREATE TABLE IF NOT EXISTS samples (box TEXT, project TEXT, device TEXT, name TEXT, "
-                  "address TEXT, value TEXT, validity TEXT, received_ms INTEGER, report_time TEXT)"));
-        // No index on the receipt time: it would cost every report, the rare export can scan.
+                  "CREATE TABLE IF NOT EXISTS reports (id INTEGER PRIMARY KEY, box TEXT, project TEXT, "
+                  "device TEXT, received_ms INTEGER, report_time TEXT)"));
+        ok = ok && q.exec(QStringLiteral(
+                  "CREATE TABLE IF NOT EXISTS report_points (report INTEGER REFERENCES reports(id), name TEXT, "
+                  "address TEXT, value TEXT, validity TEXT)"));
+        ok = ok && q.exec(QStringLiteral(
+                  "CREATE VIEW IF NOT EXISTS samples AS SELECT r.box AS box, r.project AS project, "
+                  "r.device AS device, p.name AS name, p.address AS address, p.value AS value, "
+                  "p.validity AS validity, r.received_ms AS received_ms, r.report_time AS report_time "
+                  "FROM report_points p JOIN reports r ON r.id = p.report"));
         if (!ok) {
-            m_error = q.lastError().isValid() ? q.lastError().text() : db.lastError().text();
+            if (m_error.isEmpty())
+                m_error = q.lastError().isValid() ? q.lastError().text() : db.lastError().text();
             if (m_error.trimmed().isEmpty())
                 m_error = QStringLiteral("not a database in WAL mode");
             q = QSqlQuery();
             db.close();
+        }
+        if (ok) {
+            // Prepared once for the whole recording, not once per report.
+            m_insertReport = std::make_unique<QSqlQuery>(db);
+            m_insertPoint = std::make_unique<QSqlQuery>(db);
+            ok = m_insertReport->prepare(QStringLiteral("INSERT INTO reports (box, project, device, "
+                                                        "received_ms, report_time) VALUES (?,?,?,?,?)"))
+                 && m_insertPoint->prepare(QStringLiteral("INSERT INTO report_points (report, name, address, "
+                                                          "value, validity) VALUES (?,?,?,?,?)"));
+            if (!ok) {
+                m_error = m_insertReport->lastError().isValid() ? m_insertReport->lastError().text()
+                                                                : m_insertPoint->lastError().text();
+                m_insertReport.reset();
+                m_insertPoint.reset();
+                q = QSqlQuery();
+                db.close();
+            }
         }
         m_open = ok;
     }
@@ -81,6 +117,8 @@ bool MonitoringRecorder::open(const QString &path)
 
 void MonitoringRecorder::close()
 {
+    m_insertReport.reset();
+    m_insertPoint.reset();
     if (!QSqlDatabase::contains(m_connection))
         return;
     QSqlDatabase::database(m_connection, false).close();
@@ -96,43 +134,41 @@ bool MonitoringRecorder::record(const QString &box, const QString &project, cons
         return false;
     }
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    const QString nameKey = QStringLiteral("name");
-    const QString addrKey = QStringLiteral("addr");
-    const QString valueKey = QStringLiteral("value");
-    const QString validKey = QStringLiteral("valid");
     if (!db.transaction()) {
         m_error = db.lastError().text();
         return false;
     }
-    // One prepared single-row statement: the driver looks each placeholder up by position,
-    // which grows with the placeholders of a statement, so many rows per statement cost more.
-    QSqlQuery q(db);
-    bool ok = q.prepare(QStringLiteral("INSERT INTO samples (box, project, device, name, address, value, "
-                                       "validity, received_ms, report_time) VALUES (?,?,?,?,?,?,?,?,?)"));
-    const QVariant boxValue(box), projectValue(project), deviceValue(device), receivedValue(receivedMs),
-        reportTimeValue(reportTime);
+    QSqlQuery &reportRow = *m_insertReport;
+    QSqlQuery &pointRow = *m_insertPoint;
+    reportRow.bindValue(0, box);
+    reportRow.bindValue(1, project);
+    reportRow.bindValue(2, device);
+    reportRow.bindValue(3, receivedMs);
+    reportRow.bindValue(4, reportTime);
+    bool ok = reportRow.exec();
+    QSqlQuery *failed = ok ? &pointRow : &reportRow;
+    const QVariant reportId = ok ? reportRow.lastInsertId() : QVariant();
+    reportRow.finish();
+    ok = ok && reportId.isValid();
+    if (ok)
+        pointRow.bindValue(0, reportId);
     for (const QJsonValue &entry : points) {
         if (!ok)
             break;
         if (!entry.isObject())
             continue;
         const QJsonObject point = entry.toObject();
-        q.bindValue(0, boxValue);
-        q.bindValue(1, projectValue);
-        q.bindValue(2, deviceValue);
-        q.bindValue(3, point.value(nameKey).toString());
-        q.bindValue(4, point.value(addrKey).toString());
-        q.bindValue(5, valueText(point.value(valueKey)));
-        q.bindValue(6, valueText(point.value(validKey)));
-        q.bindValue(7, receivedValue);
-        q.bindValue(8, reportTimeValue);
-        ok = q.exec();
+        pointRow.bindValue(1, point.value(QLatin1String("name")).toString());
+        pointRow.bindValue(2, point.value(QLatin1String("addr")).toString());
+        pointRow.bindValue(3, valueText(point.value(QLatin1String("value"))));
+        pointRow.bindValue(4, valueText(point.value(QLatin1String("valid"))));
+        ok = pointRow.exec();
     }
+    pointRow.finish();
     if (ok)
         ok = db.commit();
     if (!ok) {
-        m_error = q.lastError().isValid() ? q.lastError().text() : db.lastError().text();
-        q = QSqlQuery();
+        m_error = failed->lastError().isValid() ? failed->lastError().text() : db.lastError().text();
         db.rollback();
     }
     return ok;
@@ -157,9 +193,10 @@ bool MonitoringRecorder::exportCsv(const QString &dbPath, qint64 fromMs, qint64 
         } else {
             QSqlQuery q(db);
             q.setForwardOnly(true);
-            q.prepare(QStringLiteral("SELECT received_ms, report_time, box, project, device, name, address, "
-                                     "value, validity FROM samples WHERE received_ms BETWEEN ? AND ? "
-                                     "ORDER BY received_ms, rowid"));
+            q.prepare(QStringLiteral("SELECT r.received_ms, r.report_time, r.box, r.project, r.device, p.name, "
+                                     "p.address, p.value, p.validity FROM reports r "
+                                     "JOIN report_points p ON p.report = r.id "
+                                     "WHERE r.received_ms BETWEEN ? AND ? ORDER BY r.received_ms, p.rowid"));
             q.addBindValue(fromMs);
             q.addBindValue(toMs);
             if (!q.exec()) {

@@ -6,6 +6,10 @@
 #include <QJsonArray>
 #include <QString>
 
+#include <memory>
+
+class QSqlQuery;
+
 class MonitoringRecorder
 {
 public:
@@ -35,4 +39,6 @@ private:
     QString m_path;
     QString m_error;
     bool m_open = false;
+    std::unique_ptr<QSqlQuery> m_insertReport;
+    std::unique_ptr<QSqlQuery> m_insertPoint;
 };
