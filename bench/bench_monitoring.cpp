@@ -6,7 +6,8 @@
 // (bench/soak_monitoring.sh): a project with one Modbus device of 2,000 points, deployed
 // through the box editor to the simulator at ADDR, whose reports then arrive for S seconds.
 // --soak-record=FILE also records every report into FILE, --soak-charts=N opens N trend
-// charts of two points each before the reports start.
+// charts of two points each before the reports start, --soak-chart-minutes=M sets their
+// time span (default 10).
 
 #include "mainwindow/CMainWindow.h"
 #include "monitoring/SampleRing.h"
@@ -109,7 +110,7 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
 }
 
 int runSoak(int seconds, const QString &boxAddress, const QString &projectDir, const QString &recordPath,
-            int charts)
+            int charts, int chartMinutes)
 {
     QDir().mkpath(projectDir);
     CMainWindow window;
@@ -182,6 +183,8 @@ int runSoak(int seconds, const QString &boxAddress, const QString &projectDir, c
         const QString second = QStringLiteral("s%1_p%2").arg(c % 4 + 1).arg(3 * c + 1, 3, 10, QLatin1Char('0'));
         TrendChart *chart = window.showTrend(device->text(), first, true);
         window.showTrend(device->text(), second);
+        if (chartMinutes > 0)
+            chart->setMinutes(chartMinutes);
         trends.append(chart);
     }
 
@@ -239,7 +242,8 @@ int main(int argc, char **argv)
     if (!soakSeconds.isEmpty())
         return runSoak(soakSeconds.toInt(), argValue(argc, argv, "soak-box"),
                        argValue(argc, argv, "soak-dir"), argValue(argc, argv, "soak-record"),
-                       argValue(argc, argv, "soak-charts").toInt());
+                       argValue(argc, argv, "soak-charts").toInt(),
+                       argValue(argc, argv, "soak-chart-minutes").toInt());
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

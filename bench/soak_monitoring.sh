@@ -6,7 +6,8 @@
 #
 # Usage: [SOAK_RECORD=1] [SOAK_CHARTS=N] bench/soak_monitoring.sh [MINUTES=10] [BUILD_DIR=build]
 # SOAK_RECORD=1 records every report into an SQLite file in the scratch directory meanwhile;
-# SOAK_CHARTS=N keeps N trend charts of two points each open.
+# SOAK_CHARTS=N keeps N trend charts of two points each open, spanning SOAK_CHART_MINUTES
+# (default 10) minutes each.
 # Uses the loopback address 127.0.6.210. Exit status 0 = pass, 1 = memory grew, 2 = set-up failed.
 set -euo pipefail
 
@@ -46,12 +47,13 @@ grep -q "listening on" "$WORK/sim.log" || { echo "simulator did not start:" >&2;
 EXTRA=()
 [[ "${SOAK_RECORD:-0}" == 1 ]] && EXTRA+=(--soak-record="$WORK/recording.sqlite")
 [[ -n "${SOAK_CHARTS:-}" ]] && EXTRA+=(--soak-charts="$SOAK_CHARTS")
+[[ -n "${SOAK_CHART_MINUTES:-}" ]] && EXTRA+=(--soak-chart-minutes="$SOAK_CHART_MINUTES")
 QT_QPA_PLATFORM=offscreen "$DRIVER" --soak-seconds="$SECONDS_TOTAL" --soak-box="$ADDRESS" \
     --soak-dir="$WORK/project" "${EXTRA[@]}" > "$WORK/driver.log" 2> /dev/null &
 DRIVER_PID=$!
 
 echo "soak: ${SECONDS_TOTAL}s, 2,000 points every 200 ms from $ADDRESS; RSS every ${SAMPLE_SECONDS}s;" \
-    "recording ${SOAK_RECORD:-0}, charts ${SOAK_CHARTS:-0}"
+    "recording ${SOAK_RECORD:-0}, charts ${SOAK_CHARTS:-0} of ${SOAK_CHART_MINUTES:-10} min"
 printf "%8s %12s\n" "t [s]" "RSS [KiB]"
 BASE=""
 LAST=""
