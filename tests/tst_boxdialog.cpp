@@ -8,6 +8,7 @@
 #include "boxlink/BoxEditDialog.h"
 #include "boxlink/BoxInputDialog.h"
 #include "boxlink/FileTransfer.h"
+#include "checks/DeploymentLog.h"
 #include "mainwindow/CMainWindow.h"
 #include "projectfile/ItemRecord.h"
 #include "projectfile/ProjectJson.h"
@@ -15,6 +16,7 @@
 #include <qtadvanceddocking/DockWidget.h>
 
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,6 +25,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStandardItem>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QStandardItemModel>
 #include <QTreeView>
@@ -160,6 +163,8 @@ private slots:
     void initTestCase()
     {
         registerItemRecordTypes();
+        // Deployment records go to a test data directory, not the user's.
+        QStandardPaths::setTestModeEnabled(true);
         // The checks compare the English source texts: keep the Chinese catalogue out.
         CMainWindow::setCatalogPathForTesting(QStringLiteral(":/adsdemo/no-catalogue.qm"));
     }
@@ -814,6 +819,12 @@ void TstBoxDialog::deploymentSendsTheBoxesOwnProject()
     QCOMPARE(lastLine(window), QStringLiteral("Checksum Result:Checksum successful."));
     QCOMPARE(sim.stateFile("deployed.json"), expected);
     QCOMPARE(readFile(dir.filePath("temp.json")), users);
+    DeploymentRecord record;
+    QVERIFY(DeploymentLog().last(sim.address(), &record));
+    QCOMPARE(record.projectName, QStringLiteral("temp"));
+    QCOMPARE(record.md5, QCryptographicHash::hash(expected, QCryptographicHash::Md5));
+    QCOMPARE(record.verdict, QStringLiteral("Checksum successful."));
+    QVERIFY(record.succeeded() && qAbs(record.time.secsTo(QDateTime::currentDateTimeUtc())) < 60);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"temp.json"});
 }
 

@@ -611,6 +611,46 @@
 <context>
     <name>FileTransfer</name>
     <message>
+        <source>Failed to bind to the local address.</source>
+        <translation>绑定本地地址失败。</translation>
+    </message>
+    <message>
+        <source>Failed to connect to server.</source>
+        <translation>连接服务器失败。</translation>
+    </message>
+    <message>
+        <source>Not connected to server.</source>
+        <translation>未连接到服务器。</translation>
+    </message>
+    <message>
+        <source>The box took no data; transfer stopped.</source>
+        <translation>Box未接收数据，传输已停止。</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>已取消</translation>
+    </message>
+    <message>
+        <source>Unrecognised reply.</source>
+        <translation>无法识别的应答。</translation>
+    </message>
+    <message>
+        <source>Command type error.</source>
+        <translation>命令类型错误。</translation>
+    </message>
+    <message>
+        <source>Verification data return value error.</source>
+        <translation>校验数据返回值错误。</translation>
+    </message>
+    <message>
+        <source>Checksum failed.</source>
+        <translation>校验失败。</translation>
+    </message>
+    <message>
+        <source>Checksum successful.</source>
+        <translation>校验成功。</translation>
+    </message>
+    <message>
         <source>Update Status:Program update cancelled, not completed.</source>
         <translation>更新状态：程序更新已取消，未完成。</translation>
     </message>
