@@ -5,6 +5,8 @@
 
 #include "checks/DeploymentLog.h"
 #include "fleet/FleetDeployment.h"
+#include "fleetui/FleetWindow.h"
+#include "ModalAnswer.h"
 #include "projectfile/ProjectJson.h"
 
 #include <QCryptographicHash>
@@ -13,6 +15,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -97,6 +102,52 @@ struct SimFleet
     }
 };
 
+// Box 5 fails its checksum, box 9 never answers one, box 13 is not running.
+QList<QStringList> twentyBoxes()
+{
+    QList<QStringList> options;
+    for (int i = 1; i <= 20; ++i)
+        options.append(i == 5 ? QStringList{"--checksum-result", "1"}
+                       : i == 9 ? QStringList{"--no-verdict"}
+                       : i == 13 ? QStringList{"off"}
+                                 : QStringList());
+    return options;
+}
+
+// Boxes that never answer: every transfer stays waiting for its verdict.
+QList<QStringList> noVerdicts(int n)
+{
+    QList<QStringList> options;
+    for (int i = 0; i < n; ++i)
+        options.append(QStringList{"--no-verdict"});
+    return options;
+}
+
+// A sound project whose Box folder holds one box per address.
+QStandardItem *projectWithBoxes(QStandardItemModel &model, CheckFixture &fixture, const QStringList &addresses)
+{
+    QStandardItem *folder = fixture.box ? fixture.box->parent() : nullptr;
+    for (int i = 0; !folder && i < fixture.project->rowCount(); ++i) {
+        if (fixture.project->child(i)->text() == Folder::Box)
+            folder = fixture.project->child(i);
+    }
+    if (fixture.box)
+        folder->removeRow(fixture.box->row());
+    for (int i = 0; i < addresses.size(); ++i) {
+        auto *box = new QStandardItem(QStringLiteral("B%1").arg(i + 1));
+        box->setData(addresses.at(i), Role::BoxIp);
+        box->setData(QStringLiteral("TLK-BOX-600"), Role::BoxModel);
+        folder->appendRow(box);
+    }
+    Q_UNUSED(model);
+    return fixture.project;
+}
+
+QString resultText(FleetWindow &window, int row)
+{
+    return window.table()->item(row, FleetWindow::ResultColumn)->text();
+}
+
 } // namespace
 
 class TstFleet : public QObject
@@ -114,6 +165,8 @@ private slots:
     void projectBeforeProgram();
     void checkErrorsStopUnlessForced();
     void cancelStopsEveryTransfer();
+    void windowDeploysToTwentyBoxes();
+    void windowCloseAsksAndCancels();
 
 private:
     QString projectFile() const { return QStringLiteral(ORVANE_TEST_DATA_DIR "/projectfile/modbus_tcp.json"); }
@@ -193,15 +246,8 @@ void TstFleet::deployArgumentErrors()
 
 void TstFleet::deployToTwentyBoxes()
 {
-    // Box 5 fails its checksum, box 9 never answers one, box 13 is not running.
-    QList<QStringList> options;
-    for (int i = 1; i <= 20; ++i)
-        options.append(i == 5 ? QStringList{"--checksum-result", "1"}
-                       : i == 9 ? QStringList{"--no-verdict"}
-                       : i == 13 ? QStringList{"off"}
-                                 : QStringList());
     SimFleet fleet;
-    QVERIFY(fleet.start(1, options));
+    QVERIFY(fleet.start(1, twentyBoxes()));
     QTemporaryDir data;
     QStringList arguments{"--project", projectFile(), "--json", "--timeout", "3"};
     for (const QString &address : fleet.addresses)
@@ -301,12 +347,8 @@ void TstFleet::checkErrorsStopUnlessForced()
 
 void TstFleet::cancelStopsEveryTransfer()
 {
-    // Boxes that never answer keep every transfer waiting for its verdict.
     SimFleet sims;
-    QList<QStringList> silent;
-    for (int i = 0; i < 6; ++i)
-        silent.append(QStringList{"--no-verdict"});
-    QVERIFY(sims.start(31, silent));
+    QVERIFY(sims.start(31, noVerdicts(6)));
     QTemporaryDir data;
     QByteArray big(2 * 1024 * 1024, 'x');
     QVERIFY(writeFile(data.filePath("big.json"), big));
@@ -339,6 +381,81 @@ void TstFleet::cancelStopsEveryTransfer()
     for (auto &sim : sims.sims)
         QVERIFY(QFile::exists(sim->statePath("deployed.json")) == false);
     QCOMPARE(DeploymentLog(data.path()).records().size(), 4); // the four that had started
+}
+
+void TstFleet::windowDeploysToTwentyBoxes()
+{
+    SimFleet sims;
+    QVERIFY(sims.start(1, twentyBoxes()));
+    FileTransfer::setVerdictTimeoutForTesting(1000);
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    QStandardItem *project = projectWithBoxes(model, fixture, sims.addresses);
+
+    FleetWindow window(project);
+    QStringList messages;
+    connect(&window, &FleetWindow::message, this, [&messages](const QString &m) { messages << m; });
+    window.show();
+    // The heartbeat on opening: the running boxes tell their version, the missing one nothing.
+    QTRY_COMPARE_WITH_TIMEOUT(window.table()->item(0, FleetWindow::VersionColumn)->text(), QStringLiteral("1.0.3"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.table()->item(12, FleetWindow::LinkColumn)->text(), QStringLiteral("No reply"),
+                              FleetWindow::kHeartbeatWaitMs + 2000);
+    QCOMPARE(window.table()->item(19, FleetWindow::VersionColumn)->text(), QStringLiteral("1.0.3"));
+
+    ModalAnswer::Scoped answers(QMessageBox::Yes);
+    window.findChild<QPushButton *>("updateProjectButton")->click();
+    QVERIFY(window.deployment()->isRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(!window.deployment()->isRunning(), 20000);
+    QCOMPARE(answers.seen(), QStringList());
+
+    const QMap<int, QString> failures{{4, "Checksum failed."}, {8, "Timeout"}, {12, "Failed to connect to server."}};
+    const QByteArray bytes = ProjectJson::projectFileBytes(project);
+    for (int row = 0; row < 20; ++row) {
+        QCOMPARE(resultText(window, row), failures.value(row, QStringLiteral("Checksum successful.")));
+        QCOMPARE(window.table()->cellWidget(row, FleetWindow::RetryColumn)->isEnabled(), failures.contains(row));
+        QVERIFY(window.table()->item(row, FleetWindow::LastColumn)->text().endsWith(resultText(window, row)));
+        if (!failures.contains(row))
+            QCOMPARE(readFile(sims.sims[size_t(row)]->statePath("deployed.json")), bytes);
+    }
+    QCOMPARE(messages.size(), 3);
+
+    // The missing box comes up: its row alone is sent again.
+    sims.sims[12] = std::make_unique<BoxSimProcess>(sims.addresses.at(12));
+    QVERIFY(sims.sims[12]->start());
+    qobject_cast<QPushButton *>(window.table()->cellWidget(12, FleetWindow::RetryColumn))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.deployment()->isRunning(), 10000);
+    QCOMPARE(resultText(window, 12), QStringLiteral("Checksum successful."));
+    QCOMPARE(readFile(sims.sims[12]->statePath("deployed.json")), bytes);
+    QCOMPARE(sims.sims[0]->transferRecords().size(), 1);
+}
+
+void TstFleet::windowCloseAsksAndCancels()
+{
+    SimFleet sims;
+    QVERIFY(sims.start(41, noVerdicts(3)));
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    FleetWindow window(projectWithBoxes(model, fixture, sims.addresses));
+    window.show();
+    window.setChecked(2, false);
+    window.findChild<QPushButton *>("updateProjectButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(window.deployment()->result(1).state, FleetDeployment::State::Running, 5000);
+    QCOMPARE(window.deployment()->result(2).state, FleetDeployment::State::Idle);
+
+    QString asked;
+    ModalAnswer::answerNext(QMessageBox::No, &asked);
+    window.close();
+    QCOMPARE(asked, QStringLiteral("Transfers to boxes are still running. Cancel them and close?"));
+    QVERIFY(window.isVisible() && window.deployment()->isRunning());
+
+    ModalAnswer::answerNext(QMessageBox::Yes);
+    window.close();
+    QVERIFY(!window.isVisible());
+    QVERIFY(!window.deployment()->isRunning());
+    for (int row = 0; row < 2; ++row) {
+        QCOMPARE(resultText(window, row), QStringLiteral("Cancelled"));
+        QCOMPARE(qobject_cast<QProgressBar *>(window.table()->cellWidget(row, FleetWindow::ProgressColumn))->value(), 0);
+    }
 }
 
 QTEST_MAIN(TstFleet)
