@@ -9,6 +9,7 @@
 #include "boxlink/BoxEditDialog.h"
 #include "boxlink/BoxInputDialog.h"
 #include "boxlink/FileTransfer.h"
+#include "checks/DeploymentLog.h"
 #include "checks/DeploymentStore.h"
 #include "mainwindow/CMainWindow.h"
 #include "projectfile/ItemRecord.h"
@@ -17,6 +18,7 @@
 #include <qtadvanceddocking/DockWidget.h>
 
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +27,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStandardItem>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QStandardItemModel>
 #include <QTreeView>
@@ -162,6 +165,8 @@ private slots:
     void initTestCase()
     {
         registerItemRecordTypes();
+        // Deployment records go to a test data directory, not the user's.
+        QStandardPaths::setTestModeEnabled(true);
         // The checks compare the English source texts: keep the Chinese catalogue out.
         CMainWindow::setCatalogPathForTesting(QStringLiteral(":/adsdemo/no-catalogue.qm"));
     }
@@ -823,6 +828,12 @@ void TstBoxDialog::deploymentSendsTheBoxesOwnProject()
     // What the box confirmed is kept, for the next deployment's changes.
     QCOMPARE(readFile(DeploymentStore().documentPath(sim.address(), "temp")), expected);
     QCOMPARE(readFile(dir.filePath("temp.json")), users);
+    DeploymentRecord record;
+    QVERIFY(DeploymentLog().last(sim.address(), &record));
+    QCOMPARE(record.projectName, QStringLiteral("temp"));
+    QCOMPARE(record.md5, QCryptographicHash::hash(expected, QCryptographicHash::Md5));
+    QCOMPARE(record.verdict, QStringLiteral("Checksum successful."));
+    QVERIFY(record.succeeded() && qAbs(record.time.secsTo(QDateTime::currentDateTimeUtc())) < 60);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"temp.json"});
 }
 

@@ -4,6 +4,7 @@
 #include "app/Validators.h"
 #include "app/WriteLog.h"
 #include "boxlink/FileTransfer.h"
+#include "checks/DeploymentLog.h"
 #include "checksui/DeploymentGate.h"
 #include "projectfile/ItemRecord.h"
 #include "projectfile/ProjectJson.h"
@@ -925,6 +926,7 @@ void BoxEditDialog::runTransfer(quint8 command, const QString &filePath, bool re
     transfer->setHostAddress(m_ipEdit->text());
     transfer->setLocalAddress(m_localAddress);
     transfer->setRemoveFileAfterDigest(removeAfterDigest);
+    DeploymentLog::watch(transfer, m_ipEdit->text(), m_boxItem);
     connect(transfer, &FileTransfer::progressChanged, m_progressBar, &QProgressBar::setValue);
     connect(transfer, &FileTransfer::messageAppended, this, &BoxEditDialog::appendMessage);
     connect(transfer, &FileTransfer::warningRequested, this,
