@@ -165,8 +165,6 @@ private slots:
     void initTestCase()
     {
         registerItemRecordTypes();
-        // Deployment records go to a test data directory, not the user's.
-        QStandardPaths::setTestModeEnabled(true);
         // The checks compare the English source texts: keep the Chinese catalogue out.
         CMainWindow::setCatalogPathForTesting(QStringLiteral(":/adsdemo/no-catalogue.qm"));
     }
