@@ -110,7 +110,7 @@ void Protocol::bindSocket()
         return;
     }
     // Reported once for a connect: not again after bindToAddress, nor on each retry. The
-    // socket's own error signal for it is no failed connect: the connect goes on unbound.
+    // socket's own error signal for it is not a failed connect; the attempt reports its own.
     m_ownSocketCall = true;
     const bool bound = m_socket.bind(m_bindAddress, 0);
     m_ownSocketCall = false;
