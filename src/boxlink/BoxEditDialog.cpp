@@ -82,6 +82,7 @@ BoxEditDialog::BoxEditDialog(QStandardItem *item, QWidget *parent)
     // The first link connects at once, without binding and without a status text of its own:
     // it is wired only after the attempt has started.
     m_link = new Protocol(this);
+    m_link->setAutoReconnect(true);
     m_link->connectToServer(m_ipEdit->text());
     wireLink(m_link);
 
@@ -107,6 +108,7 @@ BoxEditDialog::~BoxEditDialog()
         delete m_link;
         m_link = nullptr;
     }
+    reportLinkDown();
     writeLog(QStringLiteral("BoxEditDialog: destroyed"));
 }
 
@@ -568,6 +570,27 @@ void BoxEditDialog::wireLink(Protocol *link)
     connect(link, &Protocol::bindingFailed, this, [this](const QString &error) {
         QMessageBox::warning(this, tr("Binding Failed"), error);
     });
+    connect(link, &Protocol::linkStateChanged, this, [this, link](bool up) {
+        if (!up) {
+            reportLinkDown();
+            return;
+        }
+        m_linkUpHost = link->host();
+        emit linkStateChanged(m_linkUpHost, true);
+    });
+    // The status label may be off screen: the end of the retries goes to the Message dock too.
+    connect(link, &Protocol::reconnectGaveUp, this, [this, link](const QString &status) {
+        appendMessage(tr("Box %1: %2").arg(link->host(), status));
+    });
+}
+
+void BoxEditDialog::reportLinkDown()
+{
+    if (m_linkUpHost.isEmpty())
+        return;
+    const QString host = m_linkUpHost;
+    m_linkUpHost.clear();
+    emit linkStateChanged(host, false);
 }
 
 void BoxEditDialog::dropLink()
@@ -580,6 +603,7 @@ void BoxEditDialog::dropLink()
     // Deferred: this may run inside one of the link's own signals.
     m_link->deleteLater();
     m_link = nullptr;
+    reportLinkDown();
 }
 
 Protocol *BoxEditDialog::ensureLink()
@@ -594,6 +618,7 @@ void BoxEditDialog::connectToServer()
     if (m_link)
         disconnectFromServer();
     m_link = new Protocol(this);
+    m_link->setAutoReconnect(true);
     wireLink(m_link);
     // The connect binds (and reports a failure) once; binding here as well reported it twice.
     if (m_localAddress != kNoBinding)

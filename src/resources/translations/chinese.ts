@@ -283,6 +283,10 @@
         <source>Program Files (*.bin);;All Files (*.*)</source>
         <translation>程序文件 (*.bin);;所有文件 (*.*)</translation>
     </message>
+    <message>
+        <source>Box %1: %2</source>
+        <translation>盒子 %1：%2</translation>
+    </message>
 </context>
 <context>
     <name>BoxInputDialog</name>
@@ -1186,6 +1190,42 @@
     <message>
         <source>time allocation write failed. Error code: </source>
         <translation>时间配置写入失败。错误代码：</translation>
+    </message>
+    <message>
+        <source>refused</source>
+        <translation>被拒绝</translation>
+    </message>
+    <message>
+        <source>host unreachable</source>
+        <translation>主机不可达</translation>
+    </message>
+    <message>
+        <source>timed out</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>connection failed</source>
+        <translation>连接失败</translation>
+    </message>
+    <message>
+        <source>timed out (no answer within %1 s)</source>
+        <translation>超时（%1 秒内无应答）</translation>
+    </message>
+    <message>
+        <source>link lost</source>
+        <translation>连接中断</translation>
+    </message>
+    <message>
+        <source>Connection status: %1</source>
+        <translation>连接状态：%1</translation>
+    </message>
+    <message>
+        <source>Connection status: %1, retrying, attempt %2</source>
+        <translation>连接状态：%1，正在重试，第 %2 次</translation>
+    </message>
+    <message>
+        <source>Connection status: %1, gave up after %2 retries; press Connect to try again</source>
+        <translation>连接状态：%1，重试 %2 次后已放弃；请点击“连接”重试</translation>
     </message>
 </context>
 <context>
