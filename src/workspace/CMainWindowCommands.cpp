@@ -518,6 +518,7 @@ void CMainWindow::slotBoxEditFile()
     auto *box = new BoxEditDialog(item, this);
     connect(box, &BoxEditDialog::sendDataToMainWindow, this, &CMainWindow::onDataReceived);
     connect(box, &BoxEditDialog::messageAppended, this, &CMainWindow::appendMessage);
+    connect(box, &BoxEditDialog::linkStateChanged, this, &CMainWindow::onBoxLinkStateChanged);
     editor.dialog = box;
     editor.nameEdit = box->nameEdit();
     editor.saveButton = box->saveButton();
