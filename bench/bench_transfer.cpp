@@ -5,6 +5,8 @@
 // Run: QT_QPA_PLATFORM=offscreen build/bench/bench_transfer
 // Uses 127.0.6.200 (simulator) and 127.0.6.201 (plain copy sink and a minimal box).
 
+#include "LoopGapMeter.h"
+
 #include "boxlink/FileTransfer.h"
 
 #include <benchmark/benchmark.h>
@@ -181,23 +183,12 @@ void BM_TransferToQuickBox(benchmark::State &state)
             outcome = o;
             loop.quit();
         });
-        // A 1 ms timer: the gaps between its firings bound the time the transfer held the
-        // loop (a zero timer would spin and compete with the peer for the cores).
-        QElapsedTimer clock;
-        qint64 lastTurn = 0;
-        QTimer turns;
-        turns.setInterval(1);
-        turns.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&turns, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            longestGapNs = qMax(longestGapNs, now - lastTurn);
-            lastTurn = now;
-        });
-        clock.start();
-        turns.start();
+        LoopGapMeter gaps;
+        gaps.start();
         if (transfer.start(FileTransfer::ProgramUpdate, f.imagePath) && transfer.isRunning())
             loop.exec();
-        turns.stop();
+        gaps.stop();
+        longestGapNs = qMax(longestGapNs, gaps.longestGapNs());
 
         state.PauseTiming();
         box.wait();

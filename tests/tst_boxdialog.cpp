@@ -9,6 +9,7 @@
 #include "boxlink/BoxEditDialog.h"
 #include "boxlink/BoxInputDialog.h"
 #include "boxlink/FileTransfer.h"
+#include "checks/DeploymentLog.h"
 #include "checks/DeploymentStore.h"
 #include "mainwindow/CMainWindow.h"
 #include "projectfile/ItemRecord.h"
@@ -17,6 +18,7 @@
 #include <qtadvanceddocking/DockWidget.h>
 
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +27,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStandardItem>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QStandardItemModel>
 #include <QTreeView>
@@ -165,7 +168,12 @@ private slots:
         // The checks compare the English source texts: keep the Chinese catalogue out.
         CMainWindow::setCatalogPathForTesting(QStringLiteral(":/adsdemo/no-catalogue.qm"));
     }
-    void cleanup() { FileTransfer::setVerdictTimeoutForTesting(0); }
+    void cleanup()
+    {
+        FileTransfer::setVerdictTimeoutForTesting(0);
+        Protocol::setTimerPeriodsForTesting(0, 0, 0);
+        Protocol::setRetryLimitsForTesting(0, 0);
+    }
 
     // Without a box
     void recordQuirks_data();
@@ -195,6 +203,8 @@ private slots:
     void deploymentOntoAFullDevice();
     void runningTransferIsAskedAbout();
     void deploymentWithoutVerdictKeepsNoCopy();
+    void refusedConnectIsRetriedUntilDisconnect();
+    void rebootReconnectsByItself();
 
 private:
     TestDataLocation m_dataLocation; // where the editor keeps what a box received
@@ -293,6 +303,8 @@ void TstBoxDialog::controls()
 {
     QStandardItem item(QStringLiteral("B1"));
     BoxEditDialog dialog(&item, nullptr);
+    // The first text, before the failed connect (no address) names its error.
+    QCOMPARE(label(&dialog, "statusLabel"), QStringLiteral("Connection status: connecting.."));
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
@@ -308,7 +320,6 @@ void TstBoxDialog::controls()
         QVERIFY2(w && !w->isVisibleTo(&dialog), hidden);
     }
     QVERIFY(!child<QComboBox>(&dialog, "modelCombo")->isEnabled());
-    QCOMPARE(label(&dialog, "statusLabel"), QStringLiteral("Connection status: connecting.."));
     QCOMPARE(label(&dialog, "versionLabel"), QStringLiteral("Program version: 0.0.0"));
     QCOMPARE(child<QPushButton>(&dialog, "hostAddressButton")->size(), QSize(20, 25));
     QVERIFY(child<QLineEdit>(&dialog, "localTimeEdit")->isReadOnly());
@@ -823,6 +834,12 @@ void TstBoxDialog::deploymentSendsTheBoxesOwnProject()
     // What the box confirmed is kept, for the next deployment's changes.
     QCOMPARE(readFile(DeploymentStore().documentPath(sim.address(), "temp")), expected);
     QCOMPARE(readFile(dir.filePath("temp.json")), users);
+    DeploymentRecord record;
+    QVERIFY(DeploymentLog().last(sim.address(), &record));
+    QCOMPARE(record.projectName, QStringLiteral("temp"));
+    QCOMPARE(record.md5, QCryptographicHash::hash(expected, QCryptographicHash::Md5));
+    QCOMPARE(record.verdict, QStringLiteral("Checksum successful."));
+    QVERIFY(record.succeeded() && qAbs(record.time.secsTo(QDateTime::currentDateTimeUtc())) < 60);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"temp.json"});
 }
 
@@ -961,3 +978,58 @@ void TstBoxDialog::deploymentWithoutVerdictKeepsNoCopy()
 
 QTEST_MAIN(TstBoxDialog)
 #include "tst_boxdialog.moc"
+
+void TstBoxDialog::refusedConnectIsRetriedUntilDisconnect()
+{
+    // Heartbeats often, so their "not connected" text would show between retries.
+    Protocol::setTimerPeriodsForTesting(50, 0, 150);
+    CMainWindow window;
+    BoxSim sim(QStringLiteral("127.0.6.61"));
+    std::unique_ptr<QStandardItem> item(boxItem("B1", sim.address()));
+    BoxEditDialog dialog(item.get(), &window);
+    showMessagesIn(dialog, window);
+    const QString refused = QStringLiteral("Connection status: refused (Connection refused), retrying, attempt %1");
+    QTRY_COMPARE_WITH_TIMEOUT(label(&dialog, "statusLabel"), refused.arg(1), 3000);
+    // Counted once per retry.
+    QTest::qWait(500);
+    const QString shown = label(&dialog, "statusLabel");
+    QVERIFY2(shown.startsWith(refused.arg(QString()).trimmed()), qPrintable(shown));
+    const int attempt = shown.section(QLatin1Char(' '), -1).toInt();
+    QVERIFY2(attempt >= 2 && attempt <= 5, qPrintable(shown));
+
+    // Disconnect ends the retries: a box that comes up afterwards sees no connection.
+    click(&dialog, "disconnectButton");
+    QCOMPARE(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Not connected"));
+    QVERIFY(sim.start());
+    QTest::qWait(600);
+    QVERIFY2(!sim.output().contains(" connected"), sim.output().constData());
+    QCOMPARE(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Not connected"));
+    QVERIFY(window.messageEditor()->toPlainText().isEmpty());
+}
+
+void TstBoxDialog::rebootReconnectsByItself()
+{
+    Protocol::setTimerPeriodsForTesting(0, 0, 200);
+    BoxSim sim(QStringLiteral("127.0.6.62"), {"--reboot-seconds", "1"});
+    QVERIFY(sim.start());
+    std::unique_ptr<QStandardItem> item(boxItem("B1", sim.address()));
+    BoxEditDialog dialog(item.get(), nullptr);
+    QList<QPair<QString, bool>> links;
+    connect(&dialog, &BoxEditDialog::linkStateChanged, this,
+            [&](const QString &ip, bool up) { links.append({ip, up}); });
+    QTRY_COMPARE_WITH_TIMEOUT(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
+
+    ModalAnswerer answerer;
+    click(&dialog, "rebootButton");
+    QTRY_VERIFY_WITH_TIMEOUT(label(&dialog, "statusLabel").contains(QStringLiteral(", retrying, attempt ")), 5000);
+    // No click: the box is back after its reboot time and the dialog with it.
+    QTRY_COMPARE_WITH_TIMEOUT(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
+    QCOMPARE(answerer.titles(), QStringList{"Write Restart Allocation | Restart allocation write successful."});
+    const QList<QPair<QString, bool>> expected{{sim.address(), true}, {sim.address(), false}, {sim.address(), true}};
+    QCOMPARE(links, expected);
+
+    // Dropping the link reports it down.
+    click(&dialog, "disconnectButton");
+    QCOMPARE(links.size(), 4);
+    QCOMPARE(links.last(), qMakePair(sim.address(), false));
+}

@@ -458,7 +458,7 @@ void TestMainWindow::contextMenuEntries_data()
     QTest::newRow("project") << "project" << QStringList({"编辑项目", "关闭项目", "保存项目", "检查项目"});
     QTest::newRow("Standard folder") << "Standard" << QStringList({"添加Standard"});
     QTest::newRow("Service folder") << "Service" << QStringList();
-    QTest::newRow("Box folder") << "Box" << QStringList({"添加Box", "搜索设备"});
+    QTest::newRow("Box folder") << "Box" << QStringList({"添加Box", "搜索设备", "设备列表..."});
     QTest::newRow("Data folder") << "Data" << QStringList({"删除全部"});
     QTest::newRow("device") << "device" << QStringList({"编辑Standard", "删除"});
     QTest::newRow("service") << "service" << QStringList({"编辑Service"});

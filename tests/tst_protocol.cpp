@@ -18,6 +18,13 @@
 #include <functional>
 #include <memory>
 
+#ifdef Q_OS_UNIX
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 QStringList g_messages;
@@ -144,6 +151,44 @@ QStringList statusTexts(const QSignalSpy &spy)
     return texts;
 }
 
+#ifdef Q_OS_UNIX
+// A listener at the box port whose accept queue is full and never drained: the kernel drops
+// further connection requests, so a connect to it gets no answer at all.
+class DeafListener
+{
+public:
+    explicit DeafListener(const QString &address)
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(FrameCodec::BoxPort);
+        ::inet_pton(AF_INET, qPrintable(address), &a.sin_addr);
+        m_ok = m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0
+               && ::listen(m_fd, 0) == 0;
+        // Fill the queue; each filler gets connected by the kernel without an accept.
+        for (int i = 0; m_ok && i < 3; ++i) {
+            auto *filler = new QTcpSocket;
+            m_fillers.emplace_back(filler);
+            filler->connectToHost(address, FrameCodec::BoxPort);
+            filler->waitForConnected(200);
+        }
+    }
+    ~DeafListener()
+    {
+        m_fillers.clear();
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    int m_fd = -1;
+    bool m_ok = false;
+    std::vector<std::unique_ptr<QTcpSocket>> m_fillers;
+};
+#endif
+
 QByteArray projectFixture()
 {
     QFile file(QStringLiteral(ORVANE_TEST_DATA_DIR "/boxlink/project.json"));
@@ -186,11 +231,16 @@ private slots:
     void silenceWarning();
     void connectWhileConnectingRetries();
     void connectsFromTheChosenLocalAddress();
+    void connectErrorsAreNamed_data();
+    void connectErrorsAreNamed();
+    void retriesUntilTheBoxAnswers();
+    void retriesGiveUpAfterTheirWindow();
 };
 
 void tst_Protocol::cleanup()
 {
     Protocol::setTimerPeriodsForTesting(0, 0, 0);
+    Protocol::setRetryLimitsForTesting(0, 0);
 }
 
 void tst_Protocol::replies_data()
@@ -855,6 +905,122 @@ void tst_Protocol::connectsFromTheChosenLocalAddress()
     QTRY_COMPARE_WITH_TIMEOUT(versions.count(), 1, 5000);
     QCOMPARE(failures.count(), 0);
     QVERIFY2(sim.output().contains("127.0.5.19:"), qPrintable(sim.output()));
+}
+
+void tst_Protocol::connectErrorsAreNamed_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("deaf"); // a listener that never answers, or none at all
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("nobody listens") << "127.0.5.30" << false
+                                    << "Connection status: refused (Connection refused)";
+    QTest::newRow("nobody answers") << "127.0.5.31" << true
+                                    << "Connection status: timed out (no answer within 0.3 s)";
+}
+
+void tst_Protocol::connectErrorsAreNamed()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, deaf);
+    QFETCH(QString, status);
+#ifdef Q_OS_UNIX
+    std::unique_ptr<DeafListener> listener;
+    if (deaf) {
+        listener.reset(new DeafListener(address));
+        QVERIFY(listener->ok());
+    }
+#else
+    if (deaf)
+        QSKIP("needs a POSIX listener");
+#endif
+    Protocol::setRetryLimitsForTesting(0, 300);
+    Protocol protocol;
+    QSignalSpy statuses(&protocol, &Protocol::connectionStatusChanged);
+    protocol.connectToServer(address);
+    QTRY_COMPARE_WITH_TIMEOUT(statuses.count(), 2, 3000);
+    QCOMPARE(statusTexts(statuses),
+             QStringList({QStringLiteral("Connection status: connecting.."), status}));
+}
+
+void tst_Protocol::retriesUntilTheBoxAnswers()
+{
+    // Heartbeats often, so their "not connected" text would show between retries.
+    Protocol::setTimerPeriodsForTesting(40, 0, 150);
+    Protocol protocol;
+    protocol.setAutoReconnect(true);
+    QSignalSpy statuses(&protocol, &Protocol::connectionStatusChanged);
+    QSignalSpy links(&protocol, &Protocol::linkStateChanged);
+    BoxSimProcess sim(QStringLiteral("127.0.5.32"));
+    protocol.connectToServer(sim.address());
+
+    const QString refused = QStringLiteral("Connection status: refused (Connection refused), retrying, attempt %1");
+    QTRY_VERIFY2_WITH_TIMEOUT(statusTexts(statuses).contains(refused.arg(3)), qPrintable(statusTexts(statuses).join(" | ")), 5000);
+    QVERIFY(protocol.retrying());
+    QVERIFY(sim.start());
+    QTRY_COMPARE_WITH_TIMEOUT(statuses.last().first().toString(),
+                              QStringLiteral("Connection status: Connected"), 5000);
+    QVERIFY(!protocol.retrying());
+
+    QStringList texts = statusTexts(statuses);
+    texts.removeAll(QStringLiteral("Connection status: Connected"));
+    QCOMPARE(texts.first(), QStringLiteral("Connection status: connecting.."));
+    for (int i = 1; i < texts.size(); ++i)
+        QCOMPARE(texts.at(i), refused.arg(i));
+    QCOMPARE(links.count(), 1);
+    QCOMPARE(links.first().first().toBool(), true);
+
+    // A lost link is retried too, and the link reports it went down and came back.
+    sim.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(statusTexts(statuses).lastIndexOf(refused.arg(2)) > statusTexts(statuses).indexOf(QStringLiteral("Connection status: Connected")), 5000);
+    QVERIFY2(statusTexts(statuses).contains(
+                 QStringLiteral("Connection status: link lost, retrying, attempt 1")),
+             qPrintable(statusTexts(statuses).join(" | ")));
+    QCOMPARE(links.count(), 2);
+    QVERIFY(sim.start());
+    QTRY_COMPARE_WITH_TIMEOUT(links.count(), 3, 5000);
+
+    // Disconnecting on purpose retries nothing.
+    const int before = statuses.count();
+    protocol.disconnectFromServer();
+    QTRY_COMPARE_WITH_TIMEOUT(links.count(), 4, 3000);
+    QTest::qWait(400);
+    QVERIFY(!protocol.retrying());
+    QVERIFY(statusTexts(statuses).mid(before).filter(QStringLiteral("retrying")).isEmpty());
+}
+
+void tst_Protocol::retriesGiveUpAfterTheirWindow()
+{
+    Protocol::setTimerPeriodsForTesting(40, 0, 100);
+    Protocol::setRetryLimitsForTesting(500, 0);
+    Protocol protocol;
+    protocol.setAutoReconnect(true);
+    QSignalSpy statuses(&protocol, &Protocol::connectionStatusChanged);
+    QSignalSpy gaveUp(&protocol, &Protocol::reconnectGaveUp);
+    QSignalSpy failures(&protocol, &Protocol::bindingFailed);
+    // An address of no local interface: the bind fails on the connect and on every retry.
+    protocol.setLocalAddress(QHostAddress(QStringLiteral("192.0.2.1")));
+    protocol.connectToServer(QStringLiteral("127.0.5.33"));
+    QTRY_COMPARE_WITH_TIMEOUT(gaveUp.count(), 1, 5000);
+    const QString last = statuses.last().first().toString();
+    QVERIFY2(last.startsWith(QStringLiteral("Connection status: "))
+                 && last.contains(QStringLiteral(", gave up after "))
+                 && last.endsWith(QStringLiteral(" retries; press Connect to try again")),
+             qPrintable(last));
+    QCOMPARE(gaveUp.first().first().toString(), last);
+    QCOMPARE(failures.count(), 1); // not once per retry
+
+    // Nothing more is tried, and the heartbeat leaves the text alone.
+    const int count = statuses.count();
+    QTest::qWait(400);
+    QCOMPARE(statuses.count(), count);
+    QVERIFY(!protocol.retrying());
+
+    // Connect starts afresh.
+    protocol.connectToServer(QStringLiteral("127.0.5.33"));
+    QTRY_VERIFY_WITH_TIMEOUT(statusTexts(statuses).mid(count).filter(", retrying, attempt 1").size() == 1,
+                             3000);
+    QCOMPARE(failures.count(), 2); // once more for the new connect
 }
 
 QTEST_MAIN(tst_Protocol)

@@ -246,6 +246,22 @@ void TstTypicalRoad::emptyToolToRunningBox()
     QCOMPARE(shown, pointNames);
     QCOMPARE(childWithText(dataFolder, "PLC1"), dataItem);
     QCOMPARE(dataFolder->rowCount(), 1);
+
+    // 6. The box goes away: its link drops and the table marks its values stale at once; the
+    // editor reconnects by itself and the next report makes them current again.
+    auto staleMark = [&w] {
+        QTabWidget *tabs = w.monitoringTabs();
+        for (int i = 0; i < tabs->count(); ++i) {
+            if (tabs->tabText(i) == QLatin1String("PLC1"))
+                return !tabs->tabIcon(i).isNull();
+        }
+        return false;
+    };
+    QVERIFY(!staleMark());
+    sim.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(staleMark(), 2500); // sooner than any report is missed
+    QVERIFY(sim.start());
+    QTRY_VERIFY_WITH_TIMEOUT(!staleMark(), 20000);
 }
 
 void TstTypicalRoad::clickingAnotherBoxRepointsTheEditor()

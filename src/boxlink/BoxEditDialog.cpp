@@ -4,6 +4,7 @@
 #include "app/Validators.h"
 #include "app/WriteLog.h"
 #include "boxlink/FileTransfer.h"
+#include "checks/DeploymentLog.h"
 #include "checksui/DeploymentGate.h"
 #include "projectfile/ItemRecord.h"
 #include "projectfile/ProjectJson.h"
@@ -81,6 +82,7 @@ BoxEditDialog::BoxEditDialog(QStandardItem *item, QWidget *parent)
     // The first link connects at once, without binding and without a status text of its own:
     // it is wired only after the attempt has started.
     m_link = new Protocol(this);
+    m_link->setAutoReconnect(true);
     m_link->connectToServer(m_ipEdit->text());
     wireLink(m_link);
 
@@ -106,6 +108,7 @@ BoxEditDialog::~BoxEditDialog()
         delete m_link;
         m_link = nullptr;
     }
+    reportLinkDown();
     writeLog(QStringLiteral("BoxEditDialog: destroyed"));
 }
 
@@ -567,6 +570,27 @@ void BoxEditDialog::wireLink(Protocol *link)
     connect(link, &Protocol::bindingFailed, this, [this](const QString &error) {
         QMessageBox::warning(this, tr("Binding Failed"), error);
     });
+    connect(link, &Protocol::linkStateChanged, this, [this, link](bool up) {
+        if (!up) {
+            reportLinkDown();
+            return;
+        }
+        m_linkUpHost = link->host();
+        emit linkStateChanged(m_linkUpHost, true);
+    });
+    // The status label may be off screen: the end of the retries goes to the Message dock too.
+    connect(link, &Protocol::reconnectGaveUp, this, [this, link](const QString &status) {
+        appendMessage(tr("Box %1: %2").arg(link->host(), status));
+    });
+}
+
+void BoxEditDialog::reportLinkDown()
+{
+    if (m_linkUpHost.isEmpty())
+        return;
+    const QString host = m_linkUpHost;
+    m_linkUpHost.clear();
+    emit linkStateChanged(host, false);
 }
 
 void BoxEditDialog::dropLink()
@@ -579,6 +603,7 @@ void BoxEditDialog::dropLink()
     // Deferred: this may run inside one of the link's own signals.
     m_link->deleteLater();
     m_link = nullptr;
+    reportLinkDown();
 }
 
 Protocol *BoxEditDialog::ensureLink()
@@ -593,6 +618,7 @@ void BoxEditDialog::connectToServer()
     if (m_link)
         disconnectFromServer();
     m_link = new Protocol(this);
+    m_link->setAutoReconnect(true);
     wireLink(m_link);
     // The connect binds (and reports a failure) once; binding here as well reported it twice.
     if (m_localAddress != kNoBinding)
@@ -925,6 +951,7 @@ void BoxEditDialog::runTransfer(quint8 command, const QString &filePath, bool re
     transfer->setHostAddress(m_ipEdit->text());
     transfer->setLocalAddress(m_localAddress);
     transfer->setRemoveFileAfterDigest(removeAfterDigest);
+    DeploymentLog::watch(transfer, m_ipEdit->text(), m_boxItem);
     connect(transfer, &FileTransfer::progressChanged, m_progressBar, &QProgressBar::setValue);
     connect(transfer, &FileTransfer::messageAppended, this, &BoxEditDialog::appendMessage);
     connect(transfer, &FileTransfer::warningRequested, this,

@@ -52,6 +52,9 @@ signals:
     void sendDataToMainWindow(Protocol::dataMonitoringData data);
     // A line for the Message dock.
     void messageAppended(const QString &text);
+    // The TCP link to the box at boxIp came up or went down (also when the dialog drops it).
+    // boxIp is the address the link was opened to, which may differ from the IP field.
+    void linkStateChanged(const QString &boxIp, bool up);
 
 public slots:
     void saveChanges();
@@ -98,6 +101,7 @@ private:
     void loadFields(bool lteFollowsRecord);
     void wireLink(Protocol *link);
     void dropLink();
+    void reportLinkDown();
     Protocol *ensureLink();
     void appendMessage(const QString &text);
     void runTransfer(quint8 command, const QString &filePath, bool removeAfterDigest);
@@ -116,6 +120,7 @@ private:
 
     QStandardItem *m_boxItem = nullptr;
     Protocol *m_link = nullptr;
+    QString m_linkUpHost; // the box whose link is up, empty while none is
     QString m_localAddress = QStringLiteral("0.0.0.0");
     QTimer m_clock;
     QPointer<FileTransfer> m_transfer;

@@ -101,6 +101,39 @@ int FileTransfer::stallTimeout()
     return stallTimeoutMs();
 }
 
+QString FileTransfer::outcomeText(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::BindFailed:
+        return tr("Failed to bind to the local address.");
+    case Outcome::ConnectFailed:
+        return tr("Failed to connect to server.");
+    case Outcome::FileOpenFailed:
+        return tr("Failed to open program file.");
+    case Outcome::ConnectionLost:
+        return tr("Not connected to server.");
+    case Outcome::ChecksumOpenFailed:
+        return tr("Failed to open program file for checksum.");
+    case Outcome::Stalled:
+        return tr("The box took no data; transfer stopped.");
+    case Outcome::Cancelled:
+        return tr("Cancelled");
+    case Outcome::Timeout:
+        return tr("Timeout");
+    case Outcome::UnrecognisedReply:
+        return tr("Unrecognised reply.");
+    case Outcome::CommandTypeError:
+        return tr("Command type error.");
+    case Outcome::ReturnValueError:
+        return tr("Verification data return value error.");
+    case Outcome::ChecksumFailed:
+        return tr("Checksum failed.");
+    case Outcome::ChecksumSuccessful:
+        return tr("Checksum successful.");
+    }
+    return QString();
+}
+
 FileTransfer::Outcome FileTransfer::send(quint8 command, const QString &filePath)
 {
     Outcome result = Outcome::Cancelled;
@@ -126,6 +159,7 @@ bool FileTransfer::start(quint8 command, const QString &filePath)
     m_sent = 0;
     m_number = 0;
     m_shownPercent = 0;
+    m_sentDigest.clear();
 
     m_socket = new QTcpSocket(this);
     if (m_localAddress != QLatin1String("0.0.0.0")
@@ -234,6 +268,7 @@ void FileTransfer::sendChecksumWhenReady()
     if (m_removeAfterDigest)
         QFile::remove(m_path);
 
+    m_sentDigest = *digest;
     m_socket->write(FrameCodec::checksumFrame(m_command, quint32(m_size), *digest));
     m_stallTimer.start(stallTimeout());
     m_stage = Stage::Flushing;

@@ -62,12 +62,16 @@ public:
     void cancel();
     bool isRunning() const { return m_stage != Stage::Idle; }
     quint8 command() const { return m_command; }
+    // MD5 of the file sent by the last transfer, once its digest frame went out (else empty).
+    QByteArray digest() const { return m_sentDigest; }
 
     // start() and a local event loop until the transfer has finished, for callers that want
     // the outcome in hand (tests, a command-line program).
     Outcome send(quint8 command, const QString &filePath);
 
     static bool boxAnswered(Outcome outcome) { return outcome >= Outcome::UnrecognisedReply; }
+    // The verdict of a finished transfer in a few words, for lists of many boxes and records.
+    static QString outcomeText(Outcome outcome);
 
     // Test seams: how long to wait for the verdict, and how long the socket may write nothing
     // while bytes are queued. A value <= 0 restores the default.
@@ -119,6 +123,7 @@ private:
     qint64 m_size = 0;
     qint64 m_sent = 0;
     quint32 m_number = 0;
+    QByteArray m_sentDigest;
     int m_shownPercent = 0;
     QTimer m_connectTimer;
     QTimer m_stallTimer;

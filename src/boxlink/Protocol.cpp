@@ -13,6 +13,8 @@ namespace {
 int s_heartbeatMs = 5000;
 int s_silenceMs = 30000;
 int s_retryMs = 2000;
+int s_retryWindowMs = 120000;
+int s_connectTimeoutMs = 10000;
 
 // Live reports are collected for the whole process, whichever link their fragments arrive on.
 LiveDataAssembler &sharedAssembler()
@@ -52,6 +54,12 @@ void Protocol::setTimerPeriodsForTesting(int heartbeatMs, int silenceMs, int ret
     s_retryMs = retryMs > 0 ? retryMs : 2000;
 }
 
+void Protocol::setRetryLimitsForTesting(int windowMs, int connectTimeoutMs)
+{
+    s_retryWindowMs = windowMs > 0 ? windowMs : 120000;
+    s_connectTimeoutMs = connectTimeoutMs > 0 ? connectTimeoutMs : 10000;
+}
+
 Protocol::Protocol(QObject *parent)
     : QObject(parent)
     , m_extractor([this](const char *frame, int length) { dispatchFrame(frame, length); })
@@ -63,6 +71,13 @@ Protocol::Protocol(QObject *parent)
     connect(&m_heartbeatTimer, &QTimer::timeout, this, &Protocol::sendHeartbeat);
     connect(&m_silenceTimer, &QTimer::timeout, this, &Protocol::handleOffline);
     connect(&m_socket, &QTcpSocket::disconnected, this, &Protocol::handleDisconnected);
+    connect(&m_socket, &QTcpSocket::connected, this, &Protocol::onConnected);
+    connect(&m_socket, &QAbstractSocket::errorOccurred, this, &Protocol::onSocketError);
+    m_retryTimer.setSingleShot(true);
+    connect(&m_retryTimer, &QTimer::timeout, this, &Protocol::retryNow);
+    // Without it an unanswered connect stays "connecting" for as long as the system tries.
+    m_connectTimer.setSingleShot(true);
+    connect(&m_connectTimer, &QTimer::timeout, this, &Protocol::onConnectTimeout);
     m_heartbeatTimer.start();
     m_silenceTimer.start();
 }
@@ -77,7 +92,10 @@ Protocol::~Protocol()
 void Protocol::bindToAddress(QHostAddress address)
 {
     m_bindAddress = address;
+    m_boundByCaller = true;
+    m_ownSocketCall = true;
     m_bindFailureShown = !m_socket.bind(address, 0);
+    m_ownSocketCall = false;
     if (m_bindFailureShown)
         emit bindingFailed(tr("Failed to bind to IP address: %1").arg(address.toString()));
 }
@@ -91,16 +109,22 @@ void Protocol::bindSocket()
         m_socket.bind(QHostAddress(QHostAddress::AnyIPv4), 0);
         return;
     }
-    // A failure that bindToAddress has just reported is not reported again for this connect.
-    const bool shown = m_bindFailureShown;
-    m_bindFailureShown = false;
-    if (!m_socket.bind(m_bindAddress, 0) && !shown)
-        emit bindingFailed(tr("Failed to bind to IP address: %1").arg(m_bindAddress.toString()));
+    // Reported once for a connect: not again after bindToAddress, nor on each retry. The
+    // socket's own error signal for it is not a failed connect; the attempt reports its own.
+    m_ownSocketCall = true;
+    const bool bound = m_socket.bind(m_bindAddress, 0);
+    m_ownSocketCall = false;
+    if (bound || m_bindFailureShown)
+        return;
+    m_bindFailureShown = true;
+    emit bindingFailed(tr("Failed to bind to IP address: %1").arg(m_bindAddress.toString()));
 }
 
 void Protocol::openConnection(const QString &host)
 {
     m_extractor.reset();
+    m_attemptRunning = true;
+    m_connectTimer.start(s_connectTimeoutMs);
     m_socket.connectToHost(host, FrameCodec::BoxPort, QIODevice::ReadWrite,
                            QAbstractSocket::AnyIPProtocol);
     // Unique, so repeated connects do not multiply heartbeats and reads.
@@ -112,6 +136,12 @@ void Protocol::openConnection(const QString &host)
 
 void Protocol::connectToServer(QString host)
 {
+    m_host = host;
+    m_stopped = false;
+    endRetries();
+    if (!m_boundByCaller)
+        m_bindFailureShown = false;
+    m_boundByCaller = false;
     switch (m_socket.state()) {
     case QAbstractSocket::UnconnectedState:
         bindSocket();
@@ -124,9 +154,14 @@ void Protocol::connectToServer(QString host)
         m_socket.disconnectFromHost();
         emit connectionStatusChanged(tr("Connection status: Waiting for connection."));
         QTimer::singleShot(s_retryMs, this, [this, host]() {
+            // This attempt replaces one that a failure meanwhile may have scheduled.
+            m_retryTimer.stop();
             // A connect still in progress only closes once it has finished; start afresh.
-            if (m_socket.state() != QAbstractSocket::UnconnectedState)
+            if (m_socket.state() != QAbstractSocket::UnconnectedState) {
+                m_ownSocketCall = true;
                 m_socket.abort();
+                m_ownSocketCall = false;
+            }
             bindSocket();
             openConnection(host);
             emit connectionStatusChanged(tr("Connection status: Reconnecting..."));
@@ -137,6 +172,9 @@ void Protocol::connectToServer(QString host)
 
 void Protocol::disconnectFromServer()
 {
+    m_stopped = true;
+    m_connectTimer.stop();
+    endRetries();
     if (m_socket.isOpen())
         m_socket.disconnectFromHost();
 }
@@ -233,14 +271,130 @@ void Protocol::handleDisconnected()
     sharedAssembler().clear();
     // Held bytes belong to the old connection's stream.
     m_extractor.reset();
+    setLinkUp(false);
+    // A close of our own is followed by a new attempt already.
+    if (m_autoReconnect && !m_stopped && !m_ownSocketCall && !m_host.isEmpty())
+        failAttempt(tr("link lost"));
 }
 
 void Protocol::sendHeartbeat()
 {
+    // Between retries the error and its retries say more; a write would only fail again.
+    if (m_errorStanding && m_socket.state() == QAbstractSocket::UnconnectedState)
+        return;
     if (m_socket.isOpen())
         m_socket.write(FrameCodec::heartbeatRequest());
     else
         emit connectionStatusChanged(tr("Connection status: Not connected to server."));
+}
+
+void Protocol::onConnected()
+{
+    m_connectTimer.stop();
+    m_attemptRunning = false;
+    endRetries();
+    setLinkUp(true);
+}
+
+void Protocol::onSocketError(QAbstractSocket::SocketError error)
+{
+    // Only the first error of an attempt counts: later writes may report the same again.
+    if (m_ownSocketCall || !m_attemptRunning)
+        return;
+    // A drop of an established link is told by the socket's disconnect. Qt may also report a
+    // stale error of an earlier attempt once connected.
+    if (error == QAbstractSocket::RemoteHostClosedError
+        || m_socket.state() == QAbstractSocket::ConnectedState)
+        return;
+    m_connectTimer.stop();
+    m_attemptRunning = false;
+    QString kind;
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        kind = tr("refused");
+        break;
+    case QAbstractSocket::HostNotFoundError:
+    case QAbstractSocket::NetworkError:
+        kind = m_socket.errorString().contains(QLatin1String("timed out"), Qt::CaseInsensitive)
+                   ? tr("timed out")
+                   : tr("host unreachable");
+        break;
+    case QAbstractSocket::SocketTimeoutError:
+        kind = tr("timed out");
+        break;
+    default:
+        kind = tr("connection failed");
+        break;
+    }
+    failAttempt(QStringLiteral("%1 (%2)").arg(kind, m_socket.errorString()));
+}
+
+void Protocol::onConnectTimeout()
+{
+    if (m_socket.state() == QAbstractSocket::ConnectedState)
+        return;
+    m_attemptRunning = false;
+    m_ownSocketCall = true;
+    m_socket.abort();
+    m_ownSocketCall = false;
+    failAttempt(tr("timed out (no answer within %1 s)").arg(s_connectTimeoutMs / 1000.0));
+}
+
+// Shows what went wrong and, with auto-reconnect, schedules the next attempt or gives up.
+void Protocol::failAttempt(const QString &reason)
+{
+    if (!m_autoReconnect || m_stopped) {
+        emit connectionStatusChanged(tr("Connection status: %1").arg(reason));
+        return;
+    }
+    m_errorStanding = true;
+    if (!m_retryClock.isValid()) {
+        m_retryClock.start();
+        m_retryAttempt = 0;
+    }
+    if (m_retryClock.elapsed() + s_retryMs > s_retryWindowMs) {
+        const QString status =
+            tr("Connection status: %1, gave up after %2 retries; press Connect to try again")
+                .arg(reason)
+                .arg(m_retryAttempt);
+        m_retryClock.invalidate();
+        emit connectionStatusChanged(status);
+        emit reconnectGaveUp(status);
+        return;
+    }
+    ++m_retryAttempt;
+    emit connectionStatusChanged(
+        tr("Connection status: %1, retrying, attempt %2").arg(reason).arg(m_retryAttempt));
+    m_retryTimer.start(s_retryMs);
+}
+
+void Protocol::retryNow()
+{
+    if (m_stopped || m_host.isEmpty() || m_socket.state() == QAbstractSocket::ConnectedState)
+        return;
+    if (m_socket.state() != QAbstractSocket::UnconnectedState) {
+        m_ownSocketCall = true;
+        m_socket.abort();
+        m_ownSocketCall = false;
+    }
+    bindSocket();
+    openConnection(m_host);
+}
+
+void Protocol::endRetries()
+{
+    m_retryTimer.stop();
+    m_retryClock.invalidate();
+    m_retryAttempt = 0;
+    m_errorStanding = false;
+}
+
+void Protocol::setLinkUp(bool up)
+{
+    if (m_linkUp == up)
+        return;
+    m_linkUp = up;
+    emit linkStateChanged(up);
 }
 
 void Protocol::receiveResponse()

@@ -6,6 +6,7 @@
 #include "boxlink/FrameExtractor.h"
 #include "boxlink/SettingsRecords.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -41,7 +42,15 @@ public:
         m_bindFailureShown = false;
     }
     void connectToServer(QString host);
+    // Also ends a running series of retries.
     void disconnectFromServer();
+
+    // With auto-reconnect, a failed connect or a lost link is retried every reconnect delay
+    // until the link is up again or the retry window (2 minutes) has passed. Off by default.
+    void setAutoReconnect(bool on) { m_autoReconnect = on; }
+    bool retrying() const { return m_retryTimer.isActive(); }
+    // The host of the last connect, empty before any.
+    QString host() const { return m_host; }
     void sendMessage(QJsonObject message);
 
     void readLanAllocation();
@@ -73,6 +82,9 @@ public:
     // later reconnect delays. The product never calls it. Non-positive values restore the
     // defaults of 5000, 30000 and 2000 ms.
     static void setTimerPeriodsForTesting(int heartbeatMs, int silenceMs, int retryMs);
+    // Test seam: how long retries go on and how long one connect attempt may take. Non-positive
+    // values restore the defaults of 120000 and 10000 ms.
+    static void setRetryLimitsForTesting(int windowMs, int connectTimeoutMs);
 
 signals:
     void connectionStatusChanged(QString status);
@@ -86,6 +98,10 @@ signals:
     void timeAllocationDataReceived(timeAllocationData timeData);
     void dataReceived(Protocol::dataMonitoringData data);
     void bindingFailed(QString error);
+    // The TCP link came up (true) or went down (false); only on changes.
+    void linkStateChanged(bool up);
+    // Auto-reconnect has given up; the status text says why.
+    void reconnectGaveUp(QString status);
 
 public slots:
     void handleDisconnected();
@@ -111,6 +127,13 @@ public slots:
 private:
     void bindSocket();
     void openConnection(const QString &host);
+    void onConnected();
+    void onSocketError(QAbstractSocket::SocketError error);
+    void onConnectTimeout();
+    void failAttempt(const QString &reason);
+    void retryNow();
+    void endRetries();
+    void setLinkUp(bool up);
     void dispatchFrame(const char *frame, int length);
     void handleJsonMessage(const QByteArray &frame);
     void showCodeReply(const QByteArray &json, const QString &title, const QString &success,
@@ -120,8 +143,22 @@ private:
     QTimer m_heartbeatTimer;
     QTimer m_silenceTimer;
     QHostAddress m_bindAddress;
+    // A bind failure is reported once per connect, its retries included.
     bool m_bindFailureShown = false;
+    bool m_boundByCaller = false;
     FrameExtractor m_extractor;
+
+    QString m_host;
+    bool m_autoReconnect = false;
+    bool m_stopped = false;    // the user disconnected: a drop is no failure
+    bool m_linkUp = false;
+    bool m_attemptRunning = false; // a connect is under way and has not failed yet
+    bool m_errorStanding = false; // an error text is shown while retries run or after giving up
+    bool m_ownSocketCall = false; // our own abort or bind: its socket signals are no failure
+    int m_retryAttempt = 0;
+    QElapsedTimer m_retryClock; // since the first failure of the current series
+    QTimer m_retryTimer;
+    QTimer m_connectTimer;
 };
 
 Q_DECLARE_METATYPE(Protocol::dataMonitoringData)

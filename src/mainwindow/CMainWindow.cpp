@@ -131,6 +131,10 @@ CMainWindow::CMainWindow(QWidget *parent)
 
 CMainWindow::~CMainWindow()
 {
+    // The docks and their editors die after this body, in ~QWidget: an editor that reports on
+    // its way out (the box editor drops its link) must not reach a half-destroyed window.
+    for (QDialog *editor : findChildren<QDialog *>())
+        editor->disconnect(this);
     stopRecording();
     delete ui;
 }

@@ -105,6 +105,7 @@ public slots:
     void slotServiceEditFile();
     void boxAddFile();
     void boxSearchFile();
+    void boxFleetFile();
     void slotBoxEditFile();
     void slotDeleteFile();
     void slotDeleteAllFile();

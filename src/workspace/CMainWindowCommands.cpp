@@ -6,6 +6,7 @@
 #include "boxlink/BoxEditDialog.h"
 #include "boxlink/BoxInputDialog.h"
 #include "boxlink/BoxSearchDialog.h"
+#include "fleetui/FleetWindow.h"
 #include "devices/standardDLT645EditDialog.h"
 #include "devices/standardInputDialog.h"
 #include "devices/standardModbusEditDialog.h"
@@ -402,6 +403,18 @@ void CMainWindow::boxSearchFile()
     dialog->show();
 }
 
+void CMainWindow::boxFleetFile()
+{
+    QStandardItem *folder = currentItem();
+    if (!isFolder(folder, Folder::Box))
+        return;
+    // Non-modal and deleted on close, like the search window; it asks before ending transfers.
+    auto *window = new FleetWindow(folder->parent(), this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(window, &FleetWindow::message, this, &CMainWindow::appendMessage);
+    window->show();
+}
+
 // --- opening editors ---------------------------------------------------------------------------
 
 void CMainWindow::slotstandardEditFile()
@@ -505,6 +518,7 @@ void CMainWindow::slotBoxEditFile()
     auto *box = new BoxEditDialog(item, this);
     connect(box, &BoxEditDialog::sendDataToMainWindow, this, &CMainWindow::onDataReceived);
     connect(box, &BoxEditDialog::messageAppended, this, &CMainWindow::appendMessage);
+    connect(box, &BoxEditDialog::linkStateChanged, this, &CMainWindow::onBoxLinkStateChanged);
     editor.dialog = box;
     editor.nameEdit = box->nameEdit();
     editor.saveButton = box->saveButton();

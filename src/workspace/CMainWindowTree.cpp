@@ -104,6 +104,7 @@ void CMainWindow::prjectTreeView_MenuPopup(const QPoint &pos)
         } else if (folder == Folder::Box) {
             add(tr("Add Box"), &CMainWindow::boxAddFile);
             add(tr("Search Box"), &CMainWindow::boxSearchFile);
+            add(tr("Boxes..."), &CMainWindow::boxFleetFile);
         } else if (folder == Folder::Data) {
             add(tr("Delete All"), &CMainWindow::slotDeleteAllFile);
         }

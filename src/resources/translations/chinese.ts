@@ -283,6 +283,10 @@
         <source>Program Files (*.bin);;All Files (*.*)</source>
         <translation>程序文件 (*.bin);;所有文件 (*.*)</translation>
     </message>
+    <message>
+        <source>Box %1: %2</source>
+        <translation>盒子 %1：%2</translation>
+    </message>
 </context>
 <context>
     <name>BoxInputDialog</name>
@@ -364,6 +368,10 @@
 </context>
 <context>
     <name>CMainWindow</name>
+    <message>
+        <source>Boxes...</source>
+        <translation>设备列表...</translation>
+    </message>
     <message>
         <source>Check Project</source>
         <translation>检查项目</translation>
@@ -686,6 +694,46 @@
 </context>
 <context>
     <name>FileTransfer</name>
+    <message>
+        <source>Failed to bind to the local address.</source>
+        <translation>绑定本地地址失败。</translation>
+    </message>
+    <message>
+        <source>Failed to connect to server.</source>
+        <translation>连接服务器失败。</translation>
+    </message>
+    <message>
+        <source>Not connected to server.</source>
+        <translation>未连接到服务器。</translation>
+    </message>
+    <message>
+        <source>The box took no data; transfer stopped.</source>
+        <translation>Box未接收数据，传输已停止。</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>已取消</translation>
+    </message>
+    <message>
+        <source>Unrecognised reply.</source>
+        <translation>无法识别的应答。</translation>
+    </message>
+    <message>
+        <source>Command type error.</source>
+        <translation>命令类型错误。</translation>
+    </message>
+    <message>
+        <source>Verification data return value error.</source>
+        <translation>校验数据返回值错误。</translation>
+    </message>
+    <message>
+        <source>Checksum failed.</source>
+        <translation>校验失败。</translation>
+    </message>
+    <message>
+        <source>Checksum successful.</source>
+        <translation>校验成功。</translation>
+    </message>
     <message>
         <source>Update Status:Program update cancelled, not completed.</source>
         <translation>更新状态：程序更新已取消，未完成。</translation>
@@ -1142,6 +1190,42 @@
     <message>
         <source>time allocation write failed. Error code: </source>
         <translation>时间配置写入失败。错误代码：</translation>
+    </message>
+    <message>
+        <source>refused</source>
+        <translation>被拒绝</translation>
+    </message>
+    <message>
+        <source>host unreachable</source>
+        <translation>主机不可达</translation>
+    </message>
+    <message>
+        <source>timed out</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>connection failed</source>
+        <translation>连接失败</translation>
+    </message>
+    <message>
+        <source>timed out (no answer within %1 s)</source>
+        <translation>超时（%1 秒内无应答）</translation>
+    </message>
+    <message>
+        <source>link lost</source>
+        <translation>连接中断</translation>
+    </message>
+    <message>
+        <source>Connection status: %1</source>
+        <translation>连接状态：%1</translation>
+    </message>
+    <message>
+        <source>Connection status: %1, retrying, attempt %2</source>
+        <translation>连接状态：%1，正在重试，第 %2 次</translation>
+    </message>
+    <message>
+        <source>Connection status: %1, gave up after %2 retries; press Connect to try again</source>
+        <translation>连接状态：%1，重试 %2 次后已放弃；请点击“连接”重试</translation>
     </message>
 </context>
 <context>
@@ -2228,6 +2312,121 @@ Send it anyway?</source>
     <message>
         <source>Last</source>
         <translation>最近</translation>
+    </message>
+</context>
+<context>
+    <name>FleetWindow</name>
+    <message>
+        <source>%1 (%2): %3</source>
+        <translation>%1 (%2)：%3</translation>
+    </message>
+    <message>
+        <source>%1 of %2 succeeded</source>
+        <translation>%2 台中 %1 台成功</translation>
+    </message>
+    <message>
+        <source>At once:</source>
+        <translation>同时进行：</translation>
+    </message>
+    <message>
+        <source>Boxes of %1</source>
+        <translation>%1 的设备</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Could not write the deployment copy %1: %2</source>
+        <translation>无法写入部署副本 %1：%2</translation>
+    </message>
+    <message>
+        <source>Deploying project</source>
+        <translation>正在部署工程</translation>
+    </message>
+    <message>
+        <source>IP Address</source>
+        <translation>IP 地址</translation>
+    </message>
+    <message>
+        <source>Last deployment</source>
+        <translation>上次部署</translation>
+    </message>
+    <message>
+        <source>Link</source>
+        <translation>连接</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>No box is checked.</source>
+        <translation>未勾选任何设备。</translation>
+    </message>
+    <message>
+        <source>No reply</source>
+        <translation>无应答</translation>
+    </message>
+    <message>
+        <source>Program Files (*.bin);;All Files (*.*)</source>
+        <translation>程序文件 (*.bin);;所有文件 (*.*)</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>进度</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>刷新</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>Retry</source>
+        <translation>重试</translation>
+    </message>
+    <message>
+        <source>Select Program File</source>
+        <translation>选择程序文件</translation>
+    </message>
+    <message>
+        <source>Send the program image %1 to %2 boxes (models: %3)?</source>
+        <translation>将程序镜像 %1 发送到 %2 台设备（型号：%3）？</translation>
+    </message>
+    <message>
+        <source>Transfers Running</source>
+        <translation>传输进行中</translation>
+    </message>
+    <message>
+        <source>Transfers to boxes are still running. Cancel them and close?</source>
+        <translation>到设备的传输仍在进行。取消并关闭吗？</translation>
+    </message>
+    <message>
+        <source>Update program</source>
+        <translation>更新程序</translation>
+    </message>
+    <message>
+        <source>Update project</source>
+        <translation>更新工程</translation>
+    </message>
+    <message>
+        <source>Updating program</source>
+        <translation>正在更新程序</translation>
+    </message>
+    <message>
+        <source>Version</source>
+        <translation>版本</translation>
+    </message>
+    <message>
+        <source>Waiting</source>
+        <translation>等待中</translation>
+    </message>
+    <message>
+        <source>unknown model</source>
+        <translation>未知型号</translation>
     </message>
 </context>
 </TS>

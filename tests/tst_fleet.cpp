@@ -1,0 +1,462 @@
+// Deployments to many boxes: the shared core, orvane-deploy, and the deployment records.
+
+#include "BoxSimProcess.h"
+#include "CheckFixture.h"
+
+#include "checks/DeploymentLog.h"
+#include "fleet/FleetDeployment.h"
+#include "fleetui/FleetWindow.h"
+#include "ModalAnswer.h"
+#include "projectfile/ProjectJson.h"
+
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+QString deployProgram() { return QStringLiteral(ORVANE_BIN_DIR "/orvane-deploy"); }
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+struct DeployRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+    QList<QJsonObject> objects; // --json lines
+};
+
+// Runs orvane-deploy with its records in `dataHome`; the event loop keeps turning meanwhile so
+// nothing else in the test stalls.
+DeployRun deploy(const QStringList &arguments, const QString &dataHome, int timeoutMs = 30000)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    process.setProcessEnvironment(env);
+    process.start(deployProgram(), arguments);
+    DeployRun run;
+    if (!process.waitForStarted(5000))
+        return run;
+    QElapsedTimer timer;
+    timer.start();
+    while (process.state() != QProcess::NotRunning && timer.elapsed() < timeoutMs)
+        QTest::qWait(20);
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(2000);
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    for (const QString &line : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        run.objects.append(QJsonDocument::fromJson(line.toUtf8()).object());
+    return run;
+}
+
+// Simulators on 127.0.1.<first>.. with the given extra options per position (a null entry: that
+// box is not running).
+struct SimFleet
+{
+    std::vector<std::unique_ptr<BoxSimProcess>> sims;
+    QStringList addresses;
+
+    bool start(int first, const QList<QStringList> &options)
+    {
+        for (int i = 0; i < options.size(); ++i) {
+            const QString address = QStringLiteral("127.0.1.%1").arg(first + i);
+            addresses.append(address);
+            if (options.at(i) == QStringList{QStringLiteral("off")}) {
+                sims.push_back(nullptr);
+                continue;
+            }
+            sims.push_back(std::make_unique<BoxSimProcess>(address, options.at(i)));
+            if (!sims.back()->start())
+                return false;
+        }
+        return true;
+    }
+};
+
+// Box 5 fails its checksum, box 9 never answers one, box 13 is not running.
+QList<QStringList> twentyBoxes()
+{
+    QList<QStringList> options;
+    for (int i = 1; i <= 20; ++i)
+        options.append(i == 5 ? QStringList{"--checksum-result", "1"}
+                       : i == 9 ? QStringList{"--no-verdict"}
+                       : i == 13 ? QStringList{"off"}
+                                 : QStringList());
+    return options;
+}
+
+// Boxes that never answer: every transfer stays waiting for its verdict.
+QList<QStringList> noVerdicts(int n)
+{
+    QList<QStringList> options;
+    for (int i = 0; i < n; ++i)
+        options.append(QStringList{"--no-verdict"});
+    return options;
+}
+
+// A sound project whose Box folder holds one box per address.
+QStandardItem *projectWithBoxes(QStandardItemModel &model, CheckFixture &fixture, const QStringList &addresses)
+{
+    QStandardItem *folder = fixture.box ? fixture.box->parent() : nullptr;
+    for (int i = 0; !folder && i < fixture.project->rowCount(); ++i) {
+        if (fixture.project->child(i)->text() == Folder::Box)
+            folder = fixture.project->child(i);
+    }
+    if (fixture.box)
+        folder->removeRow(fixture.box->row());
+    for (int i = 0; i < addresses.size(); ++i) {
+        auto *box = new QStandardItem(QStringLiteral("B%1").arg(i + 1));
+        box->setData(addresses.at(i), Role::BoxIp);
+        box->setData(QStringLiteral("TLK-BOX-600"), Role::BoxModel);
+        folder->appendRow(box);
+    }
+    Q_UNUSED(model);
+    return fixture.project;
+}
+
+QString resultText(FleetWindow &window, int row)
+{
+    return window.table()->item(row, FleetWindow::ResultColumn)->text();
+}
+
+} // namespace
+
+class TstFleet : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void cleanup() { FileTransfer::setVerdictTimeoutForTesting(0); }
+
+    void recordsRoundTrip();
+    void deployArgumentErrors_data();
+    void deployArgumentErrors();
+    void deployToTwentyBoxes();
+    void projectBeforeProgram();
+    void checkErrorsStopUnlessForced();
+    void cancelStopsEveryTransfer();
+    void windowDeploysToTwentyBoxes();
+    void windowCloseAsksAndCancels();
+
+private:
+    QString projectFile() const { return QStringLiteral(ORVANE_TEST_DATA_DIR "/projectfile/modbus_tcp.json"); }
+};
+
+void TstFleet::recordsRoundTrip()
+{
+    QTemporaryDir dir;
+    DeploymentLog log(dir.path());
+    log.recordTransfer("127.0.1.1", "Plant", FileTransfer::ProjectDeployment, QByteArray(16, '\x11'),
+                       FileTransfer::Outcome::ChecksumSuccessful);
+    log.recordTransfer("127.0.1.2", "Plant", FileTransfer::ProjectDeployment, QByteArray(),
+                       FileTransfer::Outcome::ConnectFailed);
+    // A damaged line (a crash mid-write, a hand edit) costs only itself.
+    QFile file(log.path());
+    QVERIFY(file.open(QIODevice::Append));
+    file.write("{\"box\": \"127.0.1.1\", \"outc\n");
+    file.close();
+    log.recordTransfer("127.0.1.1", "Plant", FileTransfer::ProgramUpdate, QByteArray(16, '\x22'),
+                       FileTransfer::Outcome::ChecksumFailed);
+
+    QCOMPARE(log.records().size(), 3);
+    DeploymentRecord last;
+    QVERIFY(log.last("127.0.1.1", &last));
+    QCOMPARE(last.command, quint8(FileTransfer::ProgramUpdate));
+    QCOMPARE(last.md5, QByteArray(16, '\x22'));
+    QCOMPARE(last.verdict, QStringLiteral("Checksum failed."));
+    QVERIFY(!last.succeeded());
+    QVERIFY(log.last("127.0.1.2", &last));
+    QCOMPARE(last.outcome, FileTransfer::Outcome::ConnectFailed);
+    QVERIFY(!log.last("127.0.1.3", &last));
+}
+
+void TstFleet::deployArgumentErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    const QString project = projectFile();
+    const QString box = QStringLiteral("127.0.1.40");
+    QTest::newRow("no box") << QStringList{"--project", project} << "no box";
+    QTest::newRow("nothing to send") << QStringList{"--box", box} << "--project, --program or both";
+    QTest::newRow("unreadable project") << QStringList{"--project", "/nonexistent/p.json", "--box", box}
+                                        << "cannot read /nonexistent/p.json";
+    QTest::newRow("project not JSON") << QStringList{"--project", QStringLiteral(ORVANE_TEST_DATA_DIR "/projectfile"), "--box", box}
+                                      << "cannot read";
+    QTest::newRow("unreadable program") << QStringList{"--program", "/nonexistent/x.bin", "--box", box}
+                                        << "cannot read /nonexistent/x.bin";
+    QTest::newRow("bad address") << QStringList{"--project", project, "--box", box, "--box", "127.0.1.999"}
+                                 << "not \"127.0.1.999\"";
+    QTest::newRow("host name") << QStringList{"--project", project, "--box", box, "--box", "localhost"}
+                               << "not \"localhost\"";
+    QTest::newRow("bad bind") << QStringList{"--project", project, "--box", box, "--bind", "x"} << "--bind";
+    QTest::newRow("bad parallel") << QStringList{"--project", project, "--box", box, "--parallel", "0"} << "--parallel";
+    QTest::newRow("bad timeout") << QStringList{"--project", project, "--box", box, "--timeout", "-3"} << "--timeout";
+    QTest::newRow("unknown option") << QStringList{"--project", project, "--box", box, "--fast"} << "fast";
+    QTest::newRow("boxes-from unreadable") << QStringList{"--project", project, "--boxes-from", "/nonexistent/b.json"}
+                                           << "cannot read /nonexistent/b.json";
+}
+
+void TstFleet::deployArgumentErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    BoxSimProcess sim(QStringLiteral("127.0.1.40"));
+    QVERIFY(sim.start());
+    QTest::qWait(50);
+    const QString before = sim.output();
+    QTemporaryDir data;
+    const DeployRun run = deploy(arguments, data.path());
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.startsWith("orvane-deploy: ") && run.err.contains(message), qPrintable(run.err));
+    QCOMPARE(run.out, QString());
+    QTest::qWait(100);
+    QCOMPARE(sim.transferRecords().size(), 0);
+    QCOMPARE(sim.output(), before); // not even a connection
+}
+
+void TstFleet::deployToTwentyBoxes()
+{
+    SimFleet fleet;
+    QVERIFY(fleet.start(1, twentyBoxes()));
+    QTemporaryDir data;
+    QStringList arguments{"--project", projectFile(), "--json", "--timeout", "3"};
+    for (const QString &address : fleet.addresses)
+        arguments << "--box" << address;
+
+    const DeployRun run = deploy(arguments, data.path());
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.objects.size(), 20);
+    QMap<QString, QString> failures;
+    int successes = 0;
+    for (const QJsonObject &object : run.objects) {
+        if (object.value("success").toBool()) {
+            ++successes;
+            QCOMPARE(object.value("result").toString(), QStringLiteral("Checksum successful."));
+        } else {
+            failures.insert(object.value("box").toString(), object.value("result").toString());
+        }
+        QVERIFY(object.value("seconds").toDouble() < 10);
+    }
+    QCOMPARE(successes, 17);
+    const QMap<QString, QString> expected{{"127.0.1.5", "Checksum failed."},
+                                          {"127.0.1.9", "Timeout"},
+                                          {"127.0.1.13", "Failed to connect to server."}};
+    QCOMPARE(failures, expected);
+
+    const QByteArray project = readFile(projectFile());
+    for (size_t i = 0; i < fleet.sims.size(); ++i) {
+        if (fleet.sims[i] && !expected.contains(fleet.addresses.at(int(i))))
+            QCOMPARE(readFile(fleet.sims[i]->statePath("deployed.json")), project);
+    }
+
+    // Every box has its record, with the digest of what went out where one went out.
+    DeploymentLog log(QDir(data.path()).filePath("Orvane 600/deployments"));
+    QCOMPARE(log.records().size(), 20);
+    DeploymentRecord record;
+    QVERIFY(log.last("127.0.1.1", &record));
+    QCOMPARE(record.projectName, QStringLiteral("Plant A"));
+    QCOMPARE(record.md5, QCryptographicHash::hash(project, QCryptographicHash::Md5));
+    QVERIFY(record.succeeded());
+    QVERIFY(log.last("127.0.1.9", &record));
+    QCOMPARE(record.outcome, FileTransfer::Outcome::Timeout);
+}
+
+void TstFleet::projectBeforeProgram()
+{
+    SimFleet fleet;
+    QVERIFY(fleet.start(21, {QStringList(), QStringList{"--checksum-result", "1"}}));
+    QTemporaryDir data;
+    QByteArray image(300 * 1024, Qt::Uninitialized);
+    for (int i = 0; i < image.size(); ++i)
+        image[i] = char(i * 7 + i / 1024);
+    const QString imagePath = data.filePath("image.bin");
+    QVERIFY(writeFile(imagePath, image));
+
+    const DeployRun run = deploy({"--project", projectFile(), "--program", imagePath, "--box", fleet.addresses.at(0),
+                                  "--box", fleet.addresses.at(1), "--parallel", "1"},
+                                 data.path());
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.out.contains(QRegularExpression("^127\\.0\\.1\\.21 ok Checksum successful\\. [0-9.]+ s$",
+                                                 QRegularExpression::MultilineOption)),
+             qPrintable(run.out));
+    QVERIFY2(run.out.contains(QRegularExpression("^127\\.0\\.1\\.22 failed project: Checksum failed\\. [0-9.]+ s$",
+                                                 QRegularExpression::MultilineOption)),
+             qPrintable(run.out));
+    QCOMPARE(readFile(fleet.sims[0]->statePath("program.bin")), image);
+    QList<int> commands;
+    for (const QJsonObject &r : fleet.sims[0]->transferRecords())
+        commands.append(r.value("command").toInt());
+    QCOMPARE(commands, (QList<int>{3, 4}));
+    // A box whose project failed never gets the program.
+    QCOMPARE(fleet.sims[1]->transferRecords().size(), 1);
+    QCOMPARE(fleet.sims[1]->transferRecords().first().value("command").toInt(), 3);
+}
+
+void TstFleet::checkErrorsStopUnlessForced()
+{
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    CheckFixture::addRows(fixture.pump, "Modbus-1", {CheckFixture::point("40002", "again")});
+    QTemporaryDir data;
+    const QString path = data.filePath("Plant.json");
+    QVERIFY(writeFile(path, ProjectJson::projectFileBytes(fixture.project)));
+    BoxSimProcess sim(QStringLiteral("127.0.1.30"));
+    QVERIFY(sim.start());
+
+    DeployRun run = deploy({"--project", path, "--box", sim.address()}, data.path());
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("orvane-deploy: error: Pump: "), qPrintable(run.err));
+    QVERIFY(run.out.startsWith("127.0.1.30 failed Project checks found errors"));
+    QTest::qWait(100);
+    QCOMPARE(sim.transferRecords().size(), 0);
+
+    run = deploy({"--project", path, "--box", sim.address(), "--force"}, data.path());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(readFile(sim.statePath("deployed.json")), readFile(path));
+}
+
+void TstFleet::cancelStopsEveryTransfer()
+{
+    SimFleet sims;
+    QVERIFY(sims.start(31, noVerdicts(6)));
+    QTemporaryDir data;
+    QByteArray big(2 * 1024 * 1024, 'x');
+    QVERIFY(writeFile(data.filePath("big.json"), big));
+
+    FleetDeployment fleet;
+    fleet.setBoxes(sims.addresses);
+    fleet.setProjectFile(data.filePath("big.json"), "Big");
+    fleet.setParallel(4);
+    fleet.setRecordRoot(data.path());
+    bool reportedSuccess = false;
+    connect(&fleet, &FleetDeployment::boxChanged, this, [&](int index) {
+        reportedSuccess |= fleet.result(index).state == FleetDeployment::State::Succeeded;
+    });
+    fleet.start();
+    QTRY_VERIFY_WITH_TIMEOUT(fleet.result(0).percent > 0 && fleet.result(3).state == FleetDeployment::State::Running, 5000);
+    QCOMPARE(fleet.result(5).state, FleetDeployment::State::Waiting);
+
+    QElapsedTimer timer;
+    timer.start();
+    fleet.cancel();
+    QVERIFY(!fleet.isRunning());
+    QVERIFY2(timer.elapsed() < 100, qPrintable(QString::number(timer.elapsed())));
+    for (int i = 0; i < fleet.count(); ++i) {
+        QCOMPARE(fleet.result(i).state, FleetDeployment::State::Failed);
+        QCOMPARE(fleet.result(i).outcome, FileTransfer::Outcome::Cancelled);
+    }
+    QVERIFY(!reportedSuccess);
+    // The boxes saw their connections end: nothing was verified, nothing is kept.
+    QTest::qWait(300);
+    for (auto &sim : sims.sims)
+        QVERIFY(QFile::exists(sim->statePath("deployed.json")) == false);
+    QCOMPARE(DeploymentLog(data.path()).records().size(), 4); // the four that had started
+}
+
+void TstFleet::windowDeploysToTwentyBoxes()
+{
+    SimFleet sims;
+    QVERIFY(sims.start(1, twentyBoxes()));
+    FileTransfer::setVerdictTimeoutForTesting(1000);
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    QStandardItem *project = projectWithBoxes(model, fixture, sims.addresses);
+
+    FleetWindow window(project);
+    QStringList messages;
+    connect(&window, &FleetWindow::message, this, [&messages](const QString &m) { messages << m; });
+    window.show();
+    // The heartbeat on opening: the running boxes tell their version, the missing one nothing.
+    QTRY_COMPARE_WITH_TIMEOUT(window.table()->item(0, FleetWindow::VersionColumn)->text(), QStringLiteral("1.0.3"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.table()->item(12, FleetWindow::LinkColumn)->text(), QStringLiteral("No reply"),
+                              FleetWindow::kHeartbeatWaitMs + 2000);
+    QCOMPARE(window.table()->item(19, FleetWindow::VersionColumn)->text(), QStringLiteral("1.0.3"));
+
+    ModalAnswer::Scoped answers(QMessageBox::Yes);
+    window.findChild<QPushButton *>("updateProjectButton")->click();
+    QVERIFY(window.deployment()->isRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(!window.deployment()->isRunning(), 20000);
+    QCOMPARE(answers.seen(), QStringList());
+
+    const QMap<int, QString> failures{{4, "Checksum failed."}, {8, "Timeout"}, {12, "Failed to connect to server."}};
+    const QByteArray bytes = ProjectJson::projectFileBytes(project);
+    for (int row = 0; row < 20; ++row) {
+        QCOMPARE(resultText(window, row), failures.value(row, QStringLiteral("Checksum successful.")));
+        QCOMPARE(window.table()->cellWidget(row, FleetWindow::RetryColumn)->isEnabled(), failures.contains(row));
+        QVERIFY(window.table()->item(row, FleetWindow::LastColumn)->text().endsWith(resultText(window, row)));
+        if (!failures.contains(row))
+            QCOMPARE(readFile(sims.sims[size_t(row)]->statePath("deployed.json")), bytes);
+    }
+    QCOMPARE(messages.size(), 3);
+
+    // The missing box comes up: its row alone is sent again.
+    sims.sims[12] = std::make_unique<BoxSimProcess>(sims.addresses.at(12));
+    QVERIFY(sims.sims[12]->start());
+    qobject_cast<QPushButton *>(window.table()->cellWidget(12, FleetWindow::RetryColumn))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.deployment()->isRunning(), 10000);
+    QCOMPARE(resultText(window, 12), QStringLiteral("Checksum successful."));
+    QCOMPARE(readFile(sims.sims[12]->statePath("deployed.json")), bytes);
+    QCOMPARE(sims.sims[0]->transferRecords().size(), 1);
+}
+
+void TstFleet::windowCloseAsksAndCancels()
+{
+    SimFleet sims;
+    QVERIFY(sims.start(41, noVerdicts(3)));
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    FleetWindow window(projectWithBoxes(model, fixture, sims.addresses));
+    window.show();
+    window.setChecked(2, false);
+    window.findChild<QPushButton *>("updateProjectButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(window.deployment()->result(1).state, FleetDeployment::State::Running, 5000);
+    QCOMPARE(window.deployment()->result(2).state, FleetDeployment::State::Idle);
+
+    QString asked;
+    ModalAnswer::answerNext(QMessageBox::No, &asked);
+    window.close();
+    QCOMPARE(asked, QStringLiteral("Transfers to boxes are still running. Cancel them and close?"));
+    QVERIFY(window.isVisible() && window.deployment()->isRunning());
+
+    ModalAnswer::answerNext(QMessageBox::Yes);
+    window.close();
+    QVERIFY(!window.isVisible());
+    QVERIFY(!window.deployment()->isRunning());
+    for (int row = 0; row < 2; ++row) {
+        QCOMPARE(resultText(window, row), QStringLiteral("Cancelled"));
+        QCOMPARE(qobject_cast<QProgressBar *>(window.table()->cellWidget(row, FleetWindow::ProgressColumn))->value(), 0);
+    }
+}
+
+QTEST_MAIN(TstFleet)
+#include "tst_fleet.moc"

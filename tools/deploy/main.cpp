@@ -1,0 +1,233 @@
+// orvane-deploy: sends a project document and/or a program image to many boxes at once, for
+// scripts and automation. The boxes see exactly what a deployment from the box dialog sends.
+//
+// Exit status: 0 every box reported success, 1 any box failed, 2 bad arguments (nothing sent).
+
+#include "checks/ProjectChecker.h"
+#include "fleet/FleetDeployment.h"
+#include "projectfile/ItemRecord.h"
+#include "projectfile/ProjectJson.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardItemModel>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kBadArguments = 2;
+
+int fail(const QString &message)
+{
+    std::fprintf(stderr, "orvane-deploy: %s\n", qPrintable(message));
+    return kBadArguments;
+}
+
+bool isIpv4(const QString &text)
+{
+    QHostAddress address;
+    return address.setAddress(text) && address.protocol() == QAbstractSocket::IPv4Protocol;
+}
+
+bool readObject(const QString &path, QJsonObject *object, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    if (!document.isObject()) {
+        *error = QStringLiteral("%1 is not a project file (%2)").arg(path, parseError.errorString());
+        return false;
+    }
+    *object = document.object();
+    return true;
+}
+
+void printLine(const QString &line)
+{
+    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+QString commandName(quint8 command)
+{
+    return command == FileTransfer::ProgramUpdate ? QStringLiteral("program") : QStringLiteral("project");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    // The same name as the window program: the records go into the same data directory.
+    QCoreApplication::setApplicationName(QStringLiteral("Orvane 600"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Sends a project and/or a program image to many boxes at once. With both, each box gets "
+        "the program only after its project checked out. Prints one line per box (address, "
+        "result, time), or one JSON object per box with --json. Exit status: 0 when every box "
+        "reported success, 1 when any failed, 2 for bad arguments (no box contacted)."));
+    parser.addHelpOption();
+    const auto option = [&parser](const char *name, const char *help, const char *valueName = nullptr) {
+        parser.addOption(valueName ? QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help),
+                                                        QString::fromLatin1(valueName))
+                                   : QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help)));
+    };
+    option("project", "Project file to deploy, sent byte for byte as saved.", "FILE.json");
+    option("program", "Program image to send as a program update.", "FILE.bin");
+    option("box", "IPv4 address of a box (repeatable).", "ADDR");
+    option("boxes-from", "Also every box item of this project file.", "PROJECT.json");
+    option("bind", "Local IPv4 address to send from.", "LOCAL_ADDR");
+    option("parallel", "At most N boxes at once (default 8).", "N");
+    option("timeout", "Seconds for each box's whole transfer, verdicts included (default 60).", "S");
+    option("json", "One JSON object per box instead of a line of text.");
+    option("force", "Deploy even when the project checks find errors.");
+
+    if (!parser.parse(QCoreApplication::arguments()))
+        return fail(parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
+
+    const QString projectPath = parser.value(QStringLiteral("project"));
+    const QString programPath = parser.value(QStringLiteral("program"));
+    if (projectPath.isEmpty() && programPath.isEmpty())
+        return fail(QStringLiteral("give --project, --program or both"));
+
+    QString error;
+    QJsonObject project;
+    if (!projectPath.isEmpty() && !readObject(projectPath, &project, &error))
+        return fail(error);
+    if (!programPath.isEmpty()) {
+        QFile program(programPath);
+        if (!program.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("cannot read %1: %2").arg(programPath, program.errorString()));
+    }
+
+    QStringList boxes;
+    for (const QString &box : parser.values(QStringLiteral("box"))) {
+        if (!isIpv4(box))
+            return fail(QStringLiteral("--box needs an IPv4 address, not \"%1\"").arg(box));
+        boxes.append(box);
+    }
+    for (const QString &path : parser.values(QStringLiteral("boxes-from"))) {
+        QJsonObject source;
+        if (!readObject(path, &source, &error))
+            return fail(error);
+        for (const QJsonValue &value : source.value(Key::Boxs).toArray()) {
+            const QString ip = value.toObject().value(QStringLiteral("ip")).toString().trimmed();
+            if (!isIpv4(ip))
+                return fail(QStringLiteral("%1 has a box without a valid IPv4 address (\"%2\")").arg(path, ip));
+            boxes.append(ip);
+        }
+    }
+    boxes.removeDuplicates();
+    if (boxes.isEmpty())
+        return fail(QStringLiteral("no box: give --box ADDR or --boxes-from PROJECT.json"));
+
+    const QString bind = parser.value(QStringLiteral("bind"));
+    if (parser.isSet(QStringLiteral("bind")) && !isIpv4(bind))
+        return fail(QStringLiteral("--bind needs an IPv4 address, not \"%1\"").arg(bind));
+    int parallel = FleetDeployment::kDefaultParallel;
+    if (parser.isSet(QStringLiteral("parallel"))) {
+        bool ok = false;
+        parallel = parser.value(QStringLiteral("parallel")).toInt(&ok);
+        if (!ok || parallel < 1 || parallel > 1000)
+            return fail(QStringLiteral("--parallel needs a whole number from 1 to 1000"));
+    }
+    int timeoutMs = FleetDeployment::kDefaultTimeoutMs;
+    if (parser.isSet(QStringLiteral("timeout"))) {
+        bool ok = false;
+        const double seconds = parser.value(QStringLiteral("timeout")).toDouble(&ok);
+        if (!ok || !(seconds > 0) || seconds > 86400)
+            return fail(QStringLiteral("--timeout needs a number of seconds above 0, at most 86400"));
+        timeoutMs = qMax(1, int(seconds * 1000));
+    }
+    const bool json = parser.isSet(QStringLiteral("json"));
+
+    // The checks read the project as the window would hold it.
+    QString projectName;
+    bool checksStop = false;
+    if (!projectPath.isEmpty()) {
+        registerItemRecordTypes();
+        QStandardItemModel model;
+        const ProjectJson::LoadOutcome loaded =
+            ProjectJson::loadProjectIntoModel(&model, project, QFileInfo(projectPath).absolutePath());
+        projectName = loaded.project ? loaded.project->text() : QString();
+        const CheckFindings findings = loaded.project ? ProjectChecker::check(loaded.project) : CheckFindings();
+        for (const CheckFinding &finding : findings) {
+            std::fprintf(stderr, "orvane-deploy: %s: %s%s\n",
+                         finding.severity == CheckFinding::Error ? "error" : "warning",
+                         finding.item ? qPrintable(finding.item->text() + QStringLiteral(": ")) : "",
+                         qPrintable(finding.text));
+        }
+        checksStop = ProjectChecker::hasErrors(findings) && !parser.isSet(QStringLiteral("force"));
+    }
+
+    if (checksStop) {
+        const QString reason = QStringLiteral("Project checks found errors; nothing sent (--force sends anyway).");
+        for (const QString &box : boxes) {
+            if (json)
+                printLine(QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("box"), box},
+                                                                      {QStringLiteral("success"), false},
+                                                                      {QStringLiteral("stage"), QStringLiteral("checks")},
+                                                                      {QStringLiteral("result"), reason},
+                                                                      {QStringLiteral("seconds"), 0}})
+                                                .toJson(QJsonDocument::Compact)));
+            else
+                printLine(QStringLiteral("%1 failed %2").arg(box, reason));
+        }
+        return 1;
+    }
+
+    FleetDeployment fleet;
+    fleet.setBoxes(boxes);
+    if (!projectPath.isEmpty())
+        fleet.setProjectFile(projectPath, projectName);
+    fleet.setProgramFile(programPath);
+    if (!bind.isEmpty())
+        fleet.setLocalAddress(bind);
+    fleet.setParallel(parallel);
+    fleet.setTimeoutMs(timeoutMs);
+    QObject::connect(&fleet, &FleetDeployment::boxChanged, &fleet, [&fleet, json](int index) {
+        const FleetDeployment::BoxResult result = fleet.result(index);
+        if (result.state != FleetDeployment::State::Succeeded && result.state != FleetDeployment::State::Failed)
+            return;
+        const bool success = result.state == FleetDeployment::State::Succeeded;
+        const double seconds = result.elapsedMs / 1000.0;
+        const QString box = fleet.boxes().at(index);
+        if (json) {
+            printLine(QString::fromUtf8(
+                QJsonDocument(QJsonObject{{QStringLiteral("box"), box},
+                                          {QStringLiteral("success"), success},
+                                          {QStringLiteral("stage"), commandName(result.command)},
+                                          {QStringLiteral("result"), result.reason},
+                                          {QStringLiteral("seconds"), seconds}})
+                    .toJson(QJsonDocument::Compact)));
+        } else {
+            printLine(QStringLiteral("%1 %2 %3 %4 s")
+                          .arg(box, success ? QStringLiteral("ok") : QStringLiteral("failed"),
+                               success ? result.reason : commandName(result.command) + QStringLiteral(": ") + result.reason)
+                          .arg(seconds, 0, 'f', 2));
+        }
+    });
+    QObject::connect(&fleet, &FleetDeployment::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    fleet.start();
+    if (fleet.isRunning())
+        app.exec();
+    return fleet.succeededCount() == fleet.count() ? 0 : 1;
+}
