@@ -78,7 +78,7 @@ QByteArray fileContent(int size, int command)
     }
     QByteArray bytes(size, '\0');
     for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 131 + 7) & 0xFF);
+        bytes[i] = char((quint32(i) * 131u + 7u) & 0xFFu);
     return bytes;
 }
 

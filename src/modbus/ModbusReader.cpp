@@ -152,14 +152,25 @@ void ModbusReader::failJob(const Job &job, const QString &status)
     }
 }
 
+// The exception code of a refused request, or -1. Read from the reply's data byte: Qt keeps an
+// exception's function code sign-extended in its enum, and reading it through
+// QModbusPdu::isException()/exceptionCode() is undefined behaviour.
+static int exceptionCode(QModbusReply *reply)
+{
+    if (reply->error() != QModbusDevice::ProtocolError)
+        return -1;
+    const QByteArray data = reply->rawResult().data();
+    return data.size() == 1 ? quint8(data.at(0)) : -1;
+}
+
 QString ModbusReader::replyStatus(QModbusReply *reply)
 {
     switch (reply->error()) {
     case QModbusDevice::NoError: return QString();
     case QModbusDevice::TimeoutError: return Timeout;
     case QModbusDevice::ProtocolError:
-        if (reply->rawResult().isException())
-            return QStringLiteral("exception %1").arg(int(reply->rawResult().exceptionCode()));
+        if (exceptionCode(reply) >= 0)
+            return QStringLiteral("exception %1").arg(exceptionCode(reply));
         return QStringLiteral("protocol error");
     default: return ConnectionError;
     }
@@ -209,9 +220,8 @@ void ModbusReader::finishIfDone()
 // A request refused for its range (exception 2 or 3) is asked again point by point.
 bool ModbusReader::splitRefused(const Job &job, QModbusReply *reply)
 {
-    const auto code = reply->rawResult().exceptionCode();
-    if (job.points.size() < 2 || reply->error() != QModbusDevice::ProtocolError
-        || (code != QModbusPdu::IllegalDataAddress && code != QModbusPdu::IllegalDataValue))
+    const int code = exceptionCode(reply);
+    if (job.points.size() < 2 || (code != QModbusPdu::IllegalDataAddress && code != QModbusPdu::IllegalDataValue))
         return false;
     reply->deleteLater();
     const ModbusSlave &slave = m_slaves.at(job.slave);
