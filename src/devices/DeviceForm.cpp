@@ -62,15 +62,4 @@ int renumberTabs(QTabWidget *tabs, const QString &prefix)
     return tabs->count() + 1;
 }
 
-QPushButton *gatedSaveRequest(QPushButton *save, QWidget *dialog, std::function<bool()> check)
-{
-    auto *request = new QPushButton(dialog);
-    request->hide();
-    QObject::connect(save, &QPushButton::clicked, dialog, [request, check = std::move(check)] {
-        if (check())
-            request->click();
-    });
-    return request;
-}
-
 } // namespace DeviceForm

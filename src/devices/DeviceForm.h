@@ -28,9 +28,5 @@ QLineEdit *intEdit(int bottom = -1, int top = 2147483647);
 int findExact(const QComboBox *combo, const QString &text);
 // Titles every tab "<prefix>-<position from 1>"; returns the number for the next new tab.
 int renumberTabs(QTabWidget *tabs, const QString &prefix);
-// The main window runs its Save handling (name check, rename, save, closing the dock) on a
-// click of the button it is given. That button is this hidden one, which `save` clicks only
-// when check() passes, so a refused Save leaves item and dock as they were.
-QPushButton *gatedSaveRequest(QPushButton *save, QWidget *dialog, std::function<bool()> check);
 
 } // namespace DeviceForm

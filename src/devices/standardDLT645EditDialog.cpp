@@ -170,8 +170,6 @@ void standardDLT645EditDialog::buildForm()
     connect(m_addTabButton, &QPushButton::clicked, this, &standardDLT645EditDialog::addTab);
     connect(m_tabWidget, &QTabWidget::tabCloseRequested, this, &standardDLT645EditDialog::deleteTab);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    // The main window connects m_saveRequest, checks the name and then saves.
-    m_saveRequest = DeviceForm::gatedSaveRequest(m_saveButton, this, [this] { return confirmFields(); });
 }
 
 void standardDLT645EditDialog::fillFromRecord()

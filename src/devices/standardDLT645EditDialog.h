@@ -29,9 +29,7 @@ public:
 
     QStandardItem *item() const { return m_item; }
     QLineEdit *nameEdit() const { return m_nameEdit; }
-    // The never shown button the main window connects its Save handling to; the Save the
-    // user presses clicks it only once confirmFields() passes.
-    QPushButton *saveButton() const { return m_saveRequest; }
+    QPushButton *saveButton() const { return m_saveButton; }
     QTabWidget *tabWidget() const { return m_tabWidget; }
 
     // True when the time-out, gap, interval and every meter address are empty or acceptable;
@@ -92,7 +90,6 @@ private:
     QTabWidget *m_tabWidget = nullptr;
     QPushButton *m_addTabButton = nullptr;
     QPushButton *m_saveButton = nullptr;
-    QPushButton *m_saveRequest = nullptr;
     QPushButton *m_cancelButton = nullptr;
 
     QList<LineField> m_lineFields;

@@ -234,8 +234,6 @@ void standardModbusEditDialog::buildForm()
     connect(m_addTabButton, &QPushButton::clicked, this, &standardModbusEditDialog::addTab);
     connect(m_tabWidget, &QTabWidget::tabCloseRequested, this, &standardModbusEditDialog::deleteTab);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    // The main window connects m_saveRequest, checks the name and then saves.
-    m_saveRequest = DeviceForm::gatedSaveRequest(m_saveButton, this, [this] { return confirmFields(); });
 }
 
 void standardModbusEditDialog::fillFromRecord()

@@ -34,10 +34,7 @@ public:
 
     QStandardItem *item() const { return m_item; }
     QLineEdit *nameEdit() const { return m_nameEdit; }
-    // The button the main window connects its Save handling (name check, rename, saving,
-    // closing the dock) to. It is never shown: the Save the user presses clicks it only once
-    // every validated field in use passes, so a refused Save leaves item and dock alone.
-    QPushButton *saveButton() const { return m_saveRequest; }
+    QPushButton *saveButton() const { return m_saveButton; }
     QTabWidget *tabWidget() const { return m_tabWidget; }
 
     // True when every validated field of the mode in use, and every tab's station number,
@@ -140,7 +137,6 @@ private:
     QTabWidget *m_tabWidget = nullptr;
     QPushButton *m_addTabButton = nullptr;
     QPushButton *m_saveButton = nullptr;
-    QPushButton *m_saveRequest = nullptr;
     QPushButton *m_cancelButton = nullptr;
 
     QList<LineField> m_lineFields;

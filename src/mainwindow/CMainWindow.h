@@ -188,12 +188,13 @@ private:
     void repointEditDock(ads::CDockWidget *dock, QDialog *dialog, QStandardItem *item);
     // Shared Save handling of the box, Modbus and DLT645 editors: checks the new name
     // against the item's folder, renames the item, runs the editor's own save and closes
-    // the dock. The item is the one the editor shows now (see repointEditDock).
+    // the dock. The item is the one the editor shows now (see repointEditDock). fieldsOk, where
+    // given, runs first: the editor's own check of its fields, which warns and refuses.
     void installSaveCheck(QDialog *dialog, QStandardItem *item, QLineEdit *nameEdit,
                           QAbstractButton *saveButton, std::function<void()> save,
-                          const QString &dockTitle);
+                          const QString &dockTitle, std::function<bool()> fieldsOk = {});
     void runSaveCheck(QDialog *dialog, QLineEdit *nameEdit, const std::function<void()> &save,
-                      const QString &dockTitle);
+                      const QString &dockTitle, const std::function<bool()> &fieldsOk);
     void updateProject(const QModelIndex &project, const QString &name, const QString &path,
                        const QString &description);
     void closeAllEditDocks();

@@ -47,6 +47,7 @@ struct EditorParts
     QLineEdit *nameEdit = nullptr;       // save-checked editors only
     QAbstractButton *saveButton = nullptr;
     std::function<void()> save;
+    std::function<bool()> fieldsOk; // the editor's own field check, where it has one
 };
 
 // The editor an open edit dock shows, if it is of class Editor; comparing the open editor's
@@ -141,19 +142,22 @@ void CMainWindow::closeAllEditDocks()
 
 void CMainWindow::installSaveCheck(QDialog *dialog, QStandardItem *item, QLineEdit *nameEdit,
                                    QAbstractButton *saveButton, std::function<void()> save,
-                                   const QString &dockTitle)
+                                   const QString &dockTitle, std::function<bool()> fieldsOk)
 {
     // A persistent index, not the pointer: the item may be re-pointed or deleted meanwhile.
     dialog->setProperty(kSaveCheckItem, QVariant::fromValue(QPersistentModelIndex(item->index())));
     connect(saveButton, &QAbstractButton::clicked, dialog,
-            [this, dialog, nameEdit, save = std::move(save), dockTitle] {
-                runSaveCheck(dialog, nameEdit, save, dockTitle);
+            [this, dialog, nameEdit, save = std::move(save), dockTitle, fieldsOk = std::move(fieldsOk)] {
+                runSaveCheck(dialog, nameEdit, save, dockTitle, fieldsOk);
             });
 }
 
 void CMainWindow::runSaveCheck(QDialog *dialog, QLineEdit *nameEdit, const std::function<void()> &save,
-                               const QString &dockTitle)
+                               const QString &dockTitle, const std::function<bool()> &fieldsOk)
 {
+    // A field the editor refuses leaves item, record and dock as they are.
+    if (fieldsOk && !fieldsOk())
+        return;
     // Save closes the editor: a running box transfer is asked about first.
     if (auto *box = qobject_cast<BoxEditDialog *>(dialog); box && !box->mayEndTransfer())
         return;
@@ -441,6 +445,7 @@ void CMainWindow::slotstandardEditFile()
         editor.nameEdit = dlt645->nameEdit();
         editor.saveButton = dlt645->saveButton();
         editor.save = [dlt645] { dlt645->saveChanges(); };
+        editor.fieldsOk = [dlt645] { return dlt645->confirmFields(); };
     } else if (kind == kModbus) {
         // Modbus editor
         if (auto *open = editorIn<standardModbusEditDialog>(openDock)) {
@@ -453,6 +458,7 @@ void CMainWindow::slotstandardEditFile()
         editor.nameEdit = modbus->nameEdit();
         editor.saveButton = modbus->saveButton();
         editor.save = [modbus] { modbus->saveChanges(); };
+        editor.fieldsOk = [modbus] { return modbus->confirmFields(); };
     }
     if (!editor.dialog)
         return; // no editor for this kind: whatever is open stays
@@ -460,7 +466,8 @@ void CMainWindow::slotstandardEditFile()
     // An editor of the other kind gives way to the new one.
     discardEditDock(openDock);
     openEditDock(title, editor.dialog);
-    installSaveCheck(editor.dialog, item, editor.nameEdit, editor.saveButton, editor.save, title);
+    installSaveCheck(editor.dialog, item, editor.nameEdit, editor.saveButton, editor.save, title,
+                     editor.fieldsOk);
 }
 
 void CMainWindow::slotServiceEditFile()
