@@ -24,7 +24,7 @@
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QtCharts/QLineSeries>
+#include <QtCharts/QChartView>
 #include <QtCharts/QValueAxis>
 #include <QtTest>
 
@@ -134,6 +134,7 @@ private slots:
     void recordingStoresEveryValueAndExportsARange();
     void recordingFailureStopsButViewGoesOn();
     void trendKeepsBoundedHistoryWithGaps();
+    void trendDrawsGapsOnScreen();
     void trendOpensFromTheTable();
     void cleanup() { CMainWindow::setMonitoringClockForTesting({}); }
 };
@@ -639,9 +640,9 @@ void TstMonitoring::trendKeepsBoundedHistoryWithGaps()
     const auto runs = chart->drawnRuns("t");
     QCOMPARE(runs.size(), 21); // the 20 gaps of the kept half cut it into 21 runs
     int drawn = 0;
-    for (QtCharts::QLineSeries *run : runs) {
-        drawn += run->count();
-        for (const QPointF &p : run->pointsVector())
+    for (const QVector<QPointF> &run : runs) {
+        drawn += run.size();
+        for (const QPointF &p : run)
             QVERIFY2(p.y() >= 5 && p.y() <= 7, "a gap never draws as a value");
     }
     QVERIFY2(drawn < 4 * 1000, "thinned to a few points per pixel");
@@ -649,6 +650,51 @@ void TstMonitoring::trendKeepsBoundedHistoryWithGaps()
     QCOMPARE(chart->valueAxis("t")->min(), 5.0);
     QCOMPARE(chart->valueAxis("t")->max(), 7.0);
     chart->close();
+}
+
+void TstMonitoring::trendDrawsGapsOnScreen()
+{
+    // A minute of samples 100 ms apart whose middle third is invalid, drawn 800 px wide: the
+    // line's colour is in every pixel column of the outer thirds and in none of the middle.
+    const qint64 t0 = 1'700'000'000'000;
+    qint64 now = t0 + 599 * 100;
+    TrendChart chart(QStringLiteral("P1"), [&now] { return now; });
+    chart.setAttribute(Qt::WA_DeleteOnClose, false);
+    chart.addPoint(QStringLiteral("t"));
+    chart.setMinutes(1);
+    for (int i = 0; i < 600; ++i) {
+        QJsonArray a;
+        a.append(QJsonObject{{"name", "t"}, {"value", "5"}, {"valid", i >= 200 && i < 400 ? "0" : "1"}});
+        chart.appendSamples(t0 + i * 100, {{"t", 0}}, a);
+    }
+    chart.resize(800, 450);
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    auto *view = chart.findChild<QtCharts::QChartView *>();
+    QVERIFY(view);
+    // Let the chart lay itself out; the paths follow its plot area.
+    QTRY_VERIFY(view->chart()->plotArea().width() > 500);
+    QApplication::processEvents();
+    QCOMPARE(chart.drawnRuns("t").size(), 2);
+
+    const QImage image = view->grab().toImage();
+    const QRect plot = view->mapFromScene(view->chart()->mapToScene(view->chart()->plotArea()))
+                           .boundingRect()
+                           .adjusted(2, 2, -2, -2);
+    const QRgb colour = chart.valueAxis("t")->labelsColor().rgb();
+    const auto columnHasLine = [&](int x) {
+        for (int y = plot.top(); y <= plot.bottom(); ++y)
+            if (image.pixel(x, y) == colour)
+                return true;
+        return false;
+    };
+    for (double f = 0.02; f < 0.98; f += 0.01) {
+        const int x = plot.left() + int(f * plot.width());
+        const bool inGap = f > 1.0 / 3 && f < 2.0 / 3;
+        if (qAbs(f - 1.0 / 3) < 0.02 || qAbs(f - 2.0 / 3) < 0.02)
+            continue; // the edges of the gap fall between samples
+        QVERIFY2(columnHasLine(x) != inGap, qPrintable(QStringLiteral("column at %1 of the width").arg(f)));
+    }
 }
 
 void TstMonitoring::trendOpensFromTheTable()

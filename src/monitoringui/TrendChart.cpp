@@ -1,6 +1,7 @@
 #include "monitoringui/TrendChart.h"
 
 #include <QDateTime>
+#include <QGraphicsPathItem>
 #include <QHBoxLayout>
 #include <QJsonObject>
 #include <QLabel>
@@ -35,8 +36,11 @@ struct TrendChart::Trace {
     SampleRing ring;
     QValueAxis *axis = nullptr;
     QColor colour;
-    QList<QLineSeries *> series; // a pool: one per unbroken run, spare ones empty
-    int drawn = 0;
+    QLineSeries *legendEntry = nullptr; // empty; names the point in the legend
+    QGraphicsPathItem *path = nullptr;
+    QVector<QVector<QPointF>> runs;
+    double low = 0;
+    double high = 1;
 };
 
 TrendChart::TrendChart(const QString &device, std::function<qint64()> msNow, QWidget *parent)
@@ -51,6 +55,8 @@ TrendChart::TrendChart(const QString &device, std::function<qint64()> msNow, QWi
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_view = new QChartView(m_chart);
     m_view->setRenderHint(QPainter::Antialiasing, false);
+    // The thinning follows the plot's width, and the paths its geometry.
+    connect(m_chart, &QChart::plotAreaChanged, this, &TrendChart::refresh);
 
     m_minutes = new QSpinBox;
     m_minutes->setRange(1, 24 * 60);
@@ -90,6 +96,15 @@ void TrendChart::addPoint(const QString &name)
     t->axis->setLabelsColor(t->colour);
     t->axis->setTitleBrush(t->colour);
     m_chart->addAxis(t->axis, m_traces.size() % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
+    t->legendEntry = new QLineSeries;
+    t->legendEntry->setName(name);
+    t->legendEntry->setPen(QPen(t->colour, 1.5));
+    m_chart->addSeries(t->legendEntry);
+    t->legendEntry->attachAxis(m_timeAxis);
+    t->legendEntry->attachAxis(t->axis);
+    t->path = new QGraphicsPathItem(m_chart);
+    t->path->setPen(QPen(t->colour, 1.5));
+    t->path->setZValue(10); // above the grid and the plot background
     m_traces.push_back(std::move(t));
     refresh();
 }
@@ -142,10 +157,10 @@ const SampleRing *TrendChart::ring(const QString &name) const
     return t ? &t->ring : nullptr;
 }
 
-QList<QLineSeries *> TrendChart::drawnRuns(const QString &name) const
+QVector<QVector<QPointF>> TrendChart::drawnRuns(const QString &name) const
 {
     const Trace *t = trace(name);
-    return t ? t->series.mid(0, t->drawn) : QList<QLineSeries *>();
+    return t ? t->runs : QVector<QVector<QPointF>>();
 }
 
 QValueAxis *TrendChart::valueAxis(const QString &name) const
@@ -156,48 +171,55 @@ QValueAxis *TrendChart::valueAxis(const QString &name) const
 
 void TrendChart::refresh()
 {
-    const qint64 to = m_msNow();
-    const qint64 from = to - qint64(m_minutes->value()) * 60 * 1000;
+    m_to = m_msNow();
+    m_from = m_to - qint64(m_minutes->value()) * 60 * 1000;
     // Up to four samples per column of four pixels: a point per pixel keeps every peak in
     // sight, more only costs time.
     const int columns = qMax(100, int(m_chart->plotArea().width()) / 4);
-    m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
+    m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(m_from), QDateTime::fromMSecsSinceEpoch(m_to));
     for (const auto &t : m_traces) {
-        const QVector<QVector<QPointF>> runs = t->ring.runs(from, to, columns);
+        t->runs = t->ring.runs(m_from, m_to, columns);
         double low = std::numeric_limits<double>::max();
         double high = std::numeric_limits<double>::lowest();
-        while (t->series.size() < runs.size()) {
-            auto *series = new QLineSeries;
-            series->setName(t->name);
-            series->setPen(QPen(t->colour, 1.5));
-            series->setUseOpenGL(false);
-            m_chart->addSeries(series);
-            series->attachAxis(m_timeAxis);
-            series->attachAxis(t->axis);
-            // One legend entry per point, not per run.
-            if (!t->series.isEmpty())
-                for (QLegendMarker *marker : m_chart->legend()->markers(series))
-                    marker->setVisible(false);
-            t->series.append(series);
-        }
-        for (int i = 0; i < t->series.size(); ++i) {
-            if (i < runs.size()) {
-                for (const QPointF &p : runs[i]) {
-                    low = qMin(low, p.y());
-                    high = qMax(high, p.y());
-                }
-                t->series[i]->replace(runs[i]);
-            } else if (i < t->drawn) {
-                t->series[i]->clear();
+        for (const QVector<QPointF> &run : qAsConst(t->runs))
+            for (const QPointF &p : run) {
+                low = qMin(low, p.y());
+                high = qMax(high, p.y());
             }
-        }
-        t->drawn = runs.size();
-        if (runs.isEmpty())
+        if (t->runs.isEmpty())
             low = 0, high = 1;
         else if (low == high)
             low -= 1, high += 1;
+        t->low = low;
+        t->high = high;
         // An unchanged range would still walk every attached series.
         if (t->axis->min() != low || t->axis->max() != high)
             t->axis->setRange(low, high);
+    }
+    drawPaths();
+}
+
+void TrendChart::drawPaths()
+{
+    // Both axes are linear, so a value maps to the plot area by scale and offset, the same
+    // mapping the axes draw their ticks with.
+    const QRectF plot = m_chart->plotArea();
+    const double xScale = m_to > m_from ? plot.width() / double(m_to - m_from) : 0;
+    for (const auto &t : m_traces) {
+        const double yScale = plot.height() / (t->high - t->low);
+        QPainterPath path;
+        for (const QVector<QPointF> &run : qAsConst(t->runs)) {
+            const auto map = [&](const QPointF &p) {
+                return QPointF(plot.left() + (p.x() - double(m_from)) * xScale,
+                               plot.bottom() - (p.y() - t->low) * yScale);
+            };
+            path.moveTo(map(run.first()));
+            // A lone value between two gaps still shows, as a dot.
+            if (run.size() == 1)
+                path.lineTo(map(run.first()) + QPointF(1, 0));
+            for (int i = 1; i < run.size(); ++i)
+                path.lineTo(map(run[i]));
+        }
+        t->path->setPath(path);
     }
 }

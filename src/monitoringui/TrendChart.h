@@ -2,7 +2,9 @@
 
 // A window charting the recent values of one or more points of one device, fed with every
 // report. Each point keeps its samples in a bounded ring and has its own value axis; gaps
-// stand where values were invalid or not numbers.
+// stand where values were invalid or not numbers. A point's line is one path with a break
+// per gap rather than a line series per unbroken run: a series per run costs tens of
+// kilobytes each, and their number grows with the gaps in the window.
 
 #include "monitoring/SampleRing.h"
 
@@ -14,13 +16,13 @@
 #include <memory>
 #include <vector>
 
+class QGraphicsPathItem;
 class QSpinBox;
 
 namespace QtCharts {
 class QChart;
 class QChartView;
 class QDateTimeAxis;
-class QLineSeries;
 class QValueAxis;
 } // namespace QtCharts
 
@@ -46,14 +48,15 @@ public:
     int minutes() const;
     void setMinutes(int minutes);
     const SampleRing *ring(const QString &name) const;
-    // The runs drawn now for the point, one non-empty series each.
-    QList<QtCharts::QLineSeries *> drawnRuns(const QString &name) const;
+    // The unbroken runs drawn now for the point (x: ms, y: value), thinned for the width.
+    QVector<QVector<QPointF>> drawnRuns(const QString &name) const;
     QtCharts::QValueAxis *valueAxis(const QString &name) const;
     void refresh();
 
 private:
     struct Trace;
     Trace *trace(const QString &name) const;
+    void drawPaths();
 
     QString m_device;
     std::function<qint64()> m_msNow;
@@ -61,5 +64,7 @@ private:
     QtCharts::QChart *m_chart = nullptr;
     QtCharts::QChartView *m_view = nullptr;
     QtCharts::QDateTimeAxis *m_timeAxis = nullptr;
+    qint64 m_from = 0;
+    qint64 m_to = 0;
     QSpinBox *m_minutes = nullptr;
 };
