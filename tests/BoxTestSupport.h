@@ -144,6 +144,7 @@ public:
 
     QString stateDir() const { return m_stateDir.path(); }
     QString address() const { return m_address; }
+    qint64 processId() const { return m_process.processId(); }
 
     // Puts a file into the state directory, e.g. settings.json before start().
     bool writeStateFile(const QString &name, const QByteArray &bytes)

@@ -15,6 +15,7 @@
 #include <qtadvanceddocking/DockWidget.h>
 
 #include <QComboBox>
+#include <QScopeGuard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -25,6 +26,8 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTreeView>
+
+#include <signal.h>
 
 namespace {
 
@@ -258,6 +261,22 @@ void TstTypicalRoad::emptyToolToRunningBox()
         return false;
     };
     QVERIFY(!staleMark());
+
+    // 6a. The box hangs (its link stays up, no reports come): the rows go stale once three
+    // collection intervals, at least 3 s, pass without a report (the clock moved on through
+    // the seam), and current with the next report once it runs again.
+    qint64 skewMs = 0;
+    CMainWindow::setMonitoringClockForTesting([&skewMs] { return QDateTime::currentMSecsSinceEpoch() + skewMs; });
+    const auto resetClock = qScopeGuard([] { CMainWindow::setMonitoringClockForTesting({}); });
+    QVERIFY(::kill(pid_t(sim.processId()), SIGSTOP) == 0);
+    QTest::qWait(300); // a report on its way still arrives
+    QVERIFY(!staleMark());
+    skewMs = 3500;
+    QTRY_VERIFY_WITH_TIMEOUT(staleMark(), 2500);
+    QCOMPARE(label(editor, "statusLabel"), QStringLiteral("Connection status: Connected"));
+    QVERIFY(::kill(pid_t(sim.processId()), SIGCONT) == 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!staleMark(), 3000);
+
     sim.stop();
     QTRY_VERIFY_WITH_TIMEOUT(staleMark(), 2500); // sooner than any report is missed
     QVERIFY(sim.start());
