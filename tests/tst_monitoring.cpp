@@ -703,16 +703,17 @@ void TstMonitoring::trendOpensFromTheTable()
     CMainWindow::setMonitoringClockForTesting([&now] { return now; });
     CMainWindow w;
     QStandardItem *project = addProject(w, QStringLiteral("A"), true);
-    QList<Point> list{Point{"small", 1.5}, Point{"big", 25000}};
+    QList<Point> list{Point{"small", 1.5}, Point{"big", 25000}, Point{"alike", 2}};
     w.onDataReceived(report("A", "P1", list));
     w.onDataReceived(report("A", "P1", list));
     QTableWidget *t = tableOf(w, "P1");
     emit t->cellDoubleClicked(rowOfName(t, "small"), 3);
     emit t->cellDoubleClicked(rowOfName(t, "big"), 0);
+    emit t->cellDoubleClicked(rowOfName(t, "alike"), 1);
     QPointer<TrendChart> chart = w.findChild<TrendChart *>();
     QVERIFY(chart);
     QCOMPARE(w.findChildren<TrendChart *>().size(), 1);
-    QCOMPARE(chart->pointNames(), QStringList({"small", "big"}));
+    QCOMPARE(chart->pointNames(), QStringList({"small", "big", "alike"}));
     QCOMPARE(chart->minutes(), 10);
     QVERIFY(chart->valueAxis("small") != chart->valueAxis("big"));
 
@@ -724,6 +725,18 @@ void TstMonitoring::trendOpensFromTheTable()
     QCOMPARE(chart->ring("small")->size(), 3);
     QCOMPARE(chart->valueAxis("big")->max(), 25002.0);
     QVERIFY(chart->valueAxis("small")->max() < 10);
+    // Alike ranges share a visible axis named after both; apart, each has its own again.
+    QCOMPARE(chart->valueAxis("alike"), chart->valueAxis("small"));
+    QVERIFY(chart->valueAxis("small")->isVisible());
+    QCOMPARE(chart->valueAxis("small")->titleText(), QStringLiteral("small, alike"));
+    now += 1000;
+    list[2].value = 40;
+    w.onDataReceived(report("A", "P1", list));
+    QVERIFY(chart->valueAxis("alike") != chart->valueAxis("small"));
+    QVERIFY(chart->valueAxis("alike") != chart->valueAxis("big"));
+    QCOMPARE(chart->valueAxis("small")->titleText(), QStringLiteral("small"));
+    QVERIFY(chart->valueAxis("alike")->isVisible());
+    QCOMPARE(chart->valueAxis("alike")->max(), 40.0);
 
     // The chart goes with the project that fed its device.
     w.projectModel()->removeRow(project->row());

@@ -39,8 +39,12 @@ struct TrendChart::Trace {
     QLineSeries *legendEntry = nullptr; // empty; names the point in the legend
     QGraphicsPathItem *path = nullptr;
     QVector<QVector<QPointF>> runs;
-    double low = 0;
+    double low = 0; // the point's own range
     double high = 1;
+    Trace *shownOn = this; // the point whose axis it is drawn against
+    double axisLow = 0;    // that axis' range
+    double axisHigh = 1;
+    double narrowest = 1; // as axis: the narrowest own range drawn against it
 };
 
 TrendChart::TrendChart(const QString &device, std::function<qint64()> msNow, QWidget *parent)
@@ -166,7 +170,7 @@ QVector<QVector<QPointF>> TrendChart::drawnRuns(const QString &name) const
 QValueAxis *TrendChart::valueAxis(const QString &name) const
 {
     const Trace *t = trace(name);
-    return t ? t->axis : nullptr;
+    return t ? t->shownOn->axis : nullptr;
 }
 
 void TrendChart::refresh()
@@ -192,9 +196,54 @@ void TrendChart::refresh()
             low -= 1, high += 1;
         t->low = low;
         t->high = high;
+    }
+    // Points of alike ranges share one axis, so a chart of similar values is not crowded
+    // with near-identical scales: alike when the joint range is at most twice each own
+    // range, so every line keeps at least half the height.
+    QList<Trace *> axes;
+    for (const auto &t : m_traces) {
+        t->shownOn = t.get();
+        // Nothing to draw yet says nothing about the range to come.
+        for (Trace *axis : t->runs.isEmpty() ? QList<Trace *>() : axes) {
+            const double low = qMin(axis->axisLow, t->low);
+            const double high = qMax(axis->axisHigh, t->high);
+            if (high - low <= 2 * qMin(axis->narrowest, t->high - t->low)) {
+                t->shownOn = axis;
+                axis->axisLow = low;
+                axis->axisHigh = high;
+                axis->narrowest = qMin(axis->narrowest, t->high - t->low);
+                break;
+            }
+        }
+        if (t->shownOn == t.get()) {
+            t->axisLow = t->low;
+            t->axisHigh = t->high;
+            t->narrowest = t->high - t->low;
+            if (!t->runs.isEmpty())
+                axes.append(t.get());
+        }
+    }
+    for (const auto &t : m_traces) {
+        QStringList names;
+        for (const auto &other : m_traces)
+            if (other->shownOn == t.get())
+                names << other->name;
+        const bool shown = !names.isEmpty();
+        if (t->axis->isVisible() != shown)
+            t->axis->setVisible(shown);
+        if (!shown)
+            continue;
+        const QString title = names.join(QStringLiteral(", "));
+        if (t->axis->titleText() != title) {
+            // A shared axis belongs to no one line's colour.
+            const QColor colour = names.size() == 1 ? t->colour : palette().color(QPalette::WindowText);
+            t->axis->setTitleText(title);
+            t->axis->setLabelsColor(colour);
+            t->axis->setTitleBrush(colour);
+        }
         // An unchanged range would still walk every attached series.
-        if (t->axis->min() != low || t->axis->max() != high)
-            t->axis->setRange(low, high);
+        if (t->axis->min() != t->axisLow || t->axis->max() != t->axisHigh)
+            t->axis->setRange(t->axisLow, t->axisHigh);
     }
     drawPaths();
 }
@@ -206,12 +255,13 @@ void TrendChart::drawPaths()
     const QRectF plot = m_chart->plotArea();
     const double xScale = m_to > m_from ? plot.width() / double(m_to - m_from) : 0;
     for (const auto &t : m_traces) {
-        const double yScale = plot.height() / (t->high - t->low);
+        const double low = t->shownOn->axisLow;
+        const double yScale = plot.height() / (t->shownOn->axisHigh - low);
         QPainterPath path;
         for (const QVector<QPointF> &run : qAsConst(t->runs)) {
             const auto map = [&](const QPointF &p) {
                 return QPointF(plot.left() + (p.x() - double(m_from)) * xScale,
-                               plot.bottom() - (p.y() - t->low) * yScale);
+                               plot.bottom() - (p.y() - low) * yScale);
             };
             path.moveTo(map(run.first()));
             // A lone value between two gaps still shows, as a dot.
