@@ -1,10 +1,12 @@
 // From an empty tool to a running box, through the real main window and the box simulator:
 // new project, a Modbus device, a box, the link and its settings, deployment, the saved
-// project file, and live data. Also: another box clicked while the editor is open.
+// project file, and live data. Also: another box clicked while the editor is open, and a
+// recording of a running box's reports.
 #include "BoxTestSupport.h"
 #include "TestDataLocation.h"
 #include "WindowSupport.h"
 
+#include "app/FileDialogs.h"
 #include "boxlink/BoxEditDialog.h"
 #include "boxlink/BoxInputDialog.h"
 #include "devices/standardInputDialog.h"
@@ -14,6 +16,7 @@
 
 #include <qtadvanceddocking/DockWidget.h>
 
+#include <QAction>
 #include <QComboBox>
 #include <QScopeGuard>
 #include <QLabel>
@@ -21,11 +24,15 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStandardItem>
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTreeView>
+
+#include <algorithm>
 
 #include <signal.h>
 
@@ -96,8 +103,8 @@ void makeCurrent(CMainWindow &w, QStandardItem *item)
     w.projectView()->setCurrentIndex(item->index());
 }
 
-// A Modbus TCP device polling two slaves, written as its editor's Save would leave it.
-void setModbusRecord(QStandardItem *device, QStringList *pointNames)
+// A Modbus TCP device polling the table's slaves, written as its editor's Save would leave it.
+void setModbusDevice(QStandardItem *device, const PointTable &table)
 {
     device->setData(QStringLiteral("Modbus"), Role::Protocol);
     device->setData(QStringLiteral("ModbusTCP"), Role::Modbus);
@@ -107,6 +114,12 @@ void setModbusRecord(QStandardItem *device, QStringList *pointNames)
     device->setData(QStringLiteral("true"), Role::KeepAlive);
     device->setData(QStringLiteral("300"), Role::CollectionInterval);
     device->setData(QStringLiteral("500"), Role::CommunicationTimeout);
+    device->setData(QVariant::fromValue(table), Role::PointTable);
+}
+
+// A device of two slaves and four points.
+void setModbusRecord(QStandardItem *device, QStringList *pointNames)
+{
     PointTable table;
     QList<QVariantList> first{{"1", "1", "ABCD", "true", "false"},
                               {"40001", "temperature", "float", "2", "R"},
@@ -116,7 +129,7 @@ void setModbusRecord(QStandardItem *device, QStringList *pointNames)
                                {"30001", "flow", "uint32", "2", "R"}};
     table.insert(QStringLiteral("Modbus-1"), first);
     table.insert(QStringLiteral("Modbus-2"), second);
-    device->setData(QVariant::fromValue(table), Role::PointTable);
+    setModbusDevice(device, table);
     *pointNames = QStringList{"temperature", "pressure", "pump_on", "flow"};
 }
 
@@ -135,6 +148,7 @@ private slots:
     }
     void emptyToolToRunningBox();
     void clickingAnotherBoxRepointsTheEditor();
+    void recordingKeepsWhatTheBoxSent();
 
 private:
     TestDataLocation m_dataLocation; // where the editor keeps what a box received
@@ -331,6 +345,136 @@ void TstTypicalRoad::clickingAnotherBoxRepointsTheEditor()
     ads::CDockWidget *dock = w.findEditDock(QObject::tr("Edit Box"));
     dock->closeDockWidget();
     QTRY_VERIFY_WITH_TIMEOUT(second.output().contains(" disconnected"), 3000);
+}
+
+void TstTypicalRoad::recordingKeepsWhatTheBoxSent()
+{
+    constexpr int kReports = 50;
+    constexpr int kPoints = 200;
+    BoxSim sim(QStringLiteral("127.0.6.73"), {"--interval", "100", "--seed", "11", "--invalid-percent", "5"});
+    QVERIFY(sim.start());
+    QTemporaryDir projectDir;
+    QTemporaryDir recordDir;
+    const Inputs inputs{"Plant", projectDir.path(), "PLC1", "Box1", sim.address()};
+    ModalAnswerer answerer([&inputs](QWidget *w) { inputs.answer(w); });
+
+    CMainWindow w;
+    w.resize(1200, 800);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.slotNewProject();
+    QStandardItem *project = w.projectModel()->item(0);
+    QVERIFY(project);
+
+    // One device of 200 points of every kind the simulator moves differently: bits that toggle,
+    // counters, waves and texts. Each kind has its own table or address range.
+    makeCurrent(w, childWithText(project, Folder::Standard));
+    w.standardAddFile();
+    QStandardItem *device = childWithText(childWithText(project, Folder::Standard), "PLC1");
+    QVERIFY(device);
+    QList<QVariantList> rows{{"1", "1", "ABCD", "true", "false"}};
+    for (int k = 0; k < kPoints / 4; ++k) {
+        rows.append({QStringLiteral("%1").arg(1 + k, 5, 10, QLatin1Char('0')), QStringLiteral("bit%1").arg(k), "bool", "1", "RW"});
+        rows.append({QString::number(40001 + k), QStringLiteral("count%1").arg(k), "int16", "1", "R"});
+        rows.append({QString::number(41001 + 2 * k), QStringLiteral("wave%1").arg(k), "float", "2", "R"});
+        rows.append({QString::number(42001 + 4 * k), QStringLiteral("text%1").arg(k), "string", "4", "R"});
+    }
+    setModbusDevice(device, PointTable{{QStringLiteral("Modbus-1"), rows}});
+
+    // The box editor connects and deploys the project; the simulator reports it from then on.
+    makeCurrent(w, childWithText(project, Folder::Box));
+    w.boxAddFile();
+    BoxEditDialog *editor = boxEditor(w);
+    QVERIFY(editor);
+    QTRY_COMPARE_WITH_TIMEOUT(label(editor, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
+    click(editor, "updateProjectButton");
+    QTRY_VERIFY_WITH_TIMEOUT(!editor->transferRunning(), 10000);
+    QVERIFY(w.messageEditor()->toPlainText().contains(QStringLiteral("Checksum Result:Checksum successful.")));
+    QTRY_VERIFY_WITH_TIMEOUT(tableOf(w, "PLC1") && tableOf(w, "PLC1")->rowCount() == kPoints, 5000);
+
+    // What the main window is handed, from the Record click on; the 50th report ends the
+    // recording at once, so the database holds exactly those reports.
+    QAction *record = w.findChild<QAction *>(QStringLiteral("recordAction"));
+    QVERIFY(record);
+    QList<Protocol::dataMonitoringData> sent;
+    bool capturing = false;
+    QObject captureScope; // goes first on every way out: the box reports until the window is gone
+    connect(editor, &BoxEditDialog::sendDataToMainWindow, &captureScope, [&](const Protocol::dataMonitoringData &data) {
+        if (!capturing)
+            return;
+        sent.append(data);
+        if (sent.size() == kReports) {
+            capturing = false;
+            record->trigger();
+        }
+    });
+    const QString db = recordDir.filePath(QStringLiteral("plant.sqlite"));
+    const qint64 startMs = QDateTime::currentMSecsSinceEpoch();
+    FileDialogs::setNextAnswerForTesting(db);
+    record->trigger();
+    QVERIFY(w.isRecording());
+    capturing = true;
+    // 50 reports at 100 ms take 5 s; a slow shared machine gets four times that.
+    QTRY_COMPARE_WITH_TIMEOUT(sent.size(), kReports, 20000);
+    QVERIFY(!w.isRecording());
+    QVERIFY(!record->isChecked());
+    const qint64 endMs = QDateTime::currentMSecsSinceEpoch();
+    QCOMPARE(answerer.titles(), QStringList());
+
+    // Every row as the box sent it: box, project, device, point, address, value, validity and
+    // the report's own time.
+    QStringList expected;
+    for (const Protocol::dataMonitoringData &report : qAsConst(sent)) {
+        QCOMPARE(report.datas.size(), kPoints);
+        for (const QJsonValue &entry : report.datas) {
+            const QJsonObject point = entry.toObject();
+            QVERIFY(point.value("value").isString());
+            expected << QStringList{report.sn, report.projectName, report.plcName,
+                                    point.value("name").toString(), point.value("addr").toString(),
+                                    point.value("value").toString(), point.value("valid").toString(),
+                                    report.time}
+                            .join(QLatin1Char('|'));
+        }
+    }
+    QStringList stored;
+    QMap<QString, QList<int>> counters;
+    int invalid = 0;
+    {
+        QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("recorded"));
+        check.setDatabaseName(db);
+        QVERIFY(check.open());
+        QSqlQuery q(check);
+        QVERIFY(q.exec("SELECT box, project, device, name, address, value, validity, report_time, received_ms "
+                       "FROM samples ORDER BY received_ms"));
+        while (q.next()) {
+            QStringList row;
+            for (int c = 0; c < 8; ++c)
+                row << q.value(c).toString();
+            stored << row.join(QLatin1Char('|'));
+            const qint64 received = q.value(8).toLongLong();
+            QVERIFY2(received >= startMs && received <= endMs, qPrintable(stored.last()));
+            if (row.at(3).startsWith(QLatin1String("count")))
+                counters[row.at(3)] << row.at(5).toInt();
+            invalid += row.at(6) == QLatin1String("0");
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("recorded"));
+    QCOMPARE(stored.size(), kReports * kPoints);
+    std::sort(expected.begin(), expected.end());
+    std::sort(stored.begin(), stored.end());
+    QCOMPARE(stored, expected);
+    QVERIFY(stored.first().startsWith(QStringLiteral("SN600-000001|Plant|PLC1|")));
+    QVERIFY2(invalid > 0, "the simulator's invalid readings are recorded as such");
+
+    // The simulator counts each counter up by one per report: no report is missing or doubled.
+    QCOMPARE(counters.size(), kPoints / 4);
+    for (auto it = counters.cbegin(); it != counters.cend(); ++it) {
+        QList<int> values = it.value();
+        QCOMPARE(values.size(), kReports);
+        std::sort(values.begin(), values.end());
+        QCOMPARE(values.last() - values.first(), kReports - 1);
+        QVERIFY2(std::adjacent_find(values.cbegin(), values.cend()) == values.cend(), qPrintable(it.key()));
+    }
 }
 
 QTEST_MAIN(TstTypicalRoad)
