@@ -2,7 +2,9 @@
 
 #include "BoxSimProcess.h"
 #include "CheckFixture.h"
+#include "TestDataLocation.h"
 
+#include "app/FileDialogs.h"
 #include "checks/DeploymentLog.h"
 #include "fleet/FleetDeployment.h"
 #include "fleetui/FleetWindow.h"
@@ -17,6 +19,8 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -123,8 +127,10 @@ QList<QStringList> noVerdicts(int n)
     return options;
 }
 
-// A sound project whose Box folder holds one box per address.
-QStandardItem *projectWithBoxes(QStandardItemModel &model, CheckFixture &fixture, const QStringList &addresses)
+// A sound project whose Box folder holds one box per address, of the given models (default
+// "TLK-BOX-600").
+QStandardItem *projectWithBoxes(QStandardItemModel &model, CheckFixture &fixture, const QStringList &addresses,
+                                const QStringList &models = QStringList())
 {
     QStandardItem *folder = fixture.box ? fixture.box->parent() : nullptr;
     for (int i = 0; !folder && i < fixture.project->rowCount(); ++i) {
@@ -136,7 +142,7 @@ QStandardItem *projectWithBoxes(QStandardItemModel &model, CheckFixture &fixture
     for (int i = 0; i < addresses.size(); ++i) {
         auto *box = new QStandardItem(QStringLiteral("B%1").arg(i + 1));
         box->setData(addresses.at(i), Role::BoxIp);
-        box->setData(QStringLiteral("TLK-BOX-600"), Role::BoxModel);
+        box->setData(models.value(i, QStringLiteral("TLK-BOX-600")), Role::BoxModel);
         folder->appendRow(box);
     }
     Q_UNUSED(model);
@@ -155,7 +161,7 @@ class TstFleet : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase();
     void cleanup() { FileTransfer::setVerdictTimeoutForTesting(0); }
 
     void recordsRoundTrip();
@@ -167,10 +173,20 @@ private slots:
     void cancelStopsEveryTransfer();
     void windowDeploysToTwentyBoxes();
     void windowCloseAsksAndCancels();
+    void programUpdateAsksFirst();
+    void parallelIsRemembered();
 
 private:
+    TestDataLocation m_dataLocation; // the records and kept copies the window writes
+    QTemporaryDir m_cwd;             // the window's Settings.ini
     QString projectFile() const { return QStringLiteral(ORVANE_TEST_DATA_DIR "/projectfile/modbus_tcp.json"); }
 };
+
+void TstFleet::initTestCase()
+{
+    QVERIFY(m_cwd.isValid());
+    QVERIFY(QDir::setCurrent(m_cwd.path()));
+}
 
 void TstFleet::recordsRoundTrip()
 {
@@ -456,6 +472,77 @@ void TstFleet::windowCloseAsksAndCancels()
         QCOMPARE(resultText(window, row), QStringLiteral("Cancelled"));
         QCOMPARE(qobject_cast<QProgressBar *>(window.table()->cellWidget(row, FleetWindow::ProgressColumn))->value(), 0);
     }
+}
+
+// The image, the number of boxes and their models are named before anything goes out; No
+// sends nothing, Yes sends the image to the checked boxes only.
+void TstFleet::programUpdateAsksFirst()
+{
+    SimFleet sims;
+    QVERIFY(sims.start(51, {QStringList(), QStringList(), QStringList(), QStringList()}));
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    FleetWindow window(projectWithBoxes(model, fixture, sims.addresses,
+                                        {"TLK-BOX-600", "TLK-BOX-610", "TLK-BOX-600", "TLK-BOX-700"}));
+    window.show();
+    window.setChecked(3, false);
+    QTemporaryDir dir;
+    const QByteArray image(64 * 1024, '\x5a');
+    const QString imagePath = dir.filePath("gateway-2.1.bin");
+    QVERIFY(writeFile(imagePath, image));
+    auto *button = window.findChild<QPushButton *>("updateProgramButton");
+
+    {
+        ModalAnswer::Scoped no(QMessageBox::No);
+        FileDialogs::setNextAnswerForTesting(imagePath);
+        button->click();
+        QCOMPARE(no.seen(), QStringList{"Update program|Send the program image gateway-2.1.bin to 3 boxes "
+                                        "(models: TLK-BOX-600, TLK-BOX-610)?"});
+    }
+    QVERIFY(!window.deployment()->isRunning());
+    QTest::qWait(300);
+    for (auto &sim : sims.sims)
+        QCOMPARE(sim->transferRecords().size(), 0);
+
+    {
+        ModalAnswer::Scoped yes(QMessageBox::Yes);
+        FileDialogs::setNextAnswerForTesting(imagePath);
+        button->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.deployment()->isRunning(), 10000);
+        QCOMPARE(yes.seen().size(), 1);
+    }
+    for (int row = 0; row < 3; ++row) {
+        QCOMPARE(resultText(window, row), QStringLiteral("Checksum successful."));
+        QCOMPARE(readFile(sims.sims[size_t(row)]->statePath("program.bin")), image);
+        QCOMPARE(sims.sims[size_t(row)]->transferRecords().size(), 1);
+    }
+    QCOMPARE(sims.sims[3]->transferRecords().size(), 0);
+}
+
+// "At once" starts at 8, and a changed value is what the next window (and its deployment)
+// starts with; a value the file cannot hold as a number falls back to 8.
+void TstFleet::parallelIsRemembered()
+{
+    QFile::remove(QStringLiteral("Settings.ini"));
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    QStandardItem *project = projectWithBoxes(model, fixture, {"127.0.1.60"});
+    auto parallel = [](FleetWindow &window) { return window.findChild<QSpinBox *>("parallelSpinBox"); };
+    {
+        FleetWindow window(project);
+        QCOMPARE(parallel(window)->value(), 8);
+        QCOMPARE(window.deployment()->parallel(), 8);
+        parallel(window)->setValue(3);
+    }
+    QVERIFY(QFile::exists(QDir(m_cwd.path()).filePath("Settings.ini")));
+    {
+        FleetWindow window(project);
+        QCOMPARE(parallel(window)->value(), 3);
+        QCOMPARE(window.deployment()->parallel(), 3);
+    }
+    QSettings(QStringLiteral("Settings.ini"), QSettings::IniFormat).setValue("Fleet/parallel", "many");
+    FleetWindow window(project);
+    QCOMPARE(parallel(window)->value(), 8);
 }
 
 QTEST_MAIN(TstFleet)

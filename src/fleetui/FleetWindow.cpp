@@ -89,8 +89,10 @@ FleetWindow::FleetWindow(QStandardItem *project, QWidget *parent)
     m_parallel->setObjectName(QStringLiteral("parallelSpinBox"));
     m_parallel->setRange(1, 64);
     {
-        QSettings settings(settingsFilePath(), QSettings::IniFormat);
-        m_parallel->setValue(settings.value(kParallelKey, FleetDeployment::kDefaultParallel).toInt());
+        // A hand-edited value that is no number must not leave the window sending one at a time.
+        bool ok = false;
+        const int n = QSettings(settingsFilePath(), QSettings::IniFormat).value(kParallelKey).toInt(&ok);
+        m_parallel->setValue(ok && n > 0 ? n : FleetDeployment::kDefaultParallel);
     }
     connect(m_parallel, QOverload<int>::of(&QSpinBox::valueChanged), this, [this](int n) {
         QSettings(settingsFilePath(), QSettings::IniFormat).setValue(kParallelKey, n);
