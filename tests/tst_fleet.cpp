@@ -6,6 +6,7 @@
 
 #include "app/FileDialogs.h"
 #include "checks/DeploymentLog.h"
+#include "checksui/DeploymentChangesDialog.h"
 #include "fleet/FleetDeployment.h"
 #include "fleetui/FleetWindow.h"
 #include "ModalAnswer.h"
@@ -22,6 +23,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTreeWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -154,6 +156,49 @@ QString resultText(FleetWindow &window, int row)
     return window.table()->item(row, FleetWindow::ResultColumn)->text();
 }
 
+// Answers every change confirmation that becomes modal while it lives, noting each box entry
+// with the rows below it ("cell|cell|...").
+class ChangesPerBox
+{
+public:
+    explicit ChangesPerBox(bool send)
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this, send] {
+            auto *d = qobject_cast<DeploymentChangesDialog *>(QApplication::activeModalWidget());
+            if (!d)
+                return;
+            ++asked;
+            QTreeWidget *view = d->changesView();
+            for (int b = 0; b < view->topLevelItemCount(); ++b) {
+                QTreeWidgetItem *box = view->topLevelItem(b);
+                QStringList &rows = boxes[box->text(0)];
+                for (int r = 0; r < box->childCount(); ++r) {
+                    QStringList cells;
+                    for (int c = 0; c < view->columnCount(); ++c)
+                        cells << box->child(r)->text(c);
+                    rows << cells.join(QLatin1Char('|'));
+                }
+            }
+            send ? d->accept() : d->reject();
+        });
+        m_timer.start();
+    }
+    int asked = 0;
+    QMap<QString, QStringList> boxes;
+
+private:
+    QTimer m_timer;
+};
+
+QList<int> transferCounts(const SimFleet &sims)
+{
+    QList<int> counts;
+    for (const auto &sim : sims.sims)
+        counts << sim->transferRecords().size();
+    return counts;
+}
+
 } // namespace
 
 class TstFleet : public QObject
@@ -175,6 +220,7 @@ private slots:
     void windowCloseAsksAndCancels();
     void programUpdateAsksFirst();
     void parallelIsRemembered();
+    void projectChangesPerBox();
 
 private:
     TestDataLocation m_dataLocation; // the records and kept copies the window writes
@@ -543,6 +589,66 @@ void TstFleet::parallelIsRemembered()
     QSettings(QStringLiteral("Settings.ini"), QSettings::IniFormat).setValue("Fleet/parallel", "many");
     FleetWindow window(project);
     QCOMPARE(parallel(window)->value(), 8);
+}
+
+// Before "Update project" sends, one confirmation shows what it changes on each checked box
+// against the copy that box last confirmed.
+void TstFleet::projectChangesPerBox()
+{
+    SimFleet sims;
+    QVERIFY(sims.start(61, {QStringList(), QStringList(), QStringList()}));
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    FleetWindow window(projectWithBoxes(model, fixture, sims.addresses));
+    window.show();
+    auto deploy = [&window] {
+        window.findChild<QPushButton *>("updateProjectButton")->click();
+        return QTest::qWaitFor([&window] { return !window.deployment()->isRunning(); }, 10000);
+    };
+    // True when it went out with no question at all.
+    auto deployUnasked = [&deploy] {
+        ModalAnswer::Scoped any(QMessageBox::No);
+        ChangesPerBox changes(false);
+        return deploy() && any.seen().isEmpty() && changes.asked == 0;
+    };
+
+    // Nothing kept yet for any box: nothing to show, nothing asked.
+    window.setChecked(2, false);
+    QVERIFY(deployUnasked());
+    QCOMPARE(transferCounts(sims), (QList<int>{1, 1, 0}));
+
+    // A renamed point, on every box that has a copy; the third box has none and says so.
+    window.setChecked(2, true);
+    PointTable t = CheckFixture::table(fixture.pump);
+    t["Modbus-1"][1][1] = QStringLiteral("flow2");
+    CheckFixture::setTable(fixture.pump, t);
+    const QStringList renamed{"Changed|device 'Pump' / slave 1 / point 'flow2'|name|flow|flow2"};
+    const QMap<QString, QStringList> expected{
+        {"B1 (127.0.1.61)", renamed},
+        {"B2 (127.0.1.62)", renamed},
+        {"B3 (127.0.1.63): never received this project from this computer, nothing to compare with", {}}};
+    {
+        ChangesPerBox cancel(false);
+        QVERIFY(deploy());
+        QCOMPARE(cancel.asked, 1);
+        QCOMPARE(cancel.boxes, expected);
+    }
+    QTest::qWait(300);
+    QCOMPARE(transferCounts(sims), (QList<int>{1, 1, 0}));
+
+    {
+        ChangesPerBox send(true);
+        QVERIFY(deploy());
+        QCOMPARE(send.asked, 1);
+        QCOMPARE(send.boxes, expected);
+    }
+    QCOMPARE(transferCounts(sims), (QList<int>{2, 2, 1}));
+    const QByteArray bytes = ProjectJson::projectFileBytes(fixture.project);
+    QCOMPARE(readFile(sims.sims[2]->statePath("deployed.json")), bytes);
+
+    // The same project again: every box has it already, so it goes without a question.
+    QVERIFY(deployUnasked());
+    QCOMPARE(transferCounts(sims), (QList<int>{3, 3, 2}));
 }
 
 QTEST_MAIN(TstFleet)
