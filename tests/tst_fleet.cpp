@@ -2,8 +2,11 @@
 
 #include "BoxSimProcess.h"
 #include "CheckFixture.h"
+#include "TestDataLocation.h"
 
+#include "app/FileDialogs.h"
 #include "checks/DeploymentLog.h"
+#include "checksui/DeploymentChangesDialog.h"
 #include "fleet/FleetDeployment.h"
 #include "fleetui/FleetWindow.h"
 #include "ModalAnswer.h"
@@ -17,7 +20,10 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
 #include <QTableWidget>
+#include <QTreeWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -123,8 +129,10 @@ QList<QStringList> noVerdicts(int n)
     return options;
 }
 
-// A sound project whose Box folder holds one box per address.
-QStandardItem *projectWithBoxes(QStandardItemModel &model, CheckFixture &fixture, const QStringList &addresses)
+// A sound project whose Box folder holds one box per address, of the given models (default
+// "TLK-BOX-600").
+QStandardItem *projectWithBoxes(QStandardItemModel &model, CheckFixture &fixture, const QStringList &addresses,
+                                const QStringList &models = QStringList())
 {
     QStandardItem *folder = fixture.box ? fixture.box->parent() : nullptr;
     for (int i = 0; !folder && i < fixture.project->rowCount(); ++i) {
@@ -136,7 +144,7 @@ QStandardItem *projectWithBoxes(QStandardItemModel &model, CheckFixture &fixture
     for (int i = 0; i < addresses.size(); ++i) {
         auto *box = new QStandardItem(QStringLiteral("B%1").arg(i + 1));
         box->setData(addresses.at(i), Role::BoxIp);
-        box->setData(QStringLiteral("TLK-BOX-600"), Role::BoxModel);
+        box->setData(models.value(i, QStringLiteral("TLK-BOX-600")), Role::BoxModel);
         folder->appendRow(box);
     }
     Q_UNUSED(model);
@@ -148,6 +156,49 @@ QString resultText(FleetWindow &window, int row)
     return window.table()->item(row, FleetWindow::ResultColumn)->text();
 }
 
+// Answers every change confirmation that becomes modal while it lives, noting each box entry
+// with the rows below it ("cell|cell|...").
+class ChangesPerBox
+{
+public:
+    explicit ChangesPerBox(bool send)
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this, send] {
+            auto *d = qobject_cast<DeploymentChangesDialog *>(QApplication::activeModalWidget());
+            if (!d)
+                return;
+            ++asked;
+            QTreeWidget *view = d->changesView();
+            for (int b = 0; b < view->topLevelItemCount(); ++b) {
+                QTreeWidgetItem *box = view->topLevelItem(b);
+                QStringList &rows = boxes[box->text(0)];
+                for (int r = 0; r < box->childCount(); ++r) {
+                    QStringList cells;
+                    for (int c = 0; c < view->columnCount(); ++c)
+                        cells << box->child(r)->text(c);
+                    rows << cells.join(QLatin1Char('|'));
+                }
+            }
+            send ? d->accept() : d->reject();
+        });
+        m_timer.start();
+    }
+    int asked = 0;
+    QMap<QString, QStringList> boxes;
+
+private:
+    QTimer m_timer;
+};
+
+QList<int> transferCounts(const SimFleet &sims)
+{
+    QList<int> counts;
+    for (const auto &sim : sims.sims)
+        counts << sim->transferRecords().size();
+    return counts;
+}
+
 } // namespace
 
 class TstFleet : public QObject
@@ -155,7 +206,7 @@ class TstFleet : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase();
     void cleanup() { FileTransfer::setVerdictTimeoutForTesting(0); }
 
     void recordsRoundTrip();
@@ -167,10 +218,21 @@ private slots:
     void cancelStopsEveryTransfer();
     void windowDeploysToTwentyBoxes();
     void windowCloseAsksAndCancels();
+    void programUpdateAsksFirst();
+    void parallelIsRemembered();
+    void projectChangesPerBox();
 
 private:
+    TestDataLocation m_dataLocation; // the records and kept copies the window writes
+    QTemporaryDir m_cwd;             // the window's Settings.ini
     QString projectFile() const { return QStringLiteral(ORVANE_TEST_DATA_DIR "/projectfile/modbus_tcp.json"); }
 };
+
+void TstFleet::initTestCase()
+{
+    QVERIFY(m_cwd.isValid());
+    QVERIFY(QDir::setCurrent(m_cwd.path()));
+}
 
 void TstFleet::recordsRoundTrip()
 {
@@ -456,6 +518,137 @@ void TstFleet::windowCloseAsksAndCancels()
         QCOMPARE(resultText(window, row), QStringLiteral("Cancelled"));
         QCOMPARE(qobject_cast<QProgressBar *>(window.table()->cellWidget(row, FleetWindow::ProgressColumn))->value(), 0);
     }
+}
+
+// The image, the number of boxes and their models are named before anything goes out; No
+// sends nothing, Yes sends the image to the checked boxes only.
+void TstFleet::programUpdateAsksFirst()
+{
+    SimFleet sims;
+    QVERIFY(sims.start(51, {QStringList(), QStringList(), QStringList(), QStringList()}));
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    FleetWindow window(projectWithBoxes(model, fixture, sims.addresses,
+                                        {"TLK-BOX-600", "TLK-BOX-610", "TLK-BOX-600", "TLK-BOX-700"}));
+    window.show();
+    window.setChecked(3, false);
+    QTemporaryDir dir;
+    const QByteArray image(64 * 1024, '\x5a');
+    const QString imagePath = dir.filePath("gateway-2.1.bin");
+    QVERIFY(writeFile(imagePath, image));
+    auto *button = window.findChild<QPushButton *>("updateProgramButton");
+
+    {
+        ModalAnswer::Scoped no(QMessageBox::No);
+        FileDialogs::setNextAnswerForTesting(imagePath);
+        button->click();
+        QCOMPARE(no.seen(), QStringList{"Update program|Send the program image gateway-2.1.bin to 3 boxes "
+                                        "(models: TLK-BOX-600, TLK-BOX-610)?"});
+    }
+    QVERIFY(!window.deployment()->isRunning());
+    QTest::qWait(300);
+    for (auto &sim : sims.sims)
+        QCOMPARE(sim->transferRecords().size(), 0);
+
+    {
+        ModalAnswer::Scoped yes(QMessageBox::Yes);
+        FileDialogs::setNextAnswerForTesting(imagePath);
+        button->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.deployment()->isRunning(), 10000);
+        QCOMPARE(yes.seen().size(), 1);
+    }
+    for (int row = 0; row < 3; ++row) {
+        QCOMPARE(resultText(window, row), QStringLiteral("Checksum successful."));
+        QCOMPARE(readFile(sims.sims[size_t(row)]->statePath("program.bin")), image);
+        QCOMPARE(sims.sims[size_t(row)]->transferRecords().size(), 1);
+    }
+    QCOMPARE(sims.sims[3]->transferRecords().size(), 0);
+}
+
+// "At once" starts at 8, and a changed value is what the next window (and its deployment)
+// starts with; a value the file cannot hold as a number falls back to 8.
+void TstFleet::parallelIsRemembered()
+{
+    QFile::remove(QStringLiteral("Settings.ini"));
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    QStandardItem *project = projectWithBoxes(model, fixture, {"127.0.1.60"});
+    auto parallel = [](FleetWindow &window) { return window.findChild<QSpinBox *>("parallelSpinBox"); };
+    {
+        FleetWindow window(project);
+        QCOMPARE(parallel(window)->value(), 8);
+        QCOMPARE(window.deployment()->parallel(), 8);
+        parallel(window)->setValue(3);
+    }
+    QVERIFY(QFile::exists(QDir(m_cwd.path()).filePath("Settings.ini")));
+    {
+        FleetWindow window(project);
+        QCOMPARE(parallel(window)->value(), 3);
+        QCOMPARE(window.deployment()->parallel(), 3);
+    }
+    QSettings(QStringLiteral("Settings.ini"), QSettings::IniFormat).setValue("Fleet/parallel", "many");
+    FleetWindow window(project);
+    QCOMPARE(parallel(window)->value(), 8);
+}
+
+// Before "Update project" sends, one confirmation shows what it changes on each checked box
+// against the copy that box last confirmed.
+void TstFleet::projectChangesPerBox()
+{
+    SimFleet sims;
+    QVERIFY(sims.start(61, {QStringList(), QStringList(), QStringList()}));
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    FleetWindow window(projectWithBoxes(model, fixture, sims.addresses));
+    window.show();
+    auto deploy = [&window] {
+        window.findChild<QPushButton *>("updateProjectButton")->click();
+        return QTest::qWaitFor([&window] { return !window.deployment()->isRunning(); }, 10000);
+    };
+    // True when it went out with no question at all.
+    auto deployUnasked = [&deploy] {
+        ModalAnswer::Scoped any(QMessageBox::No);
+        ChangesPerBox changes(false);
+        return deploy() && any.seen().isEmpty() && changes.asked == 0;
+    };
+
+    // Nothing kept yet for any box: nothing to show, nothing asked.
+    window.setChecked(2, false);
+    QVERIFY(deployUnasked());
+    QCOMPARE(transferCounts(sims), (QList<int>{1, 1, 0}));
+
+    // A renamed point, on every box that has a copy; the third box has none and says so.
+    window.setChecked(2, true);
+    PointTable t = CheckFixture::table(fixture.pump);
+    t["Modbus-1"][1][1] = QStringLiteral("flow2");
+    CheckFixture::setTable(fixture.pump, t);
+    const QStringList renamed{"Changed|device 'Pump' / slave 1 / point 'flow2'|name|flow|flow2"};
+    const QMap<QString, QStringList> expected{
+        {"B1 (127.0.1.61)", renamed},
+        {"B2 (127.0.1.62)", renamed},
+        {"B3 (127.0.1.63): never received this project from this computer, nothing to compare with", {}}};
+    {
+        ChangesPerBox cancel(false);
+        QVERIFY(deploy());
+        QCOMPARE(cancel.asked, 1);
+        QCOMPARE(cancel.boxes, expected);
+    }
+    QTest::qWait(300);
+    QCOMPARE(transferCounts(sims), (QList<int>{1, 1, 0}));
+
+    {
+        ChangesPerBox send(true);
+        QVERIFY(deploy());
+        QCOMPARE(send.asked, 1);
+        QCOMPARE(send.boxes, expected);
+    }
+    QCOMPARE(transferCounts(sims), (QList<int>{2, 2, 1}));
+    const QByteArray bytes = ProjectJson::projectFileBytes(fixture.project);
+    QCOMPARE(readFile(sims.sims[2]->statePath("deployed.json")), bytes);
+
+    // The same project again: every box has it already, so it goes without a question.
+    QVERIFY(deployUnasked());
+    QCOMPARE(transferCounts(sims), (QList<int>{3, 3, 2}));
 }
 
 QTEST_MAIN(TstFleet)

@@ -16,6 +16,17 @@ namespace {
 // A question box stays readable; the checks window has the whole list.
 constexpr int kListedWarnings = 15;
 
+// What `document` changes against the copy this box last received; false when it has none.
+bool changesOnBox(const QJsonObject &document, const QString &boxIp, const DeploymentStore &store,
+                  ProjectChanges *changes)
+{
+    QJsonObject previous;
+    if (!store.lastDocument(boxIp, document.value(QStringLiteral("name")).toString(), &previous))
+        return false;
+    *changes = ProjectDiff::compare(previous, document);
+    return true;
+}
+
 } // namespace
 
 bool DeploymentGate::confirmChecks(QStandardItem *project, QWidget *parent)
@@ -50,14 +61,31 @@ bool DeploymentGate::confirmChecks(QStandardItem *project, QWidget *parent)
 bool DeploymentGate::confirmChanges(const QJsonObject &document, const QString &boxIp, QWidget *parent,
                                     const DeploymentStore &store)
 {
-    const QString projectName = document.value(QStringLiteral("name")).toString();
-    QJsonObject previous;
-    if (!store.lastDocument(boxIp, projectName, &previous))
-        return true;
-    const ProjectChanges changes = ProjectDiff::compare(previous, document);
-    if (changes.isEmpty())
+    ProjectChanges changes;
+    if (!changesOnBox(document, boxIp, store, &changes) || changes.isEmpty())
         return true;
     DeploymentChangesDialog dialog(changes, boxIp, parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool DeploymentGate::confirmChanges(const QJsonObject &document, const QList<QPair<QString, QString>> &boxes,
+                                    QWidget *parent, const DeploymentStore &store)
+{
+    QList<BoxChanges> listed;
+    bool anyChange = false;
+    for (const auto &box : boxes) {
+        BoxChanges entry{box.first, box.second, false, {}};
+        entry.hasCopy = changesOnBox(document, box.second, store, &entry.changes);
+        // A box that already has exactly this project needs no word.
+        if (entry.hasCopy && entry.changes.isEmpty())
+            continue;
+        anyChange |= !entry.changes.isEmpty();
+        listed.append(entry);
+    }
+    // Boxes without a copy alone ask nothing, as a single box without one does.
+    if (!anyChange)
+        return true;
+    DeploymentChangesDialog dialog(listed, parent);
     return dialog.exec() == QDialog::Accepted;
 }
 

@@ -8,6 +8,8 @@
 
 #include <QCoreApplication>
 #include <QJsonObject>
+#include <QList>
+#include <QPair>
 
 class QStandardItem;
 class QWidget;
@@ -25,6 +27,12 @@ public:
     // this tool or nothing changed.
     static bool confirmChanges(const QJsonObject &document, const QString &boxIp, QWidget *parent,
                                const DeploymentStore &store = DeploymentStore());
+
+    // The same for several boxes at once (name, IP address each), one question for all: it lists
+    // each box's changes and the boxes that have no copy to compare with. True without asking
+    // when no box has a change to show.
+    static bool confirmChanges(const QJsonObject &document, const QList<QPair<QString, QString>> &boxes,
+                               QWidget *parent, const DeploymentStore &store = DeploymentStore());
 
     // Both, in this order: what the whole deployment asks before it sends.
     static bool confirm(QStandardItem *project, const QJsonObject &document, const QString &boxIp,

@@ -89,8 +89,10 @@ FleetWindow::FleetWindow(QStandardItem *project, QWidget *parent)
     m_parallel->setObjectName(QStringLiteral("parallelSpinBox"));
     m_parallel->setRange(1, 64);
     {
-        QSettings settings(settingsFilePath(), QSettings::IniFormat);
-        m_parallel->setValue(settings.value(kParallelKey, FleetDeployment::kDefaultParallel).toInt());
+        // A hand-edited value that is no number must not leave the window sending one at a time.
+        bool ok = false;
+        const int n = QSettings(settingsFilePath(), QSettings::IniFormat).value(kParallelKey).toInt(&ok);
+        m_parallel->setValue(ok && n > 0 ? n : FleetDeployment::kDefaultParallel);
     }
     connect(m_parallel, QOverload<int>::of(&QSpinBox::valueChanged), this, [this](int n) {
         QSettings(settingsFilePath(), QSettings::IniFormat).setValue(kParallelKey, n);
@@ -208,14 +210,23 @@ void FleetWindow::updateProject()
     QStandardItem *item = project();
     if (!item || m_fleet->isRunning())
         return;
-    if (checkedRows().isEmpty()) {
+    const QList<int> rows = checkedRows();
+    if (rows.isEmpty()) {
         QMessageBox::information(this, tr("Update project"), tr("No box is checked."));
         return;
     }
-    // The checks once for every box: they judge the project, not the box.
+    // The checks once for every box: they judge the project, not the box. What it changes is
+    // per box, but asked once for the whole deployment.
     if (!DeploymentGate::confirmChecks(item, this))
         return;
-    // One document for every box, exactly what a save writes.
+    QList<QPair<QString, QString>> boxes;
+    for (int row : rows)
+        boxes.append({m_names.at(row), m_ips.at(row)});
+    if (!DeploymentGate::confirmChanges(ProjectJson::buildProjectJson(item), boxes, this))
+        return;
+    // One document for every box, exactly what a save writes; kept under the name it carries,
+    // which the next deployment's comparison looks up.
+    m_projectName = item->text();
     m_projectBytes = ProjectJson::projectFileBytes(item);
     auto copy = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("orvane-fleet-XXXXXX.json")));
     if (!copy->open() || copy->write(m_projectBytes) != m_projectBytes.size() || !copy->flush()) {
@@ -229,7 +240,7 @@ void FleetWindow::updateProject()
     m_projectCopy = std::move(copy);
     m_fleet->setProjectFile(m_projectCopy->fileName(), m_projectName);
     m_fleet->setProgramFile(QString());
-    run(checkedRows());
+    run(rows);
 }
 
 void FleetWindow::updateProgram()

@@ -2150,6 +2150,18 @@
         <translation>与本机上次发送到 %1 的项目相比，本次部署将更改：</translation>
     </message>
     <message>
+        <source>Compared with the project last sent to each box from this computer, this deployment changes:</source>
+        <translation>与本机上次发送到各 Box 的项目相比，本次部署将更改：</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1 (%2): never received this project from this computer, nothing to compare with</source>
+        <translation>%1 (%2)：从未从本机收到此项目，无可比较</translation>
+    </message>
+    <message>
         <source>Change</source>
         <translation>更改</translation>
     </message>
