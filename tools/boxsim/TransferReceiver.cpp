@@ -127,12 +127,11 @@ QByteArray TransferReceiver::record(int result, const QString &storedAs) const
     // The fragment list is most of a large transfer's record: it is written as text here
     // (its members in the order the JSON writer sorts them) instead of as one JSON object per
     // fragment, and put in place of the empty list the writer makes for the rest.
-    const QString fragmentsKey = QStringLiteral("fragments");
     QJsonObject record;
     record.insert(QStringLiteral("command"), m_command);
     record.insert(QStringLiteral("peer"), m_peer);
     record.insert(QStringLiteral("started"), m_started);
-    record.insert(fragmentsKey, QJsonArray());
+    record.insert(QStringLiteral("fragments"), QJsonArray());
     record.insert(QStringLiteral("checksum"), m_checksum);
     record.insert(QStringLiteral("receivedBytes"), m_data.size());
     record.insert(QStringLiteral("md5"), QString::fromLatin1(
@@ -147,9 +146,11 @@ QByteArray TransferReceiver::record(int result, const QString &storedAs) const
     // Every quote inside a string value is escaped, so the bare key occurs only as the key.
     const QByteArray emptyList = "\"fragments\":[]";
     const int at = rest.indexOf(emptyList);
-    Q_ASSERT(at >= 0);
+    if (at < 0)
+        return rest;
     QByteArray line;
-    line.reserve(rest.size() + int(m_fragments.size()) * 96 + 1); // + the line end
+    // About 80 bytes per fragment, and the line end that follows.
+    line.reserve(int(qMin<qint64>(rest.size() + qint64(m_fragments.size()) * 96 + 1, 256 * 1024 * 1024)));
     line.append(rest.constData(), at + emptyList.size() - 1);
     for (size_t i = 0; i < m_fragments.size(); ++i) {
         const Fragment &fragment = m_fragments[i];
