@@ -216,6 +216,7 @@ private slots:
     void projectBeforeProgram();
     void checkErrorsStopUnlessForced();
     void cancelStopsEveryTransfer();
+    void runAgainSendsTheFileAsItIsNow();
     void windowDeploysToTwentyBoxes();
     void windowCloseAsksAndCancels();
     void programUpdateAsksFirst();
@@ -443,6 +444,33 @@ void TstFleet::cancelStopsEveryTransfer()
     for (auto &sim : sims.sims)
         QVERIFY(QFile::exists(sim->statePath("deployed.json")) == false);
     QCOMPARE(DeploymentLog(data.path()).records().size(), 4); // the four that had started
+}
+
+// The digest is taken once per run for all its boxes; a later run (or a retried row) must not
+// reuse it for a file that has changed meanwhile.
+void TstFleet::runAgainSendsTheFileAsItIsNow()
+{
+    SimFleet sims;
+    QVERIFY(sims.start(41, {QStringList(), QStringList(), QStringList()}));
+    QTemporaryDir data;
+    const QString path = data.filePath("Plant.json");
+    FleetDeployment fleet;
+    fleet.setBoxes(sims.addresses);
+    fleet.setProjectFile(path, "Plant");
+    fleet.setParallel(2);
+    fleet.setRecordRoot(data.path(), false);
+    QSignalSpy finished(&fleet, &FleetDeployment::finished);
+
+    for (const char fill : {'a', 'b'}) {
+        const QByteArray bytes = "{\"pad\": \"" + QByteArray(300 * 1024, fill) + "\"}\n";
+        QVERIFY(writeFile(path, bytes));
+        finished.clear();
+        fleet.start();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(fleet.succeededCount(), 3);
+        for (auto &sim : sims.sims)
+            QCOMPARE(readFile(sim->statePath("deployed.json")), bytes);
+    }
 }
 
 void TstFleet::windowDeploysToTwentyBoxes()

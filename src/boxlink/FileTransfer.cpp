@@ -54,10 +54,25 @@ std::optional<QByteArray> fileDigest(const QString &path, const std::atomic<bool
 
 // The digest comes from a second reading of the file. Hashing costs more than a loopback copy
 // of the same bytes, so it runs on a worker thread while the fragments go out.
-struct FileTransfer::DigestJob {
+struct FileTransfer::Digest {
+    QString path;
     std::atomic<bool> cancel{false};
-    std::future<std::optional<QByteArray>> result;
+    // Declared after the flag: destroyed first, it waits for the thread that reads the flag.
+    std::shared_future<std::optional<QByteArray>> result;
 };
+
+std::shared_ptr<FileTransfer::Digest> FileTransfer::startDigest(const QString &filePath)
+{
+    auto digest = std::make_shared<Digest>();
+    digest->path = filePath;
+    digest->result = std::async(std::launch::async, fileDigest, filePath, &digest->cancel).share();
+    return digest;
+}
+
+void FileTransfer::cancelDigest(Digest &digest)
+{
+    digest.cancel = true;
+}
 
 FileTransfer::FileTransfer(QObject *parent)
     : QObject(parent)
@@ -209,8 +224,8 @@ void FileTransfer::onConnected()
         finish(Outcome::FileOpenFailed, report);
         return;
     }
-    m_digest = std::make_unique<DigestJob>();
-    m_digest->result = std::async(std::launch::async, fileDigest, m_path, &m_digest->cancel);
+    m_ownDigest = !m_sharedDigest || m_sharedDigest->path != m_path;
+    m_digest = m_ownDigest ? startDigest(m_path) : m_sharedDigest;
 
     emit progressChanged(0);
     m_size = m_file.size();
@@ -257,7 +272,9 @@ void FileTransfer::sendChecksumWhenReady()
         return;
     }
     const std::optional<QByteArray> digest = m_digest->result.get();
+    const bool ownDigest = m_ownDigest;
     m_digest.reset();
+    m_ownDigest = false;
     if (!digest) {
         Report report;
         report.warningTitle = tr("Error");
@@ -265,7 +282,7 @@ void FileTransfer::sendChecksumWhenReady()
         finish(Outcome::ChecksumOpenFailed, report);
         return;
     }
-    if (m_removeAfterDigest)
+    if (m_removeAfterDigest && ownDigest) // others may still send a file they share
         QFile::remove(m_path);
 
     m_sentDigest = *digest;
@@ -383,10 +400,14 @@ void FileTransfer::stopDigest()
 {
     if (!m_digest)
         return;
-    m_digest->cancel = true;
-    if (m_digest->result.valid())
-        m_digest->result.wait();
+    // A shared digest is the owner's to stop: other transfers may still wait for it.
+    if (m_ownDigest) {
+        m_digest->cancel = true;
+        if (m_digest->result.valid())
+            m_digest->result.wait();
+    }
     m_digest.reset();
+    m_ownDigest = false;
 }
 
 void FileTransfer::dropSocket(bool graceful)

@@ -55,6 +55,16 @@ public:
     // Deployment sends a temporary file that must not outlive its digest.
     void setRemoveFileAfterDigest(bool remove) { m_removeAfterDigest = remove; }
 
+    // The MD5 of one file, taken on a worker thread. Several transfers of the same file (a
+    // fleet sending one document to many boxes) can share one instead of each reading and
+    // hashing the file for itself.
+    struct Digest;
+    static std::shared_ptr<Digest> startDigest(const QString &filePath);
+    // Stops the hashing; only for a digest no running transfer waits for any more.
+    static void cancelDigest(Digest &digest);
+    // The next start() takes its digest from here when it sends the same file.
+    void setSharedDigest(std::shared_ptr<Digest> digest) { m_sharedDigest = std::move(digest); }
+
     // Starts sending and returns at once; the end comes as finished(). Failures found at once
     // (binding) finish before start() returns. Refused (false) while a transfer runs.
     bool start(quint8 command, const QString &filePath);
@@ -90,7 +100,6 @@ signals:
 
 private:
     enum class Stage { Idle, Connecting, Sending, AwaitingDigest, Flushing, AwaitingVerdict };
-    struct DigestJob;
     struct Report {
         bool resetProgress = false;
         QString warningTitle;
@@ -119,7 +128,9 @@ private:
     QString m_path;
     QFile m_file;
     QTcpSocket *m_socket = nullptr;
-    std::unique_ptr<DigestJob> m_digest;
+    std::shared_ptr<Digest> m_digest;       // the one this transfer waits for
+    bool m_ownDigest = false;               // started by this transfer, so it may stop it
+    std::shared_ptr<Digest> m_sharedDigest; // offered by the owner
     qint64 m_size = 0;
     qint64 m_sent = 0;
     quint32 m_number = 0;

@@ -16,6 +16,7 @@ FleetDeployment::~FleetDeployment()
         if (box.transfer)
             box.transfer->disconnect(this);
     }
+    dropDigests();
 }
 
 void FleetDeployment::setBoxes(const QStringList &addresses)
@@ -133,9 +134,13 @@ void FleetDeployment::pump()
     } while (m_pumpAgain);
     m_pumping = false;
 
-    if (!m_announced && !isRunning()) {
-        m_announced = true;
-        emit finished();
+    if (!isRunning()) {
+        // A later run reads the file afresh: it may have changed meanwhile.
+        dropDigests();
+        if (!m_announced) {
+            m_announced = true;
+            emit finished();
+        }
     }
 }
 
@@ -161,7 +166,12 @@ void FleetDeployment::startNext(int index)
     });
     connect(transfer, &FileTransfer::finished, this,
             [this, index](FileTransfer::Outcome outcome) { onTransferFinished(index, outcome); });
-    transfer->start(command, command == FileTransfer::ProgramUpdate ? m_programPath : m_projectPath);
+    const QString path = command == FileTransfer::ProgramUpdate ? m_programPath : m_projectPath;
+    std::shared_ptr<FileTransfer::Digest> &digest = m_digests[path];
+    if (!digest)
+        digest = FileTransfer::startDigest(path);
+    transfer->setSharedDigest(digest);
+    transfer->start(command, path);
 }
 
 void FleetDeployment::onTransferFinished(int index, FileTransfer::Outcome outcome)
@@ -211,6 +221,15 @@ void FleetDeployment::cancel()
             box.transfer->cancel();
     }
     pump();
+}
+
+void FleetDeployment::dropDigests()
+{
+    // Only when no transfer of this fleet waits for them any more (none runs, or the fleet
+    // and its transfers are going away).
+    for (const auto &digest : qAsConst(m_digests))
+        FileTransfer::cancelDigest(*digest);
+    m_digests.clear();
 }
 
 void FleetDeployment::record(int index, FileTransfer::Outcome outcome, quint8 command, const QByteArray &digest)

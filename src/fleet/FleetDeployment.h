@@ -9,6 +9,7 @@
 #include "boxlink/FileTransfer.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -87,6 +88,7 @@ private:
     void onTransferFinished(int index, FileTransfer::Outcome outcome);
     void conclude(int index, State state, FileTransfer::Outcome outcome, quint8 command);
     void record(int index, FileTransfer::Outcome outcome, quint8 command, const QByteArray &digest);
+    void dropDigests();
 
     QStringList m_addresses;
     std::vector<Box> m_boxes; // sized by setBoxes only
@@ -101,4 +103,6 @@ private:
     bool m_pumping = false;
     bool m_pumpAgain = false;
     bool m_announced = true;
+    // Each file's digest is taken once per run, not once per box.
+    QHash<QString, std::shared_ptr<FileTransfer::Digest>> m_digests;
 };

@@ -316,7 +316,7 @@ void BoxSimulator::finishTransfer(SimConnection *connection)
     if (!m_options.noVerdict)
         connection->sendRaw(FrameCodec::transferVerdict(command, quint8(result)));
     if (storedAs == QLatin1String("deployed.json"))
-        loadDeployedProject();
+        loadProject(transfer->data()); // the bytes just stored, not read back from the disk
 }
 
 void BoxSimulator::recordAbandonedTransfer(SimConnection *connection)
@@ -432,7 +432,11 @@ void BoxSimulator::sendReport(const QByteArray &text, const QString &device)
 
 void BoxSimulator::loadDeployedProject()
 {
-    const QByteArray bytes = m_state.deployedProject();
+    loadProject(m_state.deployedProject());
+}
+
+void BoxSimulator::loadProject(const QByteArray &bytes)
+{
     if (bytes.isEmpty()) {
         m_reporter->stop();
         if (m_poller)

@@ -68,6 +68,7 @@ private:
     void endReboot(int attempt);
     void sendReport(const QByteArray &text, const QString &device);
     void loadDeployedProject();
+    void loadProject(const QByteArray &bytes);
     bool listenTcp(QString *error);
 
     SimOptions m_options;

@@ -53,21 +53,62 @@ void LiveReporter::stop()
 bool LiveReporter::load(const QByteArray &projectBytes, QString *summary)
 {
     stop();
-    const QJsonDocument document = QJsonDocument::fromJson(projectBytes);
-    if (!document.isObject()) {
+    // A box is often sent again the project it already runs (a fleet deployed once more): the
+    // parse, most of the work for a large project, is then skipped. Each load still starts
+    // from the points' first values.
+    if (!m_plan || projectBytes != m_planBytes) {
+        m_plan = parse(projectBytes);
+        m_planBytes = projectBytes;
+    }
+    if (!m_plan->valid) {
         *summary = QStringLiteral("deployed project is no JSON object; no live data");
         return false;
     }
-    const QJsonObject root = document.object();
-    m_projectName = root.value(QStringLiteral("name")).toString();
-    m_description = root.value(QStringLiteral("description")).toString();
+    m_projectName = m_plan->projectName;
+    m_description = m_plan->description;
 
     QStringList parts;
+    for (const DevicePlan &planned : m_plan->devices) {
+        auto device = std::make_shared<Device>();
+        device->name = planned.name;
+        device->points = planned.points;
+        device->timer = std::make_unique<QTimer>();
+        device->timer->setInterval(planned.interval);
+        const int index = m_devices.size();
+        connect(device->timer.get(), &QTimer::timeout, this, [this, index]() {
+            const QByteArray text = QJsonDocument(nextReport(index)).toJson(QJsonDocument::Compact);
+            emit reportReady(text, m_devices.at(index)->name);
+        });
+        parts.append(QStringLiteral("%1 (%2 points every %3 ms)")
+                         .arg(device->name).arg(device->points.size()).arg(planned.interval));
+        m_devices.append(device);
+    }
+    for (const auto &device : m_devices)
+        device->timer->start();
+    *summary = QStringLiteral("project \"%1\": %2 device(s)%3%4")
+                   .arg(m_projectName)
+                   .arg(m_devices.size())
+                   .arg(parts.isEmpty() ? QString() : QStringLiteral(": "))
+                   .arg(parts.join(QStringLiteral(", ")));
+    return true;
+}
+
+std::shared_ptr<const LiveReporter::Plan> LiveReporter::parse(const QByteArray &projectBytes) const
+{
+    auto plan = std::make_shared<Plan>();
+    const QJsonDocument document = QJsonDocument::fromJson(projectBytes);
+    if (!document.isObject())
+        return plan;
+    plan->valid = true;
+    const QJsonObject root = document.object();
+    plan->projectName = root.value(QStringLiteral("name")).toString();
+    plan->description = root.value(QStringLiteral("description")).toString();
+
     const QJsonArray standards = root.value(QStringLiteral("standards")).toArray();
     for (const QJsonValue &standardValue : standards) {
         const QJsonObject standard = standardValue.toObject();
-        auto device = std::make_shared<Device>();
-        device->name = standard.value(QStringLiteral("name")).toString();
+        DevicePlan device;
+        device.name = standard.value(QStringLiteral("name")).toString();
         const bool meter = standard.value(QStringLiteral("protocol")).toString()
                            == QLatin1String("DLT645");
         if (!meter && m_settings.skipModbus)
@@ -78,14 +119,14 @@ bool LiveReporter::load(const QByteArray &projectBytes, QString *summary)
             for (const QJsonValue &pointValue : points) {
                 const QJsonObject point = pointValue.toObject();
                 if (!meter) {
-                    device->points.append(modbusPoint(point));
+                    device.points.append(modbusPoint(point));
                     continue;
                 }
                 // A meter is polled only for its selected items that have a data identifier.
                 const QString select = point.value(QStringLiteral("select")).toString();
                 if ((select == QLatin1String("true") || select == QLatin1String("1"))
                     && point.contains(QStringLiteral("addr")))
-                    device->points.append(meterPoint(point));
+                    device.points.append(meterPoint(point));
             }
         }
         int interval = m_settings.intervalOverrideMs;
@@ -97,25 +138,10 @@ bool LiveReporter::load(const QByteArray &projectBytes, QString *summary)
                 interval = 1000;
             interval = qMax(100, interval);
         }
-        device->timer = std::make_unique<QTimer>();
-        device->timer->setInterval(interval);
-        const int index = m_devices.size();
-        connect(device->timer.get(), &QTimer::timeout, this, [this, index]() {
-            const QByteArray text = QJsonDocument(nextReport(index)).toJson(QJsonDocument::Compact);
-            emit reportReady(text, m_devices.at(index)->name);
-        });
-        parts.append(QStringLiteral("%1 (%2 points every %3 ms)")
-                         .arg(device->name).arg(device->points.size()).arg(interval));
-        m_devices.append(device);
+        device.interval = interval;
+        plan->devices.append(device);
     }
-    for (const auto &device : m_devices)
-        device->timer->start();
-    *summary = QStringLiteral("project \"%1\": %2 device(s)%3%4")
-                   .arg(m_projectName)
-                   .arg(m_devices.size())
-                   .arg(parts.isEmpty() ? QString() : QStringLiteral(": "))
-                   .arg(parts.join(QStringLiteral(", ")));
-    return true;
+    return plan;
 }
 
 QJsonObject LiveReporter::nextReport(int deviceIndex)

@@ -62,6 +62,20 @@ private:
         std::unique_ptr<QTimer> timer;
     };
 
+    // What a project makes of the reporter, before any value has moved.
+    struct DevicePlan {
+        QString name;
+        QList<Point> points;
+        int interval = 1000;
+    };
+    struct Plan {
+        bool valid = false; // false: the bytes are no JSON object
+        QString projectName;
+        QString description;
+        QList<DevicePlan> devices;
+    };
+
+    std::shared_ptr<const Plan> parse(const QByteArray &projectBytes) const;
     static Point modbusPoint(const QJsonObject &object);
     static Point meterPoint(const QJsonObject &object);
 
@@ -70,5 +84,7 @@ private:
     QString m_projectName;
     QString m_description;
     QList<std::shared_ptr<Device>> m_devices;
+    QByteArray m_planBytes; // the bytes m_plan was made from
+    std::shared_ptr<const Plan> m_plan;
     QElapsedTimer m_clock;
 };

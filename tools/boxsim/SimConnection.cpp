@@ -34,7 +34,14 @@ TransferReceiver *SimConnection::startTransfer(quint8 command)
 
 void SimConnection::readIncoming()
 {
-    m_in.append(m_socket->readAll());
+    // Straight into the frame buffer: no intermediate copy of what arrived.
+    const qint64 available = m_socket->bytesAvailable();
+    if (available > 0) {
+        const int before = m_in.size();
+        m_in.resize(before + int(available));
+        const qint64 got = m_socket->read(m_in.data() + before, available);
+        m_in.resize(before + int(qMax<qint64>(got, 0)));
+    }
     int pos = 0;
     while (true) {
         const int start = m_in.indexOf("\x12\x34", pos);
@@ -58,7 +65,9 @@ void SimConnection::readIncoming()
             pos = start + 2;
             continue;
         }
-        const QByteArray frame = m_in.mid(start, length);
+        // A view, not a copy: the receivers copy what they keep, and m_in stays untouched
+        // until the loop is done.
+        const QByteArray frame = QByteArray::fromRawData(m_in.constData() + start, length);
         pos = start + length;
         emit frameReceived(this, frame);
     }

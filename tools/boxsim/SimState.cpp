@@ -145,13 +145,13 @@ bool SimState::storeProgram(const QByteArray &bytes)
     return writeFile(QStringLiteral("program.bin"), bytes);
 }
 
-bool SimState::appendTransferRecord(const QJsonObject &record)
+bool SimState::appendTransferRecord(QByteArray record)
 {
     QFile file(path(QStringLiteral("transfers.jsonl")));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
-    const QByteArray line = QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n';
-    const bool ok = file.write(line) == line.size();
+    record.append('\n'); // one write, so a reader never sees a line without its end
+    const bool ok = file.write(record) == record.size();
     file.close();
     return ok;
 }

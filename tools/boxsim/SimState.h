@@ -34,8 +34,8 @@ public:
     QByteArray deployedProject() const; // empty when none
     bool storeProgram(const QByteArray &bytes);
 
-    // Appends one line to transfers.jsonl.
-    bool appendTransferRecord(const QJsonObject &record);
+    // Appends one line (compact JSON, without its line end) to transfers.jsonl.
+    bool appendTransferRecord(QByteArray record);
 
 private:
     bool save();

@@ -2,8 +2,25 @@
 
 #include "boxlink/FrameCodec.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
+#include <QJsonDocument>
+
+namespace {
+
+// Decimal digits of a whole number, as the JSON writer prints a count.
+void appendNumber(QByteArray *out, quint64 value)
+{
+    char digits[20];
+    int n = 0;
+    do {
+        digits[n++] = char('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (n > 0)
+        out->append(digits[--n]);
+}
+
+} // namespace
 
 TransferReceiver::TransferReceiver(quint8 command, const QString &peer)
     : m_command(command)
@@ -46,6 +63,7 @@ void TransferReceiver::addFragment(const QByteArray &frame)
         m_total = header.total;
         // One allocation for the whole file (within reason) instead of repeated regrowth.
         m_data.reserve(int(qMin<qint64>(m_total, 64 * 1024 * 1024)));
+        m_fragments.reserve(size_t(qMin<qint64>(m_total / FrameCodec::FragmentPayloadSize + 1, 65536)));
     }
     else if (header.total != m_total)
         m_errors.append(where() + QStringLiteral("total %1 differs from %2").arg(header.total).arg(m_total));
@@ -63,8 +81,10 @@ void TransferReceiver::addFragment(const QByteArray &frame)
         m_errors.append(where() + QStringLiteral("empty chunk"));
     ++m_nextNumber;
     // Never more than the announced total is kept, so a runaway sender cannot fill the memory.
-    if (after <= m_total)
+    if (after <= m_total) {
         m_data.append(frame.constData() + FrameCodec::FragmentPayloadOffset, payload);
+        m_hash.addData(frame.constData() + FrameCodec::FragmentPayloadOffset, payload);
+    }
 }
 
 void TransferReceiver::addChecksum(const QByteArray &frame)
@@ -94,7 +114,7 @@ void TransferReceiver::addChecksum(const QByteArray &frame)
                             .arg(info.size).arg(m_total));
     if (info.digest.size() != 16)
         m_errors.append(QStringLiteral("digest of %1 bytes is no MD5").arg(info.digest.size()));
-    m_md5 = QCryptographicHash::hash(m_data, QCryptographicHash::Md5);
+    m_md5 = m_hash.result();
     const QByteArray &md5 = m_md5;
     const bool digestMatches = info.digest == md5;
     if (!digestMatches)
@@ -102,31 +122,50 @@ void TransferReceiver::addChecksum(const QByteArray &frame)
     m_verified = m_errors.isEmpty();
 }
 
-QJsonObject TransferReceiver::record(int result, const QString &storedAs) const
+QByteArray TransferReceiver::record(int result, const QString &storedAs) const
 {
+    // The fragment list is most of a large transfer's record: it is written as text here
+    // (its members in the order the JSON writer sorts them) instead of as one JSON object per
+    // fragment, and put in place of the empty list the writer makes for the rest.
     QJsonObject record;
     record.insert(QStringLiteral("command"), m_command);
     record.insert(QStringLiteral("peer"), m_peer);
     record.insert(QStringLiteral("started"), m_started);
-    QJsonArray fragments;
-    for (const Fragment &fragment : m_fragments) {
-        QJsonObject entry;
-        entry.insert(QStringLiteral("frameLength"), fragment.frameLength);
-        entry.insert(QStringLiteral("kind"), fragment.header.kind);
-        entry.insert(QStringLiteral("total"), double(fragment.header.total));
-        entry.insert(QStringLiteral("chunkLength"), fragment.header.length);
-        entry.insert(QStringLiteral("number"), double(fragment.header.number));
-        fragments.append(entry);
-    }
-    record.insert(QStringLiteral("fragments"), fragments);
+    record.insert(QStringLiteral("fragments"), QJsonArray());
     record.insert(QStringLiteral("checksum"), m_checksum);
     record.insert(QStringLiteral("receivedBytes"), m_data.size());
     record.insert(QStringLiteral("md5"), QString::fromLatin1(
-                                             (m_md5.isEmpty() ? QCryptographicHash::hash(m_data, QCryptographicHash::Md5) : m_md5).toHex()));
+                                             (m_md5.isEmpty() ? m_hash.result() : m_md5).toHex()));
     record.insert(QStringLiteral("errors"), QJsonArray::fromStringList(m_errors));
     record.insert(QStringLiteral("verified"), m_verified);
     record.insert(QStringLiteral("result"), result < 0 ? QJsonValue(QJsonValue::Null) : QJsonValue(result));
     record.insert(QStringLiteral("verdictSent"), result >= 0);
     record.insert(QStringLiteral("storedAs"), storedAs);
-    return record;
+    const QByteArray rest = QJsonDocument(record).toJson(QJsonDocument::Compact);
+
+    // Every quote inside a string value is escaped, so the bare key occurs only as the key.
+    const QByteArray emptyList = "\"fragments\":[]";
+    const int at = rest.indexOf(emptyList);
+    if (at < 0)
+        return rest;
+    QByteArray line;
+    // About 80 bytes per fragment, and the line end that follows.
+    line.reserve(int(qMin<qint64>(rest.size() + qint64(m_fragments.size()) * 96 + 1, 256 * 1024 * 1024)));
+    line.append(rest.constData(), at + emptyList.size() - 1);
+    for (size_t i = 0; i < m_fragments.size(); ++i) {
+        const Fragment &fragment = m_fragments[i];
+        line.append(i == 0 ? "{\"chunkLength\":" : ",{\"chunkLength\":");
+        appendNumber(&line, fragment.header.length);
+        line.append(",\"frameLength\":");
+        appendNumber(&line, quint64(fragment.frameLength));
+        line.append(",\"kind\":");
+        appendNumber(&line, fragment.header.kind);
+        line.append(",\"number\":");
+        appendNumber(&line, fragment.header.number);
+        line.append(",\"total\":");
+        appendNumber(&line, fragment.header.total);
+        line.append('}');
+    }
+    line.append(rest.constData() + at + emptyList.size() - 1, rest.size() - at - emptyList.size() + 1);
+    return line;
 }

@@ -9,6 +9,7 @@
 #include "boxlink/FrameCodec.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QStringList>
@@ -30,8 +31,9 @@ public:
     const QByteArray &data() const { return m_data; }
     QStringList errors() const { return m_errors; }
 
-    // The record for transfers.jsonl; result < 0 means no verdict was sent.
-    QJsonObject record(int result, const QString &storedAs) const;
+    // The record for transfers.jsonl as one line of compact JSON (no line end); result < 0
+    // means no verdict was sent.
+    QByteArray record(int result, const QString &storedAs) const;
 
 private:
     void addFragment(const QByteArray &frame);
@@ -48,6 +50,8 @@ private:
         FrameCodec::FragmentHeader header;
     };
     std::vector<Fragment> m_fragments;
+    // Fed as the fragments arrive, so the checksum frame finds the digest nearly done.
+    QCryptographicHash m_hash{QCryptographicHash::Md5};
     QByteArray m_md5;
     QJsonValue m_checksum;
     QStringList m_errors;

@@ -67,6 +67,7 @@
 //      "storedAs": "deployed.json", "program.bin" or ""}
 
 #include <csignal>
+#include <malloc.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -110,6 +111,13 @@ bool readInt(const QCommandLineParser &parser, const QString &name, int minimum,
 
 int main(int argc, char *argv[])
 {
+    // Every transfer allocates and frees buffers the size of its file, and reading a deployed
+    // project a few more. Left to the defaults, such buffers are mapped and unmapped each
+    // time, and faulting their pages in anew costs more than all the rest of a large
+    // deployment; kept in the heap, they are reused.
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orvane-boxsim"));
 
