@@ -1,5 +1,5 @@
 // Appending one report's samples to ten open trend charts that hold 10,000 samples each,
-// including the series update, excluding painting.
+// including the update of what they draw, excluding painting.
 // Run: TZ=UTC QT_QPA_PLATFORM=offscreen build/bench/bench_trend (without TZ glibc re-reads the
 // zone file for every local time the time axis computes)
 
