@@ -6,6 +6,7 @@
 
 #include "app/FileDialogs.h"
 #include "checks/DeploymentLog.h"
+#include "checks/DeploymentStore.h"
 #include "checksui/DeploymentChangesDialog.h"
 #include "fleet/FleetDeployment.h"
 #include "fleetui/FleetWindow.h"
@@ -199,6 +200,24 @@ QList<int> transferCounts(const SimFleet &sims)
     return counts;
 }
 
+// Three plain simulators and a shown fleet window on a project with a box for each.
+struct ThreeBoxWindow
+{
+    SimFleet sims;
+    QStandardItemModel model;
+    CheckFixture fixture{model};
+    std::unique_ptr<FleetWindow> window;
+
+    bool start(int firstHost)
+    {
+        if (!sims.start(firstHost, {QStringList(), QStringList(), QStringList()}))
+            return false;
+        window = std::make_unique<FleetWindow>(projectWithBoxes(model, fixture, sims.addresses));
+        window->show();
+        return true;
+    }
+};
+
 } // namespace
 
 class TstFleet : public QObject
@@ -222,6 +241,7 @@ private slots:
     void programUpdateAsksFirst();
     void parallelIsRemembered();
     void projectChangesPerBox();
+    void unkeptCopiesWarnOnce();
 
 private:
     TestDataLocation m_dataLocation; // the records and kept copies the window writes
@@ -623,12 +643,11 @@ void TstFleet::parallelIsRemembered()
 // against the copy that box last confirmed.
 void TstFleet::projectChangesPerBox()
 {
-    SimFleet sims;
-    QVERIFY(sims.start(61, {QStringList(), QStringList(), QStringList()}));
-    QStandardItemModel model;
-    CheckFixture fixture(model);
-    FleetWindow window(projectWithBoxes(model, fixture, sims.addresses));
-    window.show();
+    ThreeBoxWindow three;
+    QVERIFY(three.start(61));
+    const SimFleet &sims = three.sims;
+    CheckFixture &fixture = three.fixture;
+    FleetWindow &window = *three.window;
     auto deploy = [&window] {
         window.findChild<QPushButton *>("updateProjectButton")->click();
         return QTest::qWaitFor([&window] { return !window.deployment()->isRunning(); }, 10000);
@@ -677,6 +696,35 @@ void TstFleet::projectChangesPerBox()
     // The same project again: every box has it already, so it goes without a question.
     QVERIFY(deployUnasked());
     QCOMPARE(transferCounts(sims), (QList<int>{3, 3, 2}));
+}
+
+void TstFleet::unkeptCopiesWarnOnce()
+{
+    // The copies kept for the next comparison cannot be written for any box (a file stands
+    // where each box's folder goes): every box still gets the project, and the run ends with
+    // one warning naming them all instead of a box per box while transfers run.
+    ThreeBoxWindow three;
+    QVERIFY(three.start(64));
+    const SimFleet &sims = three.sims;
+    const CheckFixture &fixture = three.fixture;
+    FleetWindow &window = *three.window;
+    const DeploymentStore store;
+    for (const QString &ip : sims.addresses) {
+        const QString folder = QFileInfo(store.documentPath(ip, fixture.project->text())).absolutePath();
+        QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()));
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    ModalAnswer::Scoped answer(QMessageBox::Ok);
+    window.findChild<QPushButton *>("updateProjectButton")->click();
+    QVERIFY(QTest::qWaitFor([&window] { return !window.deployment()->isRunning(); }, 10000));
+    QCOMPARE(transferCounts(sims), (QList<int>{1, 1, 1}));
+    QTRY_COMPARE(answer.seen().size(), 1);
+    QVERIFY(answer.seen().first().startsWith(QStringLiteral("Warning|The project was sent, but the copy kept")));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(answer.seen().first().contains(QStringLiteral("B%1 (%2): ").arg(i + 1).arg(sims.addresses.at(i))));
+    for (const QString &ip : sims.addresses)
+        QFile::remove(QFileInfo(store.documentPath(ip, fixture.project->text())).absolutePath());
 }
 
 QTEST_MAIN(TstFleet)

@@ -101,9 +101,14 @@ bool DeploymentGate::recordSent(const QString &boxIp, const QString &projectName
     QString error;
     if (store.store(boxIp, projectName, document, &error))
         return true;
+    warnCopyNotKept(error, parent);
+    return false;
+}
+
+void DeploymentGate::warnCopyNotKept(const QString &error, QWidget *parent)
+{
     QMessageBox::warning(parent, tr("Warning"),
                          tr("The project was sent, but the copy kept to show the next deployment's "
                             "changes could not be written: %1")
                              .arg(error));
-    return false;
 }

@@ -41,4 +41,7 @@ public:
     // Keeps the sent bytes as the box's last document; a failure is told in a warning box.
     static bool recordSent(const QString &boxIp, const QString &projectName, const QByteArray &document,
                            QWidget *parent, const DeploymentStore &store = DeploymentStore());
+    // The warning of recordSent, for a caller that keeps many copies and tells their failures
+    // at once.
+    static void warnCopyNotKept(const QString &error, QWidget *parent);
 };

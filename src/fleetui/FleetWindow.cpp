@@ -27,6 +27,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 const QString kParallelKey = QStringLiteral("Fleet/parallel");
 }
@@ -133,6 +135,10 @@ FleetWindow::FleetWindow(QStandardItem *project, QWidget *parent)
     connect(m_fleet, &FleetDeployment::finished, this, [this] {
         m_summary->setText(tr("%1 of %2 succeeded").arg(m_fleet->succeededCount()).arg(checkedRows().size()));
         updateButtons();
+        if (!m_copiesNotKept.isEmpty()) {
+            const QStringList failures = std::exchange(m_copiesNotKept, {});
+            DeploymentGate::warnCopyNotKept(QLatin1Char('\n') + failures.join(QLatin1Char('\n')), this);
+        }
     });
 
     m_heartbeatWait = new QTimer(this);
@@ -318,8 +324,10 @@ void FleetWindow::showRow(int row)
         showLast(row);
         if (result.state == FleetDeployment::State::Succeeded) {
             bar->setValue(100);
-            if (result.command == FileTransfer::ProjectDeployment)
-                DeploymentGate::recordSent(m_ips.at(row), m_projectName, m_projectBytes, this);
+            QString error;
+            if (result.command == FileTransfer::ProjectDeployment
+                && !DeploymentStore().store(m_ips.at(row), m_projectName, m_projectBytes, &error))
+                m_copiesNotKept << tr("%1 (%2): %3").arg(m_names.at(row), m_ips.at(row), error);
         } else if (result.outcome != FileTransfer::Outcome::Cancelled) {
             emit message(tr("%1 (%2): %3").arg(m_names.at(row), m_ips.at(row), result.reason));
         }
