@@ -78,7 +78,11 @@ TrendChart::TrendChart(const QString &device, std::function<qint64()> msNow, QWi
     resize(800, 450);
 }
 
-TrendChart::~TrendChart() = default;
+TrendChart::~TrendChart()
+{
+    // The chart outlives the traces by a moment (children go after members): no redraw then.
+    disconnect(m_chart, nullptr, this, nullptr);
+}
 
 TrendChart::Trace *TrendChart::trace(const QString &name) const
 {
