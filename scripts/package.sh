@@ -10,6 +10,10 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 CHECK=0
 if [ "${1:-}" = "--check" ]; then CHECK=1; shift; fi
+# A fresh clone has no build tree yet: the set-up installs what is missing and builds one.
+if [ -z "${1:-}" ] && [ ! -f "$ROOT/build/CMakeCache.txt" ]; then
+    "$ROOT/scripts/setup.sh"
+fi
 BUILD="$(cd "${1:-$ROOT/build}" && pwd)"
 
 cd "$BUILD"
