@@ -221,7 +221,8 @@ void TstIec61850Editor::initTestCase()
     const QString edKey = m_workDir.filePath(QStringLiteral("ed.pem"));
     TestCertificates::openssl({"genpkey", "-algorithm", "ed25519", "-out", edKey});
     TestCertificates::openssl({"pkey", "-in", edKey, "-outform", "DER", "-out", edKey + ".der"});
-    TestCertificates::openssl({"req", "-x509", "-key", edKey, "-days", "365", "-subj", "/CN=ed", "-out", edKey + ".crt"});
+    TestCertificates::openssl(
+        {"req", "-x509", "-key", edKey, "-days", "365", "-subj", "/CN=ed", "-out", edKey + ".crt"});
     for (auto [name, bytes] : {std::pair<QString, QByteArray *>{edKey, &m_edKey}, {edKey + ".der", &m_edKeyDer},
                                {edKey + ".crt", &m_edCert}}) {
         QFile file(name);

@@ -304,9 +304,11 @@ void checkService(Collector &found, const QStandardItem *service, const QDateTim
     } else {
         const QString password = text(service, Role::ServerKeyPassword);
         const QSslKey key = CertificateInspector::privateKey(keyText, password);
-        const QString unsupported = key.isNull() ? CertificateInspector::unsupportedKeyType(keyText, password) : QString();
+        const QString unsupported =
+            key.isNull() ? CertificateInspector::unsupportedKeyType(keyText, password) : QString();
         if (!unsupported.isEmpty())
-            found.error(ProjectChecker::tr("The server key is of a type that is not supported (%1).").arg(unsupported));
+            found.error(
+                ProjectChecker::tr("The server key is of a type that is not supported (%1).").arg(unsupported));
         else if (key.isNull())
             found.error(ProjectChecker::tr("The server key does not parse (not a private key, or a wrong password)."));
         else if (!serverCertificate.isNull() && !CertificateInspector::keyMatches(serverCertificate, key))

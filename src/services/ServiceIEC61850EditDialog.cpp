@@ -345,8 +345,7 @@ QString ServiceIEC61850EditDialog::readCertificateFile(QString path)
         QMessageBox::warning(this, tr("Error"),
                              tr("The file %1 holds more than %2 MiB, more than any certificate or key. "
                                 "Nothing was stored.")
-                                 .arg(path)
-                                 .arg(kCertFileLimit >> 20));
+                                 .arg(path, QString::number(kCertFileLimit >> 20)));
         return QString();
     }
     if (!read.ok()) {
