@@ -19,6 +19,8 @@ struct TestCertificates
     QString encryptedKey; // k1enc.pem: k1 encrypted with "secret"
     QString certDer;      // c1.der as Base64
     QString keyDer;       // k1.der as Base64
+    QString edCert;       // e1.pem: self-signed Ed25519, CN=ed
+    QString edKey;        // e1key.pem: its key (a type Qt cannot read)
 
     QString path(const char *name) const { return dir + QLatin1Char('/') + QLatin1String(name); }
 
@@ -48,11 +50,15 @@ struct TestCertificates
         openssl({"pkey", "-in", path("k1.pem"), "-aes256", "-passout", "pass:secret", "-out", path("k1enc.pem")});
         openssl({"x509", "-in", path("c1.pem"), "-outform", "DER", "-out", path("c1.der")});
         openssl({"pkey", "-in", path("k1.pem"), "-outform", "DER", "-out", path("k1.der")});
+        openssl({"genpkey", "-algorithm", "ed25519", "-out", path("e1key.pem")});
+        openssl({"req", "-x509", "-key", path("e1key.pem"), "-days", "365", "-subj", "/CN=ed", "-out", path("e1.pem")});
         cert = QString::fromUtf8(read("c1.pem")).trimmed();
         key = QString::fromUtf8(read("k1.pem")).trimmed();
         otherKey = QString::fromUtf8(read("k2.pem")).trimmed();
         encryptedKey = QString::fromUtf8(read("k1enc.pem")).trimmed();
         certDer = QString::fromLatin1(read("c1.der").toBase64());
         keyDer = QString::fromLatin1(read("k1.der").toBase64());
+        edCert = QString::fromUtf8(read("e1.pem")).trimmed();
+        edKey = QString::fromUtf8(read("e1key.pem")).trimmed();
     }
 };

@@ -16,6 +16,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -50,6 +51,7 @@ private slots:
     void findings_data();
     void findings();
     void findingsFollowRowOrder();
+    void fileWithSameNamesIsCheckedWhole();
     void certificateDetails();
     void diff_data();
     void diff();
@@ -119,6 +121,20 @@ void TstChecks::findings_data()
     };
 
     row("sound project", [](CheckFixture &) {}, none, "", "", -1, "");
+
+    // Every item is checked, and items are told apart by name.
+    row("device in a second Standard folder", [](CheckFixture &f) {
+            auto *folder = new QStandardItem(Folder::Standard);
+            f.project->appendRow(folder);
+            QStandardItem *copy = f.pump->clone();
+            copy->setText(QStringLiteral("Pump 2"));
+            Set::set(copy, Role::ModbusIp, "not-an-ip");
+            folder->appendRow(copy);
+        }, error, "Pump 2", "", -1, "'not-an-ip'");
+    row("two devices of one name", [](CheckFixture &f) { f.pump->parent()->appendRow(f.pump->clone()); },
+        error, "Pump", "", -1, "Another item in the Standard folder is also named 'Pump'");
+    row("two boxes of one name", [](CheckFixture &f) { f.box->parent()->appendRow(f.box->clone()); },
+        error, "Box1", "", -1, "Another item in the Box folder is also named 'Box1'");
 
     // Modbus registers and names
     row("same register twice", [](CheckFixture &f) { Set::addRows(f.pump, "Modbus-1", {Set::point("40002", "c")}); },
@@ -236,6 +252,11 @@ void TstChecks::findings_data()
             Set::set(f.service, Role::IsVerifyClientCert, "true");
             f.service->setData(certs->cert, Role::clientCertificate(7));
         }, none, "", "", -1, "");
+    row("Ed25519 pair", [](CheckFixture &f) {
+            enableSsl(f);
+            f.service->setData(certs->edCert, Role::ServerCertificate);
+            f.service->setData(certs->edKey, Role::ServerKey);
+        }, error, "IEC61850", "", -1, "server key is of a type that is not supported (ED25519)");
     row("expired certificate", enableSsl, warning, "IEC61850", "", -1, "server certificate has expired (valid from", 400);
     row("certificate not valid yet", enableSsl, warning, "IEC61850", "", -1, "server certificate is not valid yet", -2);
     row("certificates ignored without SSL", [](CheckFixture &f) {
@@ -287,6 +308,26 @@ void TstChecks::findingsFollowRowOrder()
     for (const CheckFinding &f : found)
         rows << f.row;
     QCOMPARE(rows, (QList<int>{3, 4, 5}));
+}
+
+// Deployment checks the document as loaded: the first of two devices named "PLC" is checked too.
+void TstChecks::fileWithSameNamesIsCheckedWhole()
+{
+    QFile file(QStringLiteral(ORVANE_TEST_DATA_DIR "/projectfile/duplicate_devices.json"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStandardItemModel model;
+    const ProjectJson::LoadOutcome loaded =
+        ProjectJson::loadProjectIntoModel(&model, QJsonDocument::fromJson(file.readAll()).object(), QString());
+    const CheckFindings found = ProjectChecker::check(loaded.project);
+    QStringList texts;
+    for (const CheckFinding &f : found) {
+        QCOMPARE(f.item->text(), QStringLiteral("PLC"));
+        texts << QStringLiteral("%1 %2").arg(f.item->row()).arg(f.text);
+    }
+    QVERIFY(ProjectChecker::hasErrors(found));
+    QVERIFY2(!texts.filter(QRegularExpression(QStringLiteral("^0 .*'not-an-ip'"))).isEmpty(),
+             qPrintable(texts.join('\n')));
+    QCOMPARE(texts.filter(QRegularExpression(QStringLiteral("^1 .*also named 'PLC'"))).size(), 1);
 }
 
 void TstChecks::certificateDetails()

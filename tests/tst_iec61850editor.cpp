@@ -6,6 +6,7 @@
 
 #include "FieldCheckSupport.h"
 #include "ModalAnswer.h"
+#include "TestCertificates.h"
 
 #include "services/ServiceIEC61850EditDialog.h"
 
@@ -178,6 +179,8 @@ private slots:
     void selectReadsFile_data();
     void selectReadsFile();
     void cancelledPickKeepsSlot();
+    void pickedFileStoredOrRefused_data();
+    void pickedFileStoredOrRefused();
     void binaryFileStoredAsPem_data();
     void binaryFileStoredAsPem();
     void saveWritesEveryRole();
@@ -197,6 +200,9 @@ private:
 
     QTemporaryDir m_workDir;
     QString m_oldCwd;
+    QByteArray m_edKey;    // an Ed25519 private key, PEM
+    QByteArray m_edKeyDer; // the same key, DER
+    QByteArray m_edCert;   // its self-signed certificate, PEM
     std::unique_ptr<CMainWindow> m_main;
     QStandardItem *m_project = nullptr;
     QStandardItem *m_folder = nullptr;
@@ -211,6 +217,19 @@ void TstIec61850Editor::initTestCase()
     QVERIFY(QDir::setCurrent(m_workDir.path()));
     // English texts whatever the catalogue holds.
     CMainWindow::setCatalogPathForTesting(QStringLiteral(":/adsdemo/no-catalogue.qm"));
+    // Ed25519: a key type the tool cannot read.
+    const QString edKey = m_workDir.filePath(QStringLiteral("ed.pem"));
+    TestCertificates::openssl({"genpkey", "-algorithm", "ed25519", "-out", edKey});
+    TestCertificates::openssl({"pkey", "-in", edKey, "-outform", "DER", "-out", edKey + ".der"});
+    TestCertificates::openssl(
+        {"req", "-x509", "-key", edKey, "-days", "365", "-subj", "/CN=ed", "-out", edKey + ".crt"});
+    for (auto [name, bytes] : {std::pair<QString, QByteArray *>{edKey, &m_edKey}, {edKey + ".der", &m_edKeyDer},
+                               {edKey + ".crt", &m_edCert}}) {
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        *bytes = file.readAll();
+        QVERIFY(QFile::remove(name));
+    }
     m_main.reset(new CMainWindow);
     m_main->handleProjectCreated(QStringLiteral("Plant"), m_workDir.path(), QString());
     m_project = m_main->projectModel()->item(0);
@@ -396,9 +415,8 @@ void TstIec61850Editor::selectReadsFile_data()
                                  << kServerKey;
     QTest::newRow("crt trimmed") << clientLabel(10) << "client.crt" << Role::clientCertificatePath(10)
                                  << Role::clientCertificate(10) << kClientCrt;
-    // The extension is matched case-sensitively: no content, no message, path kept.
     QTest::newRow("upper-case DER") << clientLabel(1) << "ca.DER" << Role::clientCertificatePath(1)
-                                    << Role::clientCertificate(1) << QString();
+                                    << Role::clientCertificate(1) << kCaDerBase64;
 }
 
 void TstIec61850Editor::selectReadsFile()
@@ -446,6 +464,77 @@ void TstIec61850Editor::cancelledPickKeepsSlot()
     // An unreadable file keeps its path but stores no content.
     QCOMPARE(item->data(Role::ServerCertificatePath).toString(), missing);
     QCOMPARE(item->data(Role::ServerCertificate).toString(), QString());
+}
+
+// A chosen file is stored as the record keeps it, or refused with a message that says why;
+// never stored empty without a word. "%1" in a refusal stands for the file's path.
+void TstIec61850Editor::pickedFileStoredOrRefused_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("name");     // created in a fresh directory
+    QTest::addColumn<QByteArray>("bytes"); // "@zero": a link to /dev/zero
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("refusal");
+
+    QFile binary(fixture(QStringLiteral("binary.crt")));
+    QVERIFY(binary.open(QIODevice::ReadOnly));
+    QFile binaryPem(fixture(QStringLiteral("binary-crt.pem")));
+    QVERIFY(binaryPem.open(QIODevice::ReadOnly));
+    const QString unsupported =
+        QStringLiteral("Error|The file %1 holds a private key of a type that is not supported (ED25519). "
+                       "Nothing was stored.");
+
+    QTest::newRow("upper-case PEM") << "Server Certificate:" << "ca.PEM" << kCaPem.toUtf8() << kCaPem << QString();
+    QTest::newRow("cer as text") << "Root Certificate:" << "root.cer" << kCaPem.toUtf8() << kCaPem << QString();
+    QTest::newRow("cer as binary DER") << clientLabel(2) << "client.Cer" << binary.readAll()
+                                       << QString::fromLatin1(binaryPem.readAll().trimmed()) << QString();
+    QTest::newRow("Ed25519 certificate") << "Server Certificate:" << "ed.crt" << m_edCert
+                                         << QString::fromLatin1(m_edCert.trimmed()) << QString();
+    QTest::newRow("Ed25519 key") << "Server Key:" << "ed.key" << m_edKey << QString() << unsupported;
+    QTest::newRow("Ed25519 key, binary") << "Server Key:" << "ed.key" << m_edKeyDer << QString() << unsupported;
+    QTest::newRow("Ed25519 key, der") << "Server Key:" << "ed.der" << m_edKeyDer << QString() << unsupported;
+    QTest::newRow("unknown extension")
+        << "Root Certificate:" << "ca.txt" << kCaPem.toUtf8() << QString()
+        << "Error|The file %1 is not a certificate or key file (*.der, *.pem, *.crt, *.cer, *.key). "
+           "Nothing was stored.";
+    QTest::newRow("endless device")
+        << "Root Certificate:" << "zero.pem" << QByteArray("@zero") << QString()
+        << "Error|The file %1 holds more than 4 MiB, more than any certificate or key. Nothing was stored.";
+}
+
+void TstIec61850Editor::pickedFileStoredOrRefused()
+{
+    QFETCH(QString, label);
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, stored);
+    QFETCH(QString, refusal);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    if (bytes == "@zero") {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(bytes), qint64(bytes.size()));
+    }
+    const int contentRole = label == QLatin1String("Root Certificate:")     ? int(Role::RootCertificate)
+                            : label == QLatin1String("Server Certificate:") ? int(Role::ServerCertificate)
+                            : label == QLatin1String("Server Key:")         ? int(Role::ServerKey)
+                                                                            : Role::clientCertificate(2);
+    QStandardItem *item = addService(QStringLiteral("IEC61850"));
+    item->setData(QStringLiteral("old"), contentRole);
+    auto *dlg = open(item);
+    enableAllCertRows(dlg);
+    QElapsedTimer timer;
+    timer.start();
+    ModalAnswer::Scoped answerer;
+    pick(dlg, label, path);
+    QVERIFY(timer.elapsed() < 5000);
+    dlg->saveChanges();
+    QCOMPARE(answerer.seen(), refusal.isEmpty() ? QStringList() : QStringList{refusal.arg(path)});
+    QCOMPARE(item->data(contentRole).toString(), stored);
 }
 
 void TstIec61850Editor::binaryFileStoredAsPem_data()

@@ -271,30 +271,51 @@ void TestProjectFile::loadMergesIntoOpenProject()
 void TestProjectFile::failedLoadLeavesTreeUnchanged_data()
 {
     QTest::addColumn<QByteArray>("content"); // written to the chosen file unless a path is given
-    QTest::addColumn<QString>("path");       // "dir": the temporary directory itself
+    QTest::addColumn<QString>("path");       // "dir": the temporary directory itself; or absolute
     QTest::addColumn<QString>("debugLine");
+    QTest::addColumn<QStringList>("mentions"); // besides the path, the message names these
 
     const QString notJson = QStringLiteral("Failed to create valid JSON document");
     const QString unreadable = QStringLiteral("Could not open file for reading:");
-    QTest::newRow("empty file") << QByteArray() << QString() << notJson;
-    QTest::newRow("not JSON") << QByteArray("{\"name\": \"Plant A\", \"standards\": [") << QString() << notJson;
-    QTest::newRow("JSON array") << QByteArray("[{\"name\": \"Plant A\"}]") << QString() << notJson;
-    QTest::newRow("JSON text") << QByteArray("\"Plant A\"") << QString() << notJson;
-    QTest::newRow("binary") << QByteArray("\x00\xff\xfe{\x01", 5) << QString() << notJson;
-    QTest::newRow("50 MB of nested arrays") << QByteArray(50 * 1024 * 1024, '[') << QString() << notJson;
+    QTest::newRow("empty file") << QByteArray() << QString() << notJson << QStringList();
+    QTest::newRow("not JSON") << QByteArray("{\"name\": \"Plant A\", \"standards\": [") << QString() << notJson
+                              << QStringList();
+    QTest::newRow("JSON array") << QByteArray("[{\"name\": \"Plant A\"}]") << QString() << notJson
+                                << QStringList();
+    QTest::newRow("JSON text") << QByteArray("\"Plant A\"") << QString() << notJson << QStringList();
+    QTest::newRow("binary") << QByteArray("\x00\xff\xfe{\x01", 5) << QString() << notJson << QStringList();
+    QTest::newRow("50 MB of nested arrays") << QByteArray(50 * 1024 * 1024, '[') << QString() << notJson
+                                            << QStringList();
     QByteArray objects;
     objects.reserve(50 * 1024 * 1024);
     objects.append("{\"name\":\"Plant A\",\"standards\":");
     while (objects.size() < 50 * 1024 * 1024)
         objects.append("[{\"datas\":");
-    QTest::newRow("50 MB of nested objects") << objects << QString() << notJson;
-    QTest::newRow("missing file") << QByteArray() << QStringLiteral("missing.json") << unreadable;
-    QTest::newRow("a directory") << QByteArray() << QStringLiteral("dir") << unreadable;
+    QTest::newRow("50 MB of nested objects") << objects << QString() << notJson << QStringList();
+    QTest::newRow("missing file") << QByteArray() << QStringLiteral("missing.json") << unreadable
+                                  << QStringList();
+    QTest::newRow("a directory") << QByteArray() << QStringLiteral("dir") << unreadable << QStringList();
     // Names that would send the next save elsewhere, or into a name no directory listing shows.
     QTest::newRow("name leaving the directory") << QByteArray("{\"name\": \"../escaped\"}") << QString()
-                                                << QStringLiteral("Project Name:");
+                                                << QStringLiteral("Project Name:") << QStringList();
     QTest::newRow("name with a line break") << QByteArray("{\"name\": \"Plant\\nA\"}") << QString()
-                                            << QStringLiteral("Project Name:");
+                                            << QStringLiteral("Project Name:") << QStringList();
+    // Saved, it would be the hidden file ".json".
+    QTest::newRow("empty name") << QByteArray("{\"name\": \"\", \"standards\": []}") << QString()
+                                << QStringLiteral("Project Name:") << QStringList{QStringLiteral("no name")};
+    QTest::newRow("no name") << QByteArray("{\"description\": \"d\"}") << QString()
+                             << QStringLiteral("Project Name:") << QStringList{QStringLiteral("no name")};
+    // Merged into one item, the first of each would be lost with the next save.
+    const QString duplicated = QStringLiteral("Names used more than once:");
+    QTest::newRow("two devices of one name") << readAll(goldenPath(QStringLiteral("duplicate_devices.json")))
+                                             << QString() << duplicated
+                                             << QStringList{QStringLiteral("\"PLC\" in Standard")};
+    QTest::newRow("two boxes of one name") << readAll(goldenPath(QStringLiteral("duplicate_boxes.json")))
+                                           << QString() << duplicated
+                                           << QStringList{QStringLiteral("\"Box-A\" in Box")};
+    // A device that never ends is read no further than the limit.
+    QTest::newRow("endless device") << QByteArray() << QStringLiteral("/dev/zero") << unreadable
+                                    << QStringList{QStringLiteral("more than 256 MiB")};
 }
 
 void TestProjectFile::failedLoadLeavesTreeUnchanged()
@@ -302,6 +323,7 @@ void TestProjectFile::failedLoadLeavesTreeUnchanged()
     QFETCH(QByteArray, content);
     QFETCH(QString, path);
     QFETCH(QString, debugLine);
+    QFETCH(QStringList, mentions);
 
     QTemporaryDir dir;
     QVERIFY(QFile::copy(goldenPath(QStringLiteral("modbus_tcp.json")), dir.filePath(QStringLiteral("open.json"))));
@@ -314,7 +336,7 @@ void TestProjectFile::failedLoadLeavesTreeUnchanged()
         chosen = dir.filePath(QStringLiteral("bad.json"));
         QVERIFY(writeAll(chosen, content));
     } else {
-        chosen = path == QLatin1String("dir") ? dir.path() : dir.filePath(path);
+        chosen = path == QLatin1String("dir") ? dir.path() : QDir(dir.path()).filePath(path);
     }
 
     DebugCapture debug;
@@ -325,6 +347,8 @@ void TestProjectFile::failedLoadLeavesTreeUnchanged()
     QCOMPARE(watcher.seen.at(1).icon, QMessageBox::Warning);
     QCOMPARE(watcher.seen.at(1).title, QStringLiteral("Load Failed"));
     QVERIFY2(watcher.seen.at(1).text.contains(chosen), qPrintable(watcher.seen.at(1).text));
+    for (const QString &mention : mentions)
+        QVERIFY2(watcher.seen.at(1).text.contains(mention), qPrintable(watcher.seen.at(1).text));
     QCOMPARE(snapshot(m_window->projectModel()), before);
 }
 

@@ -22,6 +22,7 @@
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 #include <tuple>
 
@@ -447,8 +448,11 @@ private slots:
     void mergeUpdatesInPlaceAndRemovesNothing();
     void mergeFindsFoldersByText();
     void newProjectTakesFileDirectory();
+    void sameNamesStayApart();
 
     void fileIo();
+    void boundedRead_data();
+    void boundedRead();
     void fullDiskKeepsPreviousFile_data();
     void fullDiskKeepsPreviousFile();
 
@@ -1110,6 +1114,43 @@ void TestProjectJson::newProjectTakesFileDirectory()
     QVERIFY(project->child(1)->child(1)->icon().isNull());  // a service of no known protocol
 }
 
+// Two elements of one name are two items: merged, the first would be lost with the next save.
+// The window refuses such a file; deployment checks what it holds, every element of it.
+void TestProjectJson::sameNamesStayApart()
+{
+    const QJsonObject devices = goldenObject(QStringLiteral("duplicate_devices.json"));
+    const QJsonObject boxes = goldenObject(QStringLiteral("duplicate_boxes.json"));
+    auto listed = [](const QVector<ProjectJson::DuplicateName> &found) {
+        QStringList out;
+        for (const ProjectJson::DuplicateName &d : found)
+            out << d.folder + QLatin1Char('/') + d.name;
+        return out;
+    };
+    QCOMPARE(listed(ProjectJson::duplicateNames(devices)), QStringList{QStringLiteral("Standard/PLC")});
+    QCOMPARE(listed(ProjectJson::duplicateNames(boxes)), QStringList{QStringLiteral("Box/Box-A")});
+    QCOMPARE(listed(ProjectJson::duplicateNames(goldenObject(QStringLiteral("modbus_tcp.json")))), QStringList());
+    QJsonObject everywhere = devices;
+    everywhere.insert(Key::Boxs, boxes.value(Key::Boxs));
+    const QJsonObject unnamed{{Key::Protocol, QStringLiteral("IEC61850")}};
+    everywhere.insert(Key::Services, QJsonArray{unnamed, unnamed, unnamed});
+    QCOMPARE(listed(ProjectJson::duplicateNames(everywhere)),
+             (QStringList{QStringLiteral("Standard/PLC"), QStringLiteral("Service/"), QStringLiteral("Box/Box-A")}));
+
+    QStandardItemModel model;
+    const ProjectJson::LoadOutcome outcome = ProjectJson::loadProjectIntoModel(&model, devices, QStringLiteral("/d"));
+    QStandardItem *standards = childWithText(outcome.project, Folder::Standard);
+    QCOMPARE(standards->rowCount(), 2);
+    QCOMPARE(standards->child(0)->data(Role::ModbusIp).toString(), QStringLiteral("not-an-ip"));
+    QCOMPARE(standards->child(1)->data(Role::ModbusIp).toString(), QStringLiteral("192.168.1.10"));
+    const QByteArray saved = ProjectJson::projectFileBytes(outcome.project);
+    QCOMPARE(QJsonDocument::fromJson(saved).object().value(Key::Standards).toArray().size(), 2);
+    // Loaded again, each element updates the item it made.
+    ProjectJson::loadProjectIntoModel(&model, devices, QStringLiteral("/d"));
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(standards->rowCount(), 2);
+    QCOMPARE(ProjectJson::projectFileBytes(outcome.project), saved);
+}
+
 void TestProjectJson::fileIo()
 {
     QTemporaryDir dir;
@@ -1144,6 +1185,56 @@ void TestProjectJson::fileIo()
         ProjectFileIo::writeFile(dir.filePath(QStringLiteral("gone/p.json")), "x");
     QCOMPARE(noDir.stage, ProjectFileIo::Result::OpenFailed);
     QVERIFY(!noDir.error.isEmpty());
+}
+
+void TestProjectJson::boundedRead_data()
+{
+    QTest::addColumn<QString>("source"); // "file", "fifo", or a path
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("stage");
+
+    const QByteArray four("abcd");
+    QTest::newRow("exactly the limit") << "file" << four << int(ProjectFileIo::Result::Ok);
+    QTest::newRow("one byte over") << "file" << QByteArray("abcde") << int(ProjectFileIo::Result::TooLarge);
+    QTest::newRow("empty") << "file" << QByteArray() << int(ProjectFileIo::Result::Ok);
+    QTest::newRow("endless device") << "/dev/zero" << QByteArray() << int(ProjectFileIo::Result::TooLarge);
+    // Nobody writes to it: opening must not wait for a writer.
+    QTest::newRow("fifo without writer") << "fifo" << QByteArray() << int(ProjectFileIo::Result::Ok);
+}
+
+void TestProjectJson::boundedRead()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(QString, source);
+    QFETCH(QByteArray, content);
+    QFETCH(int, stage);
+
+    QTemporaryDir dir;
+    QString path = source;
+    if (source == QLatin1String("file")) {
+        path = dir.filePath(QStringLiteral("f"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(content), qint64(content.size()));
+    } else if (source == QLatin1String("fifo")) {
+        path = dir.filePath(QStringLiteral("fifo"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
+    QByteArray bytes("stale");
+    QElapsedTimer timer;
+    timer.start();
+    const ProjectFileIo::Result result = ProjectFileIo::readBounded(path, 4, &bytes);
+    QVERIFY(timer.elapsed() < 2000);
+    QCOMPARE(int(result.stage), stage);
+    if (result.ok()) {
+        QCOMPARE(bytes, content);
+        return;
+    }
+    QVERIFY(bytes.isEmpty());
+    QVERIFY2(result.error.contains(QStringLiteral("more than")), qPrintable(result.error));
+#else
+    QSKIP("FIFOs and /dev/zero are Unix files");
+#endif
 }
 
 void TestProjectJson::fullDiskKeepsPreviousFile_data()

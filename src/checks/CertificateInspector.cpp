@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <cstring>
+
 #include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
@@ -30,6 +32,16 @@ bool decode(const QString &content, QByteArray *bytes, QSsl::EncodingFormat *for
     *bytes = result.decoded;
     *format = QSsl::Der;
     return true;
+}
+
+// Hands OpenSSL the password given, an empty one included: without a callback it would ask
+// on the terminal.
+int passwordCallback(char *buffer, int size, int, void *userData)
+{
+    const QByteArray &password = *static_cast<const QByteArray *>(userData);
+    const int length = qMin(size, password.size());
+    memcpy(buffer, password.constData(), size_t(length));
+    return length;
 }
 
 QString nameText(const QSslCertificate &certificate, bool issuer)
@@ -70,6 +82,37 @@ QSslKey CertificateInspector::privateKey(const QString &content, const QString &
             return key;
     }
     return QSslKey();
+}
+
+QString CertificateInspector::unsupportedKeyType(const QString &content, const QString &password)
+{
+    QByteArray bytes;
+    QSsl::EncodingFormat format;
+    if (!decode(content, &bytes, &format) || !privateKey(content, password).isNull())
+        return QString();
+    QByteArray passPhrase = password.toUtf8();
+    EVP_PKEY *pkey = nullptr;
+    if (BIO *bio = BIO_new_mem_buf(bytes.constData(), bytes.size())) {
+        if (format == QSsl::Pem) {
+            pkey = PEM_read_bio_PrivateKey(bio, nullptr, passwordCallback, &passPhrase);
+        } else {
+            pkey = d2i_PKCS8PrivateKey_bio(bio, nullptr, passwordCallback, &passPhrase);
+            if (!pkey) {
+                const auto *der = reinterpret_cast<const unsigned char *>(bytes.constData());
+                pkey = d2i_AutoPrivateKey(nullptr, &der, bytes.size());
+            }
+        }
+        BIO_free(bio);
+    }
+    QString type;
+    if (pkey) {
+        const char *name = OBJ_nid2sn(EVP_PKEY_base_id(pkey));
+        type = name ? QString::fromLatin1(name).toUpper() : QStringLiteral("unknown");
+        EVP_PKEY_free(pkey);
+    }
+    // A failed read leaves its reason queued; Qt's own TLS code must not find it later.
+    ERR_clear_error();
+    return type;
 }
 
 bool CertificateInspector::keyMatches(const QSslCertificate &certificate, const QSslKey &key)

@@ -17,6 +17,10 @@ public:
     // The private key in a record's content text, decrypted with the password when one is set;
     // null when it does not parse (a wrong or missing password included).
     static QSslKey privateKey(const QString &content, const QString &password);
+    // The type of the private key in a record's content text ("ED25519") when OpenSSL reads the
+    // key but privateKey() cannot (Qt knows RSA, EC and DSA keys only); empty otherwise, also
+    // when the text is no key or the password is wrong.
+    static QString unsupportedKeyType(const QString &content, const QString &password);
     // True when the key is the private half of the certificate's public key.
     static bool keyMatches(const QSslCertificate &certificate, const QSslKey &key);
     // "CN=..., O=..." of the subject or the issuer.

@@ -302,8 +302,14 @@ void checkService(Collector &found, const QStandardItem *service, const QDateTim
     if (keyText.isEmpty()) {
         found.error(ProjectChecker::tr("SSL is on but no server key is set."));
     } else {
-        const QSslKey key = CertificateInspector::privateKey(keyText, text(service, Role::ServerKeyPassword));
-        if (key.isNull())
+        const QString password = text(service, Role::ServerKeyPassword);
+        const QSslKey key = CertificateInspector::privateKey(keyText, password);
+        const QString unsupported =
+            key.isNull() ? CertificateInspector::unsupportedKeyType(keyText, password) : QString();
+        if (!unsupported.isEmpty())
+            found.error(
+                ProjectChecker::tr("The server key is of a type that is not supported (%1).").arg(unsupported));
+        else if (key.isNull())
             found.error(ProjectChecker::tr("The server key does not parse (not a private key, or a wrong password)."));
         else if (!serverCertificate.isNull() && !CertificateInspector::keyMatches(serverCertificate, key))
             found.error(ProjectChecker::tr("The server key does not match the server certificate."));
@@ -323,6 +329,15 @@ void checkService(Collector &found, const QStandardItem *service, const QDateTim
         found.error(ProjectChecker::tr("Client verification is on but no client certificate is set."));
 }
 
+// Items are told apart by name (loading into an open project, live data): a name taken by an
+// earlier item of the same kind is an error on every later one.
+void checkUniqueName(Collector &found, QHash<QString, int> &seen, const QStandardItem *item)
+{
+    if (seen[item->text()]++ > 0)
+        found.error(ProjectChecker::tr("Another item in the %1 folder is also named '%2'.")
+                        .arg(item->parent() ? item->parent()->text() : QString(), item->text()));
+}
+
 } // namespace
 
 CheckFindings ProjectChecker::check(const QStandardItem *project, const QDateTime &now)
@@ -330,25 +345,28 @@ CheckFindings ProjectChecker::check(const QStandardItem *project, const QDateTim
     CheckFindings findings;
     if (!project)
         return findings;
-    if (const QStandardItem *standards = childWithText(project, Folder::Standard)) {
-        for (int i = 0; i < standards->rowCount(); ++i) {
-            QStandardItem *device = standards->child(i);
-            Collector found(&findings, device);
-            const QString protocol = text(device, Role::Protocol);
-            if (protocol == kModbus)
-                checkModbus(found, device);
-            else if (protocol == kDlt645)
-                checkDlt645(found, device);
-        }
+    // Every item the project file would hold, not one per folder or per name.
+    QHash<QString, int> names;
+    for (QStandardItem *device : itemsInFolders(project, Folder::Standard)) {
+        Collector found(&findings, device);
+        checkUniqueName(found, names, device);
+        const QString protocol = text(device, Role::Protocol);
+        if (protocol == kModbus)
+            checkModbus(found, device);
+        else if (protocol == kDlt645)
+            checkDlt645(found, device);
     }
-    if (const QStandardItem *services = childWithText(project, Folder::Service)) {
-        for (int i = 0; i < services->rowCount(); ++i) {
-            QStandardItem *service = services->child(i);
-            if (text(service, Role::ServiceProtocol) != kIec61850)
-                continue;
-            Collector found(&findings, service);
+    names.clear();
+    for (QStandardItem *service : itemsInFolders(project, Folder::Service)) {
+        Collector found(&findings, service);
+        checkUniqueName(found, names, service);
+        if (text(service, Role::ServiceProtocol) == kIec61850)
             checkService(found, service, now);
-        }
+    }
+    names.clear();
+    for (QStandardItem *box : itemsInFolders(project, Folder::Box)) {
+        Collector found(&findings, box);
+        checkUniqueName(found, names, box);
     }
     return findings;
 }

@@ -38,7 +38,11 @@ void CertificateDetailsView::showChoice(const QString &slotName, const QString &
     if (!serverKey.isEmpty()) {
         const QSslKey key = CertificateInspector::privateKey(serverKey, keyPassword);
         const QSslCertificate certificate = CertificateInspector::certificate(serverCertificate);
-        if (key.isNull())
+        const QString unsupported =
+            key.isNull() ? CertificateInspector::unsupportedKeyType(serverKey, keyPassword) : QString();
+        if (!unsupported.isEmpty())
+            lines << tr("Server key: its type is not supported (%1).").arg(unsupported);
+        else if (key.isNull())
             lines << tr("Server key: does not parse (not a private key, or the key password is wrong).");
         else if (certificate.isNull())
             lines << tr("Server key: no server certificate to compare with.");

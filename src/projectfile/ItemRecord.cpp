@@ -17,3 +17,17 @@ QStandardItem *childWithText(const QStandardItem *parent, const QString &text)
     }
     return nullptr;
 }
+
+QVector<QStandardItem *> itemsInFolders(const QStandardItem *project, const QString &folderText)
+{
+    QVector<QStandardItem *> items;
+    for (int i = 0; project && i < project->rowCount(); ++i) {
+        const QStandardItem *folder = project->child(i);
+        if (!folder || folder->text() != folderText)
+            continue;
+        for (int j = 0; j < folder->rowCount(); ++j)
+            if (QStandardItem *item = folder->child(j))
+                items.append(item);
+    }
+    return items;
+}

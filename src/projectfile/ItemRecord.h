@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
+#include <QVector>
 
 class QStandardItem;
 
@@ -171,6 +172,10 @@ inline const QString Data = QStringLiteral("Data");
 // The first child of parent whose text is text, or null. Item texts are the keys of the tree:
 // project names at the top, folder texts, item names within a folder.
 QStandardItem *childWithText(const QStandardItem *parent, const QString &text);
+
+// Every item of every child folder of `project` with this text, in tree order: what the
+// project file holds of that kind (a tree built elsewhere may hold a folder twice).
+QVector<QStandardItem *> itemsInFolders(const QStandardItem *project, const QString &folderText);
 
 // Registers PointTable with the meta-type system; call once before the first QVariant use
 // (the application and the tests do so at start-up; calling it twice is harmless).

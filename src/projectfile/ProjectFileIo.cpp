@@ -6,6 +6,13 @@
 
 #include <cstring>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace ProjectFileIo {
 
 Result writeFile(const QString &path, const QByteArray &bytes)
@@ -44,24 +51,76 @@ Result writeFile(const QString &path, const QByteArray &bytes)
     return result;
 }
 
-Result readFile(const QString &path, QByteArray *bytes)
+Result readBounded(const QString &path, qint64 limit, QByteArray *bytes)
 {
     Result result;
     bytes->clear();
-    // Text-mode reading drops every CR byte; doing that here on one whole read gives the same
-    // bytes as QIODevice::Text without its chunked copying of large files.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+#ifdef Q_OS_UNIX
+    // Opening a FIFO without a writer would block the GUI thread for good; non-blocking, it
+    // opens at once and reads what is there. Regular files and devices ignore the flag.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        result.stage = Result::OpenFailed;
+        result.error = QString::fromLocal8Bit(strerror(errno));
+        return result;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+        ::close(fd);
+        result.stage = Result::OpenFailed;
+        result.error = QString::fromLocal8Bit(strerror(EISDIR));
+        return result;
+    }
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+#else
+    file.setFileName(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+#endif
         result.stage = Result::OpenFailed;
         result.error = file.errorString();
         return result;
     }
-    QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        result.stage = Result::ReadFailed;
-        result.error = file.errorString();
+    // Read in steps rather than trusting size(): a device reports 0, and a file may grow.
+    QByteArray content;
+    constexpr qint64 kStep = 1 << 20;
+    for (;;) {
+        const qint64 room = limit + 1 - content.size();
+        if (room <= 0)
+            break;
+        const int offset = content.size();
+        const qint64 want = qMin(room, kStep);
+        content.resize(offset + int(want));
+        const qint64 got = file.read(content.data() + offset, want);
+        if (got < 0) {
+            result.stage = Result::ReadFailed;
+            result.error = file.errorString();
+            return result;
+        }
+        content.resize(offset + int(got));
+        if (got == 0)
+            break;
+    }
+    if (content.size() > limit) {
+        result.stage = Result::TooLarge;
+        result.error = QCoreApplication::translate("ProjectFileIo", "The file holds more than %1 MiB.")
+                           .arg((limit + (1 << 20) - 1) >> 20);
         return result;
     }
+    *bytes = std::move(content);
+    return result;
+}
+
+Result readFile(const QString &path, QByteArray *bytes)
+{
+    // Text-mode reading drops every CR byte; doing that here on one whole read gives the same
+    // bytes as QIODevice::Text without its chunked copying of large files.
+    bytes->clear();
+    QByteArray content;
+    const Result result = readBounded(path, kProjectFileLimit, &content);
+    if (!result.ok())
+        return result;
     // memchr: QByteArray::contains(char) goes byte by byte, a noticeable part of a large load.
     if (memchr(content.constData(), '\r', size_t(content.size())))
         content.replace("\r", "");
@@ -71,7 +130,7 @@ Result readFile(const QString &path, QByteArray *bytes)
 
 bool isPlainFileName(const QString &name)
 {
-    if (name == QLatin1String(".") || name == QLatin1String(".."))
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
     for (const QChar c : name) {
         if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)

@@ -16,6 +16,7 @@ struct Result
         OpenFailed,  // the file (or its temporary) could not be opened
         WriteFailed, // opened, but writing or committing failed
         ReadFailed,  // opened, but reading failed
+        TooLarge,    // more bytes than the caller's limit (a device may never end)
     };
     Stage stage = Ok;
     QString error; // the device's error text; empty when stage is Ok
@@ -28,13 +29,24 @@ struct Result
 // (the one case where a failed write can leave the file partly written).
 Result writeFile(const QString &path, const QByteArray &bytes);
 
-// Reads all of `path` as text mode would (CR bytes dropped) into `bytes`; `bytes` is left
-// empty on failure.
+// Far above any real project (100,000 points take some 20 MiB), far below what would exhaust
+// memory.
+constexpr qint64 kProjectFileLimit = qint64(256) * 1024 * 1024;
+
+// Reads at most `limit` bytes of `path` into `bytes`, as they are; a file holding more is
+// refused with TooLarge after limit + 1 bytes, so a device that never ends (/dev/zero) or a
+// file that grows while read costs no more than that. A FIFO or socket is not waited for: it
+// gives what is there at once. `bytes` is left empty on failure.
+Result readBounded(const QString &path, qint64 limit, QByteArray *bytes);
+
+// Reads all of `path` as text mode would (CR bytes dropped) into `bytes`, refusing a file of
+// more than kProjectFileLimit bytes; `bytes` is left empty on failure.
 Result readFile(const QString &path, QByteArray *bytes);
 
-// True when `name` can stand as one file name inside a chosen directory: no "/" or "\\",
-// not "." or "..", no control characters. Project names become file names, so a name that
-// fails here could put the project file somewhere else.
+// True when `name` can stand as one file name inside a chosen directory: not empty (the
+// file would be the hidden ".json"), no "/" or "\\", not "." or "..", no control characters.
+// Project names become file names, so a name that fails here could put the project file
+// somewhere else.
 bool isPlainFileName(const QString &name);
 
 } // namespace ProjectFileIo

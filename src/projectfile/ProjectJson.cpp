@@ -538,14 +538,8 @@ template<typename Sink, typename WriteItem>
 void writeFolders(Sink &s, const QStandardItem *project, const QString &folderText, WriteItem write)
 {
     s.beginArray();
-    for (int i = 0; i < project->rowCount(); ++i) {
-        const QStandardItem *folder = project->child(i);
-        if (!folder || folder->text() != folderText)
-            continue;
-        for (int j = 0; j < folder->rowCount(); ++j)
-            if (const QStandardItem *item = folder->child(j))
-                write(item);
-    }
+    for (const QStandardItem *item : itemsInFolders(project, folderText))
+        write(item);
     s.endArray();
 }
 
@@ -769,22 +763,25 @@ PointTable slaveTable(const QJsonArray &slaves)
     return table;
 }
 
-// Loads one array of the document into a folder: items are matched by name (the first child
-// of that name), missing ones appended with the icon their kind gets.
+// Loads one array of the document into a folder: each element updates the first open item of
+// its name that no earlier element took; the others are appended with the icon their kind gets.
 template<typename IconFor, typename LoadRecord>
 void loadFolder(QStandardItem *folder, const QJsonArray &elements, IconFor iconFor,
                 LoadRecord loadRecord)
 {
-    QHash<QString, QStandardItem *> byName;
-    for (int i = folder->rowCount() - 1; i >= 0; --i) {
+    // Open items by name, lowest row first. Appended items never enter it: two elements of
+    // one name would otherwise end as one item holding the second.
+    QHash<QString, QVector<QStandardItem *>> byName;
+    for (int i = 0; i < folder->rowCount(); ++i) {
         if (QStandardItem *child = folder->child(i))
-            byName.insert(child->text(), child); // lowest row wins
+            byName[child->text()].append(child);
     }
     for (const QJsonValue &value : elements) {
         const QJsonObject object = value.toObject();
         const QString name = object.value(Key::Name).toString();
-        if (QStandardItem *item = byName.value(name)) {
-            loadRecord(object, item);
+        const auto open = byName.find(name);
+        if (open != byName.end() && !open->isEmpty()) {
+            loadRecord(object, open->takeFirst());
             continue;
         }
         // A new item is filled before it enters the model: one row insertion for an attached
@@ -793,7 +790,6 @@ void loadFolder(QStandardItem *folder, const QJsonArray &elements, IconFor iconF
         item->setIcon(iconFor(object.value(Key::Protocol).toString()));
         loadRecord(object, item);
         folder->appendRow(item);
-        byName.insert(name, item);
     }
 }
 
@@ -894,6 +890,23 @@ void loadBoxRecord(const QJsonObject &boxObj, QStandardItem *item)
     setText(item, Role::BoxIp, boxObj.value(Key::Ip).toString());
     for (int i = 0; i < Key::BoxNetworkKeys.size(); ++i)
         setText(item, Role::LanIp + i, boxObj.value(Key::BoxNetworkKeys.at(i)).toString());
+}
+
+QVector<DuplicateName> duplicateNames(const QJsonObject &root)
+{
+    QVector<DuplicateName> found;
+    const std::array<std::pair<QString, QString>, 3> arrays{{{Key::Standards, Folder::Standard},
+                                                             {Key::Services, Folder::Service},
+                                                             {Key::Boxs, Folder::Box}}};
+    for (const auto &array : arrays) {
+        QHash<QString, int> seen;
+        for (const QJsonValue &value : root.value(array.first).toArray()) {
+            const QString name = value.toObject().value(Key::Name).toString();
+            if (++seen[name] == 2)
+                found.append({array.second, name});
+        }
+    }
+    return found;
 }
 
 LoadOutcome loadProjectIntoModel(QStandardItemModel *model, const QJsonObject &root,

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
+#include <QVector>
 
 class QStandardItem;
 class QStandardItemModel;
@@ -33,10 +34,25 @@ struct LoadOutcome
     bool createdProject = false;      // false: merged into an open project of the same name
 };
 
+// A name that more than one element of one array of a document carries.
+struct DuplicateName
+{
+    QString folder; // the tree folder the array loads into: "Standard", "Service" or "Box"
+    QString name;
+};
+
+// Every name repeated within the "standards", "services" or "boxs" array of a document, once
+// each, by folder and then in the order of first repetition. Items are told apart by name
+// (loading into an open project, live data), so such a document cannot be loaded faithfully.
+QVector<DuplicateName> duplicateNames(const QJsonObject &root);
+
 // Loads a parsed project document into the model: merges into the first open project of the
 // same name (items matched by name are updated in place, new ones appended, nothing removed,
 // description and directory kept) or appends a new project whose directory is
 // `fileDirectory`. Cannot fail part-way: every value of the wrong type reads as missing.
+// Each open item takes at most one element of the document, so elements sharing a name are
+// never merged into one item: each stays an item of its own (the window refuses such a
+// document first; the checks of a deployment then see every element).
 LoadOutcome loadProjectIntoModel(QStandardItemModel *model, const QJsonObject &root,
                                  const QString &fileDirectory);
 

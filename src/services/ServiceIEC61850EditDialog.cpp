@@ -3,13 +3,15 @@
 #include "app/FileDialogs.h"
 #include "app/Validators.h"
 #include "app/WriteLog.h"
+#include "checks/CertificateInspector.h"
 #include "checksui/CertificateDetailsView.h"
 #include "mainwindow/CMainWindow.h"
 #include "projectfile/ItemRecord.h"
+#include "projectfile/ProjectFileIo.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -32,6 +34,14 @@ const QString kProtocol = QStringLiteral("IEC61850");
 const QString kDefaultPort = QStringLiteral("102");
 const QString kTrue = QStringLiteral("true");
 
+// Certificate and key files by extension, compared in lower case: ".der" is kept as Base64,
+// the others as text (a binary one as the PEM text of its certificate or key).
+const QStringList kCertExtensions{QStringLiteral("der"), QStringLiteral("pem"), QStringLiteral("crt"),
+                                  QStringLiteral("cer"), QStringLiteral("key")};
+// Far above any certificate chain or key; a file past it (or a device that never ends) is
+// refused after reading this much.
+constexpr qint64 kCertFileLimit = qint64(4) * 1024 * 1024;
+
 // Slot positions in m_slots.
 enum { RootSlot = 0, ServerCertSlot, ServerKeySlot, FirstClientSlot };
 const int kClientCount = 10;
@@ -39,6 +49,15 @@ const int kClientCount = 10;
 void log(const char *operation)
 {
     writeLog(QLatin1String(kLogPrefix) + QLatin1String(operation));
+}
+
+// "*.der", "*.pem", ... in lower or upper case.
+QStringList certPatterns(bool upper)
+{
+    QStringList patterns;
+    for (const QString &extension : kCertExtensions)
+        patterns << QStringLiteral("*.") + (upper ? extension.toUpper() : extension);
+    return patterns;
 }
 
 bool isUtf8Text(const QByteArray &bytes)
@@ -271,11 +290,14 @@ void ServiceIEC61850EditDialog::updateIsVerifyClientCertFieldsVisibility()
 
 QString ServiceIEC61850EditDialog::askFileName(bool key)
 {
+    // The chooser matches patterns case-sensitively; files named by other systems often end
+    // in capitals.
+    const QString filter = certPatterns(false).join(QLatin1Char(' ')) + QLatin1Char(' ')
+                           + certPatterns(true).join(QLatin1Char(' '));
     if (key)
-        return FileDialogs::getOpenFileName(this, tr("Select Key File"), QString(),
-                                            tr("Keys (*.der *.pem *.crt *.key)"));
+        return FileDialogs::getOpenFileName(this, tr("Select Key File"), QString(), tr("Keys (%1)").arg(filter));
     return FileDialogs::getOpenFileName(this, tr("Select Certificate File"), QString(),
-                                        tr("Certificates (*.der *.pem *.crt *.key)"));
+                                        tr("Certificates (%1)").arg(filter));
 }
 
 void ServiceIEC61850EditDialog::selectFile(int slotIndex)
@@ -284,8 +306,15 @@ void ServiceIEC61850EditDialog::selectFile(int slotIndex)
     if (path.isEmpty())
         return;
     // The path is kept even when the content cannot be read, so the field shows what was chosen.
-    const QString content = readCertificateFile(path);
+    QString content = readCertificateFile(path);
     CertSlot &slot = m_slots[slotIndex];
+    if (slot.isKey && !content.isEmpty()) {
+        const QString type = CertificateInspector::unsupportedKeyType(content, m_keyPasswordEdit->text());
+        if (!type.isEmpty()) {
+            warnUnsupportedKey(path, type);
+            content.clear();
+        }
+    }
     slot.loadedPath = path;
     slot.pathEdit->setText(path);
     slot.loadedContent = content;
@@ -293,27 +322,53 @@ void ServiceIEC61850EditDialog::selectFile(int slotIndex)
                               m_slots.at(ServerKeySlot).loadedContent, m_keyPasswordEdit->text());
 }
 
+void ServiceIEC61850EditDialog::warnUnsupportedKey(const QString &path, const QString &type)
+{
+    QMessageBox::warning(this, tr("Error"),
+                         tr("The file %1 holds a private key of a type that is not supported (%2). "
+                            "Nothing was stored.")
+                             .arg(path, type));
+}
+
 QString ServiceIEC61850EditDialog::readCertificateFile(QString path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const QString extension = QFileInfo(path).suffix().toLower();
+    if (!kCertExtensions.contains(extension)) {
+        QMessageBox::warning(this, tr("Error"),
+                             tr("The file %1 is not a certificate or key file (%2). Nothing was stored.")
+                                 .arg(path, certPatterns(false).join(QStringLiteral(", "))));
+        return QString();
+    }
+    QByteArray bytes;
+    const ProjectFileIo::Result read = ProjectFileIo::readBounded(path, kCertFileLimit, &bytes);
+    if (read.stage == ProjectFileIo::Result::TooLarge) {
+        QMessageBox::warning(this, tr("Error"),
+                             tr("The file %1 holds more than %2 MiB, more than any certificate or key. "
+                                "Nothing was stored.")
+                                 .arg(path, QString::number(kCertFileLimit >> 20)));
+        return QString();
+    }
+    if (!read.ok()) {
         QMessageBox::warning(this, tr("Error"), tr("Failed to open file: %1").arg(path));
         return QString();
     }
-    const QByteArray bytes = file.readAll();
-    file.close();
 
     // Binary DER travels as Base64; the text forms as they are.
-    if (path.endsWith(QLatin1String(".der")))
+    if (extension == QLatin1String("der"))
         return QString::fromLatin1(bytes.toBase64());
-    if (!path.endsWith(QLatin1String(".pem")) && !path.endsWith(QLatin1String(".crt"))
-        && !path.endsWith(QLatin1String(".key")))
-        return QString();
     if (isUtf8Text(bytes))
         return QString::fromUtf8(bytes).trimmed();
 
     // Read as text, binary DER would be kept as a few mangled characters.
     const QString pem = pemFromDer(bytes, m_keyPasswordEdit->text().toUtf8());
+    const QString unsupported =
+        pem.isEmpty() ? CertificateInspector::unsupportedKeyType(QString::fromLatin1(bytes.toBase64()),
+                                                                 m_keyPasswordEdit->text())
+                      : QString();
+    if (!unsupported.isEmpty()) {
+        warnUnsupportedKey(path, unsupported);
+        return QString();
+    }
     if (pem.isEmpty()) {
         QMessageBox::warning(this, tr("Error"),
                              tr("The file %1 is neither text nor a DER certificate or key (an encrypted "

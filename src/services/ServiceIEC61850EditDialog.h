@@ -30,9 +30,11 @@ public:
     // Makes the dialog edit another service item.
     void loadServiceItem(QStandardItem *item);
     // A certificate or key file's content as the record keeps it: Base64 for ".der", trimmed
-    // text for ".pem", ".crt" and ".key", empty otherwise or when it cannot be read. A file of
-    // those three whose bytes are no text is read as DER and kept as the PEM text the same
+    // text for ".pem", ".crt", ".cer" and ".key" (extensions in any case). A file of those
+    // four whose bytes are no text is read as DER and kept as the PEM text the same
     // certificate or key has in a PEM file, which is what the box expects under that name.
+    // Empty, after a warning, for another extension, a file that cannot be read, or one of
+    // more than a few MiB.
     QString readCertificateFile(QString path);
     // True when the port and the password fields in use are empty or acceptable; otherwise
     // warns, naming the field, and returns false.
@@ -66,6 +68,7 @@ private:
     void setCertRowEnabled(const CertSlot &slot, bool enabled);
     void selectFile(int slotIndex);
     QString askFileName(bool key);
+    void warnUnsupportedKey(const QString &path, const QString &type);
 
     QStandardItem *m_item = nullptr;
     QPointer<CMainWindow> m_mainWindow;

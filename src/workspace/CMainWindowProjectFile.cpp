@@ -16,6 +16,7 @@
 #include <QJsonParseError>
 #include <QMessageBox>
 #include <QStandardItemModel>
+#include <QStringList>
 #include <QTreeView>
 
 namespace {
@@ -154,6 +155,21 @@ void CMainWindow::loadJsonFile()
     if (!nameProblem.isEmpty()) {
         QMessageBox::warning(this, tr("Load Failed"),
                              tr("Could not load the project file:\n%1\n%2").arg(filePath, nameProblem));
+        return;
+    }
+
+    // Items are told apart by name: merged, the first of two would be lost with the next save.
+    const QVector<ProjectJson::DuplicateName> duplicates = ProjectJson::duplicateNames(root);
+    if (!duplicates.isEmpty()) {
+        QStringList named;
+        for (const ProjectJson::DuplicateName &duplicate : duplicates)
+            named << tr("\"%1\" in %2").arg(duplicate.name, duplicate.folder);
+        qDebug() << "Names used more than once:" << named;
+        QMessageBox::warning(this, tr("Load Failed"),
+                             tr("Could not load the project file:\n%1\n%2")
+                                 .arg(filePath, tr("More than one item of a folder has the same name: %1. "
+                                                   "Give each item a name of its own.")
+                                                    .arg(named.join(QStringLiteral(", ")))));
         return;
     }
 

@@ -8,6 +8,9 @@ QString ProjectNameCheck::problem(const QString &name)
 {
     if (ProjectFileIo::isPlainFileName(name))
         return QString();
+    // Saved, a project without a name would be the hidden file ".json".
+    if (name.isEmpty())
+        return tr("The project has no name; a project file is named after its project.");
     return tr("The project name \"%1\" cannot be used as a file name: it must not contain \"/\" or \"\\\", "
               "be \".\" or \"..\", or hold control characters.")
         .arg(name);

@@ -668,6 +668,14 @@
         <source>All data files have been deleted, and the Box connection has been disconnected.</source>
         <translation>所有数据文件已删除，Box连接已断开。</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; in %2</source>
+        <translation>%2 中的“%1”</translation>
+    </message>
+    <message>
+        <source>More than one item of a folder has the same name: %1. Give each item a name of its own.</source>
+        <translation>同一文件夹中有多个同名条目：%1。请为每个条目取一个不同的名称。</translation>
+    </message>
 </context>
 <context>
     <name>EditProjectDialog</name>
@@ -1061,6 +1069,10 @@
         <source>The file could not be written completely; the disk may be full.</source>
         <translation>文件未能完整写入；磁盘可能已满。</translation>
     </message>
+    <message>
+        <source>The file holds more than %1 MiB.</source>
+        <translation>文件超过 %1 MiB。</translation>
+    </message>
 </context>
 <context>
     <name>ProjectNameCheck</name>
@@ -1071,6 +1083,10 @@
     <message>
         <source>Warning</source>
         <translation>警告</translation>
+    </message>
+    <message>
+        <source>The project has no name; a project file is named after its project.</source>
+        <translation>项目没有名称；项目文件以项目名称命名。</translation>
     </message>
 </context>
 <context>
@@ -1530,16 +1546,16 @@
         <translation>选择密钥文件</translation>
     </message>
     <message>
-        <source>Keys (*.der *.pem *.crt *.key)</source>
-        <translation>密钥 (*.der *.pem *.crt *.key)</translation>
+        <source>Keys (%1)</source>
+        <translation>密钥 (%1)</translation>
     </message>
     <message>
         <source>Select Certificate File</source>
         <translation>选择证书文件</translation>
     </message>
     <message>
-        <source>Certificates (*.der *.pem *.crt *.key)</source>
-        <translation>证书 (*.der *.pem *.crt *.key)</translation>
+        <source>Certificates (%1)</source>
+        <translation>证书 (%1)</translation>
     </message>
     <message>
         <source>Error</source>
@@ -1572,6 +1588,18 @@
     <message>
         <source>The file %1 holds a binary (DER) certificate or key; its PEM text is stored.</source>
         <translation>文件%1包含二进制（DER）证书或密钥，已保存其PEM文本。</translation>
+    </message>
+    <message>
+        <source>The file %1 holds a private key of a type that is not supported (%2). Nothing was stored.</source>
+        <translation>文件 %1 中的私钥类型不受支持（%2）。未保存任何内容。</translation>
+    </message>
+    <message>
+        <source>The file %1 is not a certificate or key file (%2). Nothing was stored.</source>
+        <translation>文件 %1 不是证书或密钥文件（%2）。未保存任何内容。</translation>
+    </message>
+    <message>
+        <source>The file %1 holds more than %2 MiB, more than any certificate or key. Nothing was stored.</source>
+        <translation>文件 %1 超过 %2 MiB，不可能是证书或密钥。未保存任何内容。</translation>
     </message>
 </context>
 <context>
@@ -2060,6 +2088,14 @@
         <source>Client verification is on but no client certificate is set.</source>
         <translation>已启用客户端验证，但未设置客户端证书。</translation>
     </message>
+    <message>
+        <source>The server key is of a type that is not supported (%1).</source>
+        <translation>服务器密钥的类型不受支持（%1）。</translation>
+    </message>
+    <message>
+        <source>Another item in the %1 folder is also named &apos;%2&apos;.</source>
+        <translation>%1 文件夹中另有一个条目也名为“%2”。</translation>
+    </message>
 </context>
 <context>
     <name>ProjectDiff</name>
@@ -2137,6 +2173,10 @@
     <message>
         <source>Server key: does NOT match the server certificate.</source>
         <translation>服务器密钥：与服务器证书不匹配。</translation>
+    </message>
+    <message>
+        <source>Server key: its type is not supported (%1).</source>
+        <translation>服务器密钥：不支持该密钥类型（%1）。</translation>
     </message>
 </context>
 <context>
