@@ -15,7 +15,8 @@ class ProjectChecker
 {
     Q_DECLARE_TR_FUNCTIONS(ProjectChecker)
 public:
-    // Findings in tree order (standard devices, then services); `now` decides certificate validity.
+    // Findings in tree order (standard devices, services, then boxes); `now` decides certificate
+    // validity.
     static CheckFindings check(const QStandardItem *project,
                                const QDateTime &now = QDateTime::currentDateTimeUtc());
 
