@@ -28,6 +28,14 @@ inline QString fieldWarning(const QString &field)
         .arg(field);
 }
 
+// What Save says of an address the typing rule let through with a leading zero.
+inline QString leadingZeroWarning(const QString &address, const QString &field)
+{
+    return QStringLiteral("Warning|The IP address \"%1\" in \"%2\" has a part with a leading zero, which some "
+                          "devices read as an octal number (010 as 8). Write it without leading zeros.")
+        .arg(address, field);
+}
+
 // The line edit in the row labelled "Trigger Conditions:".
 inline QLineEdit *intervalEdit(QWidget *root)
 {

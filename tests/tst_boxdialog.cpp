@@ -2,6 +2,7 @@
 // (the simulator, each case on a loopback address of its own).
 #include "BoxTestSupport.h"
 
+#include "FieldCheckSupport.h"
 #include "ModalAnswer.h"
 #include "TestDataLocation.h"
 
@@ -186,10 +187,14 @@ private slots:
     void deploymentNeedsTheBoxesProject();
     void addBoxRefusesAnIncompleteAddress_data();
     void addBoxRefusesAnIncompleteAddress();
+    void saveRefusesALeadingZero_data();
+    void saveRefusesALeadingZero();
     void logLines();
 
     // Against the simulator
     void connectsAndShowsVersion();
+    void otherSpellingIsNotContacted();
+    void chosenLocalAddressConnectsAtOnce();
     void reads_data();
     void reads();
     void writes_data();
@@ -438,6 +443,7 @@ void TstBoxDialog::addBoxRefusesAnIncompleteAddress_data()
     QTest::addColumn<bool>("accepted");
     QTest::newRow("three parts") << "127.0.0" << false;
     QTest::newRow("trailing dot") << "10.1.2." << false;
+    QTest::newRow("leading zero, octal to some") << "127.0.4.020" << false;
     QTest::newRow("complete") << "127.0.0.1" << true;
     QTest::newRow("empty, as before") << "" << true;
 }
@@ -460,6 +466,49 @@ void TstBoxDialog::addBoxRefusesAnIncompleteAddress()
     QCOMPARE(answerer.titles(),
              accepted ? QStringList()
                       : QStringList{"Invalid Input | The IP address \"" + ip + "\" is incomplete or not valid."});
+}
+
+void TstBoxDialog::saveRefusesALeadingZero_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("named"); // the field the warning names; empty: saved
+    QTest::newRow("box IP") << "ipEdit" << "127.0.6.064" << "IP";
+    QTest::newRow("LAN gateway") << "lanGatewayEdit" << "192.168.001.1" << "LAN Gateway";
+    QTest::newRow("WAN DNS") << "wanDns2Edit" << "08.8.8.8" << "WAN Dns2";
+    QTest::newRow("zero parts") << "lanGatewayEdit" << "10.0.0.1" << "";
+}
+
+// Through the window's Save, as a user would: the typing rule lets the leading zero stand.
+void TstBoxDialog::saveRefusesALeadingZero()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(QString, named);
+    QTemporaryDir dir;
+    CMainWindow window;
+    QStandardItem *box = projectWithBox(window, "P", dir.path(), "B1", "127.0.6.63");
+    window.projectView()->setCurrentIndex(box->index());
+    window.slotBoxEditFile();
+    auto *dialog = window.findChild<BoxEditDialog *>();
+    QVERIFY(dialog);
+    QLineEdit *edit = child<QLineEdit>(dialog, qPrintable(field));
+    QVERIFY(edit);
+    edit->setText(text);
+    QVERIFY(edit->hasAcceptableInput());
+    const QMap<int, QVariant> before = recordOf(box);
+
+    ModalAnswer::Scoped answerer;
+    click(dialog, "saveButton");
+    if (named.isEmpty()) {
+        QCOMPARE(answerer.seen(), QStringList());
+        QCOMPARE(box->data(field == "ipEdit" ? Role::BoxIp : Role::LanGateway).toString(), text);
+        QVERIFY(!window.findEditDock(QStringLiteral("Edit Box")));
+        return;
+    }
+    QCOMPARE(answerer.seen(), QStringList{leadingZeroWarning(text, named)});
+    QCOMPARE(recordOf(box), before);
+    QVERIFY(window.findEditDock(QStringLiteral("Edit Box")));
 }
 
 void TstBoxDialog::logLines()
@@ -513,6 +562,61 @@ void TstBoxDialog::connectsAndShowsVersion()
     click(&dialog, "connectButton");
     QVERIFY(dialog.link());
     QTRY_COMPARE_WITH_TIMEOUT(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
+}
+
+// A stored address that the socket would read as octal ("064" is 52) is not contacted at all.
+void TstBoxDialog::otherSpellingIsNotContacted()
+{
+    BoxSim sim(QStringLiteral("127.0.6.52"));
+    QVERIFY(sim.start());
+    std::unique_ptr<QStandardItem> item(boxItem("B1", QStringLiteral("127.0.6.064")));
+    BoxEditDialog dialog(item.get(), nullptr);
+    QCOMPARE(label(&dialog, "statusLabel"), QStringLiteral("Connection status: \"127.0.6.064\" is not a valid IPv4 address"));
+    ModalAnswerer answerer;
+    click(&dialog, "updateProgramButton");
+    QCOMPARE(answerer.titles(), QStringList{"Update program | The IP address \"127.0.6.064\" is not four decimal parts "
+                                            "from 0 to 255 without leading zeros; nothing was sent."});
+    QTest::qWait(300);
+    QVERIFY2(!sim.output().contains(" connected"), sim.output().constData());
+    QCOMPARE(label(&dialog, "statusLabel"), QStringLiteral("Connection status: \"127.0.6.064\" is not a valid IPv4 address"));
+}
+
+// With a chosen local address the link binds as part of its connect, so it connects at once:
+// no "Waiting for connection." and "Reconnecting..." two seconds later, in which a first read
+// would be lost.
+void TstBoxDialog::chosenLocalAddressConnectsAtOnce()
+{
+    BoxSim sim(QStringLiteral("127.0.6.64"));
+    QVERIFY(sim.start());
+    QStringList statuses; // outlives the dialog, whose link reports its close
+    std::unique_ptr<QStandardItem> item(boxItem("B1", sim.address()));
+    BoxEditDialog dialog(item.get(), nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
+    Protocol *first = dialog.link();
+
+    // The selection offers no loopback address: the test adds it, as a chosen interface would be.
+    ModalAnswerer answerer([](QWidget *w) {
+        auto *combo = w->findChild<QComboBox *>();
+        combo->addItem(QStringLiteral("127.0.0.1"));
+        combo->setCurrentText(QStringLiteral("127.0.0.1"));
+        for (QPushButton *b : w->findChildren<QPushButton *>())
+            if (b->text() == QLatin1String("OK"))
+                b->click();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    QTimer::singleShot(0, &dialog, &BoxEditDialog::showChangeHostAddressDialog);
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.link() && dialog.link() != first, 3000);
+    QCOMPARE(dialog.localAddress(), QStringLiteral("127.0.0.1"));
+    connect(dialog.link(), &Protocol::connectionStatusChanged, this, [&](const QString &s) { statuses << s; });
+    QTRY_COMPARE_WITH_TIMEOUT(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Connected"), 1500);
+    QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+    // Past the time the delayed path would have taken: no second attempt, one connection.
+    QTest::qWait(2500);
+    QVERIFY2(!statuses.contains(QStringLiteral("Connection status: Reconnecting...")), qPrintable(statuses.join('\n')));
+    QCOMPARE(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Connected"));
+    QCOMPARE(sim.output().count(" connected\n"), 2); // the first link's, then this one's
+    QVERIFY(answerer.titles().isEmpty());
 }
 
 void TstBoxDialog::reads_data()

@@ -1,7 +1,7 @@
 // orvane-boxsim --modbus real: the deployed project's Modbus devices are polled for real, over
 // TCP and over RTU through a pseudo-terminal pair, against the tests' pymodbus server; devices
-// that are off loopback or on an unmapped port are not contacted. Loopback addresses
-// 127.0.5.200 to 127.0.5.209.
+// that are off loopback, spelled other than as four decimal parts, or on an unmapped port are
+// not contacted. Loopback addresses 127.0.5.200 to 127.0.5.209.
 
 #include "BoxSimProcess.h"
 #include "ModbusServerProcess.h"
@@ -120,6 +120,9 @@ void tst_BoxSimModbus::pollsRealDevices()
                {point("40001", "Hex", "uint16"), point("40008", "Tag", "string", "3")}),
         device("Field", "ModbusTCP", QJsonObject{{"ip", "192.168.1.60"}, {"port", "502"}, {"collectionInterval", "200"}},
                {point("40001", "Far", "int16")}),
+        // Octal 0311 is 201: the socket would poll the server, which this device never named.
+        device("Octal", "ModbusTCP", QJsonObject{{"ip", "127.0.5.0311"}, {"port", QString::number(kPort)}, {"collectionInterval", "200"}},
+               {point("40000", "Wrong host", "int16")}),
         device("Unmapped", "ModbusRTU", QJsonObject{{"serialport", "COM2"}, {"collectionInterval", "200"}},
                {point("40001", "Nowhere", "int16")}),
         QJsonObject{{"name", "Meter"}, {"protocol", "DLT645"}, {"parameter", QJsonObject{{"collectionInterval", "200"}}},
@@ -136,7 +139,8 @@ void tst_BoxSimModbus::pollsRealDevices()
     QVERIFY(sim.start());
     QVERIFY(sim.waitForOutput("192.168.1.60 is not a loopback address"));
     QVERIFY(sim.waitForOutput("no --serial-map for its port \"COM2\""));
-    QCOMPARE(sim.count("not contacted"), 2);
+    QVERIFY(sim.waitForOutput("\"127.0.5.0311\" is not four decimal parts"));
+    QCOMPARE(sim.count("not contacted"), 3);
 
     ReportLink link;
     QVERIFY(link.open(sim.address()));
@@ -146,6 +150,7 @@ void tst_BoxSimModbus::pollsRealDevices()
     QCOMPARE(link.points("Rtu"), (Points{{"Hex", "4660|1"}, {"Tag", "Pump-7|1"}}));
     QCOMPARE(link.points("Field"), (Points{{"Far", "|0"}}));
     QCOMPARE(link.points("Unmapped"), (Points{{"Nowhere", "|0"}}));
+    QCOMPARE(link.points("Octal"), (Points{{"Wrong host", "|0"}}));
     QCOMPARE(link.points("Meter").value("Energy").right(2), QStringLiteral("|1")); // still invented
 
     // The server goes away: its points turn invalid; it comes back: so do they.
@@ -158,7 +163,7 @@ void tst_BoxSimModbus::pollsRealDevices()
     QCOMPARE(link.points("Tcp"), tcpValues);
 
     // Said once, not per round.
-    QCOMPARE(sim.count("not contacted"), 2);
+    QCOMPARE(sim.count("not contacted"), 3);
 }
 
 void tst_BoxSimModbus::optionsNeedRealMode()

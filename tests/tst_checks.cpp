@@ -9,6 +9,7 @@
 #include "checks/ModbusPointRules.h"
 #include "checks/ProjectChecker.h"
 #include "checks/ProjectDiff.h"
+#include "projectfile/Ipv4Address.h"
 #include "projectfile/ProjectJson.h"
 
 #include <QDir>
@@ -37,6 +38,16 @@ void enableSsl(CheckFixture &f)
     f.service->setData(certs->key, Role::ServerKey);
 }
 
+// The first slave's station number on a link of the given mode.
+void setStation(CheckFixture &f, const char *mode, const char *station)
+{
+    Set::set(f.pump, Role::Modbus, mode);
+    Set::set(f.pump, Role::SerialPort, "COM1");
+    PointTable t = Set::table(f.pump);
+    t["Modbus-1"][0][1] = QString::fromUtf8(station);
+    Set::setTable(f.pump, t);
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Mutation)
@@ -48,6 +59,8 @@ private slots:
     void initTestCase();
     void addresses_data();
     void addresses();
+    void ipv4Spellings_data();
+    void ipv4Spellings();
     void findings_data();
     void findings();
     void findingsFollowRowOrder();
@@ -101,6 +114,54 @@ void TstChecks::addresses()
         QCOMPARE(int(at.table), table);
         QCOMPARE(at.address, protocolAddress);
     }
+}
+
+// One reading of an address for the editors, the checks, the fleet window and orvane-deploy:
+// four decimal parts, nothing else. The others are what the socket would read another way.
+void TstChecks::ipv4Spellings_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+
+    QTest::newRow("octal part") << "127.0.4.020" << false;
+    QTest::newRow("two leading zeros") << "192.168.001.010" << false;
+    QTest::newRow("three parts") << "127.0.1044" << false;
+    QTest::newRow("hex part") << "0x7f.0.4.20" << false;
+    QTest::newRow("one number") << "2130707476" << false;
+    QTest::newRow("trailing space") << "127.0.4.20 " << false;
+    QTest::newRow("leading space") << " 127.0.4.20" << false;
+    QTest::newRow("too few parts") << "1.2.3" << false;
+    QTest::newRow("too many parts") << "1.2.3.4.5" << false;
+    QTest::newRow("empty part") << "1..3.4" << false;
+    QTest::newRow("part above 255") << "1.2.3.256" << false;
+    QTest::newRow("sign") << "+1.2.3.4" << false;
+    QTest::newRow("full-width digit") << QString::fromUtf8("1.2.3.\xef\xbc\x94") << false;
+    QTest::newRow("plain") << "127.0.4.20" << true;
+    QTest::newRow("zeros") << "0.0.0.0" << true;
+    QTest::newRow("highest") << "255.255.255.255" << true;
+    QTest::newRow("zero part inside") << "10.0.100.1" << true;
+}
+
+void TstChecks::ipv4Spellings()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    const QHostAddress address = Ipv4Address::parse(text);
+    QCOMPARE(!address.isNull(), valid);
+    if (valid)
+        QCOMPARE(address.toString(), text);
+
+    // A stored project holding the spelling, as a Modbus device's or a box's address.
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    fixture.pump->setData(text, Role::ModbusIp);
+    fixture.box->setData(text, Role::BoxIp);
+    QStringList withErrors;
+    for (const CheckFinding &f : ProjectChecker::check(fixture.project)) {
+        if (f.severity == CheckFinding::Error && f.text.contains(text))
+            withErrors << f.item->text();
+    }
+    QCOMPARE(withErrors, valid ? QStringList() : QStringList({"Pump", "Box1"}));
 }
 
 void TstChecks::findings_data()
@@ -158,12 +219,37 @@ void TstChecks::findings_data()
     row("IP part above 255", [](CheckFixture &f) { Set::set(f.pump, Role::ModbusIp, "192.168.1.256"); },
         error, "Pump", "", -1, "'192.168.1.256' is not a valid IPv4");
     row("IP empty", [](CheckFixture &f) { Set::set(f.pump, Role::ModbusIp, ""); }, error, "Pump", "", -1, "IPv4");
+    row("IP with a leading zero", [](CheckFixture &f) { Set::set(f.pump, Role::ModbusIp, "127.0.4.010"); },
+        error, "Pump", "", -1, "'127.0.4.010' has a part with a leading zero");
     row("port not a number", [](CheckFixture &f) { Set::set(f.pump, Role::ModbusPort, "50x"); }, error, "Pump", "", -1, "port '50x'");
     row("port 0", [](CheckFixture &f) { Set::set(f.pump, Role::ModbusPort, "0"); }, error, "Pump", "", -1, "port '0'");
     row("port 65536", [](CheckFixture &f) { Set::set(f.pump, Role::ModbusPort, "65536"); }, error, "Pump", "", -1, "port '65536'");
     row("port -1 is the default", [](CheckFixture &f) { Set::set(f.pump, Role::ModbusPort, "-1"); }, none, "", "", -1, "");
     row("RTU without serial port", [](CheckFixture &f) { Set::set(f.pump, Role::Modbus, "ModbusRTU"); },
         error, "Pump", "", -1, "No serial port");
+
+    // Station numbers: 1..247 on a serial line, a unit id of one byte on TCP
+    const char *rtuRange = "is not a number from 1 to 247";
+    const char *tcpRange = "is not a Modbus TCP unit id from 0 to 255";
+    row("RTU station 300", [](CheckFixture &f) { setStation(f, "ModbusRTU", "300"); }, error, "Pump", "Modbus-1", -1, rtuRange);
+    row("RTU station -1", [](CheckFixture &f) { setStation(f, "ModbusRTU", "-1"); }, error, "Pump", "Modbus-1", -1, rtuRange);
+    row("RTU station 0, the broadcast", [](CheckFixture &f) { setStation(f, "ModbusRTU", "0"); },
+        error, "Pump", "Modbus-1", -1, rtuRange);
+    row("RTU station abc", [](CheckFixture &f) { setStation(f, "ModbusRTU", "abc"); }, error, "Pump", "Modbus-1", -1,
+        "'abc' is not a number");
+    row("RTU station empty", [](CheckFixture &f) { setStation(f, "ModbusRTU", ""); }, error, "Pump", "Modbus-1", -1, rtuRange);
+    row("RTU station 247", [](CheckFixture &f) { setStation(f, "ModbusRTU", "247"); }, none, "", "", -1, "");
+    row("TCP unit id 0", [](CheckFixture &f) { setStation(f, "ModbusTCP", "0"); }, none, "", "", -1, "");
+    row("TCP unit id 255", [](CheckFixture &f) { setStation(f, "ModbusTCP", "255"); }, none, "", "", -1, "");
+    row("TCP unit id 256", [](CheckFixture &f) { setStation(f, "ModbusTCP", "256"); }, error, "Pump", "Modbus-1", -1, tcpRange);
+    row("TCP unit id -1", [](CheckFixture &f) { setStation(f, "ModbusTCP", "-1"); }, error, "Pump", "Modbus-1", -1, tcpRange);
+    row("TCP unit id abc", [](CheckFixture &f) { setStation(f, "ModbusTCP", "abc"); }, error, "Pump", "Modbus-1", -1, tcpRange);
+
+    // Box addresses
+    row("box LAN address with a leading zero", [](CheckFixture &f) { Set::set(f.box, Role::LanGateway, "192.168.001.1"); },
+        error, "Box1", "", -1, "'192.168.001.1' has a part with a leading zero");
+    row("box LAN address half typed", [](CheckFixture &f) { Set::set(f.box, Role::LanIp, "192.168.1"); },
+        none, "", "", -1, "");
     row("interval below 100 ms", [](CheckFixture &f) { Set::set(f.pump, Role::CollectionInterval, "50"); },
         warning, "Pump", "", -1, "50 ms is below 100 ms");
     row("interval -1", [](CheckFixture &f) { Set::set(f.pump, Role::CollectionInterval, "-1"); }, none, "", "", -1, "");

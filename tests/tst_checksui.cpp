@@ -12,6 +12,7 @@
 #include "app/FileDialogs.h"
 #include "boxlink/BoxEditDialog.h"
 #include "checks/DeploymentStore.h"
+#include "checks/ProjectChecker.h"
 #include "checksui/CertificateDetailsView.h"
 #include "checksui/DeploymentChangesDialog.h"
 #include "checksui/DeploymentGate.h"
@@ -107,6 +108,7 @@ private slots:
     void initTestCase();
     void checkProjectOpensTheRow_data();
     void checkProjectOpensTheRow();
+    void boxFindingOpensTheBoxEditor();
     void gate_data();
     void gate();
     void changesBeforeSending();
@@ -192,6 +194,21 @@ void TstChecksUi::checkProjectOpensTheRow()
     w.projectModel()->removeRow(fixture.project->row());
     window->recheck();
     QTRY_VERIFY(guard.isNull());
+}
+
+// A box's address is checked too; its finding opens the box editor, where it is mended.
+void TstChecksUi::boxFindingOpensTheBoxEditor()
+{
+    CMainWindow w;
+    CheckFixture fixture(*w.projectModel());
+    CheckFixture::set(fixture.box, Role::BoxIp, "127.0.6.064");
+    const CheckFindings found = ProjectChecker::check(fixture.project);
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found.first().item, fixture.box);
+    QVERIFY(FindingNavigator::open(&w, found.first().item, found.first().tab, found.first().row));
+    auto *editor = w.findChild<BoxEditDialog *>();
+    QVERIFY(editor);
+    QCOMPARE(editor->boxItem(), fixture.box);
 }
 
 void TstChecksUi::gate_data()

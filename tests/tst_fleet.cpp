@@ -231,6 +231,7 @@ private slots:
     void recordsRoundTrip();
     void deployArgumentErrors_data();
     void deployArgumentErrors();
+    void boxGivenTwiceIsDeployedOnce();
     void deployToTwentyBoxes();
     void projectBeforeProgram();
     void checkErrorsStopUnlessForced();
@@ -239,6 +240,7 @@ private slots:
     void windowDeploysToTwentyBoxes();
     void windowCloseAsksAndCancels();
     void programUpdateAsksFirst();
+    void windowLeavesOutOtherSpellingsAndRepeats();
     void parallelIsRemembered();
     void projectChangesPerBox();
     void unkeptCopiesWarnOnce();
@@ -307,6 +309,18 @@ void TstFleet::deployArgumentErrors_data()
     QTest::newRow("unknown option") << QStringList{"--project", project, "--box", box, "--fast"} << "fast";
     QTest::newRow("boxes-from unreadable") << QStringList{"--project", project, "--boxes-from", "/nonexistent/b.json"}
                                            << "cannot read /nonexistent/b.json";
+    // Spellings that the socket reads as the simulator's 127.0.1.40, or as no address at all:
+    // only the four-decimal form is taken.
+    for (const char *spelling : {"127.0.1.050", "127.0.296", "0x7f.0.1.40", "2130706728", "127.0.1.40 ",
+                                 "192.168.001.010", "1.2.3", "1.2.3.4.5"}) {
+        QTest::addRow("box \"%s\"", spelling) << QStringList{"--project", project, "--box", box, "--box", spelling}
+                                              << QStringLiteral("not \"%1\"").arg(spelling);
+    }
+    QTest::newRow("bind with a leading zero") << QStringList{"--project", project, "--box", box, "--bind", "127.0.0.01"}
+                                              << "--bind";
+    QTest::newRow("boxes-from with a leading zero")
+        << QStringList{"--project", project, "--boxes-from", QStringLiteral(ORVANE_TEST_DATA_DIR "/fleet/octal-box.json")}
+        << "without a valid IPv4 address (\"127.0.1.050\")";
 }
 
 void TstFleet::deployArgumentErrors()
@@ -325,6 +339,25 @@ void TstFleet::deployArgumentErrors()
     QTest::qWait(100);
     QCOMPARE(sim.transferRecords().size(), 0);
     QCOMPARE(sim.output(), before); // not even a connection
+}
+
+// Given by --box and again by --boxes-from, one box gets one transfer and one line.
+void TstFleet::boxGivenTwiceIsDeployedOnce()
+{
+    BoxSimProcess sim(QStringLiteral("127.0.1.41"));
+    QVERIFY(sim.start());
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    QTemporaryDir data;
+    const QString boxes = data.filePath("boxes.json");
+    QVERIFY(writeFile(boxes, ProjectJson::projectFileBytes(projectWithBoxes(model, fixture, {sim.address()}))));
+
+    const DeployRun run = deploy({"--project", projectFile(), "--box", sim.address(), "--box", sim.address(),
+                                  "--boxes-from", boxes},
+                                 data.path());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out.count(QLatin1Char('\n')), 1);
+    QCOMPARE(sim.transferRecords().size(), 1);
 }
 
 void TstFleet::deployToTwentyBoxes()
@@ -611,6 +644,38 @@ void TstFleet::programUpdateAsksFirst()
         QCOMPARE(sims.sims[size_t(row)]->transferRecords().size(), 1);
     }
     QCOMPARE(sims.sims[3]->transferRecords().size(), 0);
+}
+
+// Rows whose address is spelled another way (each would reach the same box: octal, a space)
+// or repeats an earlier row's are left out: the one box gets one transfer.
+void TstFleet::windowLeavesOutOtherSpellingsAndRepeats()
+{
+    BoxSimProcess sim(QStringLiteral("127.0.1.70"));
+    QVERIFY(sim.start());
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    FleetWindow window(projectWithBoxes(model, fixture, {sim.address(), "127.0.1.0106", "127.0.1.70 ", sim.address()}));
+    window.show();
+    for (int row = 1; row < 4; ++row) {
+        const QTableWidgetItem *name = window.table()->item(row, FleetWindow::NameColumn);
+        QCOMPARE(name->checkState(), Qt::Unchecked);
+        QVERIFY(!(name->flags() & Qt::ItemIsUserCheckable));
+    }
+    QVERIFY(resultText(window, 1).startsWith("Not a valid IPv4 address"));
+    QVERIFY(resultText(window, 2).startsWith("Not a valid IPv4 address"));
+    QVERIFY(resultText(window, 3).startsWith("The same address as B1"));
+
+    QTemporaryDir dir;
+    const QString imagePath = dir.filePath("image.bin");
+    QVERIFY(writeFile(imagePath, QByteArray(4096, '\x11')));
+    window.setChecked(3, true); // not even by a direct call
+    ModalAnswer::Scoped yes(QMessageBox::Yes);
+    FileDialogs::setNextAnswerForTesting(imagePath);
+    window.findChild<QPushButton *>("updateProgramButton")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.deployment()->isRunning(), 10000);
+    QCOMPARE(resultText(window, 0), QStringLiteral("Checksum successful."));
+    QTest::qWait(200);
+    QCOMPARE(sim.transferRecords().size(), 1);
 }
 
 // "At once" starts at 8, and a changed value is what the next window (and its deployment)

@@ -1,5 +1,7 @@
 #include "app/Validators.h"
 
+#include "projectfile/Ipv4Address.h"
+
 #include <QCoreApplication>
 #include <QIntValidator>
 #include <QLineEdit>
@@ -34,20 +36,45 @@ QValidator *integer(int bottom, int top, QObject *parent)
     return validator;
 }
 
+namespace {
+
+QString bareLabel(const Field &field)
+{
+    QString label = field.label.trimmed();
+    if (label.endsWith(QLatin1Char(':')) || label.endsWith(QChar(0xFF1A)))
+        label.chop(1);
+    return label;
+}
+
+} // namespace
+
 bool confirmAcceptable(QWidget *parent, const QVector<Field> &fields)
 {
     for (const Field &field : fields) {
         if (!field.edit || field.edit->text().isEmpty() || field.edit->hasAcceptableInput())
             continue;
-        QString label = field.label.trimmed();
-        if (label.endsWith(QLatin1Char(':')) || label.endsWith(QChar(0xFF1A)))
-            label.chop(1);
         // The value itself is not repeated: it may be a password.
         QMessageBox::warning(parent, QCoreApplication::translate("Validators", "Warning"),
                              QCoreApplication::translate("Validators",
                                                          "The value of \"%1\" is out of range, incomplete "
                                                          "or not allowed. Nothing was saved.")
-                                 .arg(label));
+                                 .arg(bareLabel(field)));
+        return false;
+    }
+    return true;
+}
+
+bool confirmNoLeadingZero(QWidget *parent, const QVector<Field> &fields)
+{
+    for (const Field &field : fields) {
+        if (!field.edit || !Ipv4Address::hasLeadingZero(field.edit->text()))
+            continue;
+        QMessageBox::warning(parent, QCoreApplication::translate("Validators", "Warning"),
+                             QCoreApplication::translate("Validators",
+                                                         "The IP address \"%1\" in \"%2\" has a part with a "
+                                                         "leading zero, which some devices read as an octal "
+                                                         "number (010 as 8). Write it without leading zeros.")
+                                 .arg(field.edit->text(), bareLabel(field)));
         return false;
     }
     return true;

@@ -32,4 +32,9 @@ struct Field
 // warns, naming the first field that is neither, and returns false.
 bool confirmAcceptable(QWidget *parent, const QVector<Field> &fields);
 
+// The IPv4 validator lets "192.168.001.010" stand, which some devices read as octal (another
+// host). True when no field holds an address with such a part; otherwise warns, naming the
+// first field that does, and returns false: the caller then saves or sends nothing.
+bool confirmNoLeadingZero(QWidget *parent, const QVector<Field> &fields);
+
 } // namespace Validators

@@ -6,6 +6,7 @@
 #include "boxlink/FileTransfer.h"
 #include "checks/DeploymentLog.h"
 #include "checksui/DeploymentGate.h"
+#include "projectfile/Ipv4Address.h"
 #include "projectfile/ItemRecord.h"
 #include "projectfile/ProjectJson.h"
 
@@ -85,6 +86,9 @@ BoxEditDialog::BoxEditDialog(QStandardItem *item, QWidget *parent)
     m_link->setAutoReconnect(true);
     m_link->connectToServer(m_ipEdit->text());
     wireLink(m_link);
+    // An address the link refused to contact says so; the label would claim "connecting..".
+    if (!m_ipEdit->text().isEmpty() && !Ipv4Address::isValid(m_ipEdit->text()))
+        m_statusLabel->setText(Protocol::invalidAddressStatus(m_ipEdit->text()));
 
     m_clock.setInterval(1000);
     connect(&m_clock, &QTimer::timeout, this, &BoxEditDialog::refreshClock);
@@ -120,6 +124,7 @@ void BoxEditDialog::buildControls()
     setWindowTitle(tr("Edit Box"));
 
     QValidator *ipValidator = Validators::ipv4(this);
+    m_ipValidator = ipValidator;
     QValidator *noCjkValidator = Validators::noCjk(this);
 
     auto ipEdit = [this, ipValidator](const char *name) {
@@ -869,6 +874,8 @@ void BoxEditDialog::onTimeData(const timeAllocationData &data)
 
 void BoxEditDialog::updateProgram()
 {
+    if (!boxAddressUsable(tr("Update program")))
+        return;
     const QString path = FileDialogs::getOpenFileName(this, tr("Select Program File"), QDir::homePath(),
                                                       tr("Program Files (*.bin);;All Files (*.*)"));
     if (path.isEmpty())
@@ -889,6 +896,8 @@ void BoxEditDialog::updateProject()
         warnUpdateProject(tr("This box belongs to no open project; nothing was sent."));
         return;
     }
+    if (!boxAddressUsable(tr("Update project")))
+        return;
 
     // Checks, then what this deployment changes on the box: either may stop it here.
     const QString boxIp = m_ipEdit->text();
@@ -1021,25 +1030,61 @@ bool BoxEditDialog::fieldsAcceptable(const QString &tab, std::initializer_list<F
 {
     for (const FieldCheck &field : fields) {
         const QString text = field.edit->text();
-        if (text.isEmpty() ? !field.required : field.edit->hasAcceptableInput())
+        // A leading zero passes the typing rule, but the box may read the part as octal.
+        const bool acceptable = field.edit->hasAcceptableInput()
+                                && !(field.edit->validator() == m_ipValidator && Ipv4Address::hasLeadingZero(text));
+        if (text.isEmpty() ? !field.required : acceptable)
             continue;
-        // The field is named as its form label shows it, without the colon.
-        QString name = field.edit->objectName();
-        if (QWidget *page = field.edit->parentWidget()) {
-            if (auto *form = qobject_cast<QFormLayout *>(page->layout())) {
-                if (auto *label = qobject_cast<QLabel *>(form->labelForField(field.edit)))
-                    name = label->text();
-            }
-        }
-        while (name.endsWith(QLatin1Char(':')) || name.endsWith(QChar(0xFF1A)))
-            name.chop(1);
         QMessageBox::warning(this, tr("Invalid Input"),
                              tr("%1 tab: the field \"%2\" is incomplete or not valid. Nothing was sent to the box.")
-                                 .arg(tab, name),
+                                 .arg(tab, fieldName(field.edit)),
                              QMessageBox::Ok);
         return false;
     }
     return true;
+}
+
+// The field as its form label shows it, without the colon.
+QString BoxEditDialog::fieldName(const QLineEdit *edit) const
+{
+    QString name = edit->objectName();
+    if (QWidget *page = edit->parentWidget()) {
+        if (auto *form = qobject_cast<QFormLayout *>(page->layout())) {
+            if (auto *label = qobject_cast<QLabel *>(form->labelForField(const_cast<QLineEdit *>(edit))))
+                name = label->text();
+        }
+    }
+    while (name.endsWith(QLatin1Char(':')) || name.endsWith(QChar(0xFF1A)))
+        name.chop(1);
+    return name;
+}
+
+bool BoxEditDialog::confirmFields()
+{
+    // The WiFi page is never shown: its fields pass through as loaded, and the project checks
+    // name a leading zero there.
+    QVector<Validators::Field> fields{{tr("IP:"), m_ipEdit}};
+    const auto add = [this, &fields](const QString &tab, std::initializer_list<QLineEdit *> edits) {
+        for (QLineEdit *edit : edits)
+            fields.append({tab + QLatin1Char(' ') + fieldName(edit), edit});
+    };
+    add(tr("LAN"), {m_lanIpEdit, m_lanMaskEdit, m_lanGatewayEdit, m_lanDns1Edit, m_lanDns2Edit});
+    add(tr("WAN"), {m_wanIpEdit, m_wanMaskEdit, m_wanGatewayEdit, m_wanDns1Edit, m_wanDns2Edit});
+    add(tr("NTP"), {m_ntpEdit});
+    return Validators::confirmNoLeadingZero(this, fields);
+}
+
+// A transfer goes only to an address spelled the one way: "127.0.4.020" would reach .16.
+bool BoxEditDialog::boxAddressUsable(const QString &title)
+{
+    if (Ipv4Address::isValid(m_ipEdit->text()))
+        return true;
+    const QString text = tr("The IP address \"%1\" is not four decimal parts from 0 to 255 without leading "
+                            "zeros; nothing was sent.")
+                             .arg(m_ipEdit->text());
+    appendMessage(text);
+    QMessageBox::warning(this, title, text, QMessageBox::Ok);
+    return false;
 }
 
 // ---------------------------------------------------------------------------------------

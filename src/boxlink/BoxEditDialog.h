@@ -26,6 +26,7 @@ class QRadioButton;
 class QStandardItem;
 class QTabWidget;
 class QTemporaryFile;
+class QValidator;
 
 class BoxEditDialog : public QDialog
 {
@@ -42,6 +43,10 @@ public:
     QPushButton *saveButton() const { return m_saveButton; }
     Protocol *link() const { return m_link; }
     QString localAddress() const { return m_localAddress; }
+
+    // Save's field check: no address field the user sees holds a part with a leading zero
+    // (the typing rule lets "192.168.001.010" stand). Otherwise warns, naming the field.
+    bool confirmFields();
 
     bool transferRunning() const;
     // Before anything that would end a running transfer: asks whether to cancel it and does so
@@ -109,6 +114,8 @@ private:
     void warnUpdateProject(const QString &text);
     void projectDeployed();
     bool fieldsAcceptable(const QString &tab, std::initializer_list<FieldCheck> fields);
+    QString fieldName(const QLineEdit *edit) const;
+    bool boxAddressUsable(const QString &title);
     void refreshClock();
 
     void onLanData(const LanAllocationData &data);
@@ -137,6 +144,7 @@ private:
     // Top
     QLineEdit *m_nameEdit = nullptr;
     QLineEdit *m_ipEdit = nullptr;
+    QValidator *m_ipValidator = nullptr;
     QComboBox *m_modelCombo = nullptr; // kept but never placed
     QTabWidget *m_tabs = nullptr;
 

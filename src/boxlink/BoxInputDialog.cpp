@@ -2,6 +2,7 @@
 
 #include "app/Validators.h"
 #include "app/WriteLog.h"
+#include "projectfile/Ipv4Address.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -41,8 +42,9 @@ BoxInputDialog::BoxInputDialog(QWidget *parent)
     layout->addLayout(buttonRow);
 
     connect(m_okButton, &QPushButton::clicked, this, [this] {
-        // The validator lets a prefix such as "127.0.0" stand while typing; it is no address.
-        if (!m_ipEdit->text().isEmpty() && !m_ipEdit->hasAcceptableInput()) {
+        // The validator lets a prefix such as "127.0.0" stand while typing, and a leading zero
+        // that some read as octal ("127.0.4.020" as .16): neither is taken.
+        if (!m_ipEdit->text().isEmpty() && !Ipv4Address::isValid(m_ipEdit->text())) {
             QMessageBox::warning(this, tr("Invalid Input"),
                                  tr("The IP address \"%1\" is incomplete or not valid.")
                                      .arg(m_ipEdit->text()),

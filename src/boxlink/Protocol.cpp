@@ -3,6 +3,7 @@
 #include "boxlink/BoxMessages.h"
 #include "boxlink/FrameCodec.h"
 #include "boxlink/LiveDataAssembler.h"
+#include "projectfile/Ipv4Address.h"
 
 #include <QDebug>
 #include <QJsonDocument>
@@ -134,8 +135,22 @@ void Protocol::openConnection(const QString &host)
             Qt::UniqueConnection);
 }
 
+QString Protocol::invalidAddressStatus(const QString &host)
+{
+    return tr("Connection status: \"%1\" is not a valid IPv4 address").arg(host);
+}
+
 void Protocol::connectToServer(QString host)
 {
+    // The socket would take "127.0.4.020" as octal (.16) or look a name up: another machine.
+    // Nothing is contacted, and no retry follows.
+    if (!host.isEmpty() && !Ipv4Address::isValid(host)) {
+        disconnectFromServer();
+        m_host.clear();
+        m_errorStanding = true; // the heartbeat leaves this status standing
+        emit connectionStatusChanged(invalidAddressStatus(host));
+        return;
+    }
     m_host = host;
     m_stopped = false;
     endRetries();

@@ -41,7 +41,10 @@ public:
         m_bindAddress = address;
         m_bindFailureShown = false;
     }
+    // Only four decimal parts without leading zeros are contacted; any other non-empty host is
+    // refused with invalidAddressStatus(host) and no retry.
     void connectToServer(QString host);
+    static QString invalidAddressStatus(const QString &host);
     // Also ends a running series of retries.
     void disconnectFromServer();
 

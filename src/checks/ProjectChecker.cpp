@@ -2,6 +2,7 @@
 
 #include "checks/CertificateInspector.h"
 #include "checks/ModbusPointRules.h"
+#include "projectfile/Ipv4Address.h"
 #include "projectfile/ItemRecord.h"
 
 #include <QHash>
@@ -62,28 +63,6 @@ private:
     QStandardItem *m_item;
     CheckFindings m_found;
 };
-
-// Four dotted decimal parts of 1 to 3 digits, each at most 255: what the editors' IP
-// validator admits.
-bool isIpv4(const QString &address)
-{
-    const QVector<QStringRef> parts = address.splitRef(QLatin1Char('.'));
-    if (parts.size() != 4)
-        return false;
-    for (const QStringRef &part : parts) {
-        if (part.isEmpty() || part.size() > 3)
-            return false;
-        int value = 0;
-        for (const QChar c : part) {
-            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-                return false;
-            value = value * 10 + (c.unicode() - '0');
-        }
-        if (value > 255)
-            return false;
-    }
-    return true;
-}
 
 // "-1" asks the box for its default port.
 bool isPort(const QString &port)
@@ -176,13 +155,48 @@ void checkOverlaps(Collector &found, std::vector<Span> &spans, const QList<QVari
     }
 }
 
+// An address as the box and the tool read it: four decimal parts. A leading zero is named on
+// its own, as some readers take "010" for octal 8 and would poll another host.
+void checkAddress(Collector &found, const QString &address)
+{
+    if (Ipv4Address::hasLeadingZero(address))
+        found.error(ProjectChecker::tr("The IP address '%1' has a part with a leading zero, which some devices "
+                                       "read as an octal number; write it without leading zeros.")
+                        .arg(address));
+    else if (!Ipv4Address::isValid(address))
+        found.error(ProjectChecker::tr("The IP address '%1' is not a valid IPv4 address.").arg(address));
+}
+
+// Station numbers: an RTU slave answers to 1..247 (0 is the broadcast, which no slave answers);
+// a Modbus TCP unit id is one byte, and 0 and 255 are the usual ids of a device without a gateway.
+void checkStations(Collector &found, const QString &mode, const PointTable &table)
+{
+    const bool rtu = mode == kModbusRtu;
+    if (!rtu && mode != kModbusTcp)
+        return;
+    const int lowest = rtu ? 1 : 0;
+    const int highest = rtu ? 247 : 255;
+    for (auto it = table.cbegin(); it != table.cend(); ++it) {
+        if (it.value().isEmpty())
+            continue;
+        const QString station = cell(it.value().first(), 1);
+        bool ok = false;
+        const int value = station.toInt(&ok);
+        if (ok && value >= lowest && value <= highest)
+            continue;
+        found.error(rtu ? ProjectChecker::tr("The station number '%1' is not a number from 1 to 247, "
+                                             "which a Modbus RTU slave needs.").arg(station)
+                        : ProjectChecker::tr("The station number '%1' is not a Modbus TCP unit id "
+                                             "from 0 to 255.").arg(station),
+                    it.key());
+    }
+}
+
 void checkModbus(Collector &found, const QStandardItem *device)
 {
     const QString mode = text(device, Role::Modbus);
     if (mode == kModbusTcp) {
-        const QString ip = text(device, Role::ModbusIp);
-        if (!isIpv4(ip))
-            found.error(ProjectChecker::tr("The IP address '%1' is not a valid IPv4 address.").arg(ip));
+        checkAddress(found, text(device, Role::ModbusIp));
         const QString port = text(device, Role::ModbusPort);
         if (!isPort(port))
             found.error(ProjectChecker::tr("The port '%1' is not a number from 1 to 65535 (or -1 for the default).")
@@ -195,6 +209,7 @@ void checkModbus(Collector &found, const QStandardItem *device)
     const PointTable table = device->data(Role::PointTable).value<PointTable>();
     if (table.isEmpty())
         found.warning(ProjectChecker::tr("The device has no slave tabs."));
+    checkStations(found, mode, table);
     QHash<QString, Place> names;
     std::vector<Span> spans;
     for (auto it = table.cbegin(); it != table.cend(); ++it) {
@@ -338,6 +353,23 @@ void checkUniqueName(Collector &found, QHash<QString, int> &seen, const QStandar
                         .arg(item->parent() ? item->parent()->text() : QString(), item->text()));
 }
 
+// A box's own address, which the fleet window sends to, and the network settings it stores.
+// A half-typed setting is the box dialog's business (it may be saved, and the box refuses it);
+// a leading zero is not: the box would take it as another address.
+void checkBox(Collector &found, const QStandardItem *box)
+{
+    const QString ip = text(box, Role::BoxIp);
+    if (!ip.isEmpty())
+        checkAddress(found, ip);
+    for (const int first : {Role::LanIp, Role::WanIp, Role::WifiIp}) {
+        for (int role = first; role < first + 5; ++role) {
+            const QString setting = text(box, role);
+            if (Ipv4Address::hasLeadingZero(setting))
+                checkAddress(found, setting);
+        }
+    }
+}
+
 } // namespace
 
 CheckFindings ProjectChecker::check(const QStandardItem *project, const QDateTime &now)
@@ -367,6 +399,7 @@ CheckFindings ProjectChecker::check(const QStandardItem *project, const QDateTim
     for (QStandardItem *box : itemsInFolders(project, Folder::Box)) {
         Collector found(&findings, box);
         checkUniqueName(found, names, box);
+        checkBox(found, box);
     }
     return findings;
 }

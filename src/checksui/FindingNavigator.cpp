@@ -55,6 +55,11 @@ bool FindingNavigator::open(CMainWindow *window, QStandardItem *item, const QStr
         window->slotServiceEditFile();
         return true;
     }
+    // A box's own addresses are checked too: its editor is where they are mended.
+    if (folder == Folder::Box) {
+        window->slotBoxEditFile();
+        return true;
+    }
     if (folder != Folder::Standard)
         return false;
     window->slotstandardEditFile();

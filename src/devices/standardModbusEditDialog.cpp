@@ -709,7 +709,9 @@ bool standardModbusEditDialog::confirmFields()
         if (auto *station = m_tabWidget->widget(i)->findChild<QLineEdit *>(QStringLiteral("stationNumEdit")))
             fields += {m_tabWidget->tabText(i) + QLatin1Char(' ') + tr("Station Num:"), station};
     }
-    return Validators::confirmAcceptable(this, fields);
+    if (!Validators::confirmAcceptable(this, fields))
+        return false;
+    return m_networkGroup->isHidden() || Validators::confirmNoLeadingZero(this, {{tr("IP:"), m_ipEdit}});
 }
 
 void standardModbusEditDialog::saveChanges()
@@ -1033,6 +1035,8 @@ void standardModbusEditDialog::openTestRead(QWidget *page)
 {
     // The form as it stands now, saved or not, in the shape of the project file's parameters.
     const bool tcp = m_modbusCombo->currentText() != QLatin1String("ModbusRTU");
+    if (tcp && !Validators::confirmNoLeadingZero(this, {{tr("IP:"), m_ipEdit}}))
+        return;
     QJsonObject parameter{{"collectionInterval", m_intervalEdit->text()},
                           {"communicationTimeout", tcp ? m_tcpTimeoutEdit->text() : m_rtuTimeoutEdit->text()}};
     if (tcp) {

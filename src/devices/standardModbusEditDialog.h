@@ -38,7 +38,8 @@ public:
     QTabWidget *tabWidget() const { return m_tabWidget; }
 
     // True when every validated field of the mode in use, and every tab's station number,
-    // is empty or acceptable; otherwise warns, naming the field, and returns false.
+    // is empty or acceptable, and the IP has no part with a leading zero; otherwise warns,
+    // naming the field, and returns false.
     bool confirmFields();
 
 public slots:

@@ -5,6 +5,7 @@
 #include "boxlink/Protocol.h"
 #include "checks/DeploymentLog.h"
 #include "checksui/DeploymentGate.h"
+#include "projectfile/Ipv4Address.h"
 #include "projectfile/ItemRecord.h"
 #include "projectfile/ProjectJson.h"
 
@@ -50,7 +51,8 @@ FleetWindow::FleetWindow(QStandardItem *project, QWidget *parent)
             for (int b = 0; b < folder->rowCount(); ++b) {
                 QStandardItem *box = folder->child(b);
                 m_names << box->text();
-                m_ips << box->data(Role::BoxIp).toString().trimmed();
+                // As stored: a spelling the checks refuse is not tidied into another address here.
+                m_ips << box->data(Role::BoxIp).toString();
                 m_models << box->data(Role::BoxModel).toString();
             }
         }
@@ -85,6 +87,7 @@ FleetWindow::FleetWindow(QStandardItem *project, QWidget *parent)
         connect(retryButton, &QPushButton::clicked, this, [this, row] { retry(row); });
         m_table->setCellWidget(row, RetryColumn, retryButton);
         showLast(row);
+        leaveOutIfUnsafe(row);
     }
 
     m_parallel = new QSpinBox(this);
@@ -166,11 +169,32 @@ void FleetWindow::setChecked(int row, bool checked)
         item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
 }
 
+// A box whose address is not spelled the one way ("127.0.4.020" would reach .16), or that
+// repeats an earlier row's address, gets no transfer of its own: one box, one transfer.
+void FleetWindow::leaveOutIfUnsafe(int row)
+{
+    const QString &ip = m_ips.at(row);
+    const int first = m_ips.indexOf(ip);
+    QString reason;
+    if (!Ipv4Address::isValid(ip))
+        reason = tr("Not a valid IPv4 address (four decimal parts from 0 to 255, without leading zeros); "
+                    "this box is left out.");
+    else if (first < row)
+        reason = tr("The same address as %1; the box is deployed once, with that row.").arg(m_names.at(first));
+    if (reason.isEmpty())
+        return;
+    m_leftOut.insert(row);
+    QTableWidgetItem *name = m_table->item(row, NameColumn);
+    name->setCheckState(Qt::Unchecked);
+    name->setFlags(name->flags() & ~(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled));
+    m_table->item(row, ResultColumn)->setText(reason);
+}
+
 QList<int> FleetWindow::checkedRows() const
 {
     QList<int> rows;
     for (int row = 0; row < m_table->rowCount(); ++row) {
-        if (m_table->item(row, NameColumn)->checkState() == Qt::Checked)
+        if (!m_leftOut.contains(row) && m_table->item(row, NameColumn)->checkState() == Qt::Checked)
             rows.append(row);
     }
     return rows;

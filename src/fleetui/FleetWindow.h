@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QList>
 #include <QPersistentModelIndex>
+#include <QSet>
 #include <QStringList>
 
 #include <memory>
@@ -56,6 +57,7 @@ protected:
     void reject() override;
 
 private:
+    void leaveOutIfUnsafe(int row);
     QList<int> checkedRows() const;
     bool run(const QList<int> &rows);
     void showRow(int row);
@@ -69,6 +71,7 @@ private:
     QStringList m_names;
     QStringList m_ips;
     QStringList m_models;
+    QSet<int> m_leftOut; // rows no transfer goes to
     QTableWidget *m_table = nullptr;
     QSpinBox *m_parallel = nullptr;
     QPushButton *m_refreshButton = nullptr;

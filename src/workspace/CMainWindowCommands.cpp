@@ -530,6 +530,7 @@ void CMainWindow::slotBoxEditFile()
     editor.nameEdit = box->nameEdit();
     editor.saveButton = box->saveButton();
     editor.save = [box] { box->saveChanges(); };
+    editor.fieldsOk = [box] { return box->confirmFields(); };
 
     ads::CDockWidget *dock = openEditDock(title, editor.dialog);
     // Closing the box editor always drops the box connection.
@@ -540,7 +541,8 @@ void CMainWindow::slotBoxEditFile()
         if (box->mayEndTransfer())
             dock->closeDockWidget();
     });
-    installSaveCheck(editor.dialog, item, editor.nameEdit, editor.saveButton, editor.save, title);
+    installSaveCheck(editor.dialog, item, editor.nameEdit, editor.saveButton, editor.save, title,
+                     editor.fieldsOk);
 }
 
 bool CMainWindow::boxTransferMayEnd()

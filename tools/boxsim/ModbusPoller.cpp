@@ -2,6 +2,8 @@
 
 #include "BoxSimulator.h"
 
+#include "projectfile/Ipv4Address.h"
+
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -25,6 +27,9 @@ QString ModbusPoller::refusalFor(const ModbusLinkSettings &link) const
             return QStringLiteral("no --serial-map for its port \"%1\"").arg(link.projectPort);
         return QString();
     }
+    // "127.0.4.010" is octal .8 to the socket: polling it would read another host's registers.
+    if (!Ipv4Address::isValid(link.host))
+        return QStringLiteral("\"%1\" is not four decimal parts from 0 to 255 without leading zeros").arg(link.host);
     if (m_settings.allowNetwork)
         return QString();
     const QHostAddress address(link.host);

@@ -72,6 +72,7 @@
 #include <unistd.h>
 
 #include "BoxSimulator.h"
+#include "projectfile/Ipv4Address.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -174,9 +175,10 @@ int main(int argc, char *argv[])
     SimOptions options;
     if (parser.isSet(QStringLiteral("listen"))) {
         const QString text = parser.value(QStringLiteral("listen"));
-        QHostAddress address;
-        if (!address.setAddress(text) || address.protocol() != QAbstractSocket::IPv4Protocol)
-            return fail(1, QStringLiteral("--listen needs an IPv4 address, not \"%1\"").arg(text));
+        const QHostAddress address = Ipv4Address::parse(text);
+        if (address.isNull())
+            return fail(1, QStringLiteral("--listen needs an IPv4 address of four decimal parts without "
+                                          "leading zeros, not \"%1\"").arg(text));
         options.listen = address;
     }
     const auto text = [&parser](const char *name, QString *value) {

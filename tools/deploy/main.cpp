@@ -5,6 +5,7 @@
 
 #include "checks/ProjectChecker.h"
 #include "fleet/FleetDeployment.h"
+#include "projectfile/Ipv4Address.h"
 #include "projectfile/ItemRecord.h"
 #include "projectfile/ProjectJson.h"
 
@@ -12,7 +13,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -28,12 +28,6 @@ int fail(const QString &message)
 {
     std::fprintf(stderr, "orvane-deploy: %s\n", qPrintable(message));
     return kBadArguments;
-}
-
-bool isIpv4(const QString &text)
-{
-    QHostAddress address;
-    return address.setAddress(text) && address.protocol() == QAbstractSocket::IPv4Protocol;
 }
 
 bool readObject(const QString &path, QJsonObject *object, QString *error)
@@ -86,7 +80,7 @@ int main(int argc, char *argv[])
     };
     option("project", "Project file to deploy, sent byte for byte as saved.", "FILE.json");
     option("program", "Program image to send as a program update.", "FILE.bin");
-    option("box", "IPv4 address of a box (repeatable).", "ADDR");
+    option("box", "IPv4 address of a box (repeatable), four decimal parts without leading zeros.", "ADDR");
     option("boxes-from", "Also every box item of this project file.", "PROJECT.json");
     option("bind", "Local IPv4 address to send from.", "LOCAL_ADDR");
     option("parallel", "At most N boxes at once (default 8).", "N");
@@ -120,8 +114,9 @@ int main(int argc, char *argv[])
 
     QStringList boxes;
     for (const QString &box : parser.values(QStringLiteral("box"))) {
-        if (!isIpv4(box))
-            return fail(QStringLiteral("--box needs an IPv4 address, not \"%1\"").arg(box));
+        if (!Ipv4Address::isValid(box))
+            return fail(QStringLiteral("--box needs an IPv4 address of four decimal parts without leading zeros, "
+                                       "not \"%1\"").arg(box));
         boxes.append(box);
     }
     for (const QString &path : parser.values(QStringLiteral("boxes-from"))) {
@@ -129,18 +124,20 @@ int main(int argc, char *argv[])
         if (!readObject(path, &source, &error))
             return fail(error);
         for (const QJsonValue &value : source.value(Key::Boxs).toArray()) {
-            const QString ip = value.toObject().value(QStringLiteral("ip")).toString().trimmed();
-            if (!isIpv4(ip))
+            // Not trimmed: a stored address is taken as written or not at all.
+            const QString ip = value.toObject().value(QStringLiteral("ip")).toString();
+            if (!Ipv4Address::isValid(ip))
                 return fail(QStringLiteral("%1 has a box without a valid IPv4 address (\"%2\")").arg(path, ip));
             boxes.append(ip);
         }
     }
+    // Only the one spelling passes, so equal text is the same box: it gets one transfer.
     boxes.removeDuplicates();
     if (boxes.isEmpty())
         return fail(QStringLiteral("no box: give --box ADDR or --boxes-from PROJECT.json"));
 
     const QString bind = parser.value(QStringLiteral("bind"));
-    if (parser.isSet(QStringLiteral("bind")) && !isIpv4(bind))
+    if (parser.isSet(QStringLiteral("bind")) && !Ipv4Address::isValid(bind))
         return fail(QStringLiteral("--bind needs an IPv4 address, not \"%1\"").arg(bind));
     int parallel = FleetDeployment::kDefaultParallel;
     if (parser.isSet(QStringLiteral("parallel"))) {

@@ -287,6 +287,10 @@
         <source>Box %1: %2</source>
         <translation>盒子 %1：%2</translation>
     </message>
+    <message>
+        <source>The IP address &quot;%1&quot; is not four decimal parts from 0 to 255 without leading zeros; nothing was sent.</source>
+        <translation>IP 地址“%1”不是四段 0 到 255 之间且不以 0 开头的十进制数；未发送任何内容。</translation>
+    </message>
 </context>
 <context>
     <name>BoxInputDialog</name>
@@ -1243,6 +1247,10 @@
         <source>Connection status: %1, gave up after %2 retries; press Connect to try again</source>
         <translation>连接状态：%1，重试 %2 次后已放弃；请点击“连接”重试</translation>
     </message>
+    <message>
+        <source>Connection status: &quot;%1&quot; is not a valid IPv4 address</source>
+        <translation>连接状态：“%1”不是有效的 IPv4 地址</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -1611,6 +1619,10 @@
     <message>
         <source>The value of &quot;%1&quot; is out of range, incomplete or not allowed. Nothing was saved.</source>
         <translation>“%1”的值超出范围、不完整或不被允许，未保存任何内容。</translation>
+    </message>
+    <message>
+        <source>The IP address &quot;%1&quot; in &quot;%2&quot; has a part with a leading zero, which some devices read as an octal number (010 as 8). Write it without leading zeros.</source>
+        <translation>“%2”中的 IP 地址“%1”有一段以 0 开头，某些设备会把它读作八进制数（010 读作 8）。请去掉开头的 0。</translation>
     </message>
 </context>
 <context>
@@ -2096,6 +2108,18 @@
         <source>Another item in the %1 folder is also named &apos;%2&apos;.</source>
         <translation>%1 文件夹中另有一个条目也名为“%2”。</translation>
     </message>
+    <message>
+        <source>The IP address '%1' has a part with a leading zero, which some devices read as an octal number; write it without leading zeros.</source>
+        <translation>IP 地址“%1”有一段以 0 开头，某些设备会把它读作八进制数；请去掉开头的 0。</translation>
+    </message>
+    <message>
+        <source>The station number '%1' is not a number from 1 to 247, which a Modbus RTU slave needs.</source>
+        <translation>站号“%1”不是 1 到 247 之间的数，而 Modbus RTU 从站需要这样的站号。</translation>
+    </message>
+    <message>
+        <source>The station number '%1' is not a Modbus TCP unit id from 0 to 255.</source>
+        <translation>站号“%1”不是 0 到 255 之间的 Modbus TCP 单元标识。</translation>
+    </message>
 </context>
 <context>
     <name>ProjectDiff</name>
@@ -2479,6 +2503,14 @@ Send it anyway?</source>
     <message>
         <source>unknown model</source>
         <translation>未知型号</translation>
+    </message>
+    <message>
+        <source>Not a valid IPv4 address (four decimal parts from 0 to 255, without leading zeros); this box is left out.</source>
+        <translation>不是有效的 IPv4 地址（四段 0 到 255 之间且不以 0 开头的十进制数）；此盒子被跳过。</translation>
+    </message>
+    <message>
+        <source>The same address as %1; the box is deployed once, with that row.</source>
+        <translation>与 %1 地址相同；此盒子只部署一次，随该行进行。</translation>
     </message>
 </context>
 </TS>
