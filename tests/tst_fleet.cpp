@@ -32,6 +32,8 @@
 #include <memory>
 #include <vector>
 
+#include <sys/resource.h>
+
 namespace {
 
 QString deployProgram() { return QStringLiteral(ORVANE_BIN_DIR "/orvane-deploy"); }
@@ -259,6 +261,7 @@ private slots:
     void windowCloseAsksAndCancels();
     void programUpdateAsksFirst();
     void parallelIsRemembered();
+    void windowSaysWhenOpenFilesAllowFewer();
     void projectChangesPerBox();
     void unkeptCopiesWarnOnce();
 
@@ -745,6 +748,34 @@ void TstFleet::parallelIsRemembered()
     QSettings(QStringLiteral("Settings.ini"), QSettings::IniFormat).setValue("Fleet/parallel", "many");
     FleetWindow window(project);
     QCOMPARE(parallel(window)->value(), 8);
+}
+
+void TstFleet::windowSaysWhenOpenFilesAllowFewer()
+{
+    ThreeBoxWindow three;
+    QVERIFY(three.start(70));
+    FleetWindow &window = *three.window;
+    QStringList messages;
+    connect(&window, &FleetWindow::message, this, [&messages](const QString &m) { messages << m; });
+    window.findChild<QSpinBox *>("parallelSpinBox")->setValue(8);
+
+    // Room for one transfer beside what this process holds now; put back whatever happens.
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const auto restore = qScopeGuard([&saved] { ::setrlimit(RLIMIT_NOFILE, &saved); });
+    rlimit low = saved;
+    low.rlim_cur = rlim_t(FleetDeployment::openDescriptors() + FleetDeployment::kSpareDescriptors + 1);
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
+
+    ModalAnswer::Scoped answers(QMessageBox::Yes);
+    window.findChild<QPushButton *>("updateProjectButton")->click();
+    QVERIFY(QTest::qWaitFor([&window] { return !window.deployment()->isRunning(); }, 20000));
+    QCOMPARE(window.deployment()->succeededCount(), 3);
+    const QString expected = QStringLiteral("At most %1 transfers at once: the limit of %2 open files allows no more.")
+                                 .arg(window.deployment()->parallel())
+                                 .arg(qint64(low.rlim_cur));
+    QVERIFY2(window.deployment()->parallel() < 3, qPrintable(QString::number(window.deployment()->parallel())));
+    QVERIFY2(messages.contains(expected), qPrintable(messages.join('\n')));
 }
 
 // Before "Update project" sends, one confirmation shows what it changes on each checked box
