@@ -2,7 +2,6 @@
 
 #include "boxlink/FrameCodec.h"
 
-#include <QCryptographicHash>
 #include <QDebug>
 #include <QEventLoop>
 #include <QFile>

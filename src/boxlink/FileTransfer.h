@@ -31,7 +31,7 @@ public:
         ConnectFailed,
         FileOpenFailed,
         ConnectionLost,
-        ChecksumOpenFailed,
+        ChecksumOpenFailed, // no longer happens (one reading); kept for the records that name it
         Stalled,   // the box took no byte for the stall period
         Cancelled, // cancel() or the owner ended it
         Timeout,
