@@ -796,7 +796,8 @@ void TstBoxDialog::programUpdate_data()
     QTest::newRow("no verdict") << "127.0.6.42" << QStringList{"--no-verdict"} << 5000
                                 << "Timeout:Timeout while waiting for checksum result."
                                 << QStringList{"Timeout | Timeout while waiting for checksum result."} << 0;
-    QTest::newRow("file gone") << "127.0.6.45" << QStringList() << -1 << QString()
+    QTest::newRow("file gone") << "127.0.6.45" << QStringList() << -1
+                               << "Update Status:Could not read the file: No such file or directory"
                                << QStringList{"Error | Failed to open program file."} << 0;
     QTest::newRow("cancelled") << "127.0.6.46" << QStringList() << -2 << QString() << QStringList() << 0;
 }

@@ -9,14 +9,47 @@
 
 namespace {
 
+// Reads a transfer's frames up to its checksum frame (at most 5 s); false when the sender
+// went away first.
+bool readThroughChecksum(QTcpSocket *socket)
+{
+    QByteArray buffer;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 5000) {
+        if (!socket->waitForReadyRead(100)) {
+            if (socket->state() != QAbstractSocket::ConnectedState)
+                return false;
+            continue;
+        }
+        buffer += socket->readAll();
+        while (buffer.size() >= FrameCodec::HeaderSize) {
+            const int length = FrameCodec::frameLength(buffer);
+            if (length < FrameCodec::MinFrameSize || buffer.size() < length)
+                break;
+            if (quint8(buffer.at(6)) == FrameCodec::TransferChecksum)
+                return true;
+            buffer.remove(0, length);
+        }
+    }
+    return false;
+}
+
 // A box that takes one transfer and answers its checksum frame with the given pieces,
-// 50 ms apart.
+// 50 ms apart; or one that answers out of turn (Mode).
 class ScriptedBox : public ThreadBox
 {
 public:
-    ScriptedBox(const QString &address, QList<QByteArray> pieces)
+    enum Mode {
+        AfterChecksum,        // the pieces, once the checksum frame is in
+        VerdictFirstThenRead, // "matched" after 1 KiB, then reads on and stays silent
+        VerdictFirstThenClose,
+        CloseAfterChecksum,   // hangs up where the verdict should come
+    };
+    ScriptedBox(const QString &address, QList<QByteArray> pieces, Mode mode = AfterChecksum)
         : ThreadBox(address)
         , m_pieces(std::move(pieces))
+        , m_mode(mode)
     {
     }
     ~ScriptedBox() override { wait(10000); }
@@ -33,36 +66,33 @@ protected:
             socket->abort();
             return;
         }
-        QByteArray buffer;
-        bool checksumSeen = false;
-        QElapsedTimer clock;
-        clock.start();
-        while (!checksumSeen && clock.elapsed() < 5000) {
-            if (!socket->waitForReadyRead(100)) {
-                if (socket->state() != QAbstractSocket::ConnectedState)
-                    return;
-                continue;
+        if (m_mode == VerdictFirstThenRead || m_mode == VerdictFirstThenClose) {
+            socket->waitForReadyRead(5000);
+            socket->read(1024);
+            socket->write(FrameCodec::transferVerdict(FileTransfer::ProgramUpdate, 0));
+            socket->waitForBytesWritten(1000);
+            if (m_mode == VerdictFirstThenClose) {
+                socket->close();
+                return;
             }
-            buffer += socket->readAll();
-            while (buffer.size() >= FrameCodec::HeaderSize) {
-                const int length = FrameCodec::frameLength(buffer);
-                if (length < FrameCodec::MinFrameSize || buffer.size() < length)
-                    break;
-                if (quint8(buffer.at(6)) == FrameCodec::TransferChecksum)
-                    checksumSeen = true;
-                buffer.remove(0, length);
-            }
+        }
+        if (!readThroughChecksum(socket))
+            return;
+        if (m_mode == CloseAfterChecksum) {
+            socket->close();
+            return;
         }
         for (const QByteArray &piece : qAsConst(m_pieces)) {
             socket->write(piece);
             socket->waitForBytesWritten(1000);
             QThread::msleep(50);
         }
-        socket->waitForDisconnected(3000);
+        socket->waitForDisconnected(6000);
     }
 
 private:
     QList<QByteArray> m_pieces;
+    Mode m_mode;
 };
 
 QByteArray fileContent(int size, int command)
@@ -102,6 +132,8 @@ private slots:
     void transfer();
     void boxThatStopsReading_data();
     void boxThatStopsReading();
+    void verdictOnlyAfterTheChecksum_data();
+    void verdictOnlyAfterTheChecksum();
 };
 
 void TstFileTransfer::transfer_data()
@@ -162,7 +194,8 @@ void TstFileTransfer::transfer_data()
         << QStringList{"Binding Status: Failed to bind to 192.0.2.1"} << QStringList() << -1 << true;
     QTest::newRow("program file missing")
         << "sim" << "127.0.6.9" << QStringList() << Pieces() << program << -1 << none << false
-        << outcome(FileTransfer::Outcome::FileOpenFailed) << QStringList()
+        << outcome(FileTransfer::Outcome::FileOpenFailed)
+        << QStringList{"Update Status:Could not read the file: No such file or directory"}
         << QStringList{"Error|Failed to open program file."} << -1 << false;
     QTest::newRow("other command echoed")
         << "scripted" << "127.0.6.10" << QStringList()
@@ -376,6 +409,54 @@ void TstFileTransfer::boxThatStopsReading()
     // Generous: the suite also runs under sanitizers on two shared cores.
     QVERIFY2(longestGap < 1000, qPrintable(QString::number(longestGap)));
     QVERIFY(lastTick > clock.elapsed() - 1000);
+}
+
+void TstFileTransfer::verdictOnlyAfterTheChecksum_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("outcome"); // -1: anything but success
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("matched after 1 KiB, then reads the rest")
+        << "127.0.6.30" << int(ScriptedBox::VerdictFirstThenRead) << int(FileTransfer::Outcome::Timeout)
+        << "Timeout:Timeout while waiting for checksum result.";
+    QTest::newRow("matched after 1 KiB, then hangs up")
+        << "127.0.6.31" << int(ScriptedBox::VerdictFirstThenClose) << -1 << QString();
+    QTest::newRow("hangs up instead of a verdict")
+        << "127.0.6.32" << int(ScriptedBox::CloseAfterChecksum) << int(FileTransfer::Outcome::VerdictLost)
+        << "Checksum Result:Connection lost before the checksum result.";
+}
+
+void TstFileTransfer::verdictOnlyAfterTheChecksum()
+{
+    QFETCH(QString, address);
+    QFETCH(int, mode);
+    QFETCH(int, outcome);
+    QFETCH(QString, message);
+
+    ScriptedBox box(address, {}, ScriptedBox::Mode(mode));
+    QVERIFY(box.startListening());
+    FileTransfer::setVerdictTimeoutForTesting(3000);
+
+    FileTransfer transfer;
+    transfer.setHostAddress(address);
+    QStringList messages;
+    connect(&transfer, &FileTransfer::messageAppended, [&](const QString &m) { messages << m; });
+    QElapsedTimer clock;
+    clock.start();
+    const FileTransfer::Outcome result = transfer.send(
+        FileTransfer::ProgramUpdate, TransferPayload::fromBytes(fileContent(1024 * 1024, FileTransfer::ProgramUpdate)));
+
+    QVERIFY(result != FileTransfer::Outcome::ChecksumSuccessful);
+    QVERIFY2(!messages.join('\n').contains("successful"), qPrintable(messages.join('\n')));
+    if (outcome >= 0)
+        QCOMPARE(int(result), outcome);
+    if (!message.isEmpty())
+        QCOMPARE(messages, QStringList{message});
+    // A hang-up is told at once, not after the verdict wait.
+    if (mode != ScriptedBox::VerdictFirstThenRead)
+        QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
 }
 
 QTEST_MAIN(TstFileTransfer)

@@ -32,6 +32,8 @@
 #include <memory>
 #include <vector>
 
+#include <sys/resource.h>
+
 namespace {
 
 QString deployProgram() { return QStringLiteral(ORVANE_BIN_DIR "/orvane-deploy"); }
@@ -56,18 +58,33 @@ struct DeployRun
     QList<QJsonObject> objects; // --json lines
 };
 
+struct DeployInput
+{
+    QByteArray stdinBytes; // fed on standard input, which is then closed
+    int openFiles = 0;     // when > 0, the open-file limit it runs under
+};
+
 // Runs orvane-deploy with its records in `dataHome`; the event loop keeps turning meanwhile so
 // nothing else in the test stalls.
-DeployRun deploy(const QStringList &arguments, const QString &dataHome, int timeoutMs = 30000)
+DeployRun deploy(const QStringList &arguments, const QString &dataHome, int timeoutMs = 30000,
+                 const DeployInput &input = DeployInput())
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
     process.setProcessEnvironment(env);
-    process.start(deployProgram(), arguments);
+    if (input.openFiles > 0)
+        process.start(QStringLiteral("/bin/sh"),
+                      QStringList{"-c", QStringLiteral("ulimit -n %1 && exec \"$0\" \"$@\"").arg(input.openFiles),
+                                  deployProgram()}
+                          + arguments);
+    else
+        process.start(deployProgram(), arguments);
     DeployRun run;
     if (!process.waitForStarted(5000))
         return run;
+    process.write(input.stdinBytes);
+    process.closeWriteChannel();
     QElapsedTimer timer;
     timer.start();
     while (process.state() != QProcess::NotRunning && timer.elapsed() < timeoutMs)
@@ -237,17 +254,23 @@ private slots:
     void checkErrorsStopUnlessForced();
     void cancelStopsEveryTransfer();
     void runAgainSendsTheFileAsItIsNow();
+    void deployFromAPipe();
+    void parallelWithin_data();
+    void parallelWithin();
+    void parallelKeptWithinOpenFiles();
     void windowDeploysToTwentyBoxes();
     void windowCloseAsksAndCancels();
     void programUpdateAsksFirst();
     void windowLeavesOutOtherSpellingsAndRepeats();
     void parallelIsRemembered();
+    void windowSaysWhenOpenFilesAllowFewer();
     void projectChangesPerBox();
     void unkeptCopiesWarnOnce();
 
 private:
     TestDataLocation m_dataLocation; // the records and kept copies the window writes
     QTemporaryDir m_cwd;             // the window's Settings.ini
+    QTemporaryDir m_inputs;          // a FIFO nobody writes to, a file past the size limit
     QString projectFile() const { return QStringLiteral(ORVANE_TEST_DATA_DIR "/projectfile/modbus_tcp.json"); }
 };
 
@@ -255,6 +278,10 @@ void TstFleet::initTestCase()
 {
     QVERIFY(m_cwd.isValid());
     QVERIFY(QDir::setCurrent(m_cwd.path()));
+    QVERIFY(m_inputs.isValid());
+    QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {m_inputs.filePath("fifo")}), 0);
+    QFile huge(m_inputs.filePath("huge.json"));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(TransferPayload::kMaxSize + 1)); // sparse
 }
 
 void TstFleet::recordsRoundTrip()
@@ -321,6 +348,17 @@ void TstFleet::deployArgumentErrors_data()
     QTest::newRow("boxes-from with a leading zero")
         << QStringList{"--project", project, "--boxes-from", QStringLiteral(ORVANE_TEST_DATA_DIR "/fleet/octal-box.json")}
         << "without a valid IPv4 address (\"127.0.1.050\")";
+    // Input that never ends must not hold the run past --timeout, nor be read without end.
+    const QString fifo = m_inputs.filePath("fifo");
+    QTest::newRow("FIFO nobody writes to") << QStringList{"--project", fifo, "--box", box, "--timeout", "1"}
+                                           << "cannot read " + fifo + ": it did not end within 1 s";
+    QTest::newRow("program from a FIFO") << QStringList{"--program", fifo, "--box", box, "--timeout", "0.5"}
+                                         << "cannot read " + fifo + ": it did not end within 0.5 s";
+    QTest::newRow("device") << QStringList{"--program", "/dev/zero", "--box", box, "--timeout", "1"}
+                            << "cannot read /dev/zero: it is a device, not a file";
+    const QString huge = m_inputs.filePath("huge.json");
+    QTest::newRow("past the size limit") << QStringList{"--program", huge, "--box", box}
+                                         << "cannot read " + huge + ": it is larger than 256 MiB";
 }
 
 void TstFleet::deployArgumentErrors()
@@ -332,7 +370,10 @@ void TstFleet::deployArgumentErrors()
     QTest::qWait(50);
     const QString before = sim.output();
     QTemporaryDir data;
+    QElapsedTimer clock;
+    clock.start();
     const DeployRun run = deploy(arguments, data.path());
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.err.startsWith("orvane-deploy: ") && run.err.contains(message), qPrintable(run.err));
     QCOMPARE(run.out, QString());
@@ -526,6 +567,76 @@ void TstFleet::runAgainSendsTheFileAsItIsNow()
     }
 }
 
+// What is checked is what is sent: a project on a pipe is read once, not opened again (which
+// gave the box an empty file and the digest of nothing).
+void TstFleet::deployFromAPipe()
+{
+    BoxSimProcess sim(QStringLiteral("127.0.1.45"));
+    QVERIFY(sim.start());
+    QTemporaryDir data;
+    const QByteArray project = readFile(projectFile());
+    QVERIFY(project.size() > 1024);
+
+    DeployInput input;
+    input.stdinBytes = project;
+    const DeployRun run = deploy({"--project", "/dev/stdin", "--box", sim.address(), "--json"}, data.path(), 30000, input);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.objects.size(), 1);
+    QCOMPARE(run.objects.first().value("result").toString(), QStringLiteral("Checksum successful."));
+    QCOMPARE(readFile(sim.statePath("deployed.json")), project);
+    const QJsonObject checksum = sim.transferRecords().value(0).value("checksum").toObject();
+    QCOMPARE(checksum.value("size").toInt(), project.size());
+    QCOMPARE(checksum.value("digest").toString(),
+             QString::fromLatin1(QCryptographicHash::hash(project, QCryptographicHash::Md5).toHex()));
+}
+
+void TstFleet::parallelWithin_data()
+{
+    QTest::addColumn<int>("requested");
+    QTest::addColumn<qint64>("fileLimit");
+    QTest::addColumn<int>("openNow");
+    QTest::addColumn<int>("expected");
+    const int spare = FleetDeployment::kSpareDescriptors;
+    QTest::newRow("limit unknown or unlimited") << 1000 << qint64(0) << 10 << 1000;
+    QTest::newRow("well within") << 8 << qint64(1024) << 20 << 8;
+    QTest::newRow("1000 under 1024 open files") << 1000 << qint64(1024) << 30 << 1024 - 30 - spare;
+    QTest::newRow("ulimit -n 64") << 200 << qint64(64) << 10 << 64 - 10 - spare;
+    QTest::newRow("no room left: still one") << 50 << qint64(20) << 10 << 1;
+    QTest::newRow("nonsense request") << 0 << qint64(1024) << 10 << 1;
+}
+
+void TstFleet::parallelWithin()
+{
+    QFETCH(int, requested);
+    QFETCH(qint64, fileLimit);
+    QFETCH(int, openNow);
+    QFETCH(int, expected);
+    QCOMPARE(FleetDeployment::parallelWithin(requested, fileLimit, openNow), expected);
+}
+
+// Under a low open-file limit more transfers at once fail to connect for want of descriptors,
+// which reads as boxes that are not there: the count is kept within the limit, and said.
+void TstFleet::parallelKeptWithinOpenFiles()
+{
+    QList<QStringList> options;
+    for (int i = 0; i < 7; ++i)
+        options.append(QStringList());
+    SimFleet sims;
+    QVERIFY(sims.start(46, options));
+    QTemporaryDir data;
+    QStringList arguments{"--project", projectFile(), "--parallel", "200"};
+    for (const QString &address : sims.addresses)
+        arguments << "--box" << address;
+
+    DeployInput input;
+    input.openFiles = 10;
+    const DeployRun run = deploy(arguments, data.path(), 30000, input);
+    QVERIFY2(!run.out.contains("failed"), qPrintable(run.out));
+    QVERIFY2(run.err.contains("--parallel 200: the limit of 10 open files allows 1 at once"), qPrintable(run.err));
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out.count(" ok "), 7);
+}
+
 void TstFleet::windowDeploysToTwentyBoxes()
 {
     SimFleet sims;
@@ -702,6 +813,34 @@ void TstFleet::parallelIsRemembered()
     QSettings(QStringLiteral("Settings.ini"), QSettings::IniFormat).setValue("Fleet/parallel", "many");
     FleetWindow window(project);
     QCOMPARE(parallel(window)->value(), 8);
+}
+
+void TstFleet::windowSaysWhenOpenFilesAllowFewer()
+{
+    ThreeBoxWindow three;
+    QVERIFY(three.start(70));
+    FleetWindow &window = *three.window;
+    QStringList messages;
+    connect(&window, &FleetWindow::message, this, [&messages](const QString &m) { messages << m; });
+    window.findChild<QSpinBox *>("parallelSpinBox")->setValue(8);
+
+    // Room for one transfer beside what this process holds now; put back whatever happens.
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const auto restore = qScopeGuard([&saved] { ::setrlimit(RLIMIT_NOFILE, &saved); });
+    rlimit low = saved;
+    low.rlim_cur = rlim_t(FleetDeployment::openDescriptors() + FleetDeployment::kSpareDescriptors + 1);
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
+
+    ModalAnswer::Scoped answers(QMessageBox::Yes);
+    window.findChild<QPushButton *>("updateProjectButton")->click();
+    QVERIFY(QTest::qWaitFor([&window] { return !window.deployment()->isRunning(); }, 20000));
+    QCOMPARE(window.deployment()->succeededCount(), 3);
+    const QString expected = QStringLiteral("At most %1 transfers at once: the limit of %2 open files allows no more.")
+                                 .arg(window.deployment()->parallel())
+                                 .arg(qint64(low.rlim_cur));
+    QVERIFY2(window.deployment()->parallel() < 3, qPrintable(QString::number(window.deployment()->parallel())));
+    QVERIFY2(messages.contains(expected), qPrintable(messages.join('\n')));
 }
 
 // Before "Update project" sends, one confirmation shows what it changes on each checked box

@@ -934,7 +934,8 @@ void BoxEditDialog::updateProject()
     m_deployCopy = std::move(copy);
     // The transfer is asynchronous: what was sent, and to whom, is kept for the verdict.
     m_sentProject = SentProject{boxIp, project->text(), bytes};
-    runTransfer(FileTransfer::ProjectDeployment, m_deployCopy->fileName(), true);
+    // The bytes just written go out, not a second reading of the copy that could differ.
+    runTransfer(FileTransfer::ProjectDeployment, m_deployCopy->fileName(), true, &bytes);
 }
 
 void BoxEditDialog::projectDeployed()
@@ -950,7 +951,8 @@ void BoxEditDialog::warnUpdateProject(const QString &text)
     QMessageBox::warning(this, tr("Update project"), text, QMessageBox::Ok);
 }
 
-void BoxEditDialog::runTransfer(quint8 command, const QString &filePath, bool removeAfterDigest)
+void BoxEditDialog::runTransfer(quint8 command, const QString &filePath, bool removeAfterDigest,
+                                const QByteArray *bytes)
 {
     // One transfer at a time; the buttons are off meanwhile, this covers direct calls.
     if (m_transfer)
@@ -981,7 +983,10 @@ void BoxEditDialog::runTransfer(quint8 command, const QString &filePath, bool re
     m_updateProjectButton->setEnabled(false);
     m_updateProgramButton->setEnabled(false);
     m_cancelTransferButton->setEnabled(true);
-    transfer->start(command, filePath);
+    if (bytes)
+        transfer->start(command, TransferPayload::fromBytes(*bytes, filePath));
+    else
+        transfer->start(command, filePath);
 }
 
 void BoxEditDialog::transferEnded()

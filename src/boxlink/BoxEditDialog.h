@@ -109,7 +109,10 @@ private:
     void reportLinkDown();
     Protocol *ensureLink();
     void appendMessage(const QString &text);
-    void runTransfer(quint8 command, const QString &filePath, bool removeAfterDigest);
+    // Sends a file read when the box has been reached, or, with `bytes`, those bytes (the
+    // file then only removed once their digest is taken).
+    void runTransfer(quint8 command, const QString &filePath, bool removeAfterDigest,
+                     const QByteArray *bytes = nullptr);
     void transferEnded();
     void warnUpdateProject(const QString &text);
     void projectDeployed();

@@ -2,17 +2,17 @@
 
 #include "boxlink/FrameCodec.h"
 
-#include <QCryptographicHash>
 #include <QDebug>
 #include <QEventLoop>
+#include <QFile>
 #include <QHostAddress>
 #include <QPointer>
 #include <QTcpSocket>
 
-#include <atomic>
-#include <chrono>
-#include <future>
-#include <optional>
+#ifdef Q_OS_LINUX
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#endif
 
 namespace {
 int &verdictTimeoutMs()
@@ -32,47 +32,7 @@ constexpr int kVerdictSize = FrameCodec::VerdictSize;
 // turns of the event loop, small enough that one refill is a short piece of work.
 constexpr qint64 kQueuedBytes = 256 * 1024;
 
-// MD5 of the whole file, or nothing when it cannot be opened. Gives up early when cancelled.
-std::optional<QByteArray> fileDigest(const QString &path, const std::atomic<bool> *cancel)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    QByteArray block(256 * 1024, Qt::Uninitialized);
-    for (;;) {
-        if (*cancel)
-            return std::nullopt;
-        const qint64 n = file.read(block.data(), block.size());
-        if (n <= 0)
-            break;
-        hash.addData(block.constData(), int(n));
-    }
-    return hash.result();
-}
 } // namespace
-
-// The digest comes from a second reading of the file. Hashing costs more than a loopback copy
-// of the same bytes, so it runs on a worker thread while the fragments go out.
-struct FileTransfer::Digest {
-    QString path;
-    std::atomic<bool> cancel{false};
-    // Declared after the flag: destroyed first, it waits for the thread that reads the flag.
-    std::shared_future<std::optional<QByteArray>> result;
-};
-
-std::shared_ptr<FileTransfer::Digest> FileTransfer::startDigest(const QString &filePath)
-{
-    auto digest = std::make_shared<Digest>();
-    digest->path = filePath;
-    digest->result = std::async(std::launch::async, fileDigest, filePath, &digest->cancel).share();
-    return digest;
-}
-
-void FileTransfer::cancelDigest(Digest &digest)
-{
-    digest.cancel = true;
-}
 
 FileTransfer::FileTransfer(QObject *parent)
     : QObject(parent)
@@ -81,15 +41,19 @@ FileTransfer::FileTransfer(QObject *parent)
     m_stallTimer.setSingleShot(true);
     m_verdictTimer.setSingleShot(true);
     m_digestPoll.setSingleShot(true);
+    m_ackPoll.setSingleShot(true);
     connect(&m_connectTimer, &QTimer::timeout, this, &FileTransfer::onSocketError);
     connect(&m_stallTimer, &QTimer::timeout, this, &FileTransfer::onStall);
     connect(&m_verdictTimer, &QTimer::timeout, this, &FileTransfer::judgeVerdict);
     connect(&m_digestPoll, &QTimer::timeout, this, &FileTransfer::sendChecksumWhenReady);
+    connect(&m_ackPoll, &QTimer::timeout, this, [this] {
+        if (m_stage == Stage::Flushing && m_socket->bytesToWrite() == 0)
+            awaitVerdict();
+    });
 }
 
 FileTransfer::~FileTransfer()
 {
-    stopDigest();
     if (m_socket) {
         m_socket->disconnect(this);
         m_socket->abort();
@@ -135,6 +99,8 @@ QString FileTransfer::outcomeText(Outcome outcome)
         return tr("Cancelled");
     case Outcome::Timeout:
         return tr("Timeout");
+    case Outcome::VerdictLost:
+        return tr("Connection lost before the checksum result.");
     case Outcome::UnrecognisedReply:
         return tr("Unrecognised reply.");
     case Outcome::CommandTypeError:
@@ -151,6 +117,16 @@ QString FileTransfer::outcomeText(Outcome outcome)
 
 FileTransfer::Outcome FileTransfer::send(quint8 command, const QString &filePath)
 {
+    return runToEnd([&] { return start(command, filePath); });
+}
+
+FileTransfer::Outcome FileTransfer::send(quint8 command, SharedPayload payload)
+{
+    return runToEnd([&] { return start(command, std::move(payload)); });
+}
+
+FileTransfer::Outcome FileTransfer::runToEnd(const std::function<bool()> &begin)
+{
     Outcome result = Outcome::Cancelled;
     QEventLoop loop;
     const QMetaObject::Connection done =
@@ -158,7 +134,7 @@ FileTransfer::Outcome FileTransfer::send(quint8 command, const QString &filePath
             result = outcome;
             loop.quit();
         });
-    if (start(command, filePath) && isRunning())
+    if (begin() && isRunning())
         loop.exec();
     disconnect(done);
     return result;
@@ -168,8 +144,23 @@ bool FileTransfer::start(quint8 command, const QString &filePath)
 {
     if (m_stage != Stage::Idle)
         return false;
-    m_command = command;
     m_path = filePath;
+    m_payload.reset();
+    return begin(command);
+}
+
+bool FileTransfer::start(quint8 command, SharedPayload payload)
+{
+    if (m_stage != Stage::Idle || !payload)
+        return false;
+    m_path.clear();
+    m_payload = std::move(payload);
+    return begin(command);
+}
+
+bool FileTransfer::begin(quint8 command)
+{
+    m_command = command;
     m_size = 0;
     m_sent = 0;
     m_number = 0;
@@ -186,10 +177,7 @@ bool FileTransfer::start(quint8 command, const QString &filePath)
     }
     connect(m_socket, &QTcpSocket::connected, this, &FileTransfer::onConnected);
     connect(m_socket, &QTcpSocket::bytesWritten, this, &FileTransfer::onBytesWritten);
-    connect(m_socket, &QTcpSocket::readyRead, this, [this] {
-        if (m_stage == Stage::AwaitingVerdict && m_socket->bytesAvailable() >= kVerdictSize)
-            judgeVerdict();
-    });
+    connect(m_socket, &QTcpSocket::readyRead, this, &FileTransfer::onReadyRead);
     connect(m_socket, &QAbstractSocket::errorOccurred, this, &FileTransfer::onSocketError);
 
     m_stage = Stage::Connecting;
@@ -216,19 +204,22 @@ void FileTransfer::onConnected()
     if (m_stage != Stage::Connecting)
         return;
     m_connectTimer.stop();
-    m_file.setFileName(m_path);
-    if (!m_file.open(QIODevice::ReadOnly)) {
-        Report report;
-        report.warningTitle = tr("Error");
-        report.warningText = tr("Failed to open program file.");
-        finish(Outcome::FileOpenFailed, report);
-        return;
+    if (!m_payload) {
+        QString error;
+        m_payload = TransferPayload::readFile(m_path, kPipeReadTimeoutMs, &error);
+        if (!m_payload) {
+            qDebug() << "Cannot read" << m_path << error;
+            Report report;
+            report.warningTitle = tr("Error");
+            report.warningText = tr("Failed to open program file.");
+            report.message = tr("Update Status:Could not read the file: %1").arg(error);
+            finish(Outcome::FileOpenFailed, report);
+            return;
+        }
     }
-    m_ownDigest = !m_sharedDigest || m_sharedDigest->path != m_path;
-    m_digest = m_ownDigest ? startDigest(m_path) : m_sharedDigest;
 
     emit progressChanged(0);
-    m_size = m_file.size();
+    m_size = m_payload->size();
     m_stage = Stage::Sending;
     m_stallTimer.start(stallTimeout());
     fillSocket();
@@ -237,17 +228,18 @@ void FileTransfer::onConnected()
 void FileTransfer::fillSocket()
 {
     const quint32 total = quint32(m_size);
+    const QByteArray &bytes = m_payload->bytes();
     QByteArray batch;
     while (m_stage == Stage::Sending && m_socket->bytesToWrite() + batch.size() < kQueuedBytes) {
-        const QByteArray chunk = m_file.atEnd() ? QByteArray() : m_file.read(FrameCodec::FragmentPayloadSize);
-        if (chunk.isEmpty()) {
-            m_file.close();
+        if (m_sent >= m_size) {
             m_stage = Stage::AwaitingDigest;
             break;
         }
+        const int length = int(qMin<qint64>(FrameCodec::FragmentPayloadSize, m_size - m_sent));
         ++m_number;
-        batch += FrameCodec::transferFragment(m_command, total, m_number, chunk);
-        m_sent += chunk.size();
+        batch += FrameCodec::transferFragment(m_command, total, m_number,
+                                              QByteArray::fromRawData(bytes.constData() + m_sent, length));
+        m_sent += length;
         const int percent = int(m_sent * 100 / m_size);
         if (percent != m_shownPercent) {
             m_shownPercent = percent;
@@ -264,29 +256,19 @@ void FileTransfer::fillSocket()
 
 void FileTransfer::sendChecksumWhenReady()
 {
-    if (m_stage != Stage::AwaitingDigest || !m_digest)
+    if (m_stage != Stage::AwaitingDigest)
         return;
-    if (m_digest->result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+    if (!m_payload->digestReady()) {
         // Look again shortly; the event loop keeps running meanwhile.
         m_digestPoll.start(2);
         return;
     }
-    const std::optional<QByteArray> digest = m_digest->result.get();
-    const bool ownDigest = m_ownDigest;
-    m_digest.reset();
-    m_ownDigest = false;
-    if (!digest) {
-        Report report;
-        report.warningTitle = tr("Error");
-        report.warningText = tr("Failed to open program file for checksum.");
-        finish(Outcome::ChecksumOpenFailed, report);
-        return;
-    }
-    if (m_removeAfterDigest && ownDigest) // others may still send a file they share
-        QFile::remove(m_path);
+    const QByteArray digest = m_payload->digest();
+    if (m_removeAfterDigest && !m_payload->path().isEmpty())
+        QFile::remove(m_payload->path());
 
-    m_sentDigest = *digest;
-    m_socket->write(FrameCodec::checksumFrame(m_command, quint32(m_size), *digest));
+    m_sentDigest = digest;
+    m_socket->write(FrameCodec::checksumFrame(m_command, quint32(m_size), digest));
     m_stallTimer.start(stallTimeout());
     m_stage = Stage::Flushing;
     if (m_socket->bytesToWrite() == 0)
@@ -305,8 +287,27 @@ void FileTransfer::onBytesWritten()
         awaitVerdict();
 }
 
+bool FileTransfer::everythingAcknowledged() const
+{
+#ifdef Q_OS_LINUX
+    // Bytes the box's end has not acknowledged yet, the checksum frame's last ones included.
+    // A socket already closed cannot tell: then nothing counts as delivered.
+    int unacknowledged = 0;
+    return m_socket->socketDescriptor() >= 0
+           && ::ioctl(int(m_socket->socketDescriptor()), SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0;
+#else
+    return true;
+#endif
+}
+
 void FileTransfer::awaitVerdict()
 {
+    // A verdict counts only for a box that has the whole checksum frame: until its end has
+    // acknowledged every byte, whatever it says was said before it could check anything.
+    if (!everythingAcknowledged()) {
+        m_ackPoll.start(5);
+        return;
+    }
     m_stage = Stage::AwaitingVerdict;
     m_stallTimer.stop();
     if (m_socket->bytesAvailable() >= kVerdictSize)
@@ -315,12 +316,35 @@ void FileTransfer::awaitVerdict()
         m_verdictTimer.start(verdictTimeout());
 }
 
+void FileTransfer::onReadyRead()
+{
+    if (m_stage == Stage::AwaitingVerdict) {
+        if (m_socket->bytesAvailable() >= kVerdictSize)
+            judgeVerdict();
+        return;
+    }
+    if (m_stage == Stage::Idle)
+        return;
+    // The reply's own segment acknowledges what the box had when it answered: with nothing
+    // left unacknowledged the box had the whole checksum frame, whatever this side's state.
+    if (m_stage == Stage::Flushing && m_socket->bytesToWrite() == 0 && everythingAcknowledged()) {
+        m_ackPoll.stop();
+        awaitVerdict();
+        return;
+    }
+    // An answer before the box has the file and its checksum is no verdict on them (a box
+    // that took 1 KiB of 1 MiB and said "matched"): dropped, so it cannot pass for one later.
+    const QByteArray early = m_socket->readAll();
+    qDebug() << "Reply before the checksum frame reached the box, ignored:" << early.toHex(' ');
+}
+
 void FileTransfer::onStall()
 {
     if (m_stage == Stage::Idle || m_stage == Stage::AwaitingVerdict)
         return;
-    if (!m_socket || m_socket->bytesToWrite() == 0) {
-        // Nothing queued (the digest is still being taken): not the box's doing.
+    if (!m_socket || (m_socket->bytesToWrite() == 0 && m_stage != Stage::Flushing)) {
+        // Nothing queued (the digest is still being taken): not the box's doing. While
+        // flushing, bytes the box does not acknowledge are.
         m_stallTimer.start(stallTimeout());
         return;
     }
@@ -339,16 +363,29 @@ void FileTransfer::onSocketError()
         report.message = tr("Connection Status:Failed to connect to server for program update.");
         finish(Outcome::ConnectFailed, report);
         return;
+    case Stage::Flushing:
+        if (m_socket->bytesToWrite() == 0) {
+            // The checksum frame went out whole; only the box's answer is missing.
+            m_stage = Stage::AwaitingVerdict;
+            onSocketError();
+            return;
+        }
+        Q_FALLTHROUGH();
     case Stage::Sending:
     case Stage::AwaitingDigest:
-    case Stage::Flushing:
         report.message = tr("Connection Status:Not connected to server.");
         finish(Outcome::ConnectionLost, report);
         return;
     case Stage::AwaitingVerdict:
         // A box may hang up right behind its verdict: whatever arrived is judged, on time.
-        if (m_socket->bytesAvailable() >= kVerdictSize)
+        if (m_socket->bytesAvailable() >= kVerdictSize) {
             judgeVerdict();
+            return;
+        }
+        // No verdict can come any more; waiting out the verdict time would only hide why.
+        report.resetProgress = true;
+        report.message = tr("Checksum Result:Connection lost before the checksum result.");
+        finish(Outcome::VerdictLost, report);
         return;
     case Stage::Idle:
         return;
@@ -396,20 +433,6 @@ void FileTransfer::judgeVerdict()
     finish(outcome, report);
 }
 
-void FileTransfer::stopDigest()
-{
-    if (!m_digest)
-        return;
-    // A shared digest is the owner's to stop: other transfers may still wait for it.
-    if (m_ownDigest) {
-        m_digest->cancel = true;
-        if (m_digest->result.valid())
-            m_digest->result.wait();
-    }
-    m_digest.reset();
-    m_ownDigest = false;
-}
-
 void FileTransfer::dropSocket(bool graceful)
 {
     if (!m_socket)
@@ -432,8 +455,8 @@ void FileTransfer::finish(Outcome outcome, const Report &report)
     m_stallTimer.stop();
     m_verdictTimer.stop();
     m_digestPoll.stop();
-    m_file.close();
-    stopDigest();
+    m_ackPoll.stop();
+    m_payload.reset();
     dropSocket(outcome == Outcome::Timeout || boxAnswered(outcome));
 
     QPointer<FileTransfer> self(this);

@@ -6,12 +6,14 @@
 // several transfers may run side by side. No widgets: progress, message-pane lines and warning
 // boxes leave through signals, so the box dialog shows them and tests watch them.
 
+#include "boxlink/TransferPayload.h"
+
 #include <QByteArray>
-#include <QFile>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 class QTcpSocket;
@@ -29,10 +31,11 @@ public:
         ConnectFailed,
         FileOpenFailed,
         ConnectionLost,
-        ChecksumOpenFailed,
+        ChecksumOpenFailed, // no longer happens (one reading); kept for the records that name it
         Stalled,   // the box took no byte for the stall period
         Cancelled, // cancel() or the owner ended it
         Timeout,
+        VerdictLost, // the box closed the connection before it sent a verdict
         UnrecognisedReply,
         CommandTypeError,
         ReturnValueError,
@@ -44,6 +47,8 @@ public:
     static constexpr int kDefaultVerdictTimeoutMs = 8000;
     static constexpr int kDefaultStallTimeoutMs = 30000;
     static constexpr int kConnectTimeoutMs = 30000;
+    // How long start(command, filePath) waits for a pipe's writer to end it.
+    static constexpr int kPipeReadTimeoutMs = 5000;
 
     explicit FileTransfer(QObject *parent = nullptr);
     // A transfer still running is aborted without any signal.
@@ -52,22 +57,17 @@ public:
     void setHostAddress(const QString &host) { m_host = host; }
     // "0.0.0.0" (the default) means no binding.
     void setLocalAddress(const QString &address) { m_localAddress = address; }
-    // Deployment sends a temporary file that must not outlive its digest.
+    // Deployment sends a temporary file that must not outlive its digest: the payload's path
+    // is removed once the digest frame is out.
     void setRemoveFileAfterDigest(bool remove) { m_removeAfterDigest = remove; }
-
-    // The MD5 of one file, taken on a worker thread. Several transfers of the same file (a
-    // fleet sending one document to many boxes) can share one instead of each reading and
-    // hashing the file for itself.
-    struct Digest;
-    static std::shared_ptr<Digest> startDigest(const QString &filePath);
-    // Stops the hashing; only for a digest no running transfer waits for any more.
-    static void cancelDigest(Digest &digest);
-    // The next start() takes its digest from here when it sends the same file.
-    void setSharedDigest(std::shared_ptr<Digest> digest) { m_sharedDigest = std::move(digest); }
 
     // Starts sending and returns at once; the end comes as finished(). Failures found at once
     // (binding) finish before start() returns. Refused (false) while a transfer runs.
+    // The file is read once, when the box has been reached (see TransferPayload::readFile);
+    // the fragments and the digest are made from those bytes.
     bool start(quint8 command, const QString &filePath);
+    // Sends bytes already in hand, the same for several transfers if they share them.
+    bool start(quint8 command, SharedPayload payload);
     // Ends a running transfer as Cancelled, with a message line; nothing is reported as done.
     void cancel();
     bool isRunning() const { return m_stage != Stage::Idle; }
@@ -78,6 +78,7 @@ public:
     // start() and a local event loop until the transfer has finished, for callers that want
     // the outcome in hand (tests, a command-line program).
     Outcome send(quint8 command, const QString &filePath);
+    Outcome send(quint8 command, SharedPayload payload);
 
     static bool boxAnswered(Outcome outcome) { return outcome >= Outcome::UnrecognisedReply; }
     // The verdict of a finished transfer in a few words, for lists of many boxes and records.
@@ -113,11 +114,14 @@ private:
     void onStall();
     void fillSocket();
     void sendChecksumWhenReady();
+    void onReadyRead();
+    bool everythingAcknowledged() const;
     void awaitVerdict();
     void judgeVerdict();
     void finish(Outcome outcome, const Report &report);
-    void stopDigest();
     void dropSocket(bool graceful);
+    Outcome runToEnd(const std::function<bool()> &begin);
+    bool begin(quint8 command);
 
     QString m_host;
     QString m_localAddress = QStringLiteral("0.0.0.0");
@@ -125,12 +129,9 @@ private:
 
     Stage m_stage = Stage::Idle;
     quint8 m_command = 0;
-    QString m_path;
-    QFile m_file;
+    QString m_path;         // read on connecting when no payload was given
+    SharedPayload m_payload;
     QTcpSocket *m_socket = nullptr;
-    std::shared_ptr<Digest> m_digest;       // the one this transfer waits for
-    bool m_ownDigest = false;               // started by this transfer, so it may stop it
-    std::shared_ptr<Digest> m_sharedDigest; // offered by the owner
     qint64 m_size = 0;
     qint64 m_sent = 0;
     quint32 m_number = 0;
@@ -140,4 +141,5 @@ private:
     QTimer m_stallTimer;
     QTimer m_verdictTimer;
     QTimer m_digestPoll;
+    QTimer m_ackPoll;
 };

@@ -2,7 +2,11 @@
 
 #include "checks/DeploymentLog.h"
 
+#include <QDebug>
+#include <QDir>
 #include <QTimer>
+
+#include <sys/resource.h>
 
 FleetDeployment::FleetDeployment(QObject *parent)
     : QObject(parent)
@@ -16,7 +20,6 @@ FleetDeployment::~FleetDeployment()
         if (box.transfer)
             box.transfer->disconnect(this);
     }
-    dropDigests();
 }
 
 void FleetDeployment::setBoxes(const QStringList &addresses)
@@ -30,8 +33,53 @@ void FleetDeployment::setBoxes(const QStringList &addresses)
 
 void FleetDeployment::setProjectFile(const QString &path, const QString &projectName)
 {
-    m_projectPath = path;
+    m_project = Source{path, nullptr, nullptr, QString()};
     m_projectName = projectName;
+}
+
+void FleetDeployment::setProject(SharedPayload payload, const QString &projectName)
+{
+    m_project = Source{payload ? payload->path() : QString(), payload, nullptr, QString()};
+    m_projectName = projectName;
+}
+
+void FleetDeployment::setProgramFile(const QString &path)
+{
+    m_program = Source{path, nullptr, nullptr, QString()};
+}
+
+void FleetDeployment::setProgram(SharedPayload payload)
+{
+    m_program = Source{payload ? payload->path() : QString(), payload, nullptr, QString()};
+}
+
+int FleetDeployment::parallelWithin(int requested, qint64 fileLimit, int openNow)
+{
+    const int wanted = qMax(1, requested);
+    if (fileLimit <= 0) // unlimited, or not known
+        return wanted;
+    const qint64 room = fileLimit - qMax(0, openNow) - kSpareDescriptors;
+    return int(qBound<qint64>(1, room, wanted));
+}
+
+qint64 FleetDeployment::openFileLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 0;
+    return qint64(limit.rlim_cur);
+}
+
+int FleetDeployment::openDescriptors()
+{
+    // Listing the directory holds one descriptor more, which is room to spare anyway.
+    const int n = int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size());
+    return n > 0 ? n : 3;
+}
+
+void FleetDeployment::setParallel(int n)
+{
+    m_parallel = parallelWithin(n, openFileLimit(), openDescriptors());
 }
 
 void FleetDeployment::setRecordRoot(const QString &root, bool enabled)
@@ -73,9 +121,9 @@ void FleetDeployment::start()
 void FleetDeployment::startBoxes(const QList<int> &indexes)
 {
     QList<quint8> commands;
-    if (!m_projectPath.isEmpty())
+    if (m_project.isSet())
         commands.append(FileTransfer::ProjectDeployment);
-    if (!m_programPath.isEmpty())
+    if (m_program.isSet())
         commands.append(FileTransfer::ProgramUpdate);
     if (commands.isEmpty())
         return;
@@ -136,7 +184,10 @@ void FleetDeployment::pump()
 
     if (!isRunning()) {
         // A later run reads the file afresh: it may have changed meanwhile.
-        dropDigests();
+        for (Source *source : {&m_project, &m_program}) {
+            source->read.reset();
+            source->readError.clear();
+        }
         if (!m_announced) {
             m_announced = true;
             emit finished();
@@ -166,12 +217,27 @@ void FleetDeployment::startNext(int index)
     });
     connect(transfer, &FileTransfer::finished, this,
             [this, index](FileTransfer::Outcome outcome) { onTransferFinished(index, outcome); });
-    const QString path = command == FileTransfer::ProgramUpdate ? m_programPath : m_projectPath;
-    std::shared_ptr<FileTransfer::Digest> &digest = m_digests[path];
-    if (!digest)
-        digest = FileTransfer::startDigest(path);
-    transfer->setSharedDigest(digest);
-    transfer->start(command, path);
+    QString error;
+    const SharedPayload payload = payloadFor(command, &error);
+    if (payload) {
+        transfer->start(command, payload);
+    } else {
+        // Not the box's fault, but nothing can reach it: the row says why, as a transfer would.
+        qDebug() << "Cannot read the file for" << m_addresses.at(index) << error;
+        onTransferFinished(index, FileTransfer::Outcome::FileOpenFailed);
+    }
+}
+
+SharedPayload FleetDeployment::payloadFor(quint8 command, QString *error)
+{
+    Source &source = command == FileTransfer::ProgramUpdate ? m_program : m_project;
+    if (source.given)
+        return source.given;
+    // One reading and one digest per file and run, shared by every box of the run.
+    if (!source.read && source.readError.isEmpty())
+        source.read = TransferPayload::readFile(source.path, FileTransfer::kPipeReadTimeoutMs, &source.readError);
+    *error = source.readError;
+    return source.read;
 }
 
 void FleetDeployment::onTransferFinished(int index, FileTransfer::Outcome outcome)
@@ -221,15 +287,6 @@ void FleetDeployment::cancel()
             box.transfer->cancel();
     }
     pump();
-}
-
-void FleetDeployment::dropDigests()
-{
-    // Only when no transfer of this fleet waits for them any more (none runs, or the fleet
-    // and its transfers are going away).
-    for (const auto &digest : qAsConst(m_digests))
-        FileTransfer::cancelDigest(*digest);
-    m_digests.clear();
 }
 
 void FleetDeployment::record(int index, FileTransfer::Outcome outcome, quint8 command, const QByteArray &digest)

@@ -9,7 +9,6 @@
 #include "boxlink/FileTransfer.h"
 
 #include <QElapsedTimer>
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -46,12 +45,25 @@ public:
 
     void setBoxes(const QStringList &addresses);
     QStringList boxes() const { return m_addresses; }
-    // Either may be empty, not both. The project name goes into the records.
+    // Either may be empty, not both. The project name goes into the records. A file given by
+    // path is read once per run (a later run or a retry reads it afresh); bytes given as a
+    // payload are sent as they are, every time.
     void setProjectFile(const QString &path, const QString &projectName);
-    void setProgramFile(const QString &path) { m_programPath = path; }
+    void setProject(SharedPayload payload, const QString &projectName);
+    void setProgramFile(const QString &path);
+    void setProgram(SharedPayload payload);
     void setLocalAddress(const QString &address) { m_localAddress = address; }
-    void setParallel(int n) { m_parallel = qMax(1, n); }
+    // At most n at once, and no more than the open-file limit leaves room for (each transfer
+    // holds a socket): parallel() tells what was kept.
+    void setParallel(int n);
     int parallel() const { return m_parallel; }
+    // How many transfers fit beside `openNow` descriptors under a limit of `fileLimit` open
+    // files, with room kept for what the process opens meanwhile (records, the log, Qt's own).
+    static int parallelWithin(int requested, qint64 fileLimit, int openNow);
+    static constexpr int kSpareDescriptors = 16;
+    // The process's open-file limit (soft) and how many descriptors it holds now.
+    static qint64 openFileLimit();
+    static int openDescriptors();
     void setTimeoutMs(int ms) { m_timeoutMs = ms > 0 ? ms : kDefaultTimeoutMs; }
     // Where the records go (empty: the user's data directory); `enabled` false keeps none.
     void setRecordRoot(const QString &root, bool enabled = true);
@@ -88,13 +100,21 @@ private:
     void onTransferFinished(int index, FileTransfer::Outcome outcome);
     void conclude(int index, State state, FileTransfer::Outcome outcome, quint8 command);
     void record(int index, FileTransfer::Outcome outcome, quint8 command, const QByteArray &digest);
-    void dropDigests();
+    SharedPayload payloadFor(quint8 command, QString *error);
 
     QStringList m_addresses;
     std::vector<Box> m_boxes; // sized by setBoxes only
-    QString m_projectPath;
+    struct Source
+    {
+        QString path;          // read once per run
+        SharedPayload given;   // or these bytes, always
+        SharedPayload read;    // this run's reading of `path`
+        QString readError;     // why this run could not read it
+        bool isSet() const { return !path.isEmpty() || given; }
+    };
+    Source m_project;
+    Source m_program;
     QString m_projectName;
-    QString m_programPath;
     QString m_localAddress = QStringLiteral("0.0.0.0");
     int m_parallel = kDefaultParallel;
     int m_timeoutMs = kDefaultTimeoutMs;
@@ -103,6 +123,4 @@ private:
     bool m_pumping = false;
     bool m_pumpAgain = false;
     bool m_announced = true;
-    // Each file's digest is taken once per run, not once per box.
-    QHash<QString, std::shared_ptr<FileTransfer::Digest>> m_digests;
 };

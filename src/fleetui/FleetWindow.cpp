@@ -268,7 +268,8 @@ void FleetWindow::updateProject()
     }
     copy->close();
     m_projectCopy = std::move(copy);
-    m_fleet->setProjectFile(m_projectCopy->fileName(), m_projectName);
+    // The bytes written go out, not a reading of the copy.
+    m_fleet->setProject(TransferPayload::fromBytes(m_projectBytes, m_projectCopy->fileName()), m_projectName);
     m_fleet->setProgramFile(QString());
     run(rows);
 }
@@ -309,6 +310,14 @@ bool FleetWindow::run(const QList<int> &rows)
 {
     m_summary->clear();
     m_fleet->setParallel(m_parallel->value());
+    if (m_fleet->parallel() < m_parallel->value()) {
+        // Each transfer holds a socket: more would fail to connect, and the boxes be blamed.
+        const QString text = tr("At most %1 transfers at once: the limit of %2 open files allows no more.")
+                                 .arg(m_fleet->parallel())
+                                 .arg(FleetDeployment::openFileLimit());
+        m_summary->setText(text);
+        emit message(text);
+    }
     m_fleet->startBoxes(rows);
     updateButtons();
     return true;

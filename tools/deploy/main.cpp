@@ -30,20 +30,46 @@ int fail(const QString &message)
     return kBadArguments;
 }
 
-bool readObject(const QString &path, QJsonObject *object, QString *error)
+// Every file is read once and with a bound (see TransferPayload::readFile): what the checks
+// see is what the boxes get, and a pipe or FIFO cannot hold the run past --timeout.
+SharedPayload readInput(const QString &path, int deadlineMs, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    QString reason;
+    SharedPayload payload = TransferPayload::readFile(path, deadlineMs, &reason);
+    if (!payload)
+        *error = QStringLiteral("cannot read %1: %2").arg(path, reason);
+    return payload;
+}
+
+bool readObject(const QString &path, int deadlineMs, QJsonObject *object, QString *error,
+                SharedPayload *read = nullptr)
+{
+    const SharedPayload payload = readInput(path, deadlineMs, error);
+    if (!payload)
         return false;
-    }
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(payload->bytes(), &parseError);
     if (!document.isObject()) {
         *error = QStringLiteral("%1 is not a project file (%2)").arg(path, parseError.errorString());
         return false;
     }
     *object = document.object();
+    if (read)
+        *read = payload;
+    return true;
+}
+
+// --timeout in milliseconds, the default when it is not given; false for a value out of range.
+bool timeoutOption(const QCommandLineParser &parser, int *timeoutMs)
+{
+    *timeoutMs = FleetDeployment::kDefaultTimeoutMs;
+    if (!parser.isSet(QStringLiteral("timeout")))
+        return true;
+    bool ok = false;
+    const double seconds = parser.value(QStringLiteral("timeout")).toDouble(&ok);
+    if (!ok || !(seconds > 0) || seconds > 86400)
+        return false;
+    *timeoutMs = qMax(1, int(seconds * 1000));
     return true;
 }
 
@@ -78,12 +104,13 @@ int main(int argc, char *argv[])
                                                         QString::fromLatin1(valueName))
                                    : QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help)));
     };
-    option("project", "Project file to deploy, sent byte for byte as saved.", "FILE.json");
-    option("program", "Program image to send as a program update.", "FILE.bin");
+    option("project", "Project file to deploy, sent byte for byte as saved (read once; at most 256 MiB; a pipe such "
+                      "as /dev/stdin must end within --timeout).", "FILE.json");
+    option("program", "Program image to send as a program update (read once, at most 256 MiB).", "FILE.bin");
     option("box", "IPv4 address of a box (repeatable), four decimal parts without leading zeros.", "ADDR");
     option("boxes-from", "Also every box item of this project file.", "PROJECT.json");
     option("bind", "Local IPv4 address to send from.", "LOCAL_ADDR");
-    option("parallel", "At most N boxes at once (default 8).", "N");
+    option("parallel", "At most N boxes at once (default 8), fewer when the open-file limit allows fewer.", "N");
     option("timeout", "Seconds for each box's whole transfer, verdicts included (default 60).", "S");
     option("json", "One JSON object per box instead of a line of text.");
     option("force", "Deploy even when the project checks find errors.");
@@ -102,15 +129,18 @@ int main(int argc, char *argv[])
     if (projectPath.isEmpty() && programPath.isEmpty())
         return fail(QStringLiteral("give --project, --program or both"));
 
+    int timeoutMs = 0;
+    if (!timeoutOption(parser, &timeoutMs))
+        return fail(QStringLiteral("--timeout needs a number of seconds above 0, at most 86400"));
+
     QString error;
     QJsonObject project;
-    if (!projectPath.isEmpty() && !readObject(projectPath, &project, &error))
+    SharedPayload projectBytes;
+    if (!projectPath.isEmpty() && !readObject(projectPath, timeoutMs, &project, &error, &projectBytes))
         return fail(error);
-    if (!programPath.isEmpty()) {
-        QFile program(programPath);
-        if (!program.open(QIODevice::ReadOnly))
-            return fail(QStringLiteral("cannot read %1: %2").arg(programPath, program.errorString()));
-    }
+    SharedPayload programBytes;
+    if (!programPath.isEmpty() && !(programBytes = readInput(programPath, timeoutMs, &error)))
+        return fail(error);
 
     QStringList boxes;
     for (const QString &box : parser.values(QStringLiteral("box"))) {
@@ -121,7 +151,7 @@ int main(int argc, char *argv[])
     }
     for (const QString &path : parser.values(QStringLiteral("boxes-from"))) {
         QJsonObject source;
-        if (!readObject(path, &source, &error))
+        if (!readObject(path, timeoutMs, &source, &error))
             return fail(error);
         for (const QJsonValue &value : source.value(Key::Boxs).toArray()) {
             // Not trimmed: a stored address is taken as written or not at all.
@@ -145,14 +175,6 @@ int main(int argc, char *argv[])
         parallel = parser.value(QStringLiteral("parallel")).toInt(&ok);
         if (!ok || parallel < 1 || parallel > 1000)
             return fail(QStringLiteral("--parallel needs a whole number from 1 to 1000"));
-    }
-    int timeoutMs = FleetDeployment::kDefaultTimeoutMs;
-    if (parser.isSet(QStringLiteral("timeout"))) {
-        bool ok = false;
-        const double seconds = parser.value(QStringLiteral("timeout")).toDouble(&ok);
-        if (!ok || !(seconds > 0) || seconds > 86400)
-            return fail(QStringLiteral("--timeout needs a number of seconds above 0, at most 86400"));
-        timeoutMs = qMax(1, int(seconds * 1000));
     }
     const bool json = parser.isSet(QStringLiteral("json"));
 
@@ -193,12 +215,21 @@ int main(int argc, char *argv[])
 
     FleetDeployment fleet;
     fleet.setBoxes(boxes);
-    if (!projectPath.isEmpty())
-        fleet.setProjectFile(projectPath, projectName);
-    fleet.setProgramFile(programPath);
+    if (projectBytes)
+        fleet.setProject(projectBytes, projectName);
+    if (programBytes)
+        fleet.setProgram(programBytes);
     if (!bind.isEmpty())
         fleet.setLocalAddress(bind);
     fleet.setParallel(parallel);
+    if (fleet.parallel() < parallel) {
+        // Each transfer holds a socket: more at once would fail to connect for want of
+        // descriptors, and the boxes would be blamed.
+        std::fprintf(stderr,
+                     "orvane-deploy: --parallel %d: the limit of %lld open files allows %d at once; running %d\n",
+                     parallel, static_cast<long long>(FleetDeployment::openFileLimit()), fleet.parallel(),
+                     fleet.parallel());
+    }
     fleet.setTimeoutMs(timeoutMs);
     QObject::connect(&fleet, &FleetDeployment::boxChanged, &fleet, [&fleet, json](int index) {
         const FleetDeployment::BoxResult result = fleet.result(index);

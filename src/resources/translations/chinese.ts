@@ -707,6 +707,18 @@
 <context>
     <name>FileTransfer</name>
     <message>
+        <source>Connection lost before the checksum result.</source>
+        <translation>在收到校验结果之前连接已断开。</translation>
+    </message>
+    <message>
+        <source>Checksum Result:Connection lost before the checksum result.</source>
+        <translation>校验结果：在收到校验结果之前连接已断开。</translation>
+    </message>
+    <message>
+        <source>Update Status:Could not read the file: %1</source>
+        <translation>更新状态：无法读取文件：%1</translation>
+    </message>
+    <message>
         <source>Failed to bind to the local address.</source>
         <translation>绑定本地地址失败。</translation>
     </message>
@@ -2393,6 +2405,10 @@ Send it anyway?</source>
 <context>
     <name>FleetWindow</name>
     <message>
+        <source>At most %1 transfers at once: the limit of %2 open files allows no more.</source>
+        <translation>最多同时进行 %1 个传输：打开文件数上限 %2 不允许更多。</translation>
+    </message>
+    <message>
         <source>%1 (%2): %3</source>
         <translation>%1 (%2)：%3</translation>
     </message>
@@ -2511,6 +2527,25 @@ Send it anyway?</source>
     <message>
         <source>The same address as %1; the box is deployed once, with that row.</source>
         <translation>与 %1 地址相同；此盒子只部署一次，随该行进行。</translation>
+    </message>
+</context>
+<context>
+    <name>TransferPayload</name>
+    <message>
+        <source>it is larger than %1 MiB</source>
+        <translation>文件大于 %1 MiB</translation>
+    </message>
+    <message>
+        <source>it is a directory</source>
+        <translation>这是一个目录</translation>
+    </message>
+    <message>
+        <source>it is a device, not a file</source>
+        <translation>这是一个设备，不是文件</translation>
+    </message>
+    <message>
+        <source>it did not end within %1 s</source>
+        <translation>未在 %1 秒内结束</translation>
     </message>
 </context>
 </TS>
