@@ -355,10 +355,10 @@ void TstFleet::deployArgumentErrors_data()
     QTest::newRow("program from a FIFO") << QStringList{"--program", fifo, "--box", box, "--timeout", "0.5"}
                                          << "cannot read " + fifo + ": it did not end within 0.5 s";
     QTest::newRow("device") << QStringList{"--program", "/dev/zero", "--box", box, "--timeout", "1"}
-                            << "cannot read /dev/zero: it is a device, not a file";
+                            << "cannot read /dev/zero: it holds more than 256 MiB";
     const QString huge = m_inputs.filePath("huge.json");
     QTest::newRow("past the size limit") << QStringList{"--program", huge, "--box", box}
-                                         << "cannot read " + huge + ": it is larger than 256 MiB";
+                                         << "cannot read " + huge + ": it holds more than 256 MiB";
 }
 
 void TstFleet::deployArgumentErrors()

@@ -1192,14 +1192,20 @@ void TestProjectJson::boundedRead_data()
     QTest::addColumn<QString>("source"); // "file", "fifo", or a path
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("stage");
+    QTest::addColumn<QString>("error");
 
     const QByteArray four("abcd");
-    QTest::newRow("exactly the limit") << "file" << four << int(ProjectFileIo::Result::Ok);
-    QTest::newRow("one byte over") << "file" << QByteArray("abcde") << int(ProjectFileIo::Result::TooLarge);
-    QTest::newRow("empty") << "file" << QByteArray() << int(ProjectFileIo::Result::Ok);
-    QTest::newRow("endless device") << "/dev/zero" << QByteArray() << int(ProjectFileIo::Result::TooLarge);
-    // Nobody writes to it: opening must not wait for a writer.
-    QTest::newRow("fifo without writer") << "fifo" << QByteArray() << int(ProjectFileIo::Result::Ok);
+    QTest::newRow("exactly the limit") << "file" << four << int(ProjectFileIo::Result::Ok) << QString();
+    QTest::newRow("one byte over") << "file" << QByteArray("abcde") << int(ProjectFileIo::Result::TooLarge)
+                                   << "more than";
+    QTest::newRow("empty") << "file" << QByteArray() << int(ProjectFileIo::Result::Ok) << QString();
+    QTest::newRow("endless device") << "/dev/zero" << QByteArray() << int(ProjectFileIo::Result::TooLarge)
+                                    << "more than";
+    // Nobody writes to it: neither opening nor reading may wait past the deadline.
+    QTest::newRow("fifo without writer") << "fifo" << QByteArray() << int(ProjectFileIo::Result::ReadFailed)
+                                         << "did not end within 0.3 s";
+    QTest::newRow("directory") << "dir" << QByteArray() << int(ProjectFileIo::Result::OpenFailed)
+                               << "a directory";
 }
 
 void TestProjectJson::boundedRead()
@@ -1208,6 +1214,7 @@ void TestProjectJson::boundedRead()
     QFETCH(QString, source);
     QFETCH(QByteArray, content);
     QFETCH(int, stage);
+    QFETCH(QString, error);
 
     QTemporaryDir dir;
     QString path = source;
@@ -1219,11 +1226,13 @@ void TestProjectJson::boundedRead()
     } else if (source == QLatin1String("fifo")) {
         path = dir.filePath(QStringLiteral("fifo"));
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (source == QLatin1String("dir")) {
+        path = dir.path();
     }
     QByteArray bytes("stale");
     QElapsedTimer timer;
     timer.start();
-    const ProjectFileIo::Result result = ProjectFileIo::readBounded(path, 4, &bytes);
+    const ProjectFileIo::Result result = ProjectFileIo::readBounded(path, 4, &bytes, 300);
     QVERIFY(timer.elapsed() < 2000);
     QCOMPARE(int(result.stage), stage);
     if (result.ok()) {
@@ -1231,7 +1240,7 @@ void TestProjectJson::boundedRead()
         return;
     }
     QVERIFY(bytes.isEmpty());
-    QVERIFY2(result.error.contains(QStringLiteral("more than")), qPrintable(result.error));
+    QVERIFY2(result.error.contains(error), qPrintable(result.error));
 #else
     QSKIP("FIFOs and /dev/zero are Unix files");
 #endif

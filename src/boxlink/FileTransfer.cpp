@@ -1,6 +1,7 @@
 #include "boxlink/FileTransfer.h"
 
 #include "boxlink/FrameCodec.h"
+#include "projectfile/ProjectFileIo.h"
 
 #include <QDebug>
 #include <QEventLoop>
@@ -206,7 +207,7 @@ void FileTransfer::onConnected()
     m_connectTimer.stop();
     if (!m_payload) {
         QString error;
-        m_payload = TransferPayload::readFile(m_path, kPipeReadTimeoutMs, &error);
+        m_payload = TransferPayload::readFile(m_path, ProjectFileIo::kPipeDeadlineMs, &error);
         if (!m_payload) {
             qDebug() << "Cannot read" << m_path << error;
             Report report;

@@ -47,8 +47,6 @@ public:
     static constexpr int kDefaultVerdictTimeoutMs = 8000;
     static constexpr int kDefaultStallTimeoutMs = 30000;
     static constexpr int kConnectTimeoutMs = 30000;
-    // How long start(command, filePath) waits for a pipe's writer to end it.
-    static constexpr int kPipeReadTimeoutMs = 5000;
 
     explicit FileTransfer(QObject *parent = nullptr);
     // A transfer still running is aborted without any signal.

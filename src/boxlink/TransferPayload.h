@@ -6,7 +6,6 @@
 // so several transfers (a fleet sending one document to many boxes) share one.
 
 #include <QByteArray>
-#include <QCoreApplication>
 #include <QString>
 
 #include <atomic>
@@ -15,7 +14,6 @@
 
 class TransferPayload
 {
-    Q_DECLARE_TR_FUNCTIONS(TransferPayload)
 public:
     // Well above any real project document or program image; the frame's size field would
     // allow 4 GiB, memory would not.
@@ -24,10 +22,9 @@ public:
     // Takes the bytes as they are. `path` is only where they came from (may be empty).
     static std::shared_ptr<const TransferPayload> fromBytes(const QByteArray &bytes, const QString &path = QString());
 
-    // Reads a file once, at most kMaxSize bytes. A regular file is read as it is; a pipe or
-    // socket (`/dev/stdin` fed by a pipe, a FIFO) until its writer ends it, which must happen
-    // within `deadlineMs`; a device file (`/dev/zero`, a terminal) is refused, since it
-    // need not end. Null with the reason in `error` when the file cannot be sent.
+    // Reads a file once, at most kMaxSize bytes (see ProjectFileIo::readBounded): a pipe or
+    // FIFO must end within `deadlineMs`. Null with the reason in `error` when the file cannot
+    // be sent.
     static std::shared_ptr<const TransferPayload> readFile(const QString &path, int deadlineMs, QString *error);
 
     ~TransferPayload();

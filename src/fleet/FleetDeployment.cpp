@@ -1,6 +1,7 @@
 #include "fleet/FleetDeployment.h"
 
 #include "checks/DeploymentLog.h"
+#include "projectfile/ProjectFileIo.h"
 
 #include <QDebug>
 #include <QDir>
@@ -235,7 +236,7 @@ SharedPayload FleetDeployment::payloadFor(quint8 command, QString *error)
         return source.given;
     // One reading and one digest per file and run, shared by every box of the run.
     if (!source.read && source.readError.isEmpty())
-        source.read = TransferPayload::readFile(source.path, FileTransfer::kPipeReadTimeoutMs, &source.readError);
+        source.read = TransferPayload::readFile(source.path, ProjectFileIo::kPipeDeadlineMs, &source.readError);
     *error = source.readError;
     return source.read;
 }

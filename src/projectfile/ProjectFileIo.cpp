@@ -4,14 +4,28 @@
 #include <QFile>
 #include <QSaveFile>
 
-#include <cstring>
+#include <QDeadlineTimer>
 
-#ifdef Q_OS_UNIX
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
+
+namespace {
+
+// Closes the descriptor on every way out.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+} // namespace
 
 namespace ProjectFileIo {
 
@@ -51,62 +65,68 @@ Result writeFile(const QString &path, const QByteArray &bytes)
     return result;
 }
 
-Result readBounded(const QString &path, qint64 limit, QByteArray *bytes)
+Result readBounded(const QString &path, qint64 limit, QByteArray *bytes, int deadlineMs)
 {
     Result result;
     bytes->clear();
-    QFile file;
-#ifdef Q_OS_UNIX
-    // Opening a FIFO without a writer would block the GUI thread for good; non-blocking, it
-    // opens at once and reads what is there. Regular files and devices ignore the flag.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        result.stage = Result::OpenFailed;
-        result.error = QString::fromLocal8Bit(strerror(errno));
+    const auto fail = [&result](Result::Stage stage, const QString &error) {
+        result.stage = stage;
+        result.error = error;
         return result;
-    }
-    struct stat status {};
-    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
-        ::close(fd);
-        result.stage = Result::OpenFailed;
-        result.error = QString::fromLocal8Bit(strerror(EISDIR));
-        return result;
-    }
-    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-#else
-    file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-#endif
-        result.stage = Result::OpenFailed;
-        result.error = file.errorString();
-        return result;
-    }
-    // Read in steps rather than trusting size(): a device reports 0, and a file may grow.
+    };
+    const auto systemError = [] { return QString::fromLocal8Bit(std::strerror(errno)); };
+    const auto tooLarge = [limit] {
+        return QCoreApplication::translate("ProjectFileIo", "it holds more than %1 MiB")
+            .arg((limit + (1 << 20) - 1) >> 20);
+    };
+    const QByteArray name = QFile::encodeName(path);
+    // Not blocking: a FIFO without a writer would hold open() until one comes.
+    Descriptor file;
+    file.fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file.fd < 0)
+        return fail(Result::OpenFailed, systemError());
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0)
+        return fail(Result::OpenFailed, systemError());
+    if (S_ISDIR(info.st_mode))
+        return fail(Result::OpenFailed, QCoreApplication::translate("ProjectFileIo", "it is a directory"));
+    const bool regular = S_ISREG(info.st_mode);
+    if (regular && info.st_size > limit)
+        return fail(Result::TooLarge, tooLarge());
+
     QByteArray content;
-    constexpr qint64 kStep = 1 << 20;
+    if (regular)
+        content.reserve(int(info.st_size));
+    const QDeadlineTimer deadline(qMax(0, deadlineMs));
+    // Read in steps rather than trusting the size: a device reports 0, and a file may grow.
+    QByteArray block(256 * 1024, Qt::Uninitialized);
     for (;;) {
-        const qint64 room = limit + 1 - content.size();
-        if (room <= 0)
-            break;
-        const int offset = content.size();
-        const qint64 want = qMin(room, kStep);
-        content.resize(offset + int(want));
-        const qint64 got = file.read(content.data() + offset, want);
-        if (got < 0) {
-            result.stage = Result::ReadFailed;
-            result.error = file.errorString();
-            return result;
+        if (!regular) {
+            // A pipe ends when its writer closes it; Linux reports no hang-up on a FIFO that
+            // never had a writer, so the wait is bounded by the deadline alone.
+            pollfd ready{file.fd, POLLIN, 0};
+            const int waited = ::poll(&ready, 1, int(qMin<qint64>(deadline.remainingTime(), 1000)));
+            if (waited < 0 && errno != EINTR)
+                return fail(Result::ReadFailed, systemError());
+            if (waited <= 0) {
+                if (deadline.hasExpired()) {
+                    return fail(Result::ReadFailed, QCoreApplication::translate("ProjectFileIo", "it did not end within %1 s")
+                                                        .arg(deadlineMs / 1000.0));
+                }
+                continue;
+            }
         }
-        content.resize(offset + int(got));
-        if (got == 0)
+        const ssize_t n = ::read(file.fd, block.data(), size_t(block.size()));
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN)
+                continue;
+            return fail(Result::ReadFailed, systemError());
+        }
+        if (n == 0)
             break;
-    }
-    if (content.size() > limit) {
-        result.stage = Result::TooLarge;
-        result.error = QCoreApplication::translate("ProjectFileIo", "The file holds more than %1 MiB.")
-                           .arg((limit + (1 << 20) - 1) >> 20);
-        return result;
+        if (content.size() + n > limit)
+            return fail(Result::TooLarge, tooLarge());
+        content.append(block.constData(), int(n));
     }
     *bytes = std::move(content);
     return result;

@@ -33,11 +33,17 @@ Result writeFile(const QString &path, const QByteArray &bytes);
 // memory.
 constexpr qint64 kProjectFileLimit = qint64(256) * 1024 * 1024;
 
-// Reads at most `limit` bytes of `path` into `bytes`, as they are; a file holding more is
-// refused with TooLarge after limit + 1 bytes, so a device that never ends (/dev/zero) or a
-// file that grows while read costs no more than that. A FIFO or socket is not waited for: it
-// gives what is there at once. `bytes` is left empty on failure.
-Result readBounded(const QString &path, qint64 limit, QByteArray *bytes);
+// How long an interactive read waits for a pipe's writer to end it.
+constexpr int kPipeDeadlineMs = 5000;
+
+// Reads `path` once, at most `limit` bytes, into `bytes`, as they are: the one bounded read
+// of outside files (projects, program images, certificates and keys). A regular file is read
+// as it is; anything else (a pipe fed to /dev/stdin, a FIFO, a device) until it ends, which
+// must happen within `deadlineMs`, and no further than limit + 1 bytes, so a device that never
+// ends (/dev/zero) or a file that grows while read costs no more than that. Opening never
+// waits for a FIFO's writer. `bytes` is left empty on failure; `error` is a translated clause
+// ("it holds more than 4 MiB") or the system's text.
+Result readBounded(const QString &path, qint64 limit, QByteArray *bytes, int deadlineMs = kPipeDeadlineMs);
 
 // Reads all of `path` as text mode would (CR bytes dropped) into `bytes`, refusing a file of
 // more than kProjectFileLimit bytes; `bytes` is left empty on failure.

@@ -1082,12 +1082,20 @@
 <context>
     <name>ProjectFileIo</name>
     <message>
-        <source>The file could not be written completely; the disk may be full.</source>
-        <translation>文件未能完整写入；磁盘可能已满。</translation>
+        <source>it holds more than %1 MiB</source>
+        <translation>文件大于 %1 MiB</translation>
     </message>
     <message>
-        <source>The file holds more than %1 MiB.</source>
-        <translation>文件超过 %1 MiB。</translation>
+        <source>it is a directory</source>
+        <translation>这是一个目录</translation>
+    </message>
+    <message>
+        <source>it did not end within %1 s</source>
+        <translation>未在 %1 秒内结束</translation>
+    </message>
+    <message>
+        <source>The file could not be written completely; the disk may be full.</source>
+        <translation>文件未能完整写入；磁盘可能已满。</translation>
     </message>
 </context>
 <context>
@@ -2527,25 +2535,6 @@ Send it anyway?</source>
     <message>
         <source>The same address as %1; the box is deployed once, with that row.</source>
         <translation>与 %1 地址相同；此盒子只部署一次，随该行进行。</translation>
-    </message>
-</context>
-<context>
-    <name>TransferPayload</name>
-    <message>
-        <source>it is larger than %1 MiB</source>
-        <translation>文件大于 %1 MiB</translation>
-    </message>
-    <message>
-        <source>it is a directory</source>
-        <translation>这是一个目录</translation>
-    </message>
-    <message>
-        <source>it is a device, not a file</source>
-        <translation>这是一个设备，不是文件</translation>
-    </message>
-    <message>
-        <source>it did not end within %1 s</source>
-        <translation>未在 %1 秒内结束</translation>
     </message>
 </context>
 </TS>
