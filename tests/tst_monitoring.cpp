@@ -144,6 +144,7 @@ private slots:
     void recordingWaitsOutALock();
     void exportFailureIsTold_data();
     void exportFailureIsTold();
+    void exportFromReadOnlyRecording();
     void exportKeepsFormulasInert_data();
     void exportKeepsFormulasInert();
     void trendKeepsBoundedHistoryWithGaps();
@@ -579,6 +580,32 @@ void TstMonitoring::exportFailureIsTold()
     if (fillFirst)
         expectedFiles << QStringLiteral("filler");
     QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name), expectedFiles);
+}
+
+void TstMonitoring::exportFromReadOnlyRecording()
+{
+    // A finished recording on a read-only medium: SQLite cannot add the files it usually reads a
+    // WAL database with, and the export reads it all the same.
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("rec")));
+    const QString rec = dir.filePath(QStringLiteral("rec"));
+    SmallDisk::Tmpfs disk(rec, 4 * 1024 * 1024);
+    SMALLDISK_REQUIRE(disk);
+    qint64 now = 1'700'000'000'000;
+    CMainWindow::setMonitoringClockForTesting([&now] { return now; });
+    CMainWindow w;
+    addProject(w, QStringLiteral("A"), true);
+    recordSome(w, rec + QStringLiteral("/rec.sqlite"), now, 3);
+    w.stopRecording();
+    QVERIFY(disk.makeReadOnly());
+
+    const QString csv = dir.filePath(QStringLiteral("out.csv"));
+    QVERIFY(w.exportRecording(0, now, csv));
+    QFile f(csv);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    QCOMPARE(lines.size(), 1 + 300 + 1);
+    QVERIFY(lines.at(300).contains(",SN1,A,P1,point 99,40001,2099,1"));
 }
 
 void TstMonitoring::exportKeepsFormulasInert_data()

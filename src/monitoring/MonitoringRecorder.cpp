@@ -7,12 +7,14 @@
 #include <QDebug>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QSaveFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTextStream>
+#include <QUrl>
 #include <QVariantList>
 
 #include <memory>
@@ -23,6 +25,7 @@ QAtomicInt g_connectionSerial;
 // SQLite's primary result codes for "another connection holds the lock".
 constexpr int kSqliteBusy = 5;
 constexpr int kSqliteLocked = 6;
+constexpr int kSqliteCantOpen = 14;
 
 QString nextConnectionName()
 {
@@ -80,7 +83,8 @@ QString writeCsv(QSqlQuery &q, const QString &csvPath)
         if (file.bytesToWrite() > 0)
             file.flush();
         QString reason = file.errorString();
-        if (reason.isEmpty() || reason == QCoreApplication::translate("QIODevice", "Unknown error"))
+        // (a device without an error gives the same placeholder text)
+        if (reason.isEmpty() || reason == QFile().errorString())
             reason = MonitoringRecorder::statusText(MonitoringRecorder::Status::WriteIncomplete);
         file.cancelWriting();
         return reason;
@@ -88,6 +92,44 @@ QString writeCsv(QSqlQuery &q, const QString &csvPath)
     if (!file.commit())
         return file.errorString();
     return QString();
+}
+
+// Exports the rows received within [fromMs, toMs] of the database `name` (opened with
+// `options`) to csvPath; the reason when that failed. *cannotOpen tells SQLite's "unable to
+// open", which it reports only when the first statement runs.
+QString exportFrom(const QString &name, const QString &options, qint64 fromMs, qint64 toMs,
+                   const QString &csvPath, bool *cannotOpen)
+{
+    const QString connection = nextConnectionName();
+    QString problem;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setConnectOptions(options);
+        db.setDatabaseName(name);
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!db.open()) {
+            problem = db.lastError().text();
+        } else if (!q.prepare(QStringLiteral(
+                       "SELECT r.received_ms, r.report_time, r.box, r.project, r.device, p.name, "
+                       "p.address, p.value, p.validity FROM reports r JOIN report_points p ON p.report = r.id "
+                       "WHERE r.received_ms BETWEEN ? AND ? ORDER BY r.received_ms, p.rowid"))) {
+            problem = q.lastError().text();
+            if (cannotOpen)
+                *cannotOpen = (q.lastError().nativeErrorCode().toInt() & 0xff) == kSqliteCantOpen;
+        } else {
+            q.addBindValue(fromMs);
+            q.addBindValue(toMs);
+            if (!q.exec())
+                problem = q.lastError().text();
+            else
+                problem = writeCsv(q, csvPath);
+        }
+        q = QSqlQuery();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return problem;
 }
 
 } // namespace
@@ -321,35 +363,19 @@ MonitoringRecorder::Write MonitoringRecorder::write(const Report &report)
 bool MonitoringRecorder::exportCsv(const QString &dbPath, qint64 fromMs, qint64 toMs,
                                    const QString &csvPath, QString *error)
 {
-    const QString connection = nextConnectionName();
     QString problem;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        db.setDatabaseName(dbPath);
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        if (!QFile::exists(dbPath)) {
-            problem = statusText(Status::NoSuchFile);
-        } else if (!db.open()) {
-            problem = db.lastError().text();
-        } else if (!q.prepare(QStringLiteral(
-                       "SELECT r.received_ms, r.report_time, r.box, r.project, r.device, p.name, "
-                       "p.address, p.value, p.validity FROM reports r JOIN report_points p ON p.report = r.id "
-                       "WHERE r.received_ms BETWEEN ? AND ? ORDER BY r.received_ms, p.rowid"))) {
-            problem = q.lastError().text();
-        } else {
-            q.addBindValue(fromMs);
-            q.addBindValue(toMs);
-            if (!q.exec())
-                problem = q.lastError().text();
-            else
-                problem = writeCsv(q, csvPath);
-        }
-        q = QSqlQuery();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connection);
+    bool cannotOpen = false;
+    if (!QFile::exists(dbPath))
+        problem = statusText(Status::NoSuchFile);
+    else
+        problem = exportFrom(dbPath, QStringLiteral("QSQLITE_OPEN_READONLY"), fromMs, toMs, csvPath, &cannotOpen);
+    // A recording in a read-only place: SQLite cannot make the shared-memory file it reads a
+    // WAL database with, but nothing can change the file there either.
+    if (cannotOpen)
+        problem = exportFrom(QUrl::fromLocalFile(QFileInfo(dbPath).absoluteFilePath()).toString()
+                                 + QStringLiteral("?immutable=1"),
+                             QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"), fromMs, toMs, csvPath,
+                             nullptr);
     if (!problem.isEmpty() && error)
         *error = problem;
     return problem.isEmpty();
