@@ -600,7 +600,9 @@ void TstMonitoring::exportFromReadOnlyRecording()
     QVERIFY(disk.makeReadOnly());
 
     const QString csv = dir.filePath(QStringLiteral("out.csv"));
+    ModalAnswer::Scoped answer;
     QVERIFY(w.exportRecording(0, now, csv));
+    QCOMPARE(answer.seen(), QStringList());
     QFile f(csv);
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = f.readAll().split('\n');
