@@ -420,6 +420,7 @@ void TstMonitoring::recordingFailureStopsButViewGoesOn()
     w.onDataReceived(report("A", "P1", points({"t1"}, "2")));
     QVERIFY(!w.isRecording());
     QVERIFY(w.messageEditor()->toPlainText().contains(QStringLiteral("Recording stopped")));
+    QVERIFY(!w.messageEditor()->toPlainText().contains(QStringLiteral("locked")));
     w.onDataReceived(report("A", "P1", points({"t1"}, "3")));
     QCOMPARE(tableOf(w, "P1")->item(0, 3)->text(), QStringLiteral("3"));
     QCOMPARE(queryRows(db, "SELECT p.value FROM gone p"), QList<QStringList>{{"1"}});
@@ -487,7 +488,7 @@ void TstMonitoring::recordingWaitsOutALock()
     send(1000);
     send(60'000);
     QVERIFY(w.isRecording());
-    send(MonitoringRecorder::DefaultBacklogMs);
+    send(MonitoringRecorder::BacklogMs);
     QVERIFY(!w.isRecording());
     QVERIFY(w.messageEditor()->toPlainText().contains(
         QStringLiteral("Recording stopped: the database could not be written (another program kept the "

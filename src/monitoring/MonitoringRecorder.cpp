@@ -79,11 +79,9 @@ QString writeCsv(QSqlQuery &q, const QString &csvPath)
     out.flush();
     // commit() alone would not see a failed last flush of the file's own buffer.
     if (out.status() != QTextStream::Ok || !file.flush() || file.error() != QFileDevice::NoError) {
-        // A write cut short by a full disk names no reason; the next attempt at the rest does.
-        if (file.bytesToWrite() > 0)
-            file.flush();
+        // A write cut short by a full disk names no reason, only the placeholder that a device
+        // without any error gives too.
         QString reason = file.errorString();
-        // (a device without an error gives the same placeholder text)
         if (reason.isEmpty() || reason == QFile().errorString())
             reason = MonitoringRecorder::statusText(MonitoringRecorder::Status::WriteIncomplete);
         file.cancelWriting();
@@ -289,11 +287,14 @@ bool MonitoringRecorder::writePending()
             m_pending.pop_front();
             break;
         case Write::Failed:
+            // Not a lock that passes: the recording ends, errorText() says why.
+            m_pending.clear();
+            m_pendingPoints = 0;
             return false;
         case Write::Busy:
             // The rest waits behind the oldest, so their order stays; at most one busy timeout
             // per report is spent on the GUI thread.
-            if (m_pending.back().receivedMs - m_pending.front().receivedMs > m_backlogMs
+            if (m_pending.back().receivedMs - m_pending.front().receivedMs > BacklogMs
                 || m_pendingPoints > MaxBacklogPoints) {
                 qWarning() << "Recording dropped" << m_pending.size() << "reports waiting for" << m_path << m_detail;
                 m_pending.clear();

@@ -31,7 +31,7 @@ public:
 
     // A report that found the database locked waits this long (by receipt time) before the
     // recording gives up, and no more than this many points wait in all.
-    static constexpr qint64 DefaultBacklogMs = 120'000;
+    static constexpr qint64 BacklogMs = 120'000;
     static constexpr int MaxBacklogPoints = 500'000;
 
     MonitoringRecorder();
@@ -52,15 +52,16 @@ public:
     // One transaction per report. A report that finds the database locked by another program
     // waits and is written, in order, before the next one; true while it may still be written.
     // False, with errorText(), when the report cannot be stored: a database error, or reports
-    // that have waited longer than the backlog allows (they are dropped).
+    // that have waited longer than the backlog allows. The reports waiting then are dropped.
     bool record(const QString &box, const QString &project, const QString &device,
                 const QString &reportTime, qint64 receivedMs, const QJsonArray &points);
     // Reports received but not yet in the file (the database was locked).
     int pendingReports() const { return int(m_pending.size()); }
-    void setBacklogMs(qint64 ms) { m_backlogMs = ms; }
 
     // Rows received within [fromMs, toMs] of the database at dbPath, oldest first, as
-    // RFC 4180 CSV with a header line. False with *error on failure.
+    // RFC 4180 CSV with a header line; texts that a spreadsheet would run as a formula get a
+    // leading apostrophe. False with *error when not every byte reached the file, which then
+    // stays as it was.
     static bool exportCsv(const QString &dbPath, qint64 fromMs, qint64 toMs, const QString &csvPath,
                           QString *error);
 
@@ -89,5 +90,4 @@ private:
     std::unique_ptr<QSqlQuery> m_insertPoint;
     std::deque<Report> m_pending;
     int m_pendingPoints = 0;
-    qint64 m_backlogMs = DefaultBacklogMs;
 };
