@@ -110,8 +110,9 @@ bool DeploymentLog::append(const DeploymentRecord &record, QString *error) const
         && lastByte != '\n')
         line.prepend('\n');
 
-    // One write call, so that records of several programs do not interleave; errno names what
-    // stopped a short one (QFile reports a short write as "Unknown error").
+    // The whole line in one write call, so that records of several programs do not interleave;
+    // only a short write is followed by another, whose errno names what stopped it (QFile
+    // reports a short write as "Unknown error").
     qint64 written = 0;
     int reason = 0;
     while (written < line.size()) {
