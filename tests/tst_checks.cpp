@@ -2,9 +2,11 @@
 // without windows. Certificates are made by the test with the openssl command.
 
 #include "CheckFixture.h"
+#include "SmallDisk.h"
 #include "TestCertificates.h"
 
 #include "checks/CertificateInspector.h"
+#include "checks/DeploymentLog.h"
 #include "checks/DeploymentStore.h"
 #include "checks/ModbusPointRules.h"
 #include "checks/ProjectChecker.h"
@@ -69,6 +71,8 @@ private slots:
     void diff_data();
     void diff();
     void store();
+    void recordSkipsDamagedLines();
+    void recordSurvivesFullDisk();
 
 private:
     QTemporaryDir m_dir;
@@ -526,6 +530,90 @@ void TstChecks::store()
     broken.write("{not json");
     broken.close();
     QVERIFY(!store.lastDocument("127.0.0.1", "Plant", &document));
+}
+
+namespace {
+DeploymentRecord sample(const QString &box)
+{
+    DeploymentRecord record;
+    record.boxIp = box;
+    record.projectName = QStringLiteral("Plant");
+    record.md5 = QByteArray(16, '\x5a');
+    record.outcome = FileTransfer::Outcome::ChecksumSuccessful;
+    record.verdict = QStringLiteral("Checksum successful.");
+    record.time = QDateTime(QDate(2026, 12, 1), QTime(9, 0), Qt::UTC);
+    return record;
+}
+
+QStringList boxes(const QList<DeploymentRecord> &records)
+{
+    QStringList out;
+    for (const DeploymentRecord &r : records)
+        out << r.boxIp;
+    return out;
+}
+} // namespace
+
+void TstChecks::recordSkipsDamagedLines()
+{
+    // A cut-off line with the next record glued on, a whole one, and a cut-off last line with
+    // no line end: only the whole ones count, and the damage is told.
+    QTemporaryDir dir;
+    const DeploymentLog log(dir.path());
+    QVERIFY(QDir().mkpath(QFileInfo(log.path()).absolutePath()));
+    QVERIFY(QFile::copy(QStringLiteral(ORVANE_TEST_DATA_DIR "/checks/records-damaged.jsonl"), log.path()));
+    QFile::setPermissions(log.path(), QFile::ReadOwner | QFile::WriteOwner);
+    int damaged = -1;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("damaged lines, skipped: 2,4$"));
+    QCOMPARE(boxes(log.records(&damaged)), QStringList({"10.0.0.1", "10.0.0.4"}));
+    QCOMPARE(damaged, 2);
+
+    // The next record starts a line of its own instead of joining the cut-off one.
+    QVERIFY(log.append(sample("10.0.0.6")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("damaged lines, skipped: 2,4$"));
+    QCOMPARE(boxes(log.records(&damaged)), QStringList({"10.0.0.1", "10.0.0.4", "10.0.0.6"}));
+    QCOMPARE(damaged, 2);
+    DeploymentRecord last;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("damaged lines, skipped: 2,4$"));
+    QVERIFY(log.last("10.0.0.6", &last));
+    QCOMPARE(last.md5, QByteArray(16, '\x5a'));
+}
+
+void TstChecks::recordSurvivesFullDisk()
+{
+    QTemporaryDir dir;
+    SmallDisk::Tmpfs disk(dir.path(), 64 * 1024);
+    SMALLDISK_REQUIRE(disk);
+    const DeploymentLog log(dir.path());
+
+    // Records up to where the next one crosses into a new page of the file, which a full
+    // disk no longer has: that write is cut short.
+    QStringList written;
+    const qint64 lineSize = QJsonDocument(sample("10.0.0.1").toJson()).toJson(QJsonDocument::Compact).size() + 1;
+    do {
+        written << QStringLiteral("10.0.0.%1").arg(written.size() + 1);
+        QVERIFY(log.append(sample(written.last())));
+    } while (QFileInfo(log.path()).size() % 4096 + lineSize <= 4096 && written.size() < 40);
+    const QByteArray before = [&log] {
+        QFile f(log.path());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    QVERIFY(disk.fill(QStringLiteral("filler")) > 0);
+
+    QString error;
+    QVERIFY(!log.append(sample("10.0.0.200"), &error));
+    QCOMPARE(error, QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    QFile file(log.path());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before); // no cut-off line left behind
+    file.close();
+
+    // Space again: the next record reads back whole, after all the earlier ones.
+    QVERIFY(QFile::remove(dir.filePath(QStringLiteral("filler"))));
+    QVERIFY2(log.append(sample("10.0.0.201"), &error), qPrintable(error));
+    int damaged = -1;
+    QCOMPARE(boxes(log.records(&damaged)), written + QStringList{"10.0.0.201"});
+    QCOMPARE(damaged, 0);
 }
 
 QTEST_GUILESS_MAIN(TstChecks)

@@ -2,14 +2,18 @@
 // the per-device tables, updated in place.
 
 #include "ModalAnswer.h"
+#include "SmallDisk.h"
 #include "WindowSupport.h"
 
 #include "mainwindow/CMainWindow.h"
 #include "mainwindow/MonitoringRowDelegate.h"
+#include "monitoring/MonitoringRecorder.h"
 #include "monitoringui/TrendChart.h"
 #include "projectfile/ItemRecord.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QPlainTextEdit>
 #include <QSqlDatabase>
@@ -27,6 +31,10 @@
 #include <QtCharts/QChartView>
 #include <QtCharts/QValueAxis>
 #include <QtTest>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
 
 namespace {
 
@@ -133,6 +141,12 @@ private slots:
     void staleness();
     void recordingStoresEveryValueAndExportsARange();
     void recordingFailureStopsButViewGoesOn();
+    void recordingWaitsOutALock();
+    void exportFailureIsTold_data();
+    void exportFailureIsTold();
+    void exportFromReadOnlyRecording();
+    void exportKeepsFormulasInert_data();
+    void exportKeepsFormulasInert();
     void trendKeepsBoundedHistoryWithGaps();
     void trendDrawsGapsOnScreen();
     void trendOpensFromTheTable();
@@ -389,27 +403,247 @@ void TstMonitoring::recordingFailureStopsButViewGoesOn()
     }
     QVERIFY(!w.isRecording());
 
-    // A database another writer keeps locked fails mid-run: recording stops with a message,
+    // A database that is not writable at all fails at once: recording stops with a message,
     // the table still shows every report.
-    const QString db = dir.filePath(QStringLiteral("locked.sqlite"));
+    const QString db = dir.filePath(QStringLiteral("dropped.sqlite"));
     QVERIFY(w.startRecording(db));
     w.onDataReceived(report("A", "P1", points({"t1"}, "1")));
     {
-        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("dropper"));
         other.setDatabaseName(db);
         QVERIFY(other.open());
-        QSqlQuery lock(other);
-        QVERIFY(lock.exec("BEGIN EXCLUSIVE"));
-        w.onDataReceived(report("A", "P1", points({"t1"}, "2")));
-        lock.exec("ROLLBACK");
+        QVERIFY(QSqlQuery(other).exec("DROP VIEW samples"));
+        QVERIFY(QSqlQuery(other).exec("ALTER TABLE report_points RENAME TO gone"));
         other.close();
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    QSqlDatabase::removeDatabase(QStringLiteral("dropper"));
+    w.onDataReceived(report("A", "P1", points({"t1"}, "2")));
     QVERIFY(!w.isRecording());
     QVERIFY(w.messageEditor()->toPlainText().contains(QStringLiteral("Recording stopped")));
+    QVERIFY(!w.messageEditor()->toPlainText().contains(QStringLiteral("locked")));
     w.onDataReceived(report("A", "P1", points({"t1"}, "3")));
     QCOMPARE(tableOf(w, "P1")->item(0, 3)->text(), QStringLiteral("3"));
-    QCOMPARE(queryRows(db, "SELECT value FROM samples"), QList<QStringList>{{"1"}});
+    QCOMPARE(queryRows(db, "SELECT p.value FROM gone p"), QList<QStringList>{{"1"}});
+}
+
+void TstMonitoring::recordingWaitsOutALock()
+{
+    QTemporaryDir dir;
+    qint64 now = 1'700'000'000'000;
+    CMainWindow::setMonitoringClockForTesting([&now] { return now; });
+    CMainWindow w;
+    addProject(w, QStringLiteral("A"), true);
+    const QString db = dir.filePath(QStringLiteral("locked.sqlite"));
+    QVERIFY(w.startRecording(db));
+    int value = 0;
+    QStringList sent;
+    auto send = [&](qint64 stepMs) {
+        now += stepMs;
+        sent << QString::number(++value);
+        QElapsedTimer blocked;
+        blocked.start();
+        w.onDataReceived(report("A", "P1", points({"t1", "t2"}, sent.last())));
+        // One busy wait (500 ms) per report at most: the live view stays usable.
+        QVERIFY2(blocked.elapsed() < 1500, qPrintable(QString::number(blocked.elapsed())));
+        if (QTableWidget *table = tableOf(w, "P1"))
+            QCOMPARE(table->item(0, 3)->text(), sent.last());
+    };
+    auto recorded = [&db] {
+        QStringList values;
+        for (const QStringList &row : queryRows(db, "SELECT value FROM samples WHERE name = 't2' "
+                                                    "ORDER BY received_ms"))
+            values << row.first();
+        return values;
+    };
+
+    QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+    other.setDatabaseName(db);
+    QVERIFY(other.open());
+    QSqlQuery lock(other);
+
+    // Another program writes for three seconds: the reports of that time wait and are written,
+    // in order, with the first one after it.
+    send(1000);
+    QVERIFY(lock.exec("BEGIN EXCLUSIVE"));
+    for (int i = 0; i < 6; ++i)
+        send(500);
+    QVERIFY(w.isRecording());
+    QCOMPARE(recorded(), QStringList{"1"});
+    QVERIFY(lock.exec("COMMIT"));
+    send(1000);
+    QCOMPARE(recorded(), sent);
+    QCOMPARE(queryRows(db, "SELECT COUNT(*) FROM samples"), QList<QStringList>{{QString::number(2 * value)}});
+
+    // Stopped while reports wait: they get written when the lock has gone by then.
+    QVERIFY(lock.exec("BEGIN EXCLUSIVE"));
+    send(1000);
+    QVERIFY(lock.exec("COMMIT"));
+    w.stopRecording();
+    QCOMPARE(recorded(), sent);
+
+    // A lock held past the backlog's two minutes: recording stops, and says why.
+    QVERIFY(w.startRecording(db));
+    send(1000);
+    QVERIFY(lock.exec("BEGIN EXCLUSIVE"));
+    send(1000);
+    send(60'000);
+    QVERIFY(w.isRecording());
+    send(MonitoringRecorder::BacklogMs);
+    QVERIFY(!w.isRecording());
+    QVERIFY(w.messageEditor()->toPlainText().contains(
+        QStringLiteral("Recording stopped: the database could not be written (another program kept the "
+                       "database locked too long")));
+    QVERIFY(lock.exec("COMMIT"));
+    sent.erase(sent.end() - 3, sent.end());
+    QCOMPARE(recorded(), sent);
+    lock = QSqlQuery();
+    other.close();
+    other = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+}
+
+namespace {
+// A recording of `reports` reports of 100 points each, received a second apart from `start`.
+void recordSome(CMainWindow &w, const QString &db, qint64 &now, int reports)
+{
+    QVERIFY(w.startRecording(db));
+    for (int r = 0; r < reports; ++r) {
+        QList<Point> list;
+        for (int p = 0; p < 100; ++p)
+            list.append(Point{QStringLiteral("point %1").arg(p), r * 1000 + p});
+        now += 1000;
+        w.onDataReceived(report("A", "P1", list));
+    }
+}
+} // namespace
+
+void TstMonitoring::exportFailureIsTold_data()
+{
+    // What the message says when exporting to a new file and over an earlier export.
+    QTest::addColumn<bool>("fillFirst");
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QStringList>("reasons");
+    const QString cutShort = QStringLiteral("the file could not be written completely; the disk may be full");
+    const QString full = QString::fromLocal8Bit(std::strerror(ENOSPC));
+    QTest::newRow("disk fills up while exporting") << false << false << QStringList{cutShort, cutShort};
+    QTest::newRow("disk already full") << true << false << QStringList{full, full};
+    QTest::newRow("read-only place") << false << true
+                                     << QStringList{QString::fromLocal8Bit(std::strerror(EROFS)),
+                                                    QStringLiteral("is not writable")};
+}
+
+void TstMonitoring::exportFailureIsTold()
+{
+    QFETCH(bool, fillFirst);
+    QFETCH(bool, readOnly);
+    QFETCH(QStringList, reasons);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out")));
+    const QString out = dir.filePath(QStringLiteral("out"));
+    SmallDisk::Tmpfs disk(out, 64 * 1024);
+    SMALLDISK_REQUIRE(disk);
+
+    qint64 now = 1'700'000'000'000;
+    CMainWindow::setMonitoringClockForTesting([&now] { return now; });
+    CMainWindow w;
+    addProject(w, QStringLiteral("A"), true);
+    recordSome(w, dir.filePath(QStringLiteral("rec.sqlite")), now, 20); // about 150 KB of CSV
+
+    // An earlier export of that name stays as it was.
+    const QString csv = out + QStringLiteral("/export.csv");
+    const QString fresh = out + QStringLiteral("/fresh.csv");
+    const QByteArray previous("an earlier export\r\n");
+    {
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QCOMPARE(f.write(previous), qint64(previous.size()));
+    }
+    if (fillFirst)
+        QVERIFY(disk.fill(QStringLiteral("filler")) > 0);
+    if (readOnly)
+        QVERIFY(disk.makeReadOnly());
+
+    ModalAnswer::Scoped answer;
+    QVERIFY(!w.exportRecording(0, now, fresh));
+    QVERIFY(!w.exportRecording(0, now, csv));
+    QCOMPARE(answer.seen().size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const QString seen = answer.seen().at(i);
+        QVERIFY2(seen.startsWith(QStringLiteral("Export CSV|The recording could not be exported: "))
+                     && seen.contains(reasons.at(i)),
+                 qPrintable(seen));
+    }
+    QVERIFY(!w.messageEditor()->toPlainText().contains(QStringLiteral("Recording exported")));
+    QFile f(csv);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), previous);
+    QStringList expectedFiles{QStringLiteral("export.csv")}; // nor a new one, nor a temporary
+    if (fillFirst)
+        expectedFiles << QStringLiteral("filler");
+    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name), expectedFiles);
+}
+
+void TstMonitoring::exportFromReadOnlyRecording()
+{
+    // A finished recording on a read-only medium: SQLite cannot add the files it usually reads a
+    // WAL database with, and the export reads it all the same.
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("rec")));
+    const QString rec = dir.filePath(QStringLiteral("rec"));
+    SmallDisk::Tmpfs disk(rec, 4 * 1024 * 1024);
+    SMALLDISK_REQUIRE(disk);
+    qint64 now = 1'700'000'000'000;
+    CMainWindow::setMonitoringClockForTesting([&now] { return now; });
+    CMainWindow w;
+    addProject(w, QStringLiteral("A"), true);
+    recordSome(w, rec + QStringLiteral("/rec.sqlite"), now, 3);
+    w.stopRecording();
+    QVERIFY(disk.makeReadOnly());
+
+    const QString csv = dir.filePath(QStringLiteral("out.csv"));
+    ModalAnswer::Scoped answer;
+    QVERIFY(w.exportRecording(0, now, csv));
+    QCOMPARE(answer.seen(), QStringList());
+    QFile f(csv);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    QCOMPARE(lines.size(), 1 + 300 + 1);
+    QVERIFY(lines.at(300).contains(",SN1,A,P1,point 99,40001,2099,1"));
+}
+
+void TstMonitoring::exportKeepsFormulasInert_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QJsonValue>("value");
+    QTest::addColumn<QString>("exported"); // name,address,value,validity as in the file
+    QTest::newRow("=") << "=1+2" << QJsonValue(1.5) << "'=1+2,40001,1.5,1";
+    QTest::newRow("+") << "+A1" << QJsonValue(-12.5) << "'+A1,40001,-12.5,1";
+    QTest::newRow("-") << "-A1*3" << QJsonValue(2) << "'-A1*3,40001,2,1";
+    QTest::newRow("@") << "@SUM(A1)" << QJsonValue(2) << "'@SUM(A1),40001,2,1";
+    QTest::newRow("quoted") << "=HYPERLINK(\"http://x\",\"y\")" << QJsonValue(2)
+                            << "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",40001,2,1";
+    QTest::newRow("text value") << "Status" << QJsonValue("=cmd|' /C calc'!A0") << "Status,40001,'=cmd|' /C calc'!A0,1";
+    QTest::newRow("negative text number") << "-" << QJsonValue("-3") << "'-,40001,-3,1";
+    QTest::newRow("plain") << "Flow rate" << QJsonValue("a-b") << "Flow rate,40001,a-b,1";
+}
+
+void TstMonitoring::exportKeepsFormulasInert()
+{
+    QFETCH(QString, name);
+    QFETCH(QJsonValue, value);
+    QFETCH(QString, exported);
+    QTemporaryDir dir;
+    CMainWindow w;
+    addProject(w, QStringLiteral("A"), true);
+    QVERIFY(w.startRecording(dir.filePath(QStringLiteral("rec.sqlite"))));
+    w.onDataReceived(report("A", "P1", {Point{name, value}}));
+    const QString csv = dir.filePath(QStringLiteral("out.csv"));
+    QVERIFY(w.exportRecording(0, std::numeric_limits<qint64>::max(), csv));
+    QFile f(csv);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines.at(1).endsWith(",SN1,A,P1," + exported.toUtf8() + '\r'), lines.at(1).constData());
 }
 
 void TstMonitoring::firstReportFilesSecondShows()

@@ -1,5 +1,8 @@
 // Every text the sources pass through tr() has a finished Chinese translation.
 
+#include "checks/DeploymentStore.h"
+#include "monitoring/MonitoringRecorder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -59,6 +62,8 @@ private slots:
     void everySourceTextIsTranslated();
     void mainWindowVocabulary_data();
     void mainWindowVocabulary();
+    void statusTexts_data();
+    void statusTexts();
 };
 
 void TestTranslations::everySourceTextIsTranslated()
@@ -137,5 +142,44 @@ void TestTranslations::mainWindowVocabulary()
     QCOMPARE(translator.translate(context.toUtf8().constData(), source.toUtf8().constData()), chinese);
 }
 
-QTEST_GUILESS_MAIN(TestTranslations)
+// Status codes of core classes reach the interface inside translated sentences: each one is
+// told in Chinese there.
+void TestTranslations::statusTexts_data()
+{
+    using Recorder = MonitoringRecorder::Status;
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("chinese");
+    const auto recorder = [](const char *name, Recorder code, const char *chinese) {
+        QTest::newRow(name) << MonitoringRecorder::statusText(code) << QString::fromUtf8(chinese);
+    };
+    recorder("recorder not open", Recorder::NotOpen, "未打开");
+    recorder("recorder older layout", Recorder::OlderLayout, "旧格式的记录；请选择一个新文件");
+    recorder("recorder not WAL", Recorder::NotWalDatabase, "不是 WAL 模式的数据库");
+    recorder("recorder no such file", Recorder::NoSuchFile, "文件不存在");
+    recorder("recorder locked too long", Recorder::LockedTooLong,
+             "另一个程序锁定数据库的时间过长；等待写入的数值已被丢弃");
+    recorder("recorder write incomplete", Recorder::WriteIncomplete, "文件未能完整写入，磁盘可能已满");
+    QTest::newRow("store cannot create")
+        << DeploymentStore::statusText(DeploymentStore::Status::CannotCreate, QStringLiteral("/srv/x"))
+        << QString::fromUtf8("无法创建 /srv/x");
+}
+
+void TestTranslations::statusTexts()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, chinese);
+    QCOMPARE(text, chinese);
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    // Loaded before the table is made: the texts are taken when its rows are.
+    QTranslator chinese;
+    if (!chinese.load(QStringLiteral(":/adsdemo/chinese.qm")) || !app.installTranslator(&chinese))
+        return 1;
+    TestTranslations test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_translations.moc"

@@ -9,12 +9,41 @@
 #include <QJsonDocument>
 #include <QMetaEnum>
 #include <QStandardItem>
+#include <QStringList>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
+// Far more than any tool writes in years (a record is a few hundred bytes).
+constexpr qint64 kMaxReadBytes = 64 * 1024 * 1024;
+
 const QMetaEnum &outcomeEnum()
 {
     static const QMetaEnum e = QMetaEnum::fromType<FileTransfer::Outcome>();
     return e;
+}
+
+// After a short write the file ends in a cut-off line: cut it back to the end of its last whole
+// line, so the next record starts a line of its own. The search looks back no further than the
+// part just written plus one record's worth; past that, only the part written goes.
+void cutToLastWholeLine(int fd, qint64 written)
+{
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0)
+        return;
+    const qint64 size = info.st_size;
+    const qint64 from = qMax<qint64>(0, size - written - 64 * 1024);
+    QByteArray tail(int(size - from), '\0');
+    if (::pread(fd, tail.data(), size_t(tail.size()), from) != tail.size())
+        return;
+    const int lastEnd = tail.lastIndexOf('\n');
+    const qint64 keep = lastEnd >= 0 ? from + lastEnd + 1 : (from == 0 ? 0 : size - written);
+    if (::ftruncate(fd, keep) != 0)
+        qWarning() << "Could not cut the damaged end of a deployment record:" << std::strerror(errno);
 }
 } // namespace
 
@@ -60,29 +89,84 @@ DeploymentLog::DeploymentLog(const QString &root)
 
 bool DeploymentLog::append(const DeploymentRecord &record, QString *error) const
 {
-    const QByteArray line = QJsonDocument(record.toJson()).toJson(QJsonDocument::Compact) + '\n';
+    QByteArray line = QJsonDocument(record.toJson()).toJson(QJsonDocument::Compact) + '\n';
+    const QString directory = QFileInfo(m_path).absolutePath();
+    if (!QDir().mkpath(directory)) {
+        if (error)
+            *error = DeploymentStore::statusText(DeploymentStore::Status::CannotCreate, directory);
+        return false;
+    }
     QFile file(m_path);
-    if (!QDir().mkpath(QFileInfo(m_path).absolutePath())
-        || !file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)
-        || file.write(line) != line.size()) {
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) {
         if (error)
             *error = file.errorString();
         return false;
     }
-    return true;
+    const int fd = file.handle();
+    // A tail without its line end (an earlier crash) stays a line of its own, skipped on reading.
+    struct stat info = {};
+    char lastByte = '\n';
+    if (::fstat(fd, &info) == 0 && info.st_size > 0 && ::pread(fd, &lastByte, 1, info.st_size - 1) == 1
+        && lastByte != '\n')
+        line.prepend('\n');
+
+    // The whole line in one write call, so that records of several programs do not interleave;
+    // only a short write is followed by another, whose errno names what stopped it (QFile
+    // reports a short write as "Unknown error").
+    qint64 written = 0;
+    int reason = 0;
+    while (written < line.size()) {
+        const ssize_t n = ::write(fd, line.constData() + written, size_t(line.size() - written));
+        if (n > 0) {
+            written += n;
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            reason = n < 0 ? errno : EIO;
+            break;
+        }
+    }
+    if (written == line.size())
+        return true;
+    if (written > 0)
+        cutToLastWholeLine(fd, written);
+    if (error)
+        *error = QString::fromLocal8Bit(std::strerror(reason));
+    return false;
 }
 
-QList<DeploymentRecord> DeploymentLog::records() const
+QList<DeploymentRecord> DeploymentLog::records(int *damaged) const
 {
     QList<DeploymentRecord> result;
+    int skipped = 0;
     QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        return result;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        DeploymentRecord record;
-        if (!line.trimmed().isEmpty() && DeploymentRecord::fromJson(QJsonDocument::fromJson(line).object(), &record))
-            result.append(record);
+    if (file.open(QIODevice::ReadOnly)) {
+        // Only the newest part of an enormous file: its first line there may be cut.
+        const bool tailOnly = file.size() > kMaxReadBytes;
+        if (tailOnly)
+            file.seek(file.size() - kMaxReadBytes);
+        QList<QByteArray> lines = file.read(kMaxReadBytes).split('\n');
+        if (tailOnly && !lines.isEmpty())
+            lines.removeFirst();
+        QStringList where;
+        for (int i = 0; i < lines.size(); ++i) {
+            const QByteArray &line = lines.at(i);
+            if (line.trimmed().isEmpty())
+                continue;
+            DeploymentRecord record;
+            if (DeploymentRecord::fromJson(QJsonDocument::fromJson(line).object(), &record)) {
+                result.append(record);
+            } else {
+                ++skipped;
+                where << QString::number(i + 1);
+            }
+        }
+        if (skipped > 0)
+            qWarning().noquote() << "Deployment record" << m_path << "has damaged lines, skipped:"
+                                 << where.join(QLatin1Char(','));
     }
+    if (damaged)
+        *damaged = skipped;
     return result;
 }
 

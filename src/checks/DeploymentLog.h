@@ -38,9 +38,11 @@ public:
 
     QString path() const { return m_path; }
 
+    // A write cut short (a full disk) leaves no partial line behind.
     bool append(const DeploymentRecord &record, QString *error = nullptr) const;
-    // Every readable record, oldest first; damaged lines are skipped.
-    QList<DeploymentRecord> records() const;
+    // Every readable record, oldest first (of a file beyond 64 MiB, the newest 64 MiB). Damaged
+    // lines are skipped, logged, and counted in `damaged`.
+    QList<DeploymentRecord> records(int *damaged = nullptr) const;
     // The newest record for this box (any project), or false when there is none.
     bool last(const QString &boxIp, DeploymentRecord *record) const;
 

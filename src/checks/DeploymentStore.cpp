@@ -1,5 +1,6 @@
 #include "checks/DeploymentStore.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -34,6 +35,17 @@ DeploymentStore::DeploymentStore(const QString &root)
 {
 }
 
+QString DeploymentStore::statusText(Status status, const QString &path)
+{
+    switch (status) {
+    case Status::Ok:
+        break;
+    case Status::CannotCreate:
+        return QCoreApplication::translate("DeploymentStore", "cannot create %1").arg(path);
+    }
+    return QString();
+}
+
 QString DeploymentStore::documentPath(const QString &boxIp, const QString &projectName) const
 {
     return m_root + QLatin1Char('/') + directoryName(boxIp) + QLatin1Char('/') + hashed(projectName)
@@ -58,7 +70,7 @@ bool DeploymentStore::store(const QString &boxIp, const QString &projectName, co
     const QString path = documentPath(boxIp, projectName);
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
         if (error)
-            *error = QStringLiteral("cannot create %1").arg(QFileInfo(path).absolutePath());
+            *error = statusText(Status::CannotCreate, QFileInfo(path).absolutePath());
         return false;
     }
     QSaveFile file(path);

@@ -10,6 +10,11 @@
 class DeploymentStore
 {
 public:
+    // What went wrong, in this class's own words; other failures keep the file system's text.
+    enum class Status { Ok, CannotCreate };
+    // The translated text of a status; `path` names the place concerned. Empty for Ok.
+    static QString statusText(Status status, const QString &path);
+
     // `root` empty: "deployments" under the application's local data location.
     explicit DeploymentStore(const QString &root = QString());
 

@@ -497,6 +497,11 @@ bool CMainWindow::startRecording(const QString &databasePath)
 
 void CMainWindow::stopRecording()
 {
+    const int dropped = m_recorder ? m_recorder->close() : 0;
+    if (dropped > 0)
+        appendMessage(tr("%1 received reports could not be written to the recording: another program "
+                         "kept the database locked.")
+                          .arg(dropped));
     delete m_recorder;
     m_recorder = nullptr;
     if (m_recordAction)

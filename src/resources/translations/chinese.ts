@@ -425,6 +425,10 @@
         <translation>记录已停止。</translation>
     </message>
     <message>
+        <source>%1 received reports could not be written to the recording: another program kept the database locked.</source>
+        <translation>%1 条已接收的报告未能写入记录：另一个程序一直锁定着数据库。</translation>
+    </message>
+    <message>
         <source>Recording database</source>
         <translation>记录数据库</translation>
     </message>
@@ -2535,6 +2539,40 @@ Send it anyway?</source>
     <message>
         <source>The same address as %1; the box is deployed once, with that row.</source>
         <translation>与 %1 地址相同；此盒子只部署一次，随该行进行。</translation>
+    </message>
+</context>
+<context>
+    <name>MonitoringRecorder</name>
+    <message>
+        <source>not open</source>
+        <translation>未打开</translation>
+    </message>
+    <message>
+        <source>a recording of an older layout; choose a new file</source>
+        <translation>旧格式的记录；请选择一个新文件</translation>
+    </message>
+    <message>
+        <source>not a database in WAL mode</source>
+        <translation>不是 WAL 模式的数据库</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>文件不存在</translation>
+    </message>
+    <message>
+        <source>another program kept the database locked too long; the values waiting for it were dropped</source>
+        <translation>另一个程序锁定数据库的时间过长；等待写入的数值已被丢弃</translation>
+    </message>
+    <message>
+        <source>the file could not be written completely; the disk may be full</source>
+        <translation>文件未能完整写入，磁盘可能已满</translation>
+    </message>
+</context>
+<context>
+    <name>DeploymentStore</name>
+    <message>
+        <source>cannot create %1</source>
+        <translation>无法创建 %1</translation>
     </message>
 </context>
 </TS>
