@@ -790,8 +790,12 @@ void TstModbusEditor::importCsv_data()
                 {"0x10", "Label", "string", "12", "r"}}
         << QStringList();
     QTest::newRow("unreadable file") << QStringLiteral("@missing")
-                                     << QStringList{"mistake|Unable to open file for reading."} << before
-                                     << QStringList();
+                                     << QStringList{"mistake|Unable to open file for reading.\nNo such file or directory"}
+                                     << before << QStringList();
+    // A file that never ends is read no further than the limit.
+    QTest::newRow("endless device") << QStringLiteral("/dev/zero")
+                                    << QStringList{"mistake|Unable to open file for reading.\nit holds more than 64 MiB"}
+                                    << before << QStringList();
     QTest::newRow("cancelled") << QStringLiteral("@cancel") << QStringList() << before << QStringList();
 }
 
@@ -813,6 +817,8 @@ void TstModbusEditor::importCsv()
         path = m_dir.filePath(QStringLiteral("no-such.csv"));
     } else if (file == QLatin1String("@cancel")) {
         path.clear();
+    } else if (file.startsWith(QLatin1String("/dev/"))) {
+        path = file;
     } else if (file == QLatin1String("@fixture")) {
         path = QStringLiteral(ORVANE_TEST_DATA_DIR "/devices/points_quoted.csv");
     } else {

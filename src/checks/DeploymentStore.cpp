@@ -1,5 +1,7 @@
 #include "checks/DeploymentStore.h"
 
+#include "projectfile/ProjectFileIo.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -54,10 +56,11 @@ QString DeploymentStore::documentPath(const QString &boxIp, const QString &proje
 
 bool DeploymentStore::lastDocument(const QString &boxIp, const QString &projectName, QJsonObject *document) const
 {
-    QFile file(documentPath(boxIp, projectName));
-    if (!file.open(QIODevice::ReadOnly))
+    // A kept copy is a project document the tool wrote itself: the project file's bound.
+    QByteArray bytes;
+    if (!ProjectFileIo::readBounded(documentPath(boxIp, projectName), ProjectFileIo::kProjectFileLimit, &bytes).ok())
         return false;
-    const QJsonDocument parsed = QJsonDocument::fromJson(file.readAll());
+    const QJsonDocument parsed = QJsonDocument::fromJson(bytes);
     if (!parsed.isObject())
         return false;
     *document = parsed.object();

@@ -9,6 +9,7 @@
 #include "devices/PointCsv.h"
 #include "mainwindow/CMainWindow.h"
 #include "projectfile/ItemRecord.h"
+#include "projectfile/ProjectFileIo.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -936,14 +937,18 @@ void standardModbusEditDialog::importRows(QTableWidget *table)
     const QString path = askFileName(false);
     if (path.isEmpty())
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        QMessageBox::warning(this, tr("mistake"), tr("Unable to open file for reading."));
+    // Far above any point table, far below what a file that never ends would cost.
+    constexpr qint64 kCsvLimit = qint64(64) * 1024 * 1024;
+    QByteArray bytes;
+    const ProjectFileIo::Result read = ProjectFileIo::readBounded(path, kCsvLimit, &bytes);
+    if (!read.ok()) {
+        QMessageBox::warning(this, tr("mistake"), tr("Unable to open file for reading.") + QLatin1Char('\n') + read.error);
         return;
     }
-    QTextStream in(&file);
+    // As a text-mode read gives it: CR bytes dropped, decoded as the locale says.
+    bytes.replace("\r", "");
+    QTextStream in(bytes);
     const PointCsv::ReadResult result = PointCsv::read(in.readAll(), headerLabels(table));
-    file.close();
 
     for (const PointCsv::Message &found : result.messages) {
         QString text;
