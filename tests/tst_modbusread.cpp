@@ -77,6 +77,7 @@ private slots:
     void writeReadsBack();
     void rtuThroughPseudoTerminals();
     void silentDeviceTimesOutWhileEditorStaysUsable();
+    void closingWhileARequestWaits();
 
 private:
     QStandardItem *addDevice(const QJsonObject &parameters, const QString &mode,
@@ -283,6 +284,31 @@ void tst_ModbusRead::silentDeviceTimesOutWhileEditorStaysUsable()
     QVERIFY(peer);
     window->close();
     QTRY_VERIFY(peer->state() == QAbstractSocket::UnconnectedState || peer->waitForDisconnected(100));
+}
+
+void tst_ModbusRead::closingWhileARequestWaits()
+{
+    // Accepts the connection, takes the request and never answers.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress(QStringLiteral("127.0.9.13")), kPort));
+    QStandardItem *item = addDevice({{"ip", "127.0.9.13"}, {"port", QString::number(kPort)},
+                                     {"communicationTimeout", "300"}},
+                                    QStringLiteral("ModbusTCP"), {row("40001", "A", "int16")});
+    ModbusTestReadDialog *window = openTestRead(item);
+    QVERIFY(window);
+    window->readButton()->click();
+    QVERIFY(window->isBusy());
+    QVERIFY(QTest::qWaitFor([&silent] { return silent.hasPendingConnections(); }, 3000));
+    QTcpSocket *peer = silent.nextPendingConnection();
+    QVERIFY(QTest::qWaitFor([peer] { return peer->bytesAvailable() >= 12; }, 3000));
+    QVERIFY(window->isBusy());
+
+    QPointer<ModbusTestReadDialog> guard(window);
+    window->close();
+    QTRY_VERIFY(!guard);
+    // Past the request's time-out nothing is reported into the window that is gone.
+    QTest::qWait(500);
+    QVERIFY(m_editor->isVisible());
 }
 
 QTEST_MAIN(tst_ModbusRead)

@@ -1,5 +1,7 @@
 // Every text the sources pass through tr() has a finished Chinese translation.
 
+#include "modbus/ModbusStatus.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -59,6 +61,7 @@ private slots:
     void everySourceTextIsTranslated();
     void mainWindowVocabulary_data();
     void mainWindowVocabulary();
+    void modbusStatusTexts();
 };
 
 void TestTranslations::everySourceTextIsTranslated()
@@ -135,6 +138,21 @@ void TestTranslations::mainWindowVocabulary()
     QTranslator translator;
     QVERIFY(translator.load(QStringLiteral(":/adsdemo/chinese.qm")));
     QCOMPARE(translator.translate(context.toUtf8().constData(), source.toUtf8().constData()), chinese);
+}
+
+// Every status a Modbus point or write can end with reaches the Chinese interface translated.
+void TestTranslations::modbusStatusTexts()
+{
+    QTranslator translator;
+    QVERIFY(translator.load(QStringLiteral(":/adsdemo/chinese.qm")));
+    QCoreApplication::installTranslator(&translator);
+    const QRegularExpression chinese(QStringLiteral("[\\x{4e00}-\\x{9fff}]"));
+    for (const QString &code : ModbusStatus::codes()) {
+        const QString text = modbusStatusText(code);
+        QVERIFY2(text != code && text.contains(chinese), qPrintable(code + QStringLiteral(" -> ") + text));
+    }
+    QCOMPARE(modbusStatusText(ModbusStatus::exception(3)), QStringLiteral("异常 3"));
+    QCoreApplication::removeTranslator(&translator);
 }
 
 QTEST_GUILESS_MAIN(TestTranslations)
