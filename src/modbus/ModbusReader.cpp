@@ -43,6 +43,9 @@ ModbusReader::~ModbusReader()
 
 void ModbusReader::close()
 {
+    for (const Job &job : qAsConst(m_jobs))
+        failJob(job, ModbusStatus::ConnectionError);
+    m_jobs.clear();
     m_client->close();
 }
 
