@@ -223,6 +223,8 @@ private slots:
     void tcpReplyFaults();
     void rtuReplyFaults_data();
     void rtuReplyFaults();
+    void writeReplies_data();
+    void writeReplies();
 };
 
 void tst_ModbusLink::tcpReplyFaults_data()
@@ -290,6 +292,41 @@ void tst_ModbusLink::rtuReplyFaults()
     // Each request within its time-out, and after a failure the line left to fall silent for
     // at most two more.
     checkRounds(reader, expected, 4 * kRequestTimeoutMs + 200);
+}
+
+// A write counts as done only when the device echoes what was written where.
+void tst_ModbusLink::writeReplies_data()
+{
+    QTest::addColumn<int>("function");
+    QTest::addColumn<QByteArray>("reply"); // the reply PDU as hex
+    QTest::addColumn<int>("status");       // ModbusFrame::Reply::Status
+    const int ok = int(ModbusFrame::Reply::Status::Ok);
+    const int wrong = int(ModbusFrame::Reply::Status::WrongReply);
+    // Requests: address 0x0010, value 0x1234 (function 6), on (5), two registers (16).
+    QTest::newRow("6 echoed") << 6 << QByteArray("0600101234") << ok;
+    QTest::newRow("6 other address") << 6 << QByteArray("0600111234") << wrong;
+    QTest::newRow("6 other value") << 6 << QByteArray("0600101235") << wrong;
+    QTest::newRow("6 cut short") << 6 << QByteArray("06001012") << wrong;
+    QTest::newRow("5 echoed") << 5 << QByteArray("050010ff00") << ok;
+    QTest::newRow("5 echo of off") << 5 << QByteArray("0500100000") << wrong;
+    QTest::newRow("16 echoed") << 16 << QByteArray("1000100002") << ok;
+    QTest::newRow("16 other quantity") << 16 << QByteArray("1000100001") << wrong;
+    QTest::newRow("16 answered as 6") << 16 << QByteArray("0600100002") << wrong;
+    QTest::newRow("16 refused") << 16 << QByteArray("9004") << int(ModbusFrame::Reply::Status::Exception);
+}
+
+void tst_ModbusLink::writeReplies()
+{
+    QFETCH(int, function);
+    QFETCH(QByteArray, reply);
+    QFETCH(int, status);
+    ModbusFrame::Request request;
+    request.function = quint8(function);
+    request.address = 0x0010;
+    request.values = function == 16 ? QVector<quint16>{0x1234, 0x5678} : QVector<quint16>{quint16(function == 5 ? 1 : 0x1234)};
+    request.count = quint16(request.values.size());
+    const QByteArray pdu = QByteArray::fromHex(reply);
+    QCOMPARE(int(ModbusFrame::parsePdu(request, pdu.constData(), pdu.size()).status), status);
 }
 
 QTEST_GUILESS_MAIN(tst_ModbusLink)

@@ -32,6 +32,7 @@ ModbusClient::ModbusClient(const ModbusLinkSettings &link, QObject *parent)
     m_connectTimer.setSingleShot(true);
     m_replyTimer.setSingleShot(true);
     m_silenceTimer.setSingleShot(true);
+    m_silenceTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_connectTimer, &QTimer::timeout, this, [this] {
         failLink(Result::Status::Timeout, QStringLiteral("no connection within %1 ms").arg(m_link.connectionTimeoutMs));
     });

@@ -19,6 +19,7 @@ SerialLine::SerialLine(QObject *parent)
     : QObject(parent)
 {
     m_quietTimer.setSingleShot(true);
+    m_quietTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_quietTimer, &QTimer::timeout, this, &SerialLine::quietCheck);
     connect(&m_port, &QSerialPort::readyRead, this, &SerialLine::readAvailable);
     connect(&m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
