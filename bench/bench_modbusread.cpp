@@ -7,14 +7,13 @@
 
 #include "modbus/ModbusReadPlan.h"
 #include "modbus/ModbusReader.h"
+#include "../tests/ModbusTcpTestServer.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QRandomGenerator>
 #include <QTimer>
 
@@ -27,43 +26,6 @@ const QString kAddress = QStringLiteral("127.0.6.210");
 constexpr int kPort = 1502;
 constexpr int kRegisters = 4000;
 constexpr int kPoints = 2000;
-
-// Answers reads of holding registers (register i holds 7 i) at once, as a quick device would.
-class RegisterServer : public QObject
-{
-public:
-    bool listen()
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection())
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
-        });
-        return m_server.listen(QHostAddress(kAddress), kPort);
-    }
-
-private:
-    void serve(QTcpSocket *socket)
-    {
-        QByteArray &buffer = m_buffers[socket];
-        buffer += socket->readAll();
-        while (buffer.size() >= 12) {
-            const QByteArray request = buffer.left(12);
-            buffer.remove(0, 12);
-            const int start = (quint8(request[8]) << 8) | quint8(request[9]);
-            const int count = (quint8(request[10]) << 8) | quint8(request[11]);
-            QByteArray reply = request.left(4);
-            reply.append(char(0)).append(char(3 + 2 * count)).append(request[6]).append(char(3)).append(char(2 * count));
-            for (int i = start; i < start + count; ++i) {
-                const quint16 value = quint16(i * 7);
-                reply.append(char(value >> 8)).append(char(value & 0xFF));
-            }
-            socket->write(reply);
-        }
-    }
-
-    QTcpServer m_server;
-    QHash<QTcpSocket *, QByteArray> m_buffers;
-};
 
 // Points of mixed types laid out over the register range, mostly close together with now and
 // then a gap too wide to bridge.
@@ -131,8 +93,9 @@ bool readOnce(ModbusReader &reader, const QVector<ModbusSlave> &slaves, int *fai
 
 void BM_ReadAllPoints(benchmark::State &state)
 {
-    RegisterServer server;
-    if (!server.listen()) {
+    // Register i holds 7 i; replies go out at once, as from a quick device.
+    ModbusTcpTestServer server([](int address) { return quint16(address * 7); });
+    if (!server.listen(kAddress, kPort)) {
         state.SkipWithError("the Modbus server cannot listen");
         return;
     }

@@ -5,6 +5,7 @@
 // Loopback address 127.0.9.30.
 
 #include "ModbusServerProcess.h"
+#include "ModbusTcpTestServer.h"
 
 #include "modbus/ModbusFrame.h"
 #include "modbus/ModbusReader.h"
@@ -12,7 +13,6 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QSerialPort>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
 
@@ -42,53 +42,34 @@ QByteArray bytes(std::initializer_list<char> list)
 
 QByteArray word(quint16 value)
 {
-    return bytes({char(value >> 8), char(value & 0xFF)});
+    return ModbusTcpTestServer::word(value);
 }
 
 // Answers read requests for holding registers, one connection or many (the reader reconnects
-// after a reply it cannot trust).
+// after a reply it cannot trust), spoiling the reply to a request for register 0.
 class FaultyTcpServer : public QObject
 {
 public:
-    explicit FaultyTcpServer(Fault fault) : m_fault(fault)
+    explicit FaultyTcpServer(Fault fault)
+        : m_server(registerValue, [this, fault](QTcpSocket *socket, const QByteArray &request, const QByteArray &pdu) {
+              reply(socket, request, ModbusTcpTestServer::wordAt(request, 8) == 0 ? fault : Fault::None, pdu);
+          })
     {
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
-                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
-        });
     }
 
-    bool listen() { return m_server.listen(QHostAddress(kAddress), kPort); }
+    bool listen() { return m_server.listen(kAddress, kPort); }
 
 private:
-    void serve(QTcpSocket *socket)
+    void reply(QTcpSocket *socket, const QByteArray &request, Fault fault, QByteArray pdu)
     {
-        QByteArray &buffer = m_buffers[socket];
-        buffer += socket->readAll();
-        while (buffer.size() >= 12) {
-            const QByteArray request = buffer.left(12);
-            buffer.remove(0, 12);
-            const quint16 address = quint16((quint8(request[8]) << 8) | quint8(request[9]));
-            const quint16 count = quint16((quint8(request[10]) << 8) | quint8(request[11]));
-            reply(socket, request, address == 0 ? m_fault : Fault::None, address, count);
-        }
-    }
-
-    void reply(QTcpSocket *socket, const QByteArray &request, Fault fault, quint16 address, quint16 count)
-    {
-        QByteArray pdu = bytes({char(request[7]), char(2 * count)});
-        for (int i = 0; i < count; ++i)
-            pdu += word(registerValue(address + i));
         switch (fault) {
         case Fault::Function: pdu[0] = char(4); break;
-        case Fault::ByteCountLarge: pdu[1] = char(2 * count + 2); pdu += word(0x7777); break;
-        case Fault::ByteCountSmall: pdu[1] = char(2 * count - 2); pdu.chop(2); break;
+        case Fault::ByteCountLarge: pdu[1] = char(pdu[1] + 2); pdu += word(0x7777); break;
+        case Fault::ByteCountSmall: pdu[1] = char(pdu[1] - 2); pdu.chop(2); break;
         case Fault::Exception2: pdu = bytes({char(0x83), char(2)}); break;
         default: break;
         }
-        QByteArray adu = request.left(4) + word(quint16(pdu.size() + 1)) + request.mid(6, 1) + pdu;
+        QByteArray adu = ModbusTcpTestServer::adu(request, pdu);
         switch (fault) {
         case Fault::UnitId: adu[6] = char(adu[6] + 1); break;
         case Fault::ProtocolId: adu[3] = char(1); break;
@@ -117,9 +98,7 @@ private:
         }
     }
 
-    Fault m_fault;
-    QTcpServer m_server;
-    QHash<QTcpSocket *, QByteArray> m_buffers;
+    ModbusTcpTestServer m_server;
 };
 
 ModbusSlave twoPoints()
