@@ -16,7 +16,6 @@
 #include <QTimer>
 #include <QVector>
 
-#include <functional>
 
 class ModbusReader : public QObject
 {
