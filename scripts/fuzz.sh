@@ -18,6 +18,7 @@ declare -A MAX_LEN=(
     [fuzz_pointcsv]=4096
     [fuzz_projectjson]=8192
     [fuzz_modbusdecode]=1024    # a point's registers, or a list of addresses
+    [fuzz_modbusreply]=600      # a request and a few TCP frames or one RTU frame
 )
 cmake --build "$BUILD" -j"$(nproc)" --target "${!MAX_LEN[@]}"
 

@@ -8,7 +8,7 @@ PACKAGES=(
     build-essential cmake
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev
     libqt-advanced-docking-system-dev libxcb1-dev
-    libqt5serialbus5-dev libqt5serialport5-dev
+    libqt5serialport5-dev
     libbenchmark-dev
     libssl-dev openssl
     python3-pymodbus python3-serial python3-serial-asyncio socat

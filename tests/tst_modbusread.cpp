@@ -77,6 +77,8 @@ private slots:
     void writeReadsBack();
     void rtuThroughPseudoTerminals();
     void silentDeviceTimesOutWhileEditorStaysUsable();
+    void closingWhileARequestWaits();
+    void cutReplyEndsInTime();
 
 private:
     QStandardItem *addDevice(const QJsonObject &parameters, const QString &mode,
@@ -283,6 +285,62 @@ void tst_ModbusRead::silentDeviceTimesOutWhileEditorStaysUsable()
     QVERIFY(peer);
     window->close();
     QTRY_VERIFY(peer->state() == QAbstractSocket::UnconnectedState || peer->waitForDisconnected(100));
+}
+
+void tst_ModbusRead::closingWhileARequestWaits()
+{
+    // Accepts the connection, takes the request and never answers.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress(QStringLiteral("127.0.9.13")), kPort));
+    QStandardItem *item = addDevice({{"ip", "127.0.9.13"}, {"port", QString::number(kPort)},
+                                     {"communicationTimeout", "300"}},
+                                    QStringLiteral("ModbusTCP"), {row("40001", "A", "int16")});
+    ModbusTestReadDialog *window = openTestRead(item);
+    QVERIFY(window);
+    window->readButton()->click();
+    QVERIFY(window->isBusy());
+    QVERIFY(QTest::qWaitFor([&silent] { return silent.hasPendingConnections(); }, 3000));
+    QTcpSocket *peer = silent.nextPendingConnection();
+    QVERIFY(QTest::qWaitFor([peer] { return peer->bytesAvailable() >= 12; }, 3000));
+    QVERIFY(window->isBusy());
+
+    QPointer<ModbusTestReadDialog> guard(window);
+    window->close();
+    QTRY_VERIFY(!guard);
+    // Past the request's time-out nothing is reported into the window that is gone.
+    QTest::qWait(500);
+    QVERIFY(m_editor->isVisible());
+}
+
+void tst_ModbusRead::cutReplyEndsInTime()
+{
+    // Answers every request with a header that announces more than ever comes.
+    QTcpServer stalling;
+    QVERIFY(stalling.listen(QHostAddress(QStringLiteral("127.0.9.14")), kPort));
+    connect(&stalling, &QTcpServer::newConnection, &stalling, [&stalling] {
+        QTcpSocket *peer = stalling.nextPendingConnection();
+        connect(peer, &QTcpSocket::readyRead, peer, [peer] {
+            const QByteArray request = peer->readAll();
+            peer->write(request.left(4) + QByteArray::fromHex("0009010302"));
+        });
+    });
+    QStandardItem *item = addDevice({{"ip", "127.0.9.14"}, {"port", QString::number(kPort)},
+                                     {"communicationTimeout", "300"}},
+                                    QStringLiteral("ModbusTCP"), {row("40001", "A", "int16")});
+    ModbusTestReadDialog *window = openTestRead(item);
+    QVERIFY(window);
+    for (int read = 1; read <= 2; ++read) {
+        QElapsedTimer timer;
+        timer.start();
+        window->readButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(window->readCount(), read, 3000);
+        // The request's time-out, a reconnect within the default connection time-out (the
+        // cut frame dropped the connection) and some slack.
+        QVERIFY2(timer.elapsed() < 300 + 1000 + 300, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(window->table()->item(0, ModbusTestReadDialog::ColStatus)->data(ModbusTestReadDialog::StatusRole).toString(),
+                 QStringLiteral("timeout"));
+        QVERIFY(!window->isBusy());
+    }
 }
 
 QTEST_MAIN(tst_ModbusRead)

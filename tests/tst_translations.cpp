@@ -1,6 +1,7 @@
 // Every text the sources pass through tr() has a finished Chinese translation.
 
 #include "checks/DeploymentStore.h"
+#include "modbus/ModbusStatus.h"
 #include "monitoring/MonitoringRecorder.h"
 
 #include <QDir>
@@ -64,6 +65,7 @@ private slots:
     void mainWindowVocabulary();
     void statusTexts_data();
     void statusTexts();
+    void modbusStatusTexts();
 };
 
 void TestTranslations::everySourceTextIsTranslated()
@@ -169,6 +171,17 @@ void TestTranslations::statusTexts()
     QFETCH(QString, text);
     QFETCH(QString, chinese);
     QCOMPARE(text, chinese);
+}
+
+// Every status a Modbus point or write can end with reaches the Chinese interface translated.
+void TestTranslations::modbusStatusTexts()
+{
+    const QRegularExpression chinese(QStringLiteral("[\\x{4e00}-\\x{9fff}]"));
+    for (const QString &code : ModbusStatus::codes()) {
+        const QString text = modbusStatusText(code);
+        QVERIFY2(text != code && text.contains(chinese), qPrintable(code + QStringLiteral(" -> ") + text));
+    }
+    QCOMPARE(modbusStatusText(ModbusStatus::exception(3)), QStringLiteral("异常 3"));
 }
 
 int main(int argc, char **argv)

@@ -104,24 +104,16 @@ ModbusTestReadDialog::ModbusTestReadDialog(const QString &deviceName, const Modb
 
 ModbusTestReadDialog::~ModbusTestReadDialog()
 {
+    // The reader goes before the table it reports into: a request that still waits must not
+    // end in showResults() on a half-destroyed window.
+    delete m_reader;
+    m_reader = nullptr;
     writeLog(QStringLiteral("ModbusTestReadDialog: destroyed"));
 }
 
 QString ModbusTestReadDialog::statusText(const QString &status) const
 {
-    if (status == ModbusReader::Timeout)
-        return tr("timeout");
-    if (status == ModbusReader::ConnectionError)
-        return tr("connection error");
-    if (status == ModbusPoint::AddressError)
-        return tr("address error");
-    if (status == ModbusPoint::TypeError)
-        return tr("type error");
-    if (status == ModbusSlave::StationError)
-        return tr("station error");
-    if (status.startsWith(QLatin1String("exception ")))
-        return tr("exception %1").arg(status.mid(10));
-    return status;
+    return modbusStatusText(status);
 }
 
 bool ModbusTestReadDialog::prepareReader()

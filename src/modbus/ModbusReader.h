@@ -1,22 +1,21 @@
 #pragma once
 
-// Reads the points of one device's slaves over Qt's Modbus client (TCP or RTU) on the event
-// loop, request by request along each slave's read plan, and writes single points. Requests
-// that fail with exception 2 or 3 are repeated point by point, so one bad address does not
-// spoil its neighbours. Used by the tool's test window and by the simulator.
+// Reads the points of one device's slaves (TCP or RTU) on the event loop, request by request
+// along each slave's read plan, and writes single points. Only a reply that answers its request
+// gives values (see ModbusClient). Requests that fail with exception 2 or 3 are repeated point
+// by point, so one bad address does not spoil its neighbours. Used by the tool's test window
+// and by the simulator.
 
+#include "modbus/ModbusClient.h"
 #include "modbus/ModbusLinkSettings.h"
 #include "modbus/ModbusSlave.h"
+#include "modbus/ModbusStatus.h"
 
 #include <QList>
 #include <QObject>
 #include <QTimer>
 #include <QVector>
 
-#include <functional>
-
-class QModbusClient;
-class QModbusReply;
 
 class ModbusReader : public QObject
 {
@@ -24,14 +23,15 @@ class ModbusReader : public QObject
 public:
     struct PointResult {
         QString value;
-        QString status;          // empty when read; else "timeout", "exception N", ...
+        QString status;          // empty when read; else a ModbusStatus code
         QVector<quint16> words;  // the registers (or the bit) as received
+        QString detail;          // why a reply was refused, for logs
         bool ok() const { return status.isEmpty(); }
     };
     using SlaveResults = QVector<PointResult>;
 
-    static const QString Timeout;
-    static const QString ConnectionError;
+    static const QString &Timeout;
+    static const QString &ConnectionError;
 
     explicit ModbusReader(const ModbusLinkSettings &link, QObject *parent = nullptr);
     ~ModbusReader() override;
@@ -50,7 +50,11 @@ public:
     // Read requests sent by the last read (repeats of refused requests included).
     int requestCount() const { return m_requestCount; }
 
+    // Ends the connection; a read or write that runs ends with "connection error".
     void close();
+
+    // Sees every byte sent and received.
+    const ModbusClient *client() const { return m_client; }
 
 signals:
     void readFinished(const QVector<ModbusReader::SlaveResults> &results);
@@ -65,24 +69,23 @@ private:
         QVector<int> points;
     };
 
-    void whenConnected(std::function<void(const QString &failure)> next);
-    void connectionSettled(const QString &failure);
     void sendNextJob();
+    void jobReplied(const ModbusClient::Result &result);
     void finishIfDone();
-    bool splitRefused(const Job &job, QModbusReply *reply);
-    void jobReplied(const Job &job, QModbusReply *reply);
-    void failJob(const Job &job, const QString &status);
-    static QString replyStatus(QModbusReply *reply);
+    bool splitRefused(const Job &job, const ModbusClient::Result &result);
+    void decode(const Job &job, const ModbusClient::Result &result);
+    void failJob(const Job &job, const QString &status, const QString &detail = QString());
+    static QString statusOf(const ModbusClient::Result &result);
 
     ModbusLinkSettings m_link;
-    QModbusClient *m_client = nullptr;
-    QTimer m_connectTimer;
-    std::function<void(const QString &)> m_onConnected;
+    ModbusClient *m_client = nullptr;
     bool m_busy = false;
-    bool m_inFlight = false;
+    bool m_writing = false;
     QVector<ModbusSlave> m_slaves;
     QVector<SlaveResults> m_results;
     QList<Job> m_jobs;
+    Job m_current;
+    bool m_inFlight = false;
     int m_requestCount = 0;
 };
 

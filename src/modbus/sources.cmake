@@ -4,4 +4,8 @@ list(APPEND ORVANE_CORE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ModbusReadPlan.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusSlave.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusLinkSettings.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ModbusFrame.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ModbusStatus.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SerialLine.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ModbusClient.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusReader.cpp)

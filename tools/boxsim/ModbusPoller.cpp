@@ -102,6 +102,15 @@ void ModbusPoller::poll(Device *device)
 
 void ModbusPoller::report(Device *device, const QVector<ModbusReader::SlaveResults> &results)
 {
+    QString fault;
+    for (const ModbusReader::SlaveResults &list : results)
+        for (const ModbusReader::PointResult &result : list)
+            if (fault.isEmpty() && !result.detail.isEmpty())
+                fault = QStringLiteral("%1 (%2)").arg(result.status, result.detail);
+    if (fault != device->lastFault && !fault.isEmpty())
+        simLog(QStringLiteral("modbus device \"%1\": %2").arg(device->name, fault));
+    device->lastFault = fault;
+
     QJsonArray datas;
     for (int s = 0; s < device->slaves.size(); ++s) {
         const ModbusSlave &slave = device->slaves.at(s);

@@ -48,6 +48,7 @@ private:
         ModbusLinkSettings link;
         QVector<ModbusSlave> slaves;
         QString refusal; // why it is not contacted; empty when polled
+        QString lastFault; // the last reply refusal logged, so a lasting fault is logged once
         std::unique_ptr<ModbusReader> reader;
         QTimer timer;
     };

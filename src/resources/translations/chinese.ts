@@ -878,6 +878,49 @@
     </message>
 </context>
 <context>
+    <name>ModbusStatus</name>
+    <message>
+        <source>timeout</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>connection error</source>
+        <translation>连接错误</translation>
+    </message>
+    <message>
+        <source>wrong reply</source>
+        <translation>错误应答</translation>
+    </message>
+    <message>
+        <source>CRC error</source>
+        <translation>CRC 校验错误</translation>
+    </message>
+    <message>
+        <source>busy</source>
+        <translation>忙</translation>
+    </message>
+    <message>
+        <source>read-only point</source>
+        <translation>只读点</translation>
+    </message>
+    <message>
+        <source>address error</source>
+        <translation>地址错误</translation>
+    </message>
+    <message>
+        <source>type error</source>
+        <translation>类型错误</translation>
+    </message>
+    <message>
+        <source>station error</source>
+        <translation>站号错误</translation>
+    </message>
+    <message>
+        <source>exception %1</source>
+        <translation>异常 %1</translation>
+    </message>
+</context>
+<context>
     <name>ModbusTestReadDialog</name>
     <message>
         <source>Test Read: %1</source>
@@ -966,30 +1009,6 @@
     <message>
         <source>Close</source>
         <translation>关闭</translation>
-    </message>
-    <message>
-        <source>timeout</source>
-        <translation>超时</translation>
-    </message>
-    <message>
-        <source>connection error</source>
-        <translation>连接错误</translation>
-    </message>
-    <message>
-        <source>address error</source>
-        <translation>地址错误</translation>
-    </message>
-    <message>
-        <source>type error</source>
-        <translation>类型错误</translation>
-    </message>
-    <message>
-        <source>station error</source>
-        <translation>站号错误</translation>
-    </message>
-    <message>
-        <source>exception %1</source>
-        <translation>异常 %1</translation>
     </message>
     <message>
         <source>Test Read</source>
