@@ -204,6 +204,7 @@ private slots:
     void rtuReplyFaults();
     void writeReplies_data();
     void writeReplies();
+    void otherSpellingContactsNoDevice();
 };
 
 void tst_ModbusLink::tcpReplyFaults_data()
@@ -306,6 +307,33 @@ void tst_ModbusLink::writeReplies()
     request.count = quint16(request.values.size());
     const QByteArray pdu = QByteArray::fromHex(reply);
     QCOMPARE(int(ModbusFrame::parsePdu(request, pdu.constData(), pdu.size()).status), status);
+}
+
+// "127.0.9.010" is 127.0.9.8 to the socket's own reading (octal): whoever calls the reader,
+// such a spelling reaches no device.
+void tst_ModbusLink::otherSpellingContactsNoDevice()
+{
+    int served = 0;
+    ModbusTcpTestServer server([&served](int address) {
+        ++served;
+        return registerValue(address);
+    });
+    QVERIFY(server.listen(QStringLiteral("127.0.9.8"), kPort));
+    for (const QString &host : {QStringLiteral("127.0.9.8"), QStringLiteral("127.0.9.010")}) {
+        ModbusLinkSettings link;
+        link.host = host;
+        link.port = kPort;
+        link.connectionTimeoutMs = kConnectTimeoutMs;
+        link.requestTimeoutMs = kRequestTimeoutMs;
+        ModbusReader reader(link);
+        ModbusReader::SlaveResults results;
+        qint64 elapsed = 0;
+        served = 0;
+        QVERIFY(readRound(reader, &results, &elapsed));
+        const bool written = host == QLatin1String("127.0.9.8");
+        QCOMPARE(shown(results.at(1)), written ? QStringLiteral("1100") : QStringLiteral("[connection error]"));
+        QCOMPARE(served > 0, written);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_ModbusLink)

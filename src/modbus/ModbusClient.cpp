@@ -1,6 +1,7 @@
 #include "modbus/ModbusClient.h"
 
 #include "modbus/SerialLine.h"
+#include "projectfile/Ipv4Address.h"
 
 #include <QSignalBlocker>
 #include <QTcpSocket>
@@ -152,8 +153,16 @@ void ModbusClient::openLink()
             m_socket->abort();
         }
         m_buffer.clear();
+        // Only the four-decimal form: the socket would read "127.0.4.010" as octal (.8) and
+        // poll another device's registers.
+        const QHostAddress address = Ipv4Address::parse(m_link.host);
+        if (address.isNull()) {
+            failLink(Result::Status::ConnectionError,
+                     QStringLiteral("\"%1\" is not four decimal parts from 0 to 255 without leading zeros").arg(m_link.host));
+            return;
+        }
         m_connectTimer.start(m_link.connectionTimeoutMs);
-        m_socket->connectToHost(m_link.host, quint16(m_link.port));
+        m_socket->connectToHost(address, quint16(m_link.port));
         return;
     }
     if (!m_line->isOpen()) {
