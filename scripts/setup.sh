@@ -11,7 +11,7 @@ PACKAGES=(
     libqt5serialport5-dev
     libbenchmark-dev
     libssl-dev openssl
-    python3-pymodbus python3-serial python3-serial-asyncio socat
+    python3 python3-pymodbus python3-serial python3-serial-asyncio socat
     libqt5sql5-sqlite libqt5charts5-dev
     fonts-noto-cjk
     xvfb xauth
