@@ -3,8 +3,8 @@
 // of points; the complexity fit over 25,000 to 100,000 points shows whether it stays linear
 // (target: 100,000 points in at most 100 ms).
 
-#include "checks/ProjectChecker.h"
-#include "projectfile/ItemRecord.h"
+#include "core/checks/ProjectChecker.h"
+#include "core/project/ItemRecord.h"
 
 #include <benchmark/benchmark.h>
 

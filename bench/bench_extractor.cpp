@@ -5,9 +5,9 @@
 // (0x12), which bounds what any scanner can do. Reassembly: reports of 256 KiB to 4 MiB put
 // back together from their fragments, with and without the final JSON parse.
 
-#include "boxlink/FrameCodec.h"
-#include "boxlink/FrameExtractor.h"
-#include "boxlink/LiveDataAssembler.h"
+#include "core/boxlink/FrameCodec.h"
+#include "core/boxlink/FrameExtractor.h"
+#include "core/boxlink/LiveDataAssembler.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -7,7 +7,7 @@
 
 #include "LoopGapMeter.h"
 
-#include "fleet/FleetDeployment.h"
+#include "core/deployment/FleetDeployment.h"
 
 #include <benchmark/benchmark.h>
 

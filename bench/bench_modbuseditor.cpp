@@ -3,11 +3,11 @@
 // editor on screen (offscreen platform), the way a user meets them. Twice the points should
 // cost about twice the time.
 
-#include "devices/standardModbusEditDialog.h"
+#include "gui/devices/standardModbusEditDialog.h"
 
-#include "app/FileDialogs.h"
-#include "devices/PointCsv.h"
-#include "projectfile/ItemRecord.h"
+#include "gui/widgets/FileDialogs.h"
+#include "core/project/PointCsv.h"
+#include "core/project/ItemRecord.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,8 +5,8 @@
 // round trip.
 // Run: QT_QPA_PLATFORM=offscreen build/bench/bench_modbusread     (uses 127.0.6.210:1502)
 
-#include "modbus/ModbusReadPlan.h"
-#include "modbus/ModbusReader.h"
+#include "core/modbus/ModbusReadPlan.h"
+#include "core/modbus/ModbusReader.h"
 #include "../tests/ModbusTcpTestServer.h"
 
 #include <benchmark/benchmark.h>

@@ -9,14 +9,14 @@
 // charts of two points each before the reports start, --soak-chart-minutes=M sets their
 // time span (default 10).
 
-#include "mainwindow/CMainWindow.h"
-#include "monitoring/SampleRing.h"
-#include "monitoringui/TrendChart.h"
-#include "projectfile/ItemRecord.h"
+#include "gui/mainwindow/CMainWindow.h"
+#include "core/monitoring/SampleRing.h"
+#include "gui/monitoring/TrendChart.h"
+#include "core/project/ItemRecord.h"
 
 #include <benchmark/benchmark.h>
 
-#include "boxlink/BoxEditDialog.h"
+#include "gui/boxlink/BoxEditDialog.h"
 
 #include <qtadvanceddocking/DockWidget.h>
 

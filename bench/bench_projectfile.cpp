@@ -7,10 +7,10 @@
 // The *Ratio benchmarks time both sides in the same iteration and report
 // "ratio" = real path / QJsonDocument alone (target <= 1.5).
 
-#include "projectfile/Dlt645Catalogue.h"
-#include "projectfile/ItemRecord.h"
-#include "projectfile/ProjectFileIo.h"
-#include "projectfile/ProjectJson.h"
+#include "core/project/Dlt645Catalogue.h"
+#include "core/project/ItemRecord.h"
+#include "core/project/ProjectFileIo.h"
+#include "core/project/ProjectJson.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // Recording one live report of N points into an SQLite file (one transaction per report).
 // Run: build/bench/bench_recording
 
-#include "monitoring/MonitoringRecorder.h"
+#include "core/monitoring/MonitoringRecorder.h"
 
 #include <benchmark/benchmark.h>
 

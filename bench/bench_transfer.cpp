@@ -7,7 +7,7 @@
 
 #include "LoopGapMeter.h"
 
-#include "boxlink/FileTransfer.h"
+#include "core/boxlink/FileTransfer.h"
 
 #include <benchmark/benchmark.h>
 

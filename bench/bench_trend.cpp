@@ -3,7 +3,7 @@
 // Run: TZ=UTC QT_QPA_PLATFORM=offscreen build/bench/bench_trend (without TZ glibc re-reads the
 // zone file for every local time the time axis computes)
 
-#include "monitoringui/TrendChart.h"
+#include "gui/monitoring/TrendChart.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // box side, parses to the same values.
 
 #include "FuzzCheck.h"
-#include "boxlink/BoxMessages.h"
+#include "core/boxlink/BoxMessages.h"
 
 #include <QByteArray>
 #include <QJsonObject>

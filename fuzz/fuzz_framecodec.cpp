@@ -2,7 +2,7 @@
 // checks: what a parser accepted, encoded again, parses to the same values.
 
 #include "FuzzCheck.h"
-#include "boxlink/FrameCodec.h"
+#include "core/boxlink/FrameCodec.h"
 
 #include <QByteArray>
 

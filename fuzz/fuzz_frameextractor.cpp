@@ -4,8 +4,8 @@
 // stream is used up.
 
 #include "FuzzCheck.h"
-#include "boxlink/FrameCodec.h"
-#include "boxlink/FrameExtractor.h"
+#include "core/boxlink/FrameCodec.h"
+#include "core/boxlink/FrameExtractor.h"
 
 #include <algorithm>
 #include <cstdint>

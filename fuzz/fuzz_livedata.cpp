@@ -2,9 +2,9 @@
 // see the same frames.
 
 #include "FuzzCheck.h"
-#include "boxlink/FrameCodec.h"
-#include "boxlink/FrameExtractor.h"
-#include "boxlink/LiveDataAssembler.h"
+#include "core/boxlink/FrameCodec.h"
+#include "core/boxlink/FrameExtractor.h"
+#include "core/boxlink/LiveDataAssembler.h"
 
 #include <QByteArray>
 #include <QJsonObject>

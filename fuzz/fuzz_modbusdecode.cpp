@@ -5,9 +5,9 @@
 // address text.
 
 #include "FuzzCheck.h"
-#include "modbus/ModbusPoint.h"
-#include "modbus/ModbusReadPlan.h"
-#include "modbus/ModbusValueCodec.h"
+#include "core/modbus/ModbusPoint.h"
+#include "core/modbus/ModbusReadPlan.h"
+#include "core/modbus/ModbusValueCodec.h"
 
 #include <QString>
 #include <QVector>

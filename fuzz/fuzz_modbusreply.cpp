@@ -5,7 +5,7 @@
 // count; the rest is what came back.
 
 #include "FuzzCheck.h"
-#include "modbus/ModbusFrame.h"
+#include "core/modbus/ModbusFrame.h"
 
 #include <cstdint>
 

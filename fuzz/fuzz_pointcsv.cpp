@@ -2,7 +2,7 @@
 // gives the same rows (as far as the table's columns go).
 
 #include "FuzzCheck.h"
-#include "devices/PointCsv.h"
+#include "core/project/PointCsv.h"
 
 #include <QString>
 #include <QStringList>

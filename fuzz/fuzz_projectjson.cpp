@@ -4,7 +4,7 @@
 // settles after one round.
 
 #include "FuzzCheck.h"
-#include "projectfile/ProjectJson.h"
+#include "core/project/ProjectJson.h"
 
 #include <QGuiApplication>
 #include <QJsonDocument>

@@ -4,7 +4,7 @@
 // points, one DLT645 device "Meter" with one meter and one named point, the IEC61850 service
 // without SSL. Tests break one thing in it at a time.
 
-#include "projectfile/ItemRecord.h"
+#include "core/project/ItemRecord.h"
 
 #include <QStandardItem>
 #include <QStandardItemModel>

@@ -4,7 +4,7 @@
 // to show a refused Save wrote nothing, the warning that names the field, and the
 // collection-interval line edit, which has no form label of its own.
 
-#include "projectfile/ItemRecord.h"
+#include "core/project/ItemRecord.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

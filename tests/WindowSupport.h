@@ -2,7 +2,7 @@
 
 // A look-up into the main window's monitoring area, shared by the tests.
 
-#include "mainwindow/CMainWindow.h"
+#include "gui/mainwindow/CMainWindow.h"
 
 #include <QTabWidget>
 #include <QTableWidget>

@@ -1,7 +1,7 @@
 // Where the log and Settings.ini go: beside the program or in the working directory while
 // writable, else in the user's data directory.
 
-#include "app/AppPaths.h"
+#include "core/support/AppPaths.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,15 +6,15 @@
 #include "ModalAnswer.h"
 #include "TestDataLocation.h"
 
-#include "app/FileDialogs.h"
-#include "boxlink/BoxEditDialog.h"
-#include "boxlink/BoxInputDialog.h"
-#include "boxlink/FileTransfer.h"
-#include "checks/DeploymentLog.h"
-#include "checks/DeploymentStore.h"
-#include "mainwindow/CMainWindow.h"
-#include "projectfile/ItemRecord.h"
-#include "projectfile/ProjectJson.h"
+#include "gui/widgets/FileDialogs.h"
+#include "gui/boxlink/BoxEditDialog.h"
+#include "gui/boxlink/BoxInputDialog.h"
+#include "core/boxlink/FileTransfer.h"
+#include "core/deployment/DeploymentLog.h"
+#include "core/deployment/DeploymentStore.h"
+#include "gui/mainwindow/CMainWindow.h"
+#include "core/project/ItemRecord.h"
+#include "core/project/ProjectJson.h"
 
 #include <qtadvanceddocking/DockWidget.h>
 

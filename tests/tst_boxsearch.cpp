@@ -3,11 +3,11 @@
 // traffic stays on 127.0.7.x: the dialog's interface, addresses, destination and local port
 // are redirected through its test hooks, and its timers are shortened.
 
-#include "boxlink/BoxInputDialog.h"
-#include "boxlink/BoxSearchDialog.h"
-#include "boxlink/FrameCodec.h"
-#include "mainwindow/CMainWindow.h"
-#include "projectfile/ItemRecord.h"
+#include "gui/boxlink/BoxInputDialog.h"
+#include "gui/boxlink/BoxSearchDialog.h"
+#include "core/boxlink/FrameCodec.h"
+#include "gui/mainwindow/CMainWindow.h"
+#include "core/project/ItemRecord.h"
 
 #include "BoxSimProcess.h"
 #include "BoxTestSupport.h"

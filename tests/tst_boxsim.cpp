@@ -4,10 +4,10 @@
 
 #include "BoxSimProcess.h"
 
-#include "boxlink/BoxMessages.h"
-#include "boxlink/FrameCodec.h"
-#include "boxlink/FrameExtractor.h"
-#include "boxlink/LiveDataAssembler.h"
+#include "core/boxlink/BoxMessages.h"
+#include "core/boxlink/FrameCodec.h"
+#include "core/boxlink/FrameExtractor.h"
+#include "core/boxlink/LiveDataAssembler.h"
 
 #include <QCryptographicHash>
 #include <QJsonArray>

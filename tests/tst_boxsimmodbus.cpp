@@ -6,9 +6,9 @@
 #include "BoxSimProcess.h"
 #include "ModbusServerProcess.h"
 
-#include "boxlink/FrameCodec.h"
-#include "boxlink/FrameExtractor.h"
-#include "boxlink/LiveDataAssembler.h"
+#include "core/boxlink/FrameCodec.h"
+#include "core/boxlink/FrameExtractor.h"
+#include "core/boxlink/LiveDataAssembler.h"
 
 #include <QJsonArray>
 #include <QTcpSocket>

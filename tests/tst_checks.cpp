@@ -5,14 +5,14 @@
 #include "SmallDisk.h"
 #include "TestCertificates.h"
 
-#include "checks/CertificateInspector.h"
-#include "checks/DeploymentLog.h"
-#include "checks/DeploymentStore.h"
-#include "checks/ModbusPointRules.h"
-#include "checks/ProjectChecker.h"
-#include "checks/ProjectDiff.h"
-#include "projectfile/Ipv4Address.h"
-#include "projectfile/ProjectJson.h"
+#include "core/checks/CertificateInspector.h"
+#include "core/deployment/DeploymentLog.h"
+#include "core/deployment/DeploymentStore.h"
+#include "core/checks/ModbusPointRules.h"
+#include "core/checks/ProjectChecker.h"
+#include "core/checks/ProjectDiff.h"
+#include "core/project/Ipv4Address.h"
+#include "core/project/ProjectJson.h"
 
 #include <QDir>
 #include <QFile>

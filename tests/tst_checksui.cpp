@@ -9,18 +9,18 @@
 
 #include "BoxSimProcess.h"
 
-#include "app/FileDialogs.h"
-#include "boxlink/BoxEditDialog.h"
-#include "checks/DeploymentStore.h"
-#include "checks/ProjectChecker.h"
-#include "checksui/CertificateDetailsView.h"
-#include "checksui/DeploymentChangesDialog.h"
-#include "checksui/DeploymentGate.h"
-#include "checksui/FindingNavigator.h"
-#include "checksui/ProjectChecksWindow.h"
-#include "mainwindow/CMainWindow.h"
-#include "projectfile/ProjectJson.h"
-#include "services/ServiceIEC61850EditDialog.h"
+#include "gui/widgets/FileDialogs.h"
+#include "gui/boxlink/BoxEditDialog.h"
+#include "core/deployment/DeploymentStore.h"
+#include "core/checks/ProjectChecker.h"
+#include "gui/checks/CertificateDetailsView.h"
+#include "gui/deployment/DeploymentChangesDialog.h"
+#include "gui/deployment/DeploymentGate.h"
+#include "gui/checks/FindingNavigator.h"
+#include "gui/checks/ProjectChecksWindow.h"
+#include "gui/mainwindow/CMainWindow.h"
+#include "core/project/ProjectJson.h"
+#include "gui/services/ServiceIEC61850EditDialog.h"
 
 #include <QMenu>
 #include <QPushButton>

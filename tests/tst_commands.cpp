@@ -1,19 +1,19 @@
 // Project and item commands, driven through the real main window: the modal dialogs and
 // message boxes they raise are answered from inside their exec() loops.
 
-#include "mainwindow/CMainWindow.h"
+#include "gui/mainwindow/CMainWindow.h"
 
 #include "ModalAnswer.h"
-#include "app/FileDialogs.h"
-#include "boxlink/BoxEditDialog.h"
-#include "boxlink/BoxInputDialog.h"
-#include "devices/standardDLT645EditDialog.h"
-#include "devices/standardInputDialog.h"
-#include "devices/standardModbusEditDialog.h"
-#include "projectfile/ItemRecord.h"
-#include "workspace/EditProjectDialog.h"
-#include "workspace/NewProjectDialog.h"
-#include "workspace/ProjectNameCheck.h"
+#include "gui/widgets/FileDialogs.h"
+#include "gui/boxlink/BoxEditDialog.h"
+#include "gui/boxlink/BoxInputDialog.h"
+#include "gui/devices/standardDLT645EditDialog.h"
+#include "gui/devices/standardInputDialog.h"
+#include "gui/devices/standardModbusEditDialog.h"
+#include "core/project/ItemRecord.h"
+#include "gui/project/EditProjectDialog.h"
+#include "gui/project/NewProjectDialog.h"
+#include "gui/project/ProjectNameCheck.h"
 
 #include <qtadvanceddocking/DockAreaWidget.h>
 #include <qtadvanceddocking/DockContainerWidget.h>

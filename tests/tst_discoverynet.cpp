@@ -5,7 +5,7 @@
 // 127.0.0.3 answer. Without the right to make a namespace the tests skip, saying why; under CI
 // (CI=true), which runs as root, that is a failure.
 
-#include "boxlink/BoxSearchDialog.h"
+#include "gui/boxlink/BoxSearchDialog.h"
 
 #include "BoxSimProcess.h"
 #include "ModalAnswer.h"

@@ -6,13 +6,13 @@
 #include "FieldCheckSupport.h"
 #include "ModalAnswer.h"
 
-#include "devices/standardDLT645EditDialog.h"
+#include "gui/devices/standardDLT645EditDialog.h"
 
-#include "devices/standardModbusEditDialog.h"
-#include "mainwindow/CMainWindow.h"
-#include "projectfile/Dlt645Catalogue.h"
-#include "projectfile/ItemRecord.h"
-#include "projectfile/ProjectJson.h"
+#include "gui/devices/standardModbusEditDialog.h"
+#include "gui/mainwindow/CMainWindow.h"
+#include "core/project/Dlt645Catalogue.h"
+#include "core/project/ItemRecord.h"
+#include "core/project/ProjectJson.h"
 
 #include <qtadvanceddocking/DockWidget.h>
 

@@ -2,8 +2,8 @@
 // (which records what it received) or a scripted box for replies the simulator never gives.
 #include "BoxTestSupport.h"
 
-#include "boxlink/FileTransfer.h"
-#include "boxlink/FrameCodec.h"
+#include "core/boxlink/FileTransfer.h"
+#include "core/boxlink/FrameCodec.h"
 
 #include <QCryptographicHash>
 

@@ -2,10 +2,10 @@
 // (Xvfb): the offscreen platform offers only a fixed 800x600 screen. Each screen size runs
 // this executable again inside its own Xvfb.
 
-#include "devices/standardDLT645EditDialog.h"
-#include "devices/standardModbusEditDialog.h"
-#include "mainwindow/CMainWindow.h"
-#include "projectfile/ItemRecord.h"
+#include "gui/devices/standardDLT645EditDialog.h"
+#include "gui/devices/standardModbusEditDialog.h"
+#include "gui/mainwindow/CMainWindow.h"
+#include "core/project/ItemRecord.h"
 
 #include <qtadvanceddocking/DockAreaWidget.h>
 #include <qtadvanceddocking/DockManager.h>

@@ -4,14 +4,14 @@
 #include "CheckFixture.h"
 #include "TestDataLocation.h"
 
-#include "app/FileDialogs.h"
-#include "checks/DeploymentLog.h"
-#include "checks/DeploymentStore.h"
-#include "checksui/DeploymentChangesDialog.h"
-#include "fleet/FleetDeployment.h"
-#include "fleetui/FleetWindow.h"
+#include "gui/widgets/FileDialogs.h"
+#include "core/deployment/DeploymentLog.h"
+#include "core/deployment/DeploymentStore.h"
+#include "gui/deployment/DeploymentChangesDialog.h"
+#include "core/deployment/FleetDeployment.h"
+#include "gui/deployment/FleetWindow.h"
 #include "ModalAnswer.h"
-#include "projectfile/ProjectJson.h"
+#include "core/project/ProjectJson.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>

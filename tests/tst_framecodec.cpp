@@ -1,8 +1,8 @@
 // Byte layouts of the box frames and the JSON requests, as both the tool and the simulator
 // produce and read them.
 
-#include "boxlink/BoxMessages.h"
-#include "boxlink/FrameCodec.h"
+#include "core/boxlink/BoxMessages.h"
+#include "core/boxlink/FrameCodec.h"
 
 #include <QCryptographicHash>
 #include <QJsonDocument>

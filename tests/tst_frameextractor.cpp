@@ -1,7 +1,7 @@
 // The frame extractor: frames come out whole, once and in order, however the stream is cut.
 
-#include "boxlink/FrameCodec.h"
-#include "boxlink/FrameExtractor.h"
+#include "core/boxlink/FrameCodec.h"
+#include "core/boxlink/FrameExtractor.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

@@ -8,12 +8,12 @@
 #include "ModalAnswer.h"
 #include "TestCertificates.h"
 
-#include "services/ServiceIEC61850EditDialog.h"
+#include "gui/services/ServiceIEC61850EditDialog.h"
 
-#include "app/FileDialogs.h"
-#include "mainwindow/CMainWindow.h"
-#include "projectfile/ItemRecord.h"
-#include "projectfile/ProjectJson.h"
+#include "gui/widgets/FileDialogs.h"
+#include "gui/mainwindow/CMainWindow.h"
+#include "core/project/ItemRecord.h"
+#include "core/project/ProjectJson.h"
 
 #include <qtadvanceddocking/DockWidget.h>
 

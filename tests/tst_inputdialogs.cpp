@@ -1,11 +1,11 @@
 // The small input dialogs of the workspace: what exec() returns, what the caller reads back,
 // the Add Box address validator, the directory chooser hook, and the log lines.
 
-#include "app/FileDialogs.h"
-#include "boxlink/BoxInputDialog.h"
-#include "devices/standardInputDialog.h"
-#include "workspace/EditProjectDialog.h"
-#include "workspace/NewProjectDialog.h"
+#include "gui/widgets/FileDialogs.h"
+#include "gui/boxlink/BoxInputDialog.h"
+#include "gui/devices/standardInputDialog.h"
+#include "gui/project/EditProjectDialog.h"
+#include "gui/project/NewProjectDialog.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

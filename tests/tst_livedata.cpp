@@ -1,9 +1,9 @@
 // Live-data reassembly: fragments back into one report, bounded by the announced total, and
 // the report handed on by Protocol.
 
-#include "boxlink/FrameCodec.h"
-#include "boxlink/LiveDataAssembler.h"
-#include "boxlink/Protocol.h"
+#include "core/boxlink/FrameCodec.h"
+#include "core/boxlink/LiveDataAssembler.h"
+#include "gui/boxlink/Protocol.h"
 
 #include <QJsonDocument>
 #include <QtTest>

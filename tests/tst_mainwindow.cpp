@@ -2,8 +2,8 @@
 
 #include "ModalAnswer.h"
 
-#include "mainwindow/CMainWindow.h"
-#include "projectfile/ItemRecord.h"
+#include "gui/mainwindow/CMainWindow.h"
+#include "core/project/ItemRecord.h"
 
 #include <qtadvanceddocking/DockAreaWidget.h>
 #include <qtadvanceddocking/DockManager.h>

@@ -1,7 +1,7 @@
 // The console handler and the log file.
 
-#include "app/MessageHandler.h"
-#include "app/WriteLog.h"
+#include "core/support/MessageHandler.h"
+#include "core/support/WriteLog.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

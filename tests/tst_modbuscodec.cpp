@@ -1,11 +1,11 @@
 // The Modbus decoding contract: addresses, value decoding and encoding in every byte order,
 // strings, the reading plan and the link parameters.
 
-#include "modbus/ModbusLinkSettings.h"
-#include "modbus/ModbusPoint.h"
-#include "modbus/ModbusReadPlan.h"
-#include "modbus/ModbusSlave.h"
-#include "modbus/ModbusValueCodec.h"
+#include "core/modbus/ModbusLinkSettings.h"
+#include "core/modbus/ModbusPoint.h"
+#include "core/modbus/ModbusReadPlan.h"
+#include "core/modbus/ModbusSlave.h"
+#include "core/modbus/ModbusValueCodec.h"
 
 #include <QtTest>
 

@@ -6,11 +6,11 @@
 #include "FieldCheckSupport.h"
 #include "ModalAnswer.h"
 
-#include "devices/standardModbusEditDialog.h"
+#include "gui/devices/standardModbusEditDialog.h"
 
-#include "app/FileDialogs.h"
-#include "mainwindow/CMainWindow.h"
-#include "projectfile/ItemRecord.h"
+#include "gui/widgets/FileDialogs.h"
+#include "gui/mainwindow/CMainWindow.h"
+#include "core/project/ItemRecord.h"
 
 #include <qtadvanceddocking/DockWidget.h>
 

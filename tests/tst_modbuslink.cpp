@@ -7,8 +7,8 @@
 #include "ModbusServerProcess.h"
 #include "ModbusTcpTestServer.h"
 
-#include "modbus/ModbusFrame.h"
-#include "modbus/ModbusReader.h"
+#include "core/modbus/ModbusFrame.h"
+#include "core/modbus/ModbusReader.h"
 
 #include <QElapsedTimer>
 #include <QPointer>

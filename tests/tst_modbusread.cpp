@@ -5,10 +5,10 @@
 #include "ModalAnswer.h"
 #include "ModbusServerProcess.h"
 
-#include "devices/ModbusTestReadDialog.h"
-#include "devices/standardModbusEditDialog.h"
-#include "mainwindow/CMainWindow.h"
-#include "projectfile/ItemRecord.h"
+#include "gui/devices/ModbusTestReadDialog.h"
+#include "gui/devices/standardModbusEditDialog.h"
+#include "gui/mainwindow/CMainWindow.h"
+#include "core/project/ItemRecord.h"
 
 #include <QComboBox>
 #include <QLabel>

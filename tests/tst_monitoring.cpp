@@ -5,11 +5,11 @@
 #include "SmallDisk.h"
 #include "WindowSupport.h"
 
-#include "mainwindow/CMainWindow.h"
-#include "mainwindow/MonitoringRowDelegate.h"
-#include "monitoring/MonitoringRecorder.h"
-#include "monitoringui/TrendChart.h"
-#include "projectfile/ItemRecord.h"
+#include "gui/mainwindow/CMainWindow.h"
+#include "gui/monitoring/MonitoringRowDelegate.h"
+#include "core/monitoring/MonitoringRecorder.h"
+#include "gui/monitoring/TrendChart.h"
+#include "core/project/ItemRecord.h"
 
 #include <QApplication>
 #include <QDir>

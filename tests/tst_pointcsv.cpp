@@ -1,7 +1,7 @@
 // CSV reading and writing of a slave's data-point table, without widgets: every check, its
 // order, what stops an import and what only warns, and that quoting round-trips values
 // a plain comma split would tear apart.
-#include "devices/PointCsv.h"
+#include "core/project/PointCsv.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

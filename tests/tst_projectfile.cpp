@@ -1,10 +1,10 @@
 // The project-file commands of the main window: files on disk, message boxes, debug lines,
 // and what a failed save or load leaves behind.
 
-#include "mainwindow/CMainWindow.h"
-#include "app/FileDialogs.h"
-#include "projectfile/ItemRecord.h"
-#include "projectfile/ProjectJson.h"
+#include "gui/mainwindow/CMainWindow.h"
+#include "gui/widgets/FileDialogs.h"
+#include "core/project/ItemRecord.h"
+#include "core/project/ProjectJson.h"
 
 #include <QAbstractButton>
 #include <QApplication>

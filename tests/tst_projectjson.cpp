@@ -1,10 +1,10 @@
 // The project document without the window: the serialiser against hand-written golden files,
 // the loaders and the merge, and what wrong-typed input does.
 
-#include "projectfile/Dlt645Catalogue.h"
-#include "projectfile/ItemRecord.h"
-#include "projectfile/ProjectFileIo.h"
-#include "projectfile/ProjectJson.h"
+#include "core/project/Dlt645Catalogue.h"
+#include "core/project/ItemRecord.h"
+#include "core/project/ProjectFileIo.h"
+#include "core/project/ProjectJson.h"
 
 #include <QCoreApplication>
 #include <QDir>

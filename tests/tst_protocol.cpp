@@ -3,9 +3,9 @@
 
 #include "BoxSimProcess.h"
 
-#include "boxlink/BoxMessages.h"
-#include "boxlink/FrameCodec.h"
-#include "boxlink/Protocol.h"
+#include "core/boxlink/BoxMessages.h"
+#include "core/boxlink/FrameCodec.h"
+#include "gui/boxlink/Protocol.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,8 +1,8 @@
 // Every text the sources pass through tr() has a finished Chinese translation.
 
-#include "checks/DeploymentStore.h"
-#include "modbus/ModbusStatus.h"
-#include "monitoring/MonitoringRecorder.h"
+#include "core/deployment/DeploymentStore.h"
+#include "core/modbus/ModbusStatus.h"
+#include "core/monitoring/MonitoringRecorder.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,13 +6,13 @@
 #include "TestDataLocation.h"
 #include "WindowSupport.h"
 
-#include "app/FileDialogs.h"
-#include "boxlink/BoxEditDialog.h"
-#include "boxlink/BoxInputDialog.h"
-#include "devices/standardInputDialog.h"
-#include "mainwindow/CMainWindow.h"
-#include "projectfile/ItemRecord.h"
-#include "workspace/NewProjectDialog.h"
+#include "gui/widgets/FileDialogs.h"
+#include "gui/boxlink/BoxEditDialog.h"
+#include "gui/boxlink/BoxInputDialog.h"
+#include "gui/devices/standardInputDialog.h"
+#include "gui/mainwindow/CMainWindow.h"
+#include "core/project/ItemRecord.h"
+#include "gui/project/NewProjectDialog.h"
 
 #include <qtadvanceddocking/DockWidget.h>
 

@@ -1,6 +1,6 @@
-#include "app/MessageHandler.h"
-#include "app/WriteLog.h"
-#include "mainwindow/CMainWindow.h"
+#include "core/support/MessageHandler.h"
+#include "core/support/WriteLog.h"
+#include "gui/mainwindow/CMainWindow.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "BoxSimulator.h"
 
-#include "boxlink/BoxMessages.h"
-#include "boxlink/FrameCodec.h"
+#include "core/boxlink/BoxMessages.h"
+#include "core/boxlink/FrameCodec.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>

@@ -2,7 +2,7 @@
 
 #include "BoxSimulator.h"
 
-#include "projectfile/Ipv4Address.h"
+#include "core/project/Ipv4Address.h"
 
 #include <QHostAddress>
 #include <QJsonArray>

@@ -6,9 +6,9 @@
 // RTU devices need a serial device mapped to their port; such devices report every point
 // invalid, and the reason is logged once.
 
-#include "modbus/ModbusLinkSettings.h"
-#include "modbus/ModbusReader.h"
-#include "modbus/ModbusSlave.h"
+#include "core/modbus/ModbusLinkSettings.h"
+#include "core/modbus/ModbusReader.h"
+#include "core/modbus/ModbusSlave.h"
 
 #include <QJsonObject>
 #include <QList>

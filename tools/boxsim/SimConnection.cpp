@@ -1,6 +1,6 @@
 #include "SimConnection.h"
 
-#include "boxlink/FrameCodec.h"
+#include "core/boxlink/FrameCodec.h"
 
 #include <QHostAddress>
 

@@ -6,7 +6,7 @@
 //   program.bin     the last verified program image, exactly the bytes received
 //   transfers.jsonl one JSON object per line for every file transfer received
 
-#include "boxlink/BoxMessages.h"
+#include "core/boxlink/BoxMessages.h"
 
 #include <QByteArray>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 #include "TransferReceiver.h"
 
-#include "boxlink/FrameCodec.h"
+#include "core/boxlink/FrameCodec.h"
 
 #include <QDateTime>
 #include <QJsonDocument>

@@ -6,7 +6,7 @@
 // the data fragments and the closing checksum frame, checks order and sizes, computes the
 // MD5 and keeps a record of every frame header for transfers.jsonl.
 
-#include "boxlink/FrameCodec.h"
+#include "core/boxlink/FrameCodec.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>

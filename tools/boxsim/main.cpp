@@ -72,7 +72,7 @@
 #include <unistd.h>
 
 #include "BoxSimulator.h"
-#include "projectfile/Ipv4Address.h"
+#include "core/project/Ipv4Address.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

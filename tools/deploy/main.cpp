@@ -3,11 +3,11 @@
 //
 // Exit status: 0 every box reported success, 1 any box failed, 2 bad arguments (nothing sent).
 
-#include "checks/ProjectChecker.h"
-#include "fleet/FleetDeployment.h"
-#include "projectfile/Ipv4Address.h"
-#include "projectfile/ItemRecord.h"
-#include "projectfile/ProjectJson.h"
+#include "core/checks/ProjectChecker.h"
+#include "core/deployment/FleetDeployment.h"
+#include "core/project/Ipv4Address.h"
+#include "core/project/ItemRecord.h"
+#include "core/project/ProjectJson.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

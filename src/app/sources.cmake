@@ -1,8 +1,0 @@
-list(APPEND ORVANE_CORE_SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/AppPaths.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/MessageHandler.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/WriteLog.cpp)
-list(APPEND ORVANE_GUI_SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/FileDialogs.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/LogoWindow.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/Validators.cpp)

@@ -1,0 +1,126 @@
+#pragma once
+
+// Sends a project document and/or a program image to many boxes, at most N transfers at once.
+// Each box gets exactly what a single deployment sends (the file's bytes as they are); with both
+// files a box gets the program only after its project checked out. Each box's whole run,
+// verdicts included, is bounded by a time limit. Every transfer is recorded in the
+// DeploymentLog. No widgets: the fleet window and the command-line program watch the signals.
+
+#include "core/boxlink/FileTransfer.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class QTimer;
+
+class FleetDeployment : public QObject
+{
+    Q_OBJECT
+public:
+    enum class State { Idle, Waiting, Running, Succeeded, Failed };
+    Q_ENUM(State)
+
+    struct BoxResult
+    {
+        State state = State::Idle;
+        FileTransfer::Outcome outcome = FileTransfer::Outcome::Cancelled;
+        quint8 command = 0;    // the transfer that decided the result (0: none started)
+        QString reason;        // the verdict in words
+        int percent = 0;       // progress of the running transfer
+        qint64 elapsedMs = 0;  // the box's whole run
+    };
+
+    static constexpr int kDefaultParallel = 8;
+    static constexpr int kDefaultTimeoutMs = 60000;
+
+    explicit FleetDeployment(QObject *parent = nullptr);
+    ~FleetDeployment() override;
+
+    void setBoxes(const QStringList &addresses);
+    QStringList boxes() const { return m_addresses; }
+    // Either may be empty, not both. The project name goes into the records. A file given by
+    // path is read once per run (a later run or a retry reads it afresh); bytes given as a
+    // payload are sent as they are, every time.
+    void setProjectFile(const QString &path, const QString &projectName);
+    void setProject(SharedPayload payload, const QString &projectName);
+    void setProgramFile(const QString &path);
+    void setProgram(SharedPayload payload);
+    void setLocalAddress(const QString &address) { m_localAddress = address; }
+    // At most n at once, and no more than the open-file limit leaves room for (each transfer
+    // holds a socket): parallel() tells what was kept.
+    void setParallel(int n);
+    int parallel() const { return m_parallel; }
+    // How many transfers fit beside `openNow` descriptors under a limit of `fileLimit` open
+    // files, with room kept for what the process opens meanwhile (records, the log, Qt's own).
+    static int parallelWithin(int requested, qint64 fileLimit, int openNow);
+    static constexpr int kSpareDescriptors = 16;
+    // The process's open-file limit (soft) and how many descriptors it holds now.
+    static qint64 openFileLimit();
+    static int openDescriptors();
+    void setTimeoutMs(int ms) { m_timeoutMs = ms > 0 ? ms : kDefaultTimeoutMs; }
+    // Where the records go (empty: the user's data directory); `enabled` false keeps none.
+    void setRecordRoot(const QString &root, bool enabled = true);
+
+    // Queues every box (start) or the given ones (startBoxes, retry of failed rows) and runs them.
+    void start();
+    void startBoxes(const QList<int> &indexes);
+    // Ends every running transfer at once and drops the waiting ones, as Failed/Cancelled.
+    void cancel();
+
+    bool isRunning() const;
+    int count() const { return m_addresses.size(); }
+    BoxResult result(int index) const;
+    int succeededCount() const;
+
+signals:
+    void boxChanged(int index);
+    // Nothing runs or waits any more.
+    void finished();
+
+private:
+    struct Box
+    {
+        BoxResult result;
+        QList<quint8> commands; // what is still to send
+        std::unique_ptr<FileTransfer> transfer;
+        QTimer *deadline = nullptr;
+        QElapsedTimer clock;
+        bool timedOut = false;
+    };
+
+    void pump();
+    void startNext(int index);
+    void onTransferFinished(int index, FileTransfer::Outcome outcome);
+    void conclude(int index, State state, FileTransfer::Outcome outcome, quint8 command);
+    void record(int index, FileTransfer::Outcome outcome, quint8 command, const QByteArray &digest);
+    SharedPayload payloadFor(quint8 command, QString *error);
+
+    QStringList m_addresses;
+    std::vector<Box> m_boxes; // sized by setBoxes only
+    struct Source
+    {
+        QString path;          // read once per run
+        SharedPayload given;   // or these bytes, always
+        SharedPayload read;    // this run's reading of `path`
+        QString readError;     // why this run could not read it
+        bool isSet() const { return !path.isEmpty() || given; }
+    };
+    Source m_project;
+    Source m_program;
+    QString m_projectName;
+    QString m_localAddress = QStringLiteral("0.0.0.0");
+    int m_parallel = kDefaultParallel;
+    int m_timeoutMs = kDefaultTimeoutMs;
+    QString m_recordRoot;
+    bool m_recording = true;
+    bool m_pumping = false;
+    bool m_pumpAgain = false;
+    bool m_announced = true;
+};

@@ -1,0 +1,5 @@
+# What was sent where: the store of sent documents, the transfer record, fleet deployment.
+list(APPEND ORVANE_CORE_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/DeploymentLog.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/DeploymentStore.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/FleetDeployment.cpp)

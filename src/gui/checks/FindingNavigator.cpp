@@ -1,0 +1,93 @@
+#include "gui/checks/FindingNavigator.h"
+
+#include "gui/devices/standardDLT645EditDialog.h"
+#include "gui/devices/standardModbusEditDialog.h"
+#include "gui/mainwindow/CMainWindow.h"
+#include "core/project/ItemRecord.h"
+
+#include <qtadvanceddocking/DockWidget.h>
+
+#include <QApplication>
+#include <QPointer>
+#include <QStandardItem>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QTreeView>
+
+namespace {
+
+// The Modbus editor builds its tabs on a zero-delay timer after it opens; a few turns of the
+// event loop are enough, the bound only keeps a missing tab from retrying for ever.
+constexpr int kAttempts = 20;
+
+void selectPlace(QPointer<CMainWindow> window, QString tab, int row, int attemptsLeft)
+{
+    if (!window)
+        return;
+    QTabWidget *tabs = FindingNavigator::standardEditorTabs(window);
+    int index = -1;
+    for (int i = 0; tabs && i < tabs->count(); ++i)
+        if (tabs->tabText(i) == tab)
+            index = i;
+    if (index < 0) {
+        if (attemptsLeft > 0)
+            QTimer::singleShot(0, window, [=] { selectPlace(window, tab, row, attemptsLeft - 1); });
+        return;
+    }
+    tabs->setCurrentIndex(index);
+    QTableWidget *table = tabs->widget(index)->findChild<QTableWidget *>();
+    if (!table || row < 1 || row > table->rowCount())
+        return;
+    table->selectRow(row - 1);
+    table->scrollTo(table->model()->index(row - 1, 0));
+}
+
+} // namespace
+
+bool FindingNavigator::open(CMainWindow *window, QStandardItem *item, const QString &tab, int row)
+{
+    if (!window || !item || !item->parent() || !item->parent()->parent())
+        return false;
+    const QString folder = item->parent()->text();
+    window->projectView()->setCurrentIndex(item->index());
+    if (folder == Folder::Service) {
+        window->slotServiceEditFile();
+        return true;
+    }
+    // A box's own addresses are checked too: its editor is where they are mended.
+    if (folder == Folder::Box) {
+        window->slotBoxEditFile();
+        return true;
+    }
+    if (folder != Folder::Standard)
+        return false;
+    window->slotstandardEditFile();
+    if (!tab.isEmpty())
+        selectPlace(window, tab, row, kAttempts);
+    return true;
+}
+
+QTabWidget *FindingNavigator::standardEditorTabs(CMainWindow *window)
+{
+    ads::CDockWidget *dock = window->findEditDock(QObject::tr("Edit Standard"));
+    if (!dock)
+        return nullptr;
+    if (auto *modbus = qobject_cast<standardModbusEditDialog *>(dock->widget()))
+        return modbus->tabWidget();
+    if (auto *dlt645 = qobject_cast<standardDLT645EditDialog *>(dock->widget()))
+        return dlt645->tabWidget();
+    return nullptr;
+}
+
+CMainWindow *FindingNavigator::mainWindowOf(QWidget *widget)
+{
+    for (QWidget *w = widget; w; w = w->parentWidget())
+        if (auto *window = qobject_cast<CMainWindow *>(w))
+            return window;
+    const QList<QWidget *> tops = QApplication::topLevelWidgets();
+    for (QWidget *w : tops)
+        if (auto *window = qobject_cast<CMainWindow *>(w))
+            return window;
+    return nullptr;
+}

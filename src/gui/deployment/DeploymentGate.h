@@ -1,0 +1,47 @@
+#pragma once
+
+// The steps before and after sending a project to a box, ready for the deployment to call:
+//   before sending:  if (!DeploymentGate::confirm(project, document, boxIp, parent)) return;
+//   after the box's successful verdict:  DeploymentGate::recordSent(boxIp, projectName, bytes, parent);
+
+#include "core/deployment/DeploymentStore.h"
+
+#include <QCoreApplication>
+#include <QJsonObject>
+#include <QList>
+#include <QPair>
+
+class QStandardItem;
+class QWidget;
+
+class DeploymentGate
+{
+    Q_DECLARE_TR_FUNCTIONS(DeploymentGate)
+public:
+    // Runs the project checks. Errors: the checks window lists them, nothing may be sent
+    // (false). Warnings only: a question lists them, Yes sends (true). None: true, no step.
+    static bool confirmChecks(QStandardItem *project, QWidget *parent);
+
+    // Compares `document` with what this box last received for this project and asks the user
+    // to confirm the differences. True without asking when the box never got a document from
+    // this tool or nothing changed.
+    static bool confirmChanges(const QJsonObject &document, const QString &boxIp, QWidget *parent,
+                               const DeploymentStore &store = DeploymentStore());
+
+    // The same for several boxes at once (name, IP address each), one question for all: it lists
+    // each box's changes and the boxes that have no copy to compare with. True without asking
+    // when no box has a change to show.
+    static bool confirmChanges(const QJsonObject &document, const QList<QPair<QString, QString>> &boxes,
+                               QWidget *parent, const DeploymentStore &store = DeploymentStore());
+
+    // Both, in this order: what the whole deployment asks before it sends.
+    static bool confirm(QStandardItem *project, const QJsonObject &document, const QString &boxIp,
+                        QWidget *parent, const DeploymentStore &store = DeploymentStore());
+
+    // Keeps the sent bytes as the box's last document; a failure is told in a warning box.
+    static bool recordSent(const QString &boxIp, const QString &projectName, const QByteArray &document,
+                           QWidget *parent, const DeploymentStore &store = DeploymentStore());
+    // The warning of recordSent, for a caller that keeps many copies and tells their failures
+    // at once.
+    static void warnCopyNotKept(const QString &error, QWidget *parent);
+};

@@ -1,0 +1,65 @@
+#include "gui/devices/DeviceForm.h"
+
+#include "gui/widgets/Validators.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+namespace DeviceForm {
+
+QStringList serialPortChoices()
+{
+    return {QStringLiteral("COM1"), QStringLiteral("COM2")};
+}
+
+QStringList baudRateChoices()
+{
+    return {QStringLiteral("115200"), QStringLiteral("57600"), QStringLiteral("38400"),
+            QStringLiteral("19200"),  QStringLiteral("9600"),  QStringLiteral("4800"),
+            QStringLiteral("2400"),   QStringLiteral("1200"),  QStringLiteral("600")};
+}
+
+QStringList dataBitChoices()
+{
+    return {QStringLiteral("8"), QStringLiteral("7")};
+}
+
+QStringList stopBitChoices()
+{
+    return {QStringLiteral("1"), QStringLiteral("2")};
+}
+
+QStringList parityChoices()
+{
+    return {QStringLiteral("NONE"), QStringLiteral("ODD"), QStringLiteral("EVEN")};
+}
+
+QComboBox *choiceCombo(const QStringList &choices)
+{
+    auto *combo = new QComboBox;
+    combo->addItems(choices);
+    return combo;
+}
+
+QLineEdit *intEdit(int bottom, int top)
+{
+    auto *edit = new QLineEdit;
+    edit->setValidator(Validators::integer(bottom, top, edit));
+    return edit;
+}
+
+int findExact(const QComboBox *combo, const QString &text)
+{
+    return combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+}
+
+int renumberTabs(QTabWidget *tabs, const QString &prefix)
+{
+    for (int i = 0; i < tabs->count(); ++i)
+        tabs->setTabText(i, QStringLiteral("%1-%2").arg(prefix).arg(i + 1));
+    return tabs->count() + 1;
+}
+
+} // namespace DeviceForm

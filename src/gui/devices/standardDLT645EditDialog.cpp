@@ -1,0 +1,472 @@
+#include "gui/devices/standardDLT645EditDialog.h"
+
+#include "gui/widgets/Validators.h"
+#include "core/support/WriteLog.h"
+#include "gui/devices/DeviceForm.h"
+#include "gui/mainwindow/CMainWindow.h"
+#include "core/project/Dlt645Catalogue.h"
+#include "core/project/ItemRecord.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QScrollArea>
+#include <QSignalBlocker>
+#include <QStandardItem>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const char *const kLogPrefix = "standardDLT645EditDialog: ";
+
+enum Column { ColSelect = 0, ColDataName, ColName, ColumnCount };
+const int kColumnWidths[ColumnCount] = {40, 150, 90};
+const int kTableHeight = 600;
+
+const QString kDefaultAddress = QStringLiteral("AAAAAAAAAAAA");
+
+void log(const char *operation)
+{
+    writeLog(QLatin1String(kLogPrefix) + QLatin1String(operation));
+}
+
+Dlt645Catalogue::Edition editionOf(const QString &text)
+{
+    return text == Dlt645Catalogue::Edition1997Text ? Dlt645Catalogue::Edition::V1997
+                                                    : Dlt645Catalogue::Edition::V2007;
+}
+
+using DeviceForm::findExact;
+
+// A page's own controls, not the editors a table creates below its viewport.
+QLineEdit *addressEditOf(QWidget *page)
+{
+    return page ? page->findChild<QLineEdit *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+QComboBox *editionComboOf(QWidget *page)
+{
+    return page ? page->findChild<QComboBox *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+QTableWidget *tableOf(QWidget *page)
+{
+    return page ? page->findChild<QTableWidget *>() : nullptr;
+}
+
+} // namespace
+
+standardDLT645EditDialog::standardDLT645EditDialog(QStandardItem *item, CMainWindow *parent)
+    : QDialog(parent)
+    , m_item(item)
+    , m_mainWindow(parent)
+{
+    log("new-nuilt");
+    setWindowTitle(tr("Edit Standard"));
+    buildForm();
+    fillFromRecord();
+    loadTabs();
+}
+
+standardDLT645EditDialog::~standardDLT645EditDialog()
+{
+    // ~QDialog hides the dialog after this destructor: an open name-cell editor then commits
+    // and the name check would run on what is no longer this dialog.
+    const QList<QObject *> children = findChildren<QObject *>();
+    for (QObject *child : children)
+        child->disconnect(this);
+    log("destroyed");
+}
+
+void standardDLT645EditDialog::buildForm()
+{
+    auto *scrollArea = new QScrollArea;
+    scrollArea->setStyleSheet(QStringLiteral("QScrollArea { border: none; }"));
+    scrollArea->setWidgetResizable(true);
+    auto *content = new QWidget;
+    auto *contentLayout = new QVBoxLayout(content);
+
+    using DeviceForm::intEdit;
+
+    m_nameEdit = new QLineEdit;
+    m_protocolCombo = new QComboBox;
+    m_protocolCombo->addItem(QStringLiteral("DLT645"));
+    m_protocolCombo->setEnabled(false);
+    m_serialPortCombo = DeviceForm::choiceCombo(DeviceForm::serialPortChoices());
+    m_baudRateCombo = DeviceForm::choiceCombo(DeviceForm::baudRateChoices());
+    m_dataBitCombo = DeviceForm::choiceCombo(DeviceForm::dataBitChoices());
+    m_stopBitCombo = DeviceForm::choiceCombo(DeviceForm::stopBitChoices());
+    m_parityCombo = DeviceForm::choiceCombo(DeviceForm::parityChoices());
+    m_rtsCheck = new QCheckBox;
+    m_timeoutEdit = intEdit();
+    m_gapEdit = intEdit();
+    m_intervalEdit = intEdit();
+
+    auto *form = new QFormLayout;
+    form->addRow(tr("Server Name:"), m_nameEdit);
+    form->addRow(tr("Protocol:"), m_protocolCombo);
+    form->addRow(tr("Serial Port:"), m_serialPortCombo);
+    form->addRow(tr("Baud Rate:"), m_baudRateCombo);
+    form->addRow(tr("Data Bit:"), m_dataBitCombo);
+    form->addRow(tr("Stop Bit:"), m_stopBitCombo);
+    form->addRow(tr("Parity Bit:"), m_parityCombo);
+    form->addRow(tr("Rts Enable:"), m_rtsCheck);
+    form->addRow(tr("Communication Timeout:"), m_timeoutEdit);
+    form->addRow(tr("Communication Gap:"), m_gapEdit);
+
+    auto *addTabRow = new QHBoxLayout;
+    m_addTabButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/add.svg")), tr("Add Tab"));
+    addTabRow->addWidget(m_addTabButton);
+    addTabRow->addStretch();
+
+    auto *triggerRow = new QHBoxLayout;
+    auto *triggerCombo = new QComboBox;
+    triggerCombo->addItem(tr("Timed Loops"));
+    triggerRow->addWidget(new QLabel(tr("Trigger Conditions:")));
+    triggerRow->addWidget(triggerCombo);
+    triggerRow->addWidget(m_intervalEdit);
+
+    m_tabWidget = new QTabWidget;
+    m_tabWidget->setTabsClosable(true);
+
+    contentLayout->addLayout(form);
+    contentLayout->addLayout(addTabRow);
+    contentLayout->addLayout(triggerRow);
+    contentLayout->addWidget(m_tabWidget);
+    scrollArea->setWidget(content);
+
+    auto *buttonRow = new QHBoxLayout;
+    m_saveButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/ok.svg")), tr("Save"));
+    m_cancelButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/cancel.svg")), tr("Cancel"));
+    buttonRow->addWidget(m_saveButton);
+    buttonRow->addWidget(m_cancelButton);
+
+    auto *mainLayout = new QVBoxLayout(this);
+    mainLayout->addWidget(scrollArea);
+    mainLayout->addLayout(buttonRow);
+
+    m_lineFields = {
+        {m_timeoutEdit, Role::CommunicationTimeout, QStringLiteral("2000")},
+        {m_gapEdit, Role::CommunicationGap, QStringLiteral("-1")},
+        {m_intervalEdit, Role::CollectionInterval, QStringLiteral("2000")},
+    };
+    m_comboFields = {
+        {m_protocolCombo, Role::Protocol, QString()},
+        {m_serialPortCombo, Role::SerialPort, QString()},
+        {m_baudRateCombo, Role::BaudRate, QStringLiteral("2400")},
+        {m_dataBitCombo, Role::DataBit, QString()},
+        {m_stopBitCombo, Role::StopBit, QString()},
+        {m_parityCombo, Role::ParityBit, QStringLiteral("EVEN")},
+    };
+
+    connect(m_addTabButton, &QPushButton::clicked, this, &standardDLT645EditDialog::addTab);
+    connect(m_tabWidget, &QTabWidget::tabCloseRequested, this, &standardDLT645EditDialog::deleteTab);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void standardDLT645EditDialog::fillFromRecord()
+{
+    if (!m_item)
+        return;
+    m_nameEdit->setText(m_item->text());
+    // Re-targeting fills exactly like construction: keeping the previous device's selection
+    // for a text that is no choice would save that device's value into this one.
+    for (const ComboField &field : qAsConst(m_comboFields)) {
+        int index = findExact(field.combo, m_item->data(field.role).toString());
+        if (index < 0)
+            index = field.fallback.isEmpty() ? 0 : findExact(field.combo, field.fallback);
+        field.combo->setCurrentIndex(index);
+    }
+    m_rtsCheck->setChecked(m_item->data(Role::RtsEnable).toString() == QLatin1String("true"));
+    for (const LineField &field : qAsConst(m_lineFields)) {
+        QString text = m_item->data(field.role).toString();
+        if (text.isEmpty()) {
+            text = field.defaultText;
+            m_item->setData(QVariant(text), field.role);
+        }
+        field.edit->setText(text);
+    }
+}
+
+void standardDLT645EditDialog::replaceItem(QStandardItem *item)
+{
+    log("replace");
+    m_item = item;
+    fillFromRecord();
+    while (m_tabWidget->count() > 0)
+        removePage(0);
+    m_nextTab = 1;
+    loadTabs();
+}
+
+void standardDLT645EditDialog::loadTabs()
+{
+    if (!m_item)
+        return;
+    const PointTable points = m_item->data(Role::PointTable).value<PointTable>();
+    for (auto it = points.cbegin(); it != points.cend(); ++it) {
+        log("loadParameters");
+        QWidget *page = nullptr;
+        for (int i = 0; i < m_tabWidget->count(); ++i) {
+            if (m_tabWidget->tabText(i) == it.key()) {
+                page = m_tabWidget->widget(i);
+                break;
+            }
+        }
+        if (!page) {
+            page = createTabPage();
+            m_tabWidget->addTab(page, it.key());
+        }
+        QLineEdit *address = addressEditOf(page);
+        QComboBox *edition = editionComboOf(page);
+        QTableWidget *table = tableOf(page);
+
+        const QList<QVariantList> &rows = it.value();
+        if (!rows.isEmpty() && rows.first().size() >= 2) {
+            address->setText(rows.first().at(0).toString());
+            const int index = findExact(edition, rows.first().at(1).toString());
+            if (index >= 0) {
+                // The table is rebuilt once below, whether or not the edition changed.
+                const QSignalBlocker blocker(edition);
+                edition->setCurrentIndex(index);
+            }
+        }
+        fillTable(table, edition->currentText());
+
+        const QSignalBlocker blocker(table);
+        for (int row = 0; row < table->rowCount() && row + 1 < rows.size(); ++row) {
+            const QVariantList &stored = rows.at(row + 1);
+            auto value = [&stored](int column) {
+                return column < stored.size() ? stored.at(column).toString() : QString();
+            };
+            if (auto *check = qobject_cast<QCheckBox *>(table->cellWidget(row, ColSelect)))
+                check->setChecked(value(ColSelect) == QLatin1String("true"));
+            table->item(row, ColDataName)->setText(value(ColDataName));
+            table->item(row, ColName)->setText(value(ColName));
+        }
+    }
+    renumberTabs();
+}
+
+void standardDLT645EditDialog::renumberTabs()
+{
+    m_nextTab = DeviceForm::renumberTabs(m_tabWidget, QStringLiteral("DLT645"));
+}
+
+void standardDLT645EditDialog::addTab()
+{
+    m_tabWidget->addTab(createTabPage(), QStringLiteral("DLT645-%1").arg(m_nextTab));
+    ++m_nextTab;
+}
+
+void standardDLT645EditDialog::deleteTab(int index)
+{
+    if (!m_tabWidget->widget(index))
+        return;
+    removePage(index);
+    renumberTabs();
+}
+
+void standardDLT645EditDialog::removePage(int index)
+{
+    QWidget *page = m_tabWidget->widget(index);
+    m_tabWidget->removeTab(index);
+    delete page;
+}
+
+QWidget *standardDLT645EditDialog::createTabPage()
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+
+    auto *address = new QLineEdit(kDefaultAddress, page);
+    address->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^[0-9A-Fa-f]{0,12}$")), address));
+    auto *edition = new QComboBox(page);
+    edition->addItems({Dlt645Catalogue::Edition2007Text, Dlt645Catalogue::Edition1997Text});
+    auto *form = new QFormLayout;
+    form->addRow(tr("Slave Address:"), address);
+    form->addRow(tr("Protocol Version:"), edition);
+
+    auto *selectAll = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/SelectAll.svg")), tr("Select All"), page);
+    auto *buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(selectAll);
+    buttonRow->addStretch();
+
+    auto *table = new QTableWidget(0, ColumnCount, page);
+    table->setHorizontalHeaderLabels({tr("Select All"), tr("Data name"), tr("Name")});
+    for (int column = 0; column < ColumnCount; ++column)
+        table->setColumnWidth(column, kColumnWidths[column]);
+    table->setFixedHeight(kTableHeight);
+    table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    table->setStyleSheet(QStringLiteral("QTableWidget { border: none; }"));
+    table->horizontalHeader()->setStyleSheet(QStringLiteral("QHeaderView::section { background-color: #DDDDDD; }"));
+    fillTable(table, edition->currentText());
+
+    layout->addLayout(form);
+    layout->addLayout(buttonRow);
+    layout->addWidget(table);
+
+    connect(edition, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &standardDLT645EditDialog::updateParameterTable);
+    connect(selectAll, &QPushButton::clicked, this, [this] { toggleSelectAll(0); });
+    connect(table->horizontalHeader(), &QHeaderView::sectionClicked, this, &standardDLT645EditDialog::toggleSelectAll);
+    connect(table, &QTableWidget::cellChanged, this, &standardDLT645EditDialog::validateName);
+    return page;
+}
+
+void standardDLT645EditDialog::fillTable(QTableWidget *table, const QString &edition)
+{
+    const QStringList names = Dlt645Catalogue::translatedNames(editionOf(edition));
+    const QSignalBlocker blocker(table);
+    table->clearContents();
+    table->setRowCount(0);
+    table->setRowCount(names.size());
+    for (int row = 0; row < names.size(); ++row) {
+        table->setCellWidget(row, ColSelect, new QCheckBox);
+        auto *dataName = new QTableWidgetItem(names.at(row));
+        dataName->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        table->setItem(row, ColDataName, dataName);
+        table->setItem(row, ColName, new QTableWidgetItem(QString()));
+    }
+}
+
+void standardDLT645EditDialog::updateParameterTable(int index)
+{
+    Q_UNUSED(index)
+    // The page whose combo box changed, which need not be the current one while tabs load.
+    QWidget *page = pageOf(sender());
+    if (!page)
+        page = m_tabWidget->currentWidget();
+    QComboBox *edition = editionComboOf(page);
+    QTableWidget *table = tableOf(page);
+    if (!edition || !table)
+        return;
+    fillTable(table, edition->currentText());
+}
+
+QWidget *standardDLT645EditDialog::pageOf(QObject *child) const
+{
+    auto *widget = qobject_cast<QWidget *>(child);
+    if (!widget)
+        return nullptr;
+    for (int i = 0; i < m_tabWidget->count(); ++i) {
+        QWidget *page = m_tabWidget->widget(i);
+        if (page == widget || page->isAncestorOf(widget))
+            return page;
+    }
+    return nullptr;
+}
+
+QTableWidget *standardDLT645EditDialog::currentTable() const
+{
+    return tableOf(m_tabWidget->currentWidget());
+}
+
+void standardDLT645EditDialog::toggleSelectAll(int logicalIndex)
+{
+    if (logicalIndex != ColSelect)
+        return;
+    QTableWidget *table = currentTable();
+    if (!table || table->rowCount() == 0)
+        return;
+    QList<QCheckBox *> boxes;
+    bool anyUnchecked = false;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (auto *check = qobject_cast<QCheckBox *>(table->cellWidget(row, ColSelect))) {
+            boxes.append(check);
+            anyUnchecked = anyUnchecked || !check->isChecked();
+        }
+    }
+    for (QCheckBox *check : qAsConst(boxes))
+        check->setChecked(anyUnchecked);
+}
+
+void standardDLT645EditDialog::validateName(int row, int column)
+{
+    if (column != ColName || m_checkingName)
+        return;
+    auto *table = qobject_cast<QTableWidget *>(sender());
+    if (!table)
+        table = currentTable();
+    QTableWidgetItem *edited = table ? table->item(row, ColName) : nullptr;
+    if (!edited)
+        return;
+    const QString name = edited->text();
+    if (name.isEmpty())
+        return;
+    for (int other = 0; other < table->rowCount(); ++other) {
+        const QTableWidgetItem *item = table->item(other, ColName);
+        if (other == row || !item || item->text() != name)
+            continue;
+        message(tr("The name of the '%1' line already exists. Please use a different name.").arg(row + 1));
+        m_checkingName = true;
+        edited->setText(QString());
+        m_checkingName = false;
+        return;
+    }
+}
+
+bool standardDLT645EditDialog::confirmFields()
+{
+    QVector<Validators::Field> fields{{tr("Communication Timeout:"), m_timeoutEdit},
+                                      {tr("Communication Gap:"), m_gapEdit},
+                                      {tr("Collection Interval"), m_intervalEdit}};
+    for (int i = 0; i < m_tabWidget->count(); ++i) {
+        if (QLineEdit *address = addressEditOf(m_tabWidget->widget(i)))
+            fields += {m_tabWidget->tabText(i) + QLatin1Char(' ') + tr("Slave Address:"), address};
+    }
+    return Validators::confirmAcceptable(this, fields);
+}
+
+void standardDLT645EditDialog::saveChanges()
+{
+    if (!m_item || !confirmFields())
+        return;
+    log("save");
+
+    m_item->setText(m_nameEdit->text());
+    for (const ComboField &field : qAsConst(m_comboFields))
+        m_item->setData(QVariant(field.combo->currentText()), field.role);
+    m_item->setData(QVariant(m_rtsCheck->isChecked()), Role::RtsEnable);
+    for (const LineField &field : qAsConst(m_lineFields))
+        m_item->setData(QVariant(field.edit->text()), field.role);
+
+    PointTable points;
+    for (int i = 0; i < m_tabWidget->count(); ++i) {
+        QWidget *page = m_tabWidget->widget(i);
+        QTableWidget *table = tableOf(page);
+        QLineEdit *address = addressEditOf(page);
+        QComboBox *edition = editionComboOf(page);
+        if (!table || !address || !edition)
+            continue;
+        QList<QVariantList> rows;
+        rows.reserve(table->rowCount() + 1);
+        rows.append(QVariantList{address->text(), edition->currentText()});
+        for (int row = 0; row < table->rowCount(); ++row) {
+            auto *check = qobject_cast<QCheckBox *>(table->cellWidget(row, ColSelect));
+            const QTableWidgetItem *dataName = table->item(row, ColDataName);
+            const QTableWidgetItem *name = table->item(row, ColName);
+            rows.append(QVariantList{check && check->isChecked(), dataName ? dataName->text() : QString(),
+                                     name ? name->text() : QString()});
+        }
+        points.insert(m_tabWidget->tabText(i), rows);
+    }
+    m_item->setData(QVariant::fromValue(points), Role::PointTable);
+
+    message(tr("The Standard DLT645 '%1' is saved successfully.").arg(m_nameEdit->text()));
+}
+
+void standardDLT645EditDialog::message(const QString &text)
+{
+    if (m_mainWindow)
+        m_mainWindow->appendMessage(text);
+}

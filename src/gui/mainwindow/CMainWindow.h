@@ -1,0 +1,232 @@
+#pragma once
+
+// The single top-level window: menus, tool bar, the three fixed docks, the edit docks and
+// the project tree whose items carry every configuration record.
+
+#include "gui/boxlink/Protocol.h"
+
+#include <QJsonObject>
+#include <QMainWindow>
+#include <QModelIndex>
+#include <QHash>
+#include <QPointer>
+#include <QSet>
+
+#include <functional>
+
+class QAbstractButton;
+class QDialog;
+class QLineEdit;
+class QPlainTextEdit;
+class QStandardItem;
+class QStandardItemModel;
+class QTableWidget;
+class QTabWidget;
+class QTranslator;
+class QTreeView;
+class LogoWindow;
+class MonitoringRecorder;
+class TrendChart;
+class QAction;
+class QTimer;
+
+namespace ads {
+class CDockManager;
+class CDockWidget;
+} // namespace ads
+
+namespace Ui {
+class MainWindow;
+}
+
+class CMainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit CMainWindow(QWidget *parent = nullptr);
+    ~CMainWindow() override;
+
+    // Test seam: the catalogue the language set-up loads. The product keeps the fixed path.
+    static void setCatalogPathForTesting(const QString &path);
+    // Test seam: the directory searched for Qt's own catalogue (Qt's translations by default).
+    static void setQtCatalogDirForTesting(const QString &dir);
+    // Test seam: the clock (milliseconds since the epoch) that live-data staleness and
+    // recording read. An empty function restores the system clock.
+    static void setMonitoringClockForTesting(std::function<qint64()> msNow);
+
+    QStandardItemModel *projectModel() const { return m_projectModel; }
+    QTreeView *projectView() const { return m_projectView; }
+    QPlainTextEdit *messageEditor() const { return m_messageEditor; }
+    QTabWidget *monitoringTabs() const { return m_monitoringTabs; }
+    ads::CDockManager *dockManager() const { return m_dockManager; }
+    bool isChineseActive() const { return m_chineseActive; }
+    QTranslator *translator() const { return m_translator; }
+
+    // Edit docks: at most one per kind, found again through the View menu.
+    ads::CDockWidget *findEditDock(const QString &translatedTitle) const;
+    ads::CDockWidget *createEditDock(const QString &translatedTitle, QWidget *dialog);
+    void placeEditDock(ads::CDockWidget *dock);
+    // Closes the first edit dock with this title and schedules it for deletion.
+    bool closeEditDock(const QString &translatedTitle);
+    // A running box transfer would end with the box editor: asks whether to cancel it. True
+    // when nothing runs any more.
+    bool boxTransferMayEnd();
+
+    // Project file
+    QJsonObject buildProjectJson(QStandardItem *projectItem);
+    bool saveJsonFile(QStandardItem *selectedItem);
+    void transmitStandardDataToEditDialog(QJsonObject standardObj, QStandardItem *standardFileItem);
+    void transmitServiceDataToEditDialog(QJsonObject serviceObj, QStandardItem *serviceFileItem);
+    void transmitBoxDataToEditDialog(QJsonObject boxObj, QStandardItem *boxFileItem);
+
+public slots:
+    void closeTabByName(const QString &tabName);
+    void appendMessage(const QString &text);
+
+    // Main window
+    void on_actionSaveState_triggered();
+    void on_actionRestoreState_triggered();
+    void aboutActionTriggered();
+    void CESwitching();
+
+    // Project tree
+    void prjectTreeView_clicked(QModelIndex index);
+    void prjectTreeView_pressed(QModelIndex index);
+    void prjectTreeView_doubleClicked(QModelIndex index);
+    void prjectTreeView_MenuPopup(const QPoint &pos);
+
+    // Project and item commands
+    void slotNewProject();
+    void handleProjectCreated(const QString &name, const QString &path, const QString &description);
+    void slotEditProject();
+    void slotDeleteProject();
+    void standardAddFile();
+    void slotstandardEditFile();
+    void slotServiceEditFile();
+    void boxAddFile();
+    void boxSearchFile();
+    void boxFleetFile();
+    void slotBoxEditFile();
+    void slotDeleteFile();
+    void slotDeleteAllFile();
+
+    // Project file
+    void saveProjectFile();
+    bool saveProjectAllFile();
+    void loadJsonFile();
+
+    // Live data
+    void onDataReceived(Protocol::dataMonitoringData data);
+    void showDataInTable(QStandardItem *dataItem, QString updateTime, QString plcName);
+    // The link to the box at boxIp went up or down: while it is down the rows of the devices
+    // of every open project holding that box are stale, until their next report.
+    void onBoxLinkStateChanged(const QString &boxIp, bool up);
+    // Marks the tables whose device has not reported within three collection intervals.
+    void checkMonitoringStaleness();
+    // Recording of every received value into an SQLite file; false when it could not start.
+    bool startRecording(const QString &databasePath);
+    void stopRecording();
+    bool isRecording() const;
+    // Writes the recorded rows received between from and to (inclusive, ms since the epoch)
+    // into a CSV file; false, after telling the user, when that failed.
+    bool exportRecording(qint64 fromMs, qint64 toMs, const QString &csvPath);
+    // Charts the point's values from now on: in the device's latest open chart, or a new one.
+    TrendChart *showTrend(const QString &device, const QString &point, bool newChart = false);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void saveState();
+    void restoreState();
+    void createFixedDocks();
+    void setupProjectTree();
+    QIcon dockIcon(const QString &path) const;
+    // Qt's own Chinese catalogue (standard buttons, file dialogs, editing menus).
+    void loadQtCatalogue();
+    // Without a saved layout: tree about a fifth of the width, monitoring above a smaller
+    // Message dock. Re-applied as the window reaches its size, until a layout is restored
+    // or the user drags a splitter.
+    void applyFirstLayout();
+    // Widens a new edit dock until its content (buttons, point table columns) fits; the
+    // monitoring column gives the room. Bounded passes, each after the layout settled.
+    void fitEditDockWidth(ads::CDockWidget *dock, int passes);
+    // One pass; true when the dock grew.
+    bool fitEditDockWidthNow(ads::CDockWidget *dock);
+    QStandardItem *currentItem() const;
+    // "Add Box" for a Box folder; ip and model (when one of those offered) are filled in.
+    void addBoxTo(QStandardItem *folder, const QString &ip, const QString &model);
+
+    Ui::MainWindow *ui;
+    QTranslator *m_translator = nullptr;
+    QTranslator *m_qtTranslator = nullptr;
+    bool m_firstLayoutPending = false;
+    bool m_chineseActive = false;
+    bool m_menuSuppressed = false;
+    ads::CDockManager *m_dockManager = nullptr;
+    QStandardItemModel *m_projectModel = nullptr;
+    QTreeView *m_projectView = nullptr;
+    QPlainTextEdit *m_messageEditor = nullptr;
+    QTabWidget *m_monitoringTabs = nullptr;
+    ads::CDockWidget *m_dataDock = nullptr;
+    ads::CDockWidget *m_projectDock = nullptr;
+    ads::CDockWidget *m_messageDock = nullptr;
+    LogoWindow *m_logoWindow = nullptr;
+
+    // Project and item commands
+    // The tests drive the save check without an editor of their own.
+    friend class TstCommands;
+
+    // Closes an edit dock for good; its View-menu entry goes at once, so a lookup later in
+    // the same command cannot find the dying dock.
+    void discardEditDock(ads::CDockWidget *dock);
+    // Creates the edit dock around the dialog and tabs it next to its partners.
+    ads::CDockWidget *openEditDock(const QString &translatedTitle, QDialog *dialog);
+    // Re-uses an open editor for another item: the save check follows the item, the dock
+    // comes to the front. The editor's own replace operation is called by the caller.
+    void repointEditDock(ads::CDockWidget *dock, QDialog *dialog, QStandardItem *item);
+    // Shared Save handling of the box, Modbus and DLT645 editors: checks the new name
+    // against the item's folder, renames the item, runs the editor's own save and closes
+    // the dock. The item is the one the editor shows now (see repointEditDock). fieldsOk, where
+    // given, runs first: the editor's own check of its fields, which warns and refuses.
+    void installSaveCheck(QDialog *dialog, QStandardItem *item, QLineEdit *nameEdit,
+                          QAbstractButton *saveButton, std::function<void()> save,
+                          const QString &dockTitle, std::function<bool()> fieldsOk = {});
+    void runSaveCheck(QDialog *dialog, QLineEdit *nameEdit, const std::function<void()> &save,
+                      const QString &dockTitle, const std::function<bool()> &fieldsOk);
+    void updateProject(const QModelIndex &project, const QString &name, const QString &path,
+                       const QString &description);
+    void closeAllEditDocks();
+
+    // Project files. Each project remembers, in memory only, the file it was last loaded from
+    // or saved to; <directory>/<name>.json may only be written when it is that file or new.
+    void rememberProjectFile(QStandardItem *project, const QString &filePath);
+    bool projectFileTaken(const QStandardItem *project, const QString &directory,
+                          const QString &name) const;
+    void warnProjectFileTaken();
+
+    // Live data
+    QTableWidget *monitoringTable(QTabWidget *tabs, const QString &plcName, bool *created = nullptr);
+    // Per monitoring tab: who feeds it and when it last heard from its device.
+    struct MonitoringFeed {
+        QSet<QString> projects;
+        QString lastProject;
+        qint64 receivedMs = 0;
+        qint64 staleAfterMs = 0;
+        bool linkLost = false;
+        bool stale = false;
+    };
+    QHash<QString, MonitoringFeed> m_feeds;
+    QTimer *m_staleTimer = nullptr;
+    MonitoringRecorder *m_recorder = nullptr;
+    QString m_lastRecording;
+    QList<QPointer<TrendChart>> m_trendCharts;
+    void feedTrendCharts(const QString &device, qint64 receivedMs, const QJsonArray &points);
+    QAction *m_recordAction = nullptr;
+    void setupMonitoring();
+    void forgetProjectMonitoring(const QString &projectName);
+    void setFeedStale(const QString &tabName, MonitoringFeed &feed, bool stale);
+    void onRecordToggled(bool on);
+    void onExportTriggered();
+};

@@ -1,0 +1,603 @@
+// Live data: data items under the project's "Data" folder and the monitoring tables.
+
+#include "gui/mainwindow/CMainWindow.h"
+
+#include "gui/widgets/FileDialogs.h"
+#include "gui/monitoring/MonitoringRowDelegate.h"
+#include "core/monitoring/MonitoringRecorder.h"
+#include "gui/monitoring/TrendChart.h"
+#include "core/project/ItemRecord.h"
+
+#include <qtadvanceddocking/DockWidget.h>
+
+#include <QAction>
+#include <QDateTime>
+#include <QDateTimeEdit>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
+#include <QToolBar>
+#include <QDebug>
+#include <QHash>
+#include <QHeaderView>
+#include <QJsonObject>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QStandardItem>
+#include <QStandardItemModel>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTreeView>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+namespace {
+const QString kNoDisplay = QStringLiteral("NoDisplay");
+const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+const QString kHeaderStyle = QStringLiteral("QHeaderView::section { background-color: #DDDDDD; }");
+const QString kTabStyle = QStringLiteral(
+    "QTabBar::tab { font-size: 16px; color: black; background-color: #e0e0e0; border-radius: 5px; "
+    "min-width: 80px; height: 20px; padding: 5px 10px; } "
+    "QTabBar::tab:selected { background-color: #1296db; color: white; } "
+    "QTabBar::tab:hover { background-color: #7dc5eb; }");
+constexpr int kColumns = 6;
+// Widest the first five columns start, so the update time stays in sight in an 800 px dock.
+constexpr int kMaxStartWidth = 110;
+constexpr qint64 kMinStaleMs = 3000;
+constexpr qint64 kDefaultIntervalMs = 2000;
+
+std::function<qint64()> &monitoringClock()
+{
+    static std::function<qint64()> clock;
+    return clock;
+}
+
+qint64 nowMs()
+{
+    const auto &clock = monitoringClock();
+    return clock ? clock() : QDateTime::currentMSecsSinceEpoch();
+}
+
+// Three collection intervals of the project's device of that name, at least 3 s.
+qint64 staleAfterMs(QStandardItem *project, const QString &device)
+{
+    qint64 interval = kDefaultIntervalMs;
+    if (QStandardItem *standards = project ? childWithText(project, Folder::Standard) : nullptr) {
+        if (QStandardItem *item = childWithText(standards, device)) {
+            bool ok = false;
+            const qint64 ms = item->data(Role::CollectionInterval).toString().toLongLong(&ok);
+            if (ok && ms > 0)
+                interval = ms;
+        }
+    }
+    return qMax(kMinStaleMs, 3 * interval);
+}
+
+bool projectHasBox(QStandardItem *project, const QString &boxIp)
+{
+    QStandardItem *boxes = childWithText(project, Folder::Box);
+    for (int i = 0; boxes && i < boxes->rowCount(); ++i)
+        if (boxes->child(i) && boxes->child(i)->data(Role::BoxIp).toString() == boxIp)
+            return true;
+    return false;
+}
+
+int tabIndexOf(QTabWidget *tabs, const QString &text)
+{
+    for (int i = 0; i < tabs->count(); ++i)
+        if (tabs->tabText(i) == text)
+            return i;
+    return -1;
+}
+
+// Re-applying an unchanged sheet still re-polishes every child widget.
+void applyStyleSheet(QWidget *widget, const QString &sheet)
+{
+    if (widget->styleSheet() != sheet)
+        widget->setStyleSheet(sheet);
+}
+
+// True when the cell's text changed.
+bool setCell(QTableWidget *table, int row, int column, const QString &text)
+{
+    QTableWidgetItem *cell = table->item(row, column);
+    if (!cell) {
+        table->setItem(row, column, new QTableWidgetItem(text));
+        return true;
+    }
+    if (cell->text() == text)
+        return false;
+    // After a sort the item's cached position is stale, and a stale item looks itself up by
+    // a linear search on every change: taking it out and putting it back renews the position,
+    // so a report stays linear in the number of points.
+    cell = table->takeItem(row, column);
+    cell->setText(text);
+    table->setItem(row, column, cell);
+    return true;
+}
+} // namespace
+
+void CMainWindow::onDataReceived(Protocol::dataMonitoringData data)
+{
+    qDebug() << "Main: " << data.projectName;
+
+    QStandardItem *project = childWithText(m_projectModel->invisibleRootItem(), data.projectName);
+    if (!project)
+        return;
+
+    QStandardItem *dataFolder = childWithText(project, Folder::Data);
+    if (!dataFolder) {
+        dataFolder = new QStandardItem(QIcon(QStringLiteral(":/adsdemo/images/Data.png")), Folder::Data);
+        project->appendRow(dataFolder);
+    }
+
+    QStandardItem *dataItem = nullptr;
+    for (int i = 0; i < dataFolder->rowCount(); ++i) {
+        QStandardItem *child = dataFolder->child(i);
+        if (child && child->text() == data.plcName)
+            dataItem = child; // the last one wins
+    }
+
+    const qint64 receivedMs = nowMs();
+    const QString now = QDateTime::fromMSecsSinceEpoch(receivedMs).toString(kTimeFormat);
+    // The recording comes first, but never at the cost of the live view.
+    if (m_recorder && m_recorder->isOpen()
+        && !m_recorder->record(data.sn, data.projectName, data.plcName, data.time, receivedMs, data.datas)) {
+        const QString error = m_recorder->errorText();
+        stopRecording();
+        appendMessage(tr("Recording stopped: the database could not be written (%1).").arg(error));
+    }
+    feedTrendCharts(data.plcName, receivedMs, data.datas);
+    MonitoringFeed &feed = m_feeds[data.plcName];
+    feed.projects.insert(data.projectName);
+    feed.lastProject = data.projectName;
+    feed.receivedMs = receivedMs;
+    feed.staleAfterMs = staleAfterMs(project, data.plcName);
+    feed.linkLost = false;
+    QVariantList rows;
+    rows.reserve(data.datas.size());
+    for (const QJsonValue &value : qAsConst(data.datas)) {
+        if (!value.isObject())
+            continue;
+        const QJsonObject point = value.toObject();
+        QString valid = point.value(QStringLiteral("valid")).toString();
+        if (valid.isEmpty())
+            valid = QStringLiteral("Invalid");
+        QVariantMap row;
+        row.insert(QStringLiteral("name"), point.value(QStringLiteral("name")).toString());
+        row.insert(QStringLiteral("addr"), point.value(QStringLiteral("addr")).toString());
+        row.insert(QStringLiteral("dataType"), point.value(QStringLiteral("dataType")).toString());
+        row.insert(QStringLiteral("value"), point.value(QStringLiteral("value")).toString());
+        row.insert(QStringLiteral("valid"), valid);
+        row.insert(QStringLiteral("updateTime"), now);
+        rows.append(row);
+    }
+
+    if (dataItem) {
+        dataItem->setData(rows, Role::DataRows);
+        showDataInTable(dataItem, now, data.plcName);
+    } else {
+        // A device's first report only files the data; its table appears from the second on.
+        dataItem = new QStandardItem(QIcon(QStringLiteral(":/adsdemo/images/data-file.svg")),
+                                     data.plcName);
+        dataItem->setData(rows, Role::DataRows);
+        dataItem->setData(kNoDisplay, Role::DataDisplay);
+        dataFolder->appendRow(dataItem);
+    }
+    m_projectView->expandAll();
+}
+
+QTableWidget *CMainWindow::monitoringTable(QTabWidget *tabs, const QString &plcName, bool *created)
+{
+    QWidget *page = nullptr;
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->tabText(i) == plcName) {
+            page = tabs->widget(i);
+            break;
+        }
+    }
+    if (!page) {
+        page = new QWidget;
+        auto *layout = new QVBoxLayout(page);
+        auto *table = new QTableWidget;
+        table->setItemDelegate(new MonitoringRowDelegate(&nowMs, table));
+        layout->addWidget(table);
+        tabs->addTab(page, plcName);
+        auto pointAt = [table](int row) {
+            const QTableWidgetItem *name = table->item(row, 0);
+            return name ? name->text() : QString();
+        };
+        connect(table, &QTableWidget::cellDoubleClicked, this, [this, plcName, pointAt](int row, int) {
+            showTrend(plcName, pointAt(row));
+        });
+        table->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(table, &QWidget::customContextMenuRequested, this,
+                [this, table, plcName, pointAt](const QPoint &pos) {
+                    const QString point = pointAt(table->rowAt(pos.y()));
+                    if (point.isEmpty())
+                        return;
+                    QMenu menu(table);
+                    QAction *add = menu.addAction(tr("Show Trend"));
+                    QAction *fresh = menu.addAction(tr("Show Trend in a New Chart"));
+                    QAction *chosen = menu.exec(table->viewport()->mapToGlobal(pos));
+                    if (chosen)
+                        showTrend(plcName, point, chosen == fresh);
+                    Q_UNUSED(add);
+                });
+        if (created)
+            *created = true;
+    }
+    return page->findChild<QTableWidget *>();
+}
+
+void CMainWindow::showDataInTable(QStandardItem *dataItem, QString updateTime, QString plcName)
+{
+    auto *tabs = qobject_cast<QTabWidget *>(m_dataDock ? m_dataDock->widget() : nullptr);
+    if (!tabs || !dataItem)
+        return;
+    tabs->setTabsClosable(false);
+    bool created = false;
+    QTableWidget *table = monitoringTable(tabs, plcName, &created);
+    if (!table)
+        return;
+
+    // Sorting waits until every row is written, so an appended row keeps its six cells together.
+    table->setSortingEnabled(false);
+    if (table->columnCount() != kColumns)
+        table->setColumnCount(kColumns);
+    table->setHorizontalHeaderLabels({tr("Name"), tr("Addr"), tr("DataType"), tr("Value"),
+                                      tr("Valid"), tr("Update Time")});
+
+    const int verticalPos = table->verticalScrollBar()->value();
+    const int horizontalPos = table->horizontalScrollBar()->value();
+
+    // Name -> row, so every point of the report finds its row in constant time.
+    const int oldCount = table->rowCount();
+    QHash<QString, int> rowOf;
+    rowOf.reserve(oldCount);
+    // Bottom up, so the first row of a name is the one that stays in the index; a later row
+    // of the same name is never matched and goes with the vanished ones.
+    for (int row = oldCount - 1; row >= 0; --row) {
+        const QTableWidgetItem *nameCell = table->item(row, 0);
+        rowOf.insert(nameCell ? nameCell->text() : QString(), row);
+    }
+    QVector<bool> seen(oldCount, false);
+
+    const QString effective = tr("Effective");
+    const QString invalid = tr("Invalid");
+    const QString unknown = tr("Unknown");
+    const QString nameKey = QStringLiteral("name");
+    const QString addrKey = QStringLiteral("addr");
+    const QString dataTypeKey = QStringLiteral("dataType");
+    const QString valueKey = QStringLiteral("value");
+    const QString validKey = QStringLiteral("valid");
+    const QString timeKey = QStringLiteral("updateTime");
+
+    QVector<QStringList> appended;
+    const QVariantList rows = dataItem->data(Role::DataRows).toList();
+    // Rewritten cells are announced to the view once, below, not twice per cell.
+    QSignalBlocker quiet(table->model());
+    bool rewritten = false;
+    for (const QVariant &entry : rows) {
+        const QVariantMap point = entry.toMap();
+        const QString valid = point.value(validKey).toString();
+        const QString validText = valid == QLatin1String("1")   ? effective
+                                  : valid == QLatin1String("0") ? invalid
+                                                                : unknown;
+        const QString timeText = updateTime.isEmpty() ? point.value(timeKey).toString() : updateTime;
+        const QString name = point.value(nameKey).toString();
+        const QStringList cells{name,
+                                point.value(addrKey).toString(),
+                                point.value(dataTypeKey).toString(),
+                                point.value(valueKey).toString(),
+                                validText,
+                                timeText};
+
+        const auto found = rowOf.constFind(name);
+        if (found == rowOf.constEnd()) {
+            rowOf.insert(name, oldCount + appended.size());
+            appended.append(cells);
+            continue;
+        }
+        const int row = found.value();
+        if (row >= oldCount) {
+            // Same name twice in one report: the later point overwrites the pending row.
+            QStringList &pending = appended[row - oldCount];
+            for (int column = 1; column < kColumns; ++column)
+                pending[column] = cells[column];
+            continue;
+        }
+        seen[row] = true;
+        for (int column = 1; column < kColumns; ++column)
+            rewritten |= setCell(table, row, column, cells[column]);
+    }
+    quiet.unblock();
+    if (rewritten) {
+        QAbstractItemModel *model = table->model();
+        emit model->dataChanged(model->index(0, 1), model->index(oldCount - 1, kColumns - 1));
+    }
+
+    // Points missing from this report go, in runs from the bottom up.
+    for (int row = oldCount - 1; row >= 0;) {
+        if (seen[row]) {
+            --row;
+            continue;
+        }
+        int first = row;
+        while (first > 0 && !seen[first - 1])
+            --first;
+        table->model()->removeRows(first, row - first + 1);
+        row = first - 1;
+    }
+
+    if (!appended.isEmpty()) {
+        const int base = table->rowCount();
+        table->setRowCount(base + appended.size());
+        {
+            const QSignalBlocker quietAppend(table->model());
+            for (int i = 0; i < appended.size(); ++i) {
+                const QStringList &cells = appended[i];
+                for (int column = 0; column < kColumns; ++column)
+                    table->setItem(base + i, column, new QTableWidgetItem(cells[column]));
+            }
+        }
+        QAbstractItemModel *model = table->model();
+        emit model->dataChanged(model->index(base, 0), model->index(table->rowCount() - 1, kColumns - 1));
+    }
+
+    table->setSortingEnabled(true);
+    table->verticalScrollBar()->setValue(verticalPos);
+    table->horizontalScrollBar()->setValue(horizontalPos);
+
+    applyStyleSheet(table->horizontalHeader(), kHeaderStyle);
+    // Widths follow the content once per new device; sizing on every report costs a pass
+    // over every cell.
+    if (created) {
+        table->resizeColumnsToContents();
+        for (int column = 0; column < kColumns - 1; ++column)
+            table->setColumnWidth(column, qMin(table->columnWidth(column), kMaxStartWidth));
+    }
+    const auto feed = m_feeds.find(plcName);
+    if (auto *rows = qobject_cast<MonitoringRowDelegate *>(table->itemDelegate());
+        rows && feed != m_feeds.end()) {
+        rows->setReceivedAt(feed->receivedMs);
+        setFeedStale(plcName, *feed, false);
+    }
+    applyStyleSheet(tabs, kTabStyle);
+    // The sheet draws tab titles at 16 px, but the tab bar sizes its tabs from its own font;
+    // give it the same size so long device names are not clipped.
+    if (tabs->tabBar()->font().pixelSize() != 16) {
+        QFont font = tabs->tabBar()->font();
+        font.setPixelSize(16);
+        tabs->tabBar()->setFont(font);
+    }
+}
+
+void CMainWindow::setMonitoringClockForTesting(std::function<qint64()> msNow)
+{
+    monitoringClock() = std::move(msNow);
+}
+
+void CMainWindow::setupMonitoring()
+{
+    m_staleTimer = new QTimer(this);
+    m_staleTimer->setInterval(1000);
+    connect(m_staleTimer, &QTimer::timeout, this, &CMainWindow::checkMonitoringStaleness);
+    m_staleTimer->start();
+
+    connect(m_projectModel, &QStandardItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex &parent, int first, int last) {
+                if (parent.isValid())
+                    return;
+                for (int row = first; row <= last; ++row)
+                    forgetProjectMonitoring(m_projectModel->index(row, 0).data().toString());
+            });
+
+    if (QToolBar *bar = m_dataDock ? m_dataDock->toolBar() : nullptr) {
+        m_recordAction = bar->addAction(QIcon(QStringLiteral(":/adsdemo/images/save.svg")), tr("Record"));
+        m_recordAction->setObjectName(QStringLiteral("recordAction"));
+        m_recordAction->setCheckable(true);
+        m_recordAction->setToolTip(tr("Record every received value into a database file"));
+        connect(m_recordAction, &QAction::triggered, this, &CMainWindow::onRecordToggled);
+        QAction *exportAction = bar->addAction(QIcon(QStringLiteral(":/adsdemo/images/write.svg")),
+                                               tr("Export CSV"));
+        exportAction->setObjectName(QStringLiteral("exportCsvAction"));
+        connect(exportAction, &QAction::triggered, this, &CMainWindow::onExportTriggered);
+    }
+}
+
+void CMainWindow::forgetProjectMonitoring(const QString &projectName)
+{
+    auto *tabs = m_monitoringTabs;
+    for (auto it = m_feeds.begin(); it != m_feeds.end();) {
+        it->projects.remove(projectName);
+        if (!it->projects.isEmpty()) {
+            ++it;
+            continue;
+        }
+        for (const QPointer<TrendChart> &chart : qAsConst(m_trendCharts))
+            if (chart && chart->device() == it.key())
+                chart->close();
+        const int index = tabs ? tabIndexOf(tabs, it.key()) : -1;
+        if (index >= 0) {
+            QWidget *page = tabs->widget(index);
+            tabs->removeTab(index);
+            page->deleteLater();
+        }
+        it = m_feeds.erase(it);
+    }
+}
+
+void CMainWindow::setFeedStale(const QString &tabName, MonitoringFeed &feed, bool stale)
+{
+    const int index = m_monitoringTabs ? tabIndexOf(m_monitoringTabs, tabName) : -1;
+    if (index < 0)
+        return;
+    auto *table = m_monitoringTabs->widget(index)->findChild<QTableWidget *>();
+    auto *rows = table ? qobject_cast<MonitoringRowDelegate *>(table->itemDelegate()) : nullptr;
+    if (!rows || (feed.stale == stale && rows->isStale() == stale))
+        return;
+    feed.stale = stale;
+    rows->setStale(stale);
+    // An icon marks the tab: its text is how it is found.
+    m_monitoringTabs->setTabIcon(index, stale ? style()->standardIcon(QStyle::SP_MessageBoxWarning)
+                                              : QIcon());
+    m_monitoringTabs->setTabToolTip(index, stale ? tr("No current data from this device") : QString());
+    table->viewport()->update();
+}
+
+void CMainWindow::checkMonitoringStaleness()
+{
+    const qint64 now = nowMs();
+    for (auto it = m_feeds.begin(); it != m_feeds.end(); ++it)
+        setFeedStale(it.key(), *it, it->linkLost || now - it->receivedMs > it->staleAfterMs);
+}
+
+void CMainWindow::onBoxLinkStateChanged(const QString &boxIp, bool up)
+{
+    // A link that comes back makes nothing current: the next report does.
+    if (up)
+        return;
+    for (auto it = m_feeds.begin(); it != m_feeds.end(); ++it) {
+        QStandardItem *project = childWithText(m_projectModel->invisibleRootItem(), it->lastProject);
+        if (project && projectHasBox(project, boxIp))
+            it->linkLost = true;
+    }
+    checkMonitoringStaleness();
+}
+
+bool CMainWindow::isRecording() const
+{
+    return m_recorder && m_recorder->isOpen();
+}
+
+bool CMainWindow::startRecording(const QString &databasePath)
+{
+    stopRecording();
+    auto *recorder = new MonitoringRecorder;
+    if (!recorder->open(databasePath)) {
+        QMessageBox::warning(this, tr("Recording"),
+                             tr("The recording database '%1' could not be opened: %2")
+                                 .arg(databasePath, recorder->errorText()));
+        delete recorder;
+        if (m_recordAction)
+            m_recordAction->setChecked(false);
+        return false;
+    }
+    m_recorder = recorder;
+    m_lastRecording = databasePath;
+    if (m_recordAction)
+        m_recordAction->setChecked(true);
+    appendMessage(tr("Recording live data into '%1'.").arg(databasePath));
+    return true;
+}
+
+void CMainWindow::stopRecording()
+{
+    const int dropped = m_recorder ? m_recorder->close() : 0;
+    if (dropped > 0)
+        appendMessage(tr("%1 received reports could not be written to the recording: another program "
+                         "kept the database locked.")
+                          .arg(dropped));
+    delete m_recorder;
+    m_recorder = nullptr;
+    if (m_recordAction)
+        m_recordAction->setChecked(false);
+}
+
+void CMainWindow::onRecordToggled(bool on)
+{
+    if (!on) {
+        if (isRecording())
+            appendMessage(tr("Recording stopped."));
+        stopRecording();
+        return;
+    }
+    const QString path = FileDialogs::getSaveFileName(
+        this, tr("Recording database"), QString(), tr("SQLite database (*.sqlite *.db)"), nullptr,
+        QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty()) {
+        m_recordAction->setChecked(false);
+        return;
+    }
+    startRecording(path);
+}
+
+bool CMainWindow::exportRecording(qint64 fromMs, qint64 toMs, const QString &csvPath)
+{
+    const QString database = m_recorder ? m_recorder->path() : m_lastRecording;
+    QString error;
+    if (database.isEmpty())
+        error = tr("nothing has been recorded yet");
+    else if (MonitoringRecorder::exportCsv(database, fromMs, toMs, csvPath, &error)) {
+        appendMessage(tr("Recording exported to '%1'.").arg(csvPath));
+        return true;
+    }
+    QMessageBox::warning(this, tr("Export CSV"), tr("The recording could not be exported: %1").arg(error));
+    return false;
+}
+
+void CMainWindow::onExportTriggered()
+{
+    QDialog dialog(this);
+    dialog.setWindowTitle(tr("Export CSV"));
+    auto *form = new QFormLayout(&dialog);
+    const QDateTime now = QDateTime::fromMSecsSinceEpoch(nowMs());
+    auto *from = new QDateTimeEdit(now.addSecs(-3600), &dialog);
+    auto *to = new QDateTimeEdit(now, &dialog);
+    from->setDisplayFormat(kTimeFormat);
+    to->setDisplayFormat(kTimeFormat);
+    form->addRow(tr("Received from:"), from);
+    form->addRow(tr("Received until:"), to);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString path = FileDialogs::getSaveFileName(this, tr("Export CSV"), QString(),
+                                                      tr("CSV files (*.csv)"));
+    if (path.isEmpty())
+        return;
+    // The until-second is taken whole.
+    exportRecording(from->dateTime().toMSecsSinceEpoch(), to->dateTime().toMSecsSinceEpoch() + 999, path);
+}
+
+TrendChart *CMainWindow::showTrend(const QString &device, const QString &point, bool newChart)
+{
+    if (point.isEmpty())
+        return nullptr;
+    m_trendCharts.removeAll(QPointer<TrendChart>());
+    TrendChart *chart = nullptr;
+    if (!newChart) {
+        for (int i = m_trendCharts.size() - 1; i >= 0 && !chart; --i)
+            if (m_trendCharts.at(i)->device() == device)
+                chart = m_trendCharts.at(i);
+    }
+    if (!chart) {
+        chart = new TrendChart(device, &nowMs, this);
+        m_trendCharts.append(chart);
+    }
+    chart->addPoint(point);
+    chart->show();
+    chart->raise();
+    return chart;
+}
+
+void CMainWindow::feedTrendCharts(const QString &device, qint64 receivedMs, const QJsonArray &points)
+{
+    QHash<QString, int> indexOfName;
+    for (const QPointer<TrendChart> &chart : qAsConst(m_trendCharts)) {
+        if (!chart || chart->device() != device)
+            continue;
+        if (indexOfName.isEmpty()) {
+            indexOfName.reserve(points.size());
+            for (int i = 0; i < points.size(); ++i)
+                indexOfName.insert(points.at(i).toObject().value(QStringLiteral("name")).toString(), i);
+        }
+        chart->appendReport(receivedMs, indexOfName, points);
+    }
+}

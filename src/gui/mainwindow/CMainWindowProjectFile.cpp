@@ -1,0 +1,202 @@
+// Project file commands of the main window: files, debug lines and message boxes around the
+// serialiser and loader of ProjectJson.
+
+#include "gui/mainwindow/CMainWindow.h"
+
+#include "gui/widgets/FileDialogs.h"
+#include "core/project/ItemRecord.h"
+#include "core/project/ProjectFileIo.h"
+#include "core/project/ProjectJson.h"
+#include "gui/project/ProjectNameCheck.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QMessageBox>
+#include <QStandardItemModel>
+#include <QStringList>
+#include <QTreeView>
+
+namespace {
+// The file a project was last loaded from or saved to. Kept on the item, so it goes with the
+// project, but never written anywhere: the project file does not name itself.
+constexpr int kProjectFileRole = Qt::UserRole + 0x7000;
+} // namespace
+
+void CMainWindow::rememberProjectFile(QStandardItem *project, const QString &filePath)
+{
+    project->setData(QFileInfo(filePath).absoluteFilePath(), kProjectFileRole);
+}
+
+bool CMainWindow::projectFileTaken(const QStandardItem *project, const QString &directory,
+                                   const QString &name) const
+{
+    const QFileInfo target(directory + QDir::separator() + name + QStringLiteral(".json"));
+    if (!target.exists())
+        return false;
+    const QString own = QFileInfo(project->data(kProjectFileRole).toString()).canonicalFilePath();
+    return own.isEmpty() || own != target.canonicalFilePath();
+}
+
+void CMainWindow::warnProjectFileTaken()
+{
+    QMessageBox::warning(this, tr("Warning"),
+                         tr("A project with the same name already exists in the selected directory. "
+                            "Please use a different name."));
+}
+
+QJsonObject CMainWindow::buildProjectJson(QStandardItem *projectItem)
+{
+    return ProjectJson::buildProjectJson(projectItem);
+}
+
+bool CMainWindow::saveJsonFile(QStandardItem *selectedItem)
+{
+    if (!selectedItem)
+        return false;
+    // The bytes of QJsonDocument(buildProjectJson(selectedItem)).toJson(), written directly.
+    const QByteArray bytes = ProjectJson::projectFileBytes(selectedItem);
+    const QString filePath = ProjectJson::projectFilePath(selectedItem);
+    if (!ProjectNameCheck::accept(this, selectedItem->text()))
+        return false;
+    // Another project's file may have appeared under this name since the last look.
+    if (projectFileTaken(selectedItem, selectedItem->data(Role::ProjectPath).toString(), selectedItem->text())) {
+        qDebug() << "Not overwriting another project's file:" << filePath;
+        warnProjectFileTaken();
+        return false;
+    }
+
+    const ProjectFileIo::Result result = ProjectFileIo::writeFile(filePath, bytes);
+    if (!result.ok()) {
+        if (result.stage == ProjectFileIo::Result::OpenFailed)
+            qDebug() << "Could not open file for writing:" << result.error;
+        else
+            qDebug() << "Error writing to file:" << result.error;
+        // The previous file is untouched; the caller keeps the project open.
+        QMessageBox::warning(this, tr("Save Failed"),
+                             tr("Could not save the project to file:\n%1\n%2")
+                                 .arg(filePath, result.error));
+        return false;
+    }
+    rememberProjectFile(selectedItem, filePath);
+
+    qDebug() << "JSON data saved to file:" << filePath;
+    QMessageBox::information(this, tr("Save Successful"),
+                             tr("JSON data saved to file:\n%1").arg(filePath));
+    return true;
+}
+
+void CMainWindow::saveProjectFile()
+{
+    QStandardItem *item = currentItem();
+    if (!item) {
+        qDebug() << "No project selected.";
+        return;
+    }
+    // Only the project entry offers this command, but a device or box made current in
+    // between must not be written as if it were a project (its role 257 is no directory).
+    while (item->parent())
+        item = item->parent();
+    saveJsonFile(item);
+}
+
+bool CMainWindow::saveProjectAllFile()
+{
+    QStandardItem *root = m_projectModel->invisibleRootItem();
+    if (!root) {
+        qDebug() << "Root item not found.";
+        return false;
+    }
+    bool allSaved = true;
+    for (int row = 0; row < root->rowCount(); ++row) {
+        if (!saveJsonFile(root->child(row)))
+            allSaved = false;
+    }
+    return allSaved;
+}
+
+void CMainWindow::loadJsonFile()
+{
+    const QString filePath = FileDialogs::getOpenFileName(
+        this, tr("Open JSON File"), QDir::homePath(), tr("JSON Files (*.json)"));
+    if (filePath.isEmpty()) {
+        qDebug() << "File path is empty.";
+        return;
+    }
+
+    QByteArray bytes;
+    const ProjectFileIo::Result read = ProjectFileIo::readFile(filePath, &bytes);
+    if (!read.ok()) {
+        qDebug() << "Could not open file for reading:" << read.error;
+        QMessageBox::warning(this, tr("Load Failed"),
+                             tr("Could not load the project file:\n%1\n%2").arg(filePath, read.error));
+        return;
+    }
+
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
+    if (document.isNull() || !document.isObject()) {
+        qDebug() << "Failed to create valid JSON document";
+        const QString reason = document.isNull() ? parseError.errorString()
+                                                 : tr("The file does not hold a JSON object.");
+        QMessageBox::warning(this, tr("Load Failed"),
+                             tr("Could not load the project file:\n%1\n%2").arg(filePath, reason));
+        return;
+    }
+
+    const QJsonObject root = document.object();
+    const QString name = root.value(Key::Name).toString();
+    qDebug() << "Project Name:" << name;
+    qDebug() << "Project Description:" << root.value(Key::Description).toString();
+    // The name would become the next save's file name.
+    const QString nameProblem = ProjectNameCheck::problem(name);
+    if (!nameProblem.isEmpty()) {
+        QMessageBox::warning(this, tr("Load Failed"),
+                             tr("Could not load the project file:\n%1\n%2").arg(filePath, nameProblem));
+        return;
+    }
+
+    // Items are told apart by name: merged, the first of two would be lost with the next save.
+    const QVector<ProjectJson::DuplicateName> duplicates = ProjectJson::duplicateNames(root);
+    if (!duplicates.isEmpty()) {
+        QStringList named;
+        for (const ProjectJson::DuplicateName &duplicate : duplicates)
+            named << tr("\"%1\" in %2").arg(duplicate.name, duplicate.folder);
+        qDebug() << "Names used more than once:" << named;
+        QMessageBox::warning(this, tr("Load Failed"),
+                             tr("Could not load the project file:\n%1\n%2")
+                                 .arg(filePath, tr("More than one item of a folder has the same name: %1. "
+                                                   "Give each item a name of its own.")
+                                                    .arg(named.join(QStringLiteral(", ")))));
+        return;
+    }
+
+    const ProjectJson::LoadOutcome outcome =
+        ProjectJson::loadProjectIntoModel(m_projectModel, root, QFileInfo(filePath).absolutePath());
+    // A merge keeps the open project's directory, and with it the file that project owns.
+    if (outcome.createdProject)
+        rememberProjectFile(outcome.project, filePath);
+
+    m_projectView->expandAll();
+    QMessageBox::information(this, tr("Load Successful"),
+                             tr("JSON data loaded from file:\n%1").arg(filePath));
+}
+
+void CMainWindow::transmitStandardDataToEditDialog(QJsonObject standardObj,
+                                                   QStandardItem *standardFileItem)
+{
+    ProjectJson::loadStandardRecord(standardObj, standardFileItem);
+}
+
+void CMainWindow::transmitServiceDataToEditDialog(QJsonObject serviceObj,
+                                                  QStandardItem *serviceFileItem)
+{
+    ProjectJson::loadServiceRecord(serviceObj, serviceFileItem);
+}
+
+void CMainWindow::transmitBoxDataToEditDialog(QJsonObject boxObj, QStandardItem *boxFileItem)
+{
+    ProjectJson::loadBoxRecord(boxObj, boxFileItem);
+}

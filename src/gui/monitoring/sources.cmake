@@ -1,0 +1,4 @@
+# Widgets around live data: the row delegate and trend charts.
+list(APPEND ORVANE_GUI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/MonitoringRowDelegate.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/TrendChart.cpp)

@@ -1,0 +1,455 @@
+#include "gui/services/ServiceIEC61850EditDialog.h"
+
+#include "gui/widgets/FileDialogs.h"
+#include "gui/widgets/Validators.h"
+#include "core/support/WriteLog.h"
+#include "core/checks/CertificateInspector.h"
+#include "gui/checks/CertificateDetailsView.h"
+#include "gui/mainwindow/CMainWindow.h"
+#include "core/project/ItemRecord.h"
+#include "core/project/ProjectFileIo.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollArea>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QStandardItem>
+#include <QTextCodec>
+#include <QVBoxLayout>
+
+namespace {
+
+const char *const kLogPrefix = "ServiceIEC61850EditDialog: ";
+const QString kProtocol = QStringLiteral("IEC61850");
+const QString kDefaultPort = QStringLiteral("102");
+const QString kTrue = QStringLiteral("true");
+
+// Certificate and key files by extension, compared in lower case: ".der" is kept as Base64,
+// the others as text (a binary one as the PEM text of its certificate or key).
+const QStringList kCertExtensions{QStringLiteral("der"), QStringLiteral("pem"), QStringLiteral("crt"),
+                                  QStringLiteral("cer"), QStringLiteral("key")};
+// Far above any certificate chain or key; a file past it (or a device that never ends) is
+// refused after reading this much.
+constexpr qint64 kCertFileLimit = qint64(4) * 1024 * 1024;
+
+// Slot positions in m_slots.
+enum { RootSlot = 0, ServerCertSlot, ServerKeySlot, FirstClientSlot };
+const int kClientCount = 10;
+
+void log(const char *operation)
+{
+    writeLog(QLatin1String(kLogPrefix) + QLatin1String(operation));
+}
+
+// "*.der", "*.pem", ... in lower or upper case.
+QStringList certPatterns(bool upper)
+{
+    QStringList patterns;
+    for (const QString &extension : kCertExtensions)
+        patterns << QStringLiteral("*.") + (upper ? extension.toUpper() : extension);
+    return patterns;
+}
+
+bool isUtf8Text(const QByteArray &bytes)
+{
+    if (bytes.contains('\0'))
+        return false;
+    QTextCodec::ConverterState state;
+    QTextCodec::codecForMib(106)->toUnicode(bytes.constData(), bytes.size(), &state); // UTF-8
+    return state.invalidChars == 0 && state.remainingChars == 0;
+}
+
+// The PEM text of a DER certificate or private key (RSA or EC, opened with the key password
+// where one is set and kept under it), or an empty text when the bytes are neither.
+QString pemFromDer(const QByteArray &der, const QByteArray &password)
+{
+    const QSslCertificate certificate(der, QSsl::Der);
+    if (!certificate.isNull())
+        return QString::fromLatin1(certificate.toPem()).trimmed();
+    for (const QSsl::KeyAlgorithm algorithm : {QSsl::Rsa, QSsl::Ec}) {
+        const QSslKey key(der, algorithm, QSsl::Der, QSsl::PrivateKey, password);
+        if (!key.isNull())
+            return QString::fromLatin1(key.toPem(password)).trimmed();
+    }
+    return QString();
+}
+
+} // namespace
+
+ServiceIEC61850EditDialog::ServiceIEC61850EditDialog(QStandardItem *item, CMainWindow *parent)
+    : QDialog(parent)
+    , m_item(item)
+    , m_mainWindow(parent)
+{
+    log("new-nuilt");
+    setWindowTitle(tr("Edit Service"));
+    buildForm();
+    fillFromRecord();
+}
+
+ServiceIEC61850EditDialog::~ServiceIEC61850EditDialog()
+{
+    // ~QDialog hides the dialog after this destructor; nothing of it may call back from here.
+    const QList<QObject *> children = findChildren<QObject *>();
+    for (QObject *child : children)
+        child->disconnect(this);
+    log("destroyed");
+}
+
+void ServiceIEC61850EditDialog::buildForm()
+{
+    auto *scrollArea = new QScrollArea;
+    scrollArea->setWidgetResizable(true);
+    scrollArea->setFrameShape(QFrame::NoFrame);
+    scrollArea->setStyleSheet(QStringLiteral("QScrollArea { border: none; }"));
+    auto *content = new QWidget;
+    auto *form = new QFormLayout(content);
+    scrollArea->setWidget(content);
+
+    m_nameEdit = new QLineEdit;
+    m_nameEdit->setReadOnly(true);
+    form->addRow(tr("Service Name:"), m_nameEdit);
+
+    m_protocolCombo = new QComboBox;
+    m_protocolCombo->addItem(kProtocol);
+    m_protocolCombo->setEnabled(false);
+    form->addRow(tr("Protocol:"), m_protocolCombo);
+
+    m_portEdit = new QLineEdit;
+    m_portEdit->setValidator(Validators::integer(-1, 65535, m_portEdit));
+    form->addRow(tr("Port:"), m_portEdit);
+
+    // The record keeps the choice as shown, translated in the context the project file's
+    // writer and loader compare with.
+    m_authCombo = new QComboBox;
+    m_authCombo->addItem(QObject::tr("None"));
+    m_authCombo->addItem(QObject::tr("Password"));
+    form->addRow(tr("Authentication:"), m_authCombo);
+
+    m_passwordLabel = new QLabel(tr("Password:"));
+    m_passwordEdit = new QLineEdit;
+    m_passwordEdit->setEchoMode(QLineEdit::Password);
+    m_passwordEdit->setValidator(Validators::noCjk(m_passwordEdit));
+    form->addRow(m_passwordLabel, m_passwordEdit);
+
+    m_gooseCheck = new QCheckBox;
+    form->addRow(tr("Enable GoosePublishing:"), m_gooseCheck);
+
+    m_sslCheck = new QCheckBox;
+    form->addRow(tr("Enable SSL:"), m_sslCheck);
+
+    addCertRow(form, tr("Root Certificate:"), Role::RootCertificatePath, Role::RootCertificate, false);
+    addCertRow(form, tr("Server Certificate:"), Role::ServerCertificatePath, Role::ServerCertificate, false);
+    addCertRow(form, tr("Server Key:"), Role::ServerKeyPath, Role::ServerKey, true);
+
+    m_keyPasswordLabel = new QLabel(tr("Server Key Password:"));
+    m_keyPasswordEdit = new QLineEdit;
+    m_keyPasswordEdit->setEchoMode(QLineEdit::Password);
+    m_keyPasswordEdit->setValidator(Validators::noCjk(m_keyPasswordEdit));
+    form->addRow(m_keyPasswordLabel, m_keyPasswordEdit);
+    m_certDetails = new CertificateDetailsView;
+    form->addRow(m_certDetails);
+
+    m_verifyCheck = new QCheckBox;
+    form->addRow(tr("IsVerifyClientCert:"), m_verifyCheck);
+
+    for (int n = 1; n <= kClientCount; ++n)
+        addCertRow(form, tr("Client Certificate%1:").arg(n), Role::clientCertificatePath(n),
+                   Role::clientCertificate(n), false);
+
+    m_saveButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/ok.svg")), tr("Save"));
+    m_cancelButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/cancel.svg")), tr("Cancel"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_saveButton);
+    buttons->addWidget(m_cancelButton);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(scrollArea);
+    layout->addLayout(buttons);
+
+    connect(m_saveButton, &QPushButton::clicked, this, &ServiceIEC61850EditDialog::saveChanges);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_authCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this] { applyPasswordRule(); });
+    connect(m_sslCheck, &QCheckBox::stateChanged, this, &ServiceIEC61850EditDialog::updateSSLFieldsVisibility);
+    connect(m_verifyCheck, &QCheckBox::stateChanged, this,
+            &ServiceIEC61850EditDialog::updateIsVerifyClientCertFieldsVisibility);
+}
+
+void ServiceIEC61850EditDialog::addCertRow(QFormLayout *form, const QString &label, int pathRole,
+                                           int contentRole, bool isKey)
+{
+    CertSlot slot;
+    slot.pathRole = pathRole;
+    slot.contentRole = contentRole;
+    slot.isKey = isKey;
+    slot.label = new QLabel(label);
+    // Read-only: the path shown is always the file whose content was loaded.
+    slot.pathEdit = new QLineEdit;
+    slot.pathEdit->setReadOnly(true);
+    slot.selectButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/look.svg")), tr("Select"));
+
+    auto *line = new QHBoxLayout;
+    line->addWidget(slot.pathEdit);
+    line->addWidget(slot.selectButton);
+    form->addRow(slot.label, line);
+
+    const int index = m_slots.size();
+    connect(slot.selectButton, &QPushButton::clicked, this, [this, index] { selectFile(index); });
+    m_slots.append(slot);
+}
+
+void ServiceIEC61850EditDialog::fillFromRecord()
+{
+    if (m_item) {
+        m_nameEdit->setText(m_item->text());
+
+        // The server's well-known port goes into the record at once, not only on Save.
+        QString port = m_item->data(Role::ServicePort).toString();
+        if (port.isEmpty()) {
+            port = kDefaultPort;
+            m_item->setData(QVariant(port), Role::ServicePort);
+        }
+        m_portEdit->setText(port);
+
+        const int auth = m_authCombo->findText(m_item->data(Role::Authentication).toString(),
+                                               Qt::MatchExactly | Qt::MatchCaseSensitive);
+        m_authCombo->setCurrentIndex(auth >= 0 ? auth : 0);
+        m_passwordEdit->setText(m_item->data(Role::Password).toString());
+
+        // Publishing is on for a service that never had the field, off for an empty text.
+        const QVariant goose = m_item->data(Role::EnableGoosePublishing);
+        m_gooseCheck->setChecked(!goose.isValid() || goose.toString() == kTrue);
+        m_sslCheck->setChecked(m_item->data(Role::EnableSSL).toString() == kTrue);
+        m_keyPasswordEdit->setText(m_item->data(Role::ServerKeyPassword).toString());
+        m_verifyCheck->setChecked(m_item->data(Role::IsVerifyClientCert).toString() == kTrue);
+
+        for (CertSlot &slot : m_slots) {
+            slot.loadedPath = m_item->data(slot.pathRole).toString();
+            slot.loadedContent = m_item->data(slot.contentRole).toString();
+            slot.pathEdit->setText(slot.loadedPath);
+        }
+    }
+    applyPasswordRule();
+    updateSSLFieldsVisibility();
+}
+
+void ServiceIEC61850EditDialog::loadServiceItem(QStandardItem *item)
+{
+    log("replace");
+    m_item = item;
+    m_certDetails->hide();
+    fillFromRecord();
+}
+
+void ServiceIEC61850EditDialog::applyPasswordRule()
+{
+    const bool visible = m_authCombo->currentIndex() != 0;
+    m_passwordLabel->setVisible(visible);
+    m_passwordEdit->setVisible(visible);
+}
+
+void ServiceIEC61850EditDialog::setCertRowEnabled(const CertSlot &slot, bool enabled)
+{
+    slot.label->setEnabled(enabled);
+    slot.pathEdit->setEnabled(enabled);
+    slot.selectButton->setEnabled(enabled);
+}
+
+void ServiceIEC61850EditDialog::updateSSLFieldsVisibility()
+{
+    const bool ssl = m_sslCheck->isChecked();
+    for (int i = RootSlot; i < FirstClientSlot; ++i)
+        setCertRowEnabled(m_slots.at(i), ssl);
+    m_keyPasswordLabel->setEnabled(ssl);
+    m_keyPasswordEdit->setEnabled(ssl);
+    // With TLS the server authenticates by certificate, not by password.
+    m_authCombo->setEnabled(!ssl);
+    m_passwordLabel->setEnabled(!ssl);
+    m_passwordEdit->setEnabled(!ssl);
+    updateIsVerifyClientCertFieldsVisibility();
+}
+
+void ServiceIEC61850EditDialog::updateIsVerifyClientCertFieldsVisibility()
+{
+    const bool clients = m_sslCheck->isChecked() && m_verifyCheck->isChecked();
+    for (int i = FirstClientSlot; i < m_slots.size(); ++i)
+        setCertRowEnabled(m_slots.at(i), clients);
+}
+
+QString ServiceIEC61850EditDialog::askFileName(bool key)
+{
+    // The chooser matches patterns case-sensitively; files named by other systems often end
+    // in capitals.
+    const QString filter = certPatterns(false).join(QLatin1Char(' ')) + QLatin1Char(' ')
+                           + certPatterns(true).join(QLatin1Char(' '));
+    if (key)
+        return FileDialogs::getOpenFileName(this, tr("Select Key File"), QString(), tr("Keys (%1)").arg(filter));
+    return FileDialogs::getOpenFileName(this, tr("Select Certificate File"), QString(),
+                                        tr("Certificates (%1)").arg(filter));
+}
+
+void ServiceIEC61850EditDialog::selectFile(int slotIndex)
+{
+    const QString path = askFileName(m_slots.at(slotIndex).isKey);
+    if (path.isEmpty())
+        return;
+    // The path is kept even when the content cannot be read, so the field shows what was chosen.
+    QString content = readCertificateFile(path);
+    CertSlot &slot = m_slots[slotIndex];
+    if (slot.isKey && !content.isEmpty()) {
+        const QString type = CertificateInspector::unsupportedKeyType(content, m_keyPasswordEdit->text());
+        if (!type.isEmpty()) {
+            warnUnsupportedKey(path, type);
+            content.clear();
+        }
+    }
+    slot.loadedPath = path;
+    slot.pathEdit->setText(path);
+    slot.loadedContent = content;
+    m_certDetails->showChoice(slot.label->text(), content, slot.isKey, m_slots.at(ServerCertSlot).loadedContent,
+                              m_slots.at(ServerKeySlot).loadedContent, m_keyPasswordEdit->text());
+}
+
+void ServiceIEC61850EditDialog::warnUnsupportedKey(const QString &path, const QString &type)
+{
+    QMessageBox::warning(this, tr("Error"),
+                         tr("The file %1 holds a private key of a type that is not supported (%2). "
+                            "Nothing was stored.")
+                             .arg(path, type));
+}
+
+QString ServiceIEC61850EditDialog::readCertificateFile(QString path)
+{
+    const QString extension = QFileInfo(path).suffix().toLower();
+    if (!kCertExtensions.contains(extension)) {
+        QMessageBox::warning(this, tr("Error"),
+                             tr("The file %1 is not a certificate or key file (%2). Nothing was stored.")
+                                 .arg(path, certPatterns(false).join(QStringLiteral(", "))));
+        return QString();
+    }
+    QByteArray bytes;
+    const ProjectFileIo::Result read = ProjectFileIo::readBounded(path, kCertFileLimit, &bytes);
+    if (read.stage == ProjectFileIo::Result::TooLarge) {
+        QMessageBox::warning(this, tr("Error"),
+                             tr("The file %1 holds more than %2 MiB, more than any certificate or key. "
+                                "Nothing was stored.")
+                                 .arg(path, QString::number(kCertFileLimit >> 20)));
+        return QString();
+    }
+    if (!read.ok()) {
+        QMessageBox::warning(this, tr("Error"), tr("Failed to open file: %1").arg(path));
+        return QString();
+    }
+
+    // Binary DER travels as Base64; the text forms as they are.
+    if (extension == QLatin1String("der"))
+        return QString::fromLatin1(bytes.toBase64());
+    if (isUtf8Text(bytes))
+        return QString::fromUtf8(bytes).trimmed();
+
+    // Read as text, binary DER would be kept as a few mangled characters.
+    const QString pem = pemFromDer(bytes, m_keyPasswordEdit->text().toUtf8());
+    const QString unsupported =
+        pem.isEmpty() ? CertificateInspector::unsupportedKeyType(QString::fromLatin1(bytes.toBase64()),
+                                                                 m_keyPasswordEdit->text())
+                      : QString();
+    if (!unsupported.isEmpty()) {
+        warnUnsupportedKey(path, unsupported);
+        return QString();
+    }
+    if (pem.isEmpty()) {
+        QMessageBox::warning(this, tr("Error"),
+                             tr("The file %1 is neither text nor a DER certificate or key (an encrypted "
+                                "key needs its Server Key Password). Nothing was stored.")
+                                 .arg(path));
+        return QString();
+    }
+    if (m_mainWindow)
+        m_mainWindow->appendMessage(
+            tr("The file %1 holds a binary (DER) certificate or key; its PEM text is stored.").arg(path));
+    return pem;
+}
+
+bool ServiceIEC61850EditDialog::confirmFields()
+{
+    // The password belongs to the authentication in use, the key password to TLS.
+    const bool ssl = m_sslCheck->isChecked();
+    QVector<Validators::Field> fields{{tr("Port:"), m_portEdit}};
+    if (!ssl && m_authCombo->currentIndex() != 0)
+        fields += {tr("Password:"), m_passwordEdit};
+    if (ssl)
+        fields += {tr("Server Key Password:"), m_keyPasswordEdit};
+    return Validators::confirmAcceptable(this, fields);
+}
+
+void ServiceIEC61850EditDialog::saveChanges()
+{
+    if (!m_item || !confirmFields())
+        return;
+
+    const QString name = m_nameEdit->text();
+    m_item->setText(name);
+    m_item->setData(QVariant(m_protocolCombo->currentText()), Role::ServiceProtocol);
+    m_item->setData(QVariant(m_portEdit->text()), Role::ServicePort);
+    m_item->setData(QVariant(m_authCombo->currentText()), Role::Authentication);
+    m_item->setData(QVariant(m_passwordEdit->text()), Role::Password);
+    m_item->setData(QVariant(m_keyPasswordEdit->text()), Role::ServerKeyPassword);
+    m_item->setData(QVariant(m_gooseCheck->isChecked()), Role::EnableGoosePublishing);
+    m_item->setData(QVariant(m_sslCheck->isChecked()), Role::EnableSSL);
+
+    for (const CertSlot &slot : qAsConst(m_slots)) {
+        if (slot.pathEdit->text() == slot.loadedPath) {
+            m_item->setData(QVariant(slot.loadedPath), slot.pathRole);
+            m_item->setData(QVariant(slot.loadedContent), slot.contentRole);
+            continue;
+        }
+        // A path whose content was never read would pair one file's name with another's data.
+        if (slot.isKey)
+            QMessageBox::warning(this, tr("Warning"),
+                                 tr("The key storage path is inconsistent with the loading path."
+                                    "Please select the key again.Prevent data loss."));
+        else
+            QMessageBox::warning(this, tr("Warning"),
+                                 tr("The certificate storage path is inconsistent with the loading path."
+                                    "Please select the certificate again.Prevent data loss."));
+        m_item->setData(QVariant(QString()), slot.pathRole);
+        m_item->setData(QVariant(QString()), slot.contentRole);
+    }
+
+    m_item->setData(QVariant(m_verifyCheck->isChecked()), Role::IsVerifyClientCert);
+
+    if (m_mainWindow)
+        m_mainWindow->appendMessage(tr("The Standard OpcUa '%1' is saved successfully.").arg(name));
+    log("save");
+}
+
+void ServiceIEC61850EditDialog::clearData()
+{
+    m_portEdit->clear();
+    m_authCombo->setCurrentIndex(0);
+    m_passwordEdit->clear();
+    m_gooseCheck->setChecked(false);
+    m_sslCheck->setChecked(false);
+    m_keyPasswordEdit->clear();
+    m_verifyCheck->setChecked(false);
+    // Path and loaded file go together, so a save after clearing empties the slots quietly.
+    for (CertSlot &slot : m_slots) {
+        slot.pathEdit->clear();
+        slot.loadedPath.clear();
+        slot.loadedContent.clear();
+    }
+    applyPasswordRule();
+    updateSSLFieldsVisibility();
+}

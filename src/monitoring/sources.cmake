@@ -1,4 +1,0 @@
-# Live data kept beyond the table: recording and the samples behind trend charts. Core, no widgets.
-list(APPEND ORVANE_CORE_SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/MonitoringRecorder.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/SampleRing.cpp)
