@@ -396,7 +396,7 @@ void TstBoxSearch::nothingSent()
     ModalAnswerer answerer;
 
     BoxSearchDialog dialog;
-    QSignalSpy messages(&dialog, &BoxSearchDialog::message);
+    QSignalSpy messages(&dialog, &BoxSearchDialog::messageAppended);
     dialog.show();
     dialog.searchForBoxes();
     QTRY_COMPARE_WITH_TIMEOUT(answerer.boxes.size(), 1, 5000);
@@ -434,7 +434,7 @@ void TstBoxSearch::takenPortFallsBack()
     ModalAnswerer answerer;
 
     BoxSearchDialog dialog;
-    QSignalSpy messages(&dialog, &BoxSearchDialog::message);
+    QSignalSpy messages(&dialog, &BoxSearchDialog::messageAppended);
     dialog.show();
     for (int search = 1; search <= 2; ++search) {
         const int before = box.requests.size();

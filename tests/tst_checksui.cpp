@@ -16,7 +16,7 @@
 #include "gui/checks/CertificateDetailsView.h"
 #include "gui/deployment/DeploymentChangesDialog.h"
 #include "gui/deployment/DeploymentGate.h"
-#include "gui/checks/FindingNavigator.h"
+#include "gui/mainwindow/FindingNavigator.h"
 #include "gui/checks/ProjectChecksWindow.h"
 #include "gui/mainwindow/CMainWindow.h"
 #include "core/project/ProjectJson.h"

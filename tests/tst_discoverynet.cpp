@@ -168,7 +168,7 @@ void TstDiscoveryNet::findsSimulatorsByBroadcast()
     hooks.searchDurationMs = 2000;
     BoxSearchDialog::setTestHooks(hooks);
     BoxSearchDialog dialog;
-    QSignalSpy messages(&dialog, &BoxSearchDialog::message);
+    QSignalSpy messages(&dialog, &BoxSearchDialog::messageAppended);
     QCOMPARE(dialog.interfaceChoice()->count(), 1);
     QCOMPARE(dialog.interfaceChoice()->itemText(0), QStringLiteral("lo \u2014 127.0.0.1"));
 

@@ -232,6 +232,7 @@ QStandardItem *TstDlt645Editor::addDevice(const QString &name, const QString &pr
 standardDLT645EditDialog *TstDlt645Editor::open(QStandardItem *item)
 {
     auto *dlg = new standardDLT645EditDialog(item, m_main.get());
+    QObject::connect(dlg, &standardDLT645EditDialog::messageAppended, m_main.get(), &CMainWindow::appendMessage);
     m_dialogs << dlg;
     dlg->show();
     settle();

@@ -648,7 +648,7 @@ void TstFleet::windowDeploysToTwentyBoxes()
 
     FleetWindow window(project);
     QStringList messages;
-    connect(&window, &FleetWindow::message, this, [&messages](const QString &m) { messages << m; });
+    connect(&window, &FleetWindow::messageAppended, this, [&messages](const QString &m) { messages << m; });
     window.show();
     // The heartbeat on opening: the running boxes tell their version, the missing one nothing.
     QTRY_COMPARE_WITH_TIMEOUT(window.table()->item(0, FleetWindow::VersionColumn)->text(), QStringLiteral("1.0.3"), 5000);
@@ -821,7 +821,7 @@ void TstFleet::windowSaysWhenOpenFilesAllowFewer()
     QVERIFY(three.start(70));
     FleetWindow &window = *three.window;
     QStringList messages;
-    connect(&window, &FleetWindow::message, this, [&messages](const QString &m) { messages << m; });
+    connect(&window, &FleetWindow::messageAppended, this, [&messages](const QString &m) { messages << m; });
     window.findChild<QSpinBox *>("parallelSpinBox")->setValue(8);
 
     // Room for one transfer beside what this process holds now; put back whatever happens.

@@ -266,6 +266,7 @@ QStandardItem *TstIec61850Editor::addService(const QString &name)
 ServiceIEC61850EditDialog *TstIec61850Editor::open(QStandardItem *item)
 {
     auto *dlg = new ServiceIEC61850EditDialog(item, m_main.get());
+    QObject::connect(dlg, &ServiceIEC61850EditDialog::messageAppended, m_main.get(), &CMainWindow::appendMessage);
     m_dialogs << dlg;
     return dlg;
 }

@@ -219,6 +219,7 @@ QStandardItem *TstModbusEditor::addDevice(const QString &name)
 standardModbusEditDialog *TstModbusEditor::open(QStandardItem *item)
 {
     auto *dlg = new standardModbusEditDialog(item, m_main.get());
+    QObject::connect(dlg, &standardModbusEditDialog::messageAppended, m_main.get(), &CMainWindow::appendMessage);
     m_dialogs << dlg;
     dlg->show();
     settle();
@@ -367,6 +368,8 @@ void TstModbusEditor::saveBeforeDeferredLoadKeepsTabs()
     item->setData(QVariant::fromValue(stored), Role::PointTable);
 
     auto *dlg = new standardModbusEditDialog(item, m_main.get());
+
+    QObject::connect(dlg, &standardModbusEditDialog::messageAppended, m_main.get(), &CMainWindow::appendMessage);
     m_dialogs << dlg;
     QCOMPARE(dlg->tabWidget()->count(), 0); // loading waits for the event loop
     dlg->saveChanges();

@@ -133,6 +133,7 @@ QStandardItem *tst_ModbusRead::addDevice(const QJsonObject &parameters, const QS
 ModbusTestReadDialog *tst_ModbusRead::openTestRead(QStandardItem *item)
 {
     m_editor = new standardModbusEditDialog(item, m_main.get());
+    QObject::connect(m_editor, &standardModbusEditDialog::messageAppended, m_main.get(), &CMainWindow::appendMessage);
     m_editor->show();
     if (!QTest::qWaitFor([this] { return m_editor->tabWidget()->count() == 1; }, 3000))
         return nullptr;

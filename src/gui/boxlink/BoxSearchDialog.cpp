@@ -184,7 +184,7 @@ void BoxSearchDialog::sendSearchBroadcast()
         }
         if (!m_fallbackReported) {
             m_fallbackReported = true;
-            emit message(tr("Search Box: local port %1 on %2 (%3) could not be bound (%4), so the "
+            emit messageAppended(tr("Search Box: local port %1 on %2 (%3) could not be bound (%4), so the "
                             "search runs without it, from ports the system chooses. To grant the "
                             "port on Linux: sudo setcap cap_net_bind_service=+ep %5")
                              .arg(port)

@@ -59,7 +59,7 @@ public:
 
 signals:
     // A line for the Message dock.
-    void message(const QString &text);
+    void messageAppended(const QString &text);
     void addToProjectRequested(const QString &ip, const QString &model);
 
 public slots:

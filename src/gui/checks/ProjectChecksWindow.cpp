@@ -1,7 +1,7 @@
 #include "gui/checks/ProjectChecksWindow.h"
 
 #include "core/checks/ProjectChecker.h"
-#include "gui/checks/FindingNavigator.h"
+#include "gui/checks/FindingOpener.h"
 
 #include <QBrush>
 #include <QHBoxLayout>
@@ -134,6 +134,6 @@ void ProjectChecksWindow::openFinding(int index)
     if (index < 0 || index >= m_targets.size())
         return;
     const Target &target = m_targets.at(index);
-    FindingNavigator::open(FindingNavigator::mainWindowOf(parentWidget()), itemAt(target.item), target.tab,
-                           target.row);
+    if (FindingOpener *opener = FindingOpener::of(parentWidget()))
+        opener->openFinding(itemAt(target.item), target.tab, target.row);
 }

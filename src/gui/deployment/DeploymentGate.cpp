@@ -3,9 +3,8 @@
 #include "core/checks/ProjectChecker.h"
 #include "core/checks/ProjectDiff.h"
 #include "gui/deployment/DeploymentChangesDialog.h"
-#include "gui/checks/FindingNavigator.h"
+#include "gui/checks/FindingOpener.h"
 #include "gui/checks/ProjectChecksWindow.h"
-#include "gui/mainwindow/CMainWindow.h"
 
 #include <QMessageBox>
 #include <QStandardItem>
@@ -36,7 +35,7 @@ bool DeploymentGate::confirmChecks(QStandardItem *project, QWidget *parent)
         return true;
     if (ProjectChecker::hasErrors(findings)) {
         // The window belongs to the main window, so it outlives a closed box editor.
-        QWidget *owner = FindingNavigator::mainWindowOf(parent);
+        QWidget *owner = FindingOpener::hostOf(parent);
         ProjectChecksWindow *window = ProjectChecksWindow::showFor(project, owner ? owner : parent);
         window->setNotice(tr("The project was not sent: it has errors. Correct them and deploy again."));
         return false;

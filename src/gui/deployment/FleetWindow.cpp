@@ -262,7 +262,7 @@ void FleetWindow::updateProject()
     if (!copy->open() || copy->write(m_projectBytes) != m_projectBytes.size() || !copy->flush()) {
         const QString text = tr("Could not write the deployment copy %1: %2")
                                  .arg(QDir::toNativeSeparators(copy->fileName()), copy->errorString());
-        emit message(text);
+        emit messageAppended(text);
         QMessageBox::warning(this, tr("Update project"), text);
         return;
     }
@@ -316,7 +316,7 @@ bool FleetWindow::run(const QList<int> &rows)
                                  .arg(m_fleet->parallel())
                                  .arg(FleetDeployment::openFileLimit());
         m_summary->setText(text);
-        emit message(text);
+        emit messageAppended(text);
     }
     m_fleet->startBoxes(rows);
     updateButtons();
@@ -362,7 +362,7 @@ void FleetWindow::showRow(int row)
                 && !DeploymentStore().store(m_ips.at(row), m_projectName, m_projectBytes, &error))
                 m_copiesNotKept << tr("%1 (%2): %3").arg(m_names.at(row), m_ips.at(row), error);
         } else if (result.outcome != FileTransfer::Outcome::Cancelled) {
-            emit message(tr("%1 (%2): %3").arg(m_names.at(row), m_ips.at(row), result.reason));
+            emit messageAppended(tr("%1 (%2): %3").arg(m_names.at(row), m_ips.at(row), result.reason));
         }
         break;
     }

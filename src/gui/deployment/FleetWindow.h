@@ -50,7 +50,7 @@ public slots:
 
 signals:
     // A line for the Message dock.
-    void message(const QString &text);
+    void messageAppended(const QString &text);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -3,7 +3,6 @@
 #include "gui/widgets/Validators.h"
 #include "core/support/WriteLog.h"
 #include "gui/devices/DeviceForm.h"
-#include "gui/mainwindow/CMainWindow.h"
 #include "core/project/Dlt645Catalogue.h"
 #include "core/project/ItemRecord.h"
 
@@ -64,10 +63,9 @@ QTableWidget *tableOf(QWidget *page)
 
 } // namespace
 
-standardDLT645EditDialog::standardDLT645EditDialog(QStandardItem *item, CMainWindow *parent)
+standardDLT645EditDialog::standardDLT645EditDialog(QStandardItem *item, QWidget *parent)
     : QDialog(parent)
     , m_item(item)
-    , m_mainWindow(parent)
 {
     log("new-nuilt");
     setWindowTitle(tr("Edit Standard"));
@@ -467,6 +465,5 @@ void standardDLT645EditDialog::saveChanges()
 
 void standardDLT645EditDialog::message(const QString &text)
 {
-    if (m_mainWindow)
-        m_mainWindow->appendMessage(text);
+    emit messageAppended(text);
 }

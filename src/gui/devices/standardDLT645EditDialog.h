@@ -8,7 +8,6 @@
 #include <QDialog>
 #include <QPointer>
 
-class CMainWindow;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -21,8 +20,14 @@ class standardDLT645EditDialog : public QDialog
 {
     Q_OBJECT
 public:
-    standardDLT645EditDialog(QStandardItem *item, CMainWindow *parent);
+    standardDLT645EditDialog(QStandardItem *item, QWidget *parent = nullptr);
     ~standardDLT645EditDialog() override;
+
+signals:
+    // A line for the Message dock; whoever opens the editor decides where it goes.
+    void messageAppended(const QString &text);
+
+public:
 
     // Re-points the dialog at another DLT645 item; unsaved tabs are dropped without asking.
     void replaceItem(QStandardItem *item);
@@ -72,7 +77,6 @@ private:
     void message(const QString &text);
 
     QStandardItem *m_item = nullptr;
-    QPointer<CMainWindow> m_mainWindow;
     int m_nextTab = 1;
     bool m_checkingName = false; // emptying a duplicate must not run the check again
 

@@ -7,7 +7,6 @@
 #include "gui/devices/DeviceForm.h"
 #include "core/support/WriteLog.h"
 #include "core/project/PointCsv.h"
-#include "gui/mainwindow/CMainWindow.h"
 #include "core/project/ItemRecord.h"
 #include "core/project/ProjectFileIo.h"
 
@@ -85,10 +84,9 @@ int rowOfCellWidget(const QTableWidget *table, int column, const QWidget *widget
 
 } // namespace
 
-standardModbusEditDialog::standardModbusEditDialog(QStandardItem *item, CMainWindow *parent)
+standardModbusEditDialog::standardModbusEditDialog(QStandardItem *item, QWidget *parent)
     : QDialog(parent)
     , m_item(item)
-    , m_mainWindow(parent)
 {
     log("new-nuilt");
     m_deleteIcon = QIcon(QStringLiteral(":/adsdemo/images/Delete.svg"));
@@ -1030,8 +1028,7 @@ bool standardModbusEditDialog::refuseName(const QString &name)
 
 void standardModbusEditDialog::message(const QString &text)
 {
-    if (m_mainWindow)
-        m_mainWindow->appendMessage(text);
+    emit messageAppended(text);
 }
 
 // --- test read -----------------------------------------------------------------------

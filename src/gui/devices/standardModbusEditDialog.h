@@ -11,7 +11,6 @@
 #include <QPointer>
 #include <QStringList>
 
-class CMainWindow;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -26,8 +25,14 @@ class standardModbusEditDialog : public QDialog
 {
     Q_OBJECT
 public:
-    standardModbusEditDialog(QStandardItem *item, CMainWindow *parent);
+    standardModbusEditDialog(QStandardItem *item, QWidget *parent = nullptr);
     ~standardModbusEditDialog() override;
+
+signals:
+    // A line for the Message dock; whoever opens the editor decides where it goes.
+    void messageAppended(const QString &text);
+
+public:
 
     // Re-points the dialog at another Modbus item; unsaved tabs are dropped.
     void replaceItem(QStandardItem *item);
@@ -108,7 +113,6 @@ private:
     bool refuseName(const QString &name);
 
     QStandardItem *m_item = nullptr;
-    QPointer<CMainWindow> m_mainWindow;
     int m_nextTab = 1;
     bool m_lengthWarningOpen = false;
     QTimer *m_loadTimer = nullptr;

@@ -4,6 +4,7 @@
 // the project tree whose items carry every configuration record.
 
 #include "gui/boxlink/Protocol.h"
+#include "gui/checks/FindingOpener.h"
 
 #include <QJsonObject>
 #include <QMainWindow>
@@ -39,7 +40,7 @@ namespace Ui {
 class MainWindow;
 }
 
-class CMainWindow : public QMainWindow
+class CMainWindow : public QMainWindow, public FindingOpener
 {
     Q_OBJECT
 public:
@@ -53,6 +54,9 @@ public:
     // Test seam: the clock (milliseconds since the epoch) that live-data staleness and
     // recording read. An empty function restores the system clock.
     static void setMonitoringClockForTesting(std::function<qint64()> msNow);
+
+    // Opens the item's editor through the window's own commands and selects the place.
+    bool openFinding(QStandardItem *item, const QString &tab, int row) override;
 
     QStandardItemModel *projectModel() const { return m_projectModel; }
     QTreeView *projectView() const { return m_projectView; }

@@ -384,7 +384,7 @@ void CMainWindow::boxSearchFile()
     // Non-modal and deleted on close: every command opens a further search window.
     auto *dialog = new BoxSearchDialog(this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &BoxSearchDialog::message, this, &CMainWindow::appendMessage);
+    connect(dialog, &BoxSearchDialog::messageAppended, this, &CMainWindow::appendMessage);
     // Opened from a project's Box folder, a found box goes into that folder, whatever is
     // current in the tree by the time it is chosen.
     QStandardItem *folder = currentItem();
@@ -415,7 +415,7 @@ void CMainWindow::boxFleetFile()
     // Non-modal and deleted on close, like the search window; it asks before ending transfers.
     auto *window = new FleetWindow(folder->parent(), this);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    connect(window, &FleetWindow::message, this, &CMainWindow::appendMessage);
+    connect(window, &FleetWindow::messageAppended, this, &CMainWindow::appendMessage);
     window->show();
 }
 
@@ -441,6 +441,7 @@ void CMainWindow::slotstandardEditFile()
             return;
         }
         auto *dlt645 = new standardDLT645EditDialog(item, this);
+        connect(dlt645, &standardDLT645EditDialog::messageAppended, this, &CMainWindow::appendMessage);
         editor.dialog = dlt645;
         editor.nameEdit = dlt645->nameEdit();
         editor.saveButton = dlt645->saveButton();
@@ -454,6 +455,7 @@ void CMainWindow::slotstandardEditFile()
             return;
         }
         auto *modbus = new standardModbusEditDialog(item, this);
+        connect(modbus, &standardModbusEditDialog::messageAppended, this, &CMainWindow::appendMessage);
         editor.dialog = modbus;
         editor.nameEdit = modbus->nameEdit();
         editor.saveButton = modbus->saveButton();
@@ -488,7 +490,9 @@ void CMainWindow::slotServiceEditFile()
             repointEditDock(openDock, open, item);
             return;
         }
-        editor.dialog = new ServiceIEC61850EditDialog(item, this);
+        auto *service = new ServiceIEC61850EditDialog(item, this);
+        connect(service, &ServiceIEC61850EditDialog::messageAppended, this, &CMainWindow::appendMessage);
+        editor.dialog = service;
     }
     if (!editor.dialog)
         return;

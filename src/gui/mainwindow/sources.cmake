@@ -6,4 +6,5 @@ list(APPEND ORVANE_GUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/CMainWindowProjectFile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CMainWindowTree.cpp
     ${CMAKE_CURRENT_LIST_DIR}/DockedEditorKeys.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/FindingNavigator.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MainWindow.ui)

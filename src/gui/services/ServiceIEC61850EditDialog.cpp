@@ -5,7 +5,6 @@
 #include "core/support/WriteLog.h"
 #include "core/checks/CertificateInspector.h"
 #include "gui/checks/CertificateDetailsView.h"
-#include "gui/mainwindow/CMainWindow.h"
 #include "core/project/ItemRecord.h"
 #include "core/project/ProjectFileIo.h"
 
@@ -86,10 +85,9 @@ QString pemFromDer(const QByteArray &der, const QByteArray &password)
 
 } // namespace
 
-ServiceIEC61850EditDialog::ServiceIEC61850EditDialog(QStandardItem *item, CMainWindow *parent)
+ServiceIEC61850EditDialog::ServiceIEC61850EditDialog(QStandardItem *item, QWidget *parent)
     : QDialog(parent)
     , m_item(item)
-    , m_mainWindow(parent)
 {
     log("new-nuilt");
     setWindowTitle(tr("Edit Service"));
@@ -376,8 +374,7 @@ QString ServiceIEC61850EditDialog::readCertificateFile(QString path)
                                  .arg(path));
         return QString();
     }
-    if (m_mainWindow)
-        m_mainWindow->appendMessage(
+    emit messageAppended(
             tr("The file %1 holds a binary (DER) certificate or key; its PEM text is stored.").arg(path));
     return pem;
 }
@@ -430,8 +427,7 @@ void ServiceIEC61850EditDialog::saveChanges()
 
     m_item->setData(QVariant(m_verifyCheck->isChecked()), Role::IsVerifyClientCert);
 
-    if (m_mainWindow)
-        m_mainWindow->appendMessage(tr("The Standard OpcUa '%1' is saved successfully.").arg(name));
+    emit messageAppended(tr("The Standard OpcUa '%1' is saved successfully.").arg(name));
     log("save");
 }
 

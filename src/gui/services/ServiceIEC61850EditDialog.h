@@ -10,7 +10,6 @@
 #include <QString>
 #include <QVector>
 
-class CMainWindow;
 class CertificateDetailsView;
 class QCheckBox;
 class QComboBox;
@@ -24,8 +23,14 @@ class ServiceIEC61850EditDialog : public QDialog
 {
     Q_OBJECT
 public:
-    ServiceIEC61850EditDialog(QStandardItem *item, CMainWindow *parent);
+    ServiceIEC61850EditDialog(QStandardItem *item, QWidget *parent = nullptr);
     ~ServiceIEC61850EditDialog() override;
+
+signals:
+    // A line for the Message dock; whoever opens the editor decides where it goes.
+    void messageAppended(const QString &text);
+
+public:
 
     // Makes the dialog edit another service item.
     void loadServiceItem(QStandardItem *item);
@@ -71,7 +76,6 @@ private:
     void warnUnsupportedKey(const QString &path, const QString &type);
 
     QStandardItem *m_item = nullptr;
-    QPointer<CMainWindow> m_mainWindow;
 
     QLineEdit *m_nameEdit = nullptr;
     QComboBox *m_protocolCombo = nullptr;

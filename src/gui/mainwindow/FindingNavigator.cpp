@@ -1,4 +1,4 @@
-#include "gui/checks/FindingNavigator.h"
+#include "gui/mainwindow/FindingNavigator.h"
 
 #include "gui/devices/standardDLT645EditDialog.h"
 #include "gui/devices/standardModbusEditDialog.h"
@@ -7,7 +7,6 @@
 
 #include <qtadvanceddocking/DockWidget.h>
 
-#include <QApplication>
 #include <QPointer>
 #include <QStandardItem>
 #include <QTabWidget>
@@ -80,14 +79,7 @@ QTabWidget *FindingNavigator::standardEditorTabs(CMainWindow *window)
     return nullptr;
 }
 
-CMainWindow *FindingNavigator::mainWindowOf(QWidget *widget)
+bool CMainWindow::openFinding(QStandardItem *item, const QString &tab, int row)
 {
-    for (QWidget *w = widget; w; w = w->parentWidget())
-        if (auto *window = qobject_cast<CMainWindow *>(w))
-            return window;
-    const QList<QWidget *> tops = QApplication::topLevelWidgets();
-    for (QWidget *w : tops)
-        if (auto *window = qobject_cast<CMainWindow *>(w))
-            return window;
-    return nullptr;
+    return FindingNavigator::open(this, item, tab, row);
 }

@@ -8,7 +8,6 @@
 class CMainWindow;
 class QStandardItem;
 class QTabWidget;
-class QWidget;
 
 class FindingNavigator
 {
@@ -18,6 +17,4 @@ public:
     static bool open(CMainWindow *window, QStandardItem *item, const QString &tab, int row);
     // The slave or meter tabs of the open "Edit Standard" editor, or null.
     static QTabWidget *standardEditorTabs(CMainWindow *window);
-    // The main window a widget belongs to (editors and dialogs may sit in floating docks).
-    static CMainWindow *mainWindowOf(QWidget *widget);
 };
