@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Keeps the include graph layered: reads every #include under src/ and tools/ and fails when
 
+  - a source file lies outside src/core/<area>, src/gui/<area> and the entry src/app/main.cpp,
+  - a file under src/ includes another without naming its library ("core/...", "gui/..."),
   - a core file (or a command-line program, which links the core alone) includes a gui file,
   - a gui file other than the main window's own includes the main window's folder,
   - folders include each other in a circle (A includes B and B, through any path, includes A).
@@ -16,8 +18,6 @@ import re
 import sys
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
-SOURCE_ENTRY = re.compile(r'\$\{CMAKE_CURRENT_LIST_DIR\}/([^\s)]+)')
-LIST_BLOCK = re.compile(r'list\s*\(\s*APPEND\s+(ORVANE_CORE_SOURCES|ORVANE_GUI_SOURCES)(.*?)\)', re.S)
 EXTENSIONS = ('.h', '.cpp')
 MAIN_WINDOW = 'mainwindow'
 
@@ -32,22 +32,9 @@ def source_files(root):
     return sorted(files)
 
 
-def libraries_from_cmake(root):
-    """Library of each listed source: 'core' or 'gui', as the sources.cmake files say."""
-    listed = {}
-    for directory, _, names in os.walk(os.path.join(root, 'src')):
-        if 'sources.cmake' not in names:
-            continue
-        with open(os.path.join(directory, 'sources.cmake'), encoding='utf-8') as f:
-            text = f.read()
-        for variable, body in LIST_BLOCK.findall(text):
-            library = 'core' if variable == 'ORVANE_CORE_SOURCES' else 'gui'
-            for entry in SOURCE_ENTRY.findall(body):
-                listed[os.path.relpath(os.path.join(directory, entry), root)] = library
-    return listed
-
-
-def library_of(path, listed):
+def library_of(path):
+    """'core', 'gui', 'tool' (links the core alone), 'entry' (src/app/main.cpp) or None for a
+    file outside the layout."""
     parts = path.split(os.sep)
     if parts[0] == 'tools':
         return 'tool'
@@ -55,22 +42,14 @@ def library_of(path, listed):
         return parts[1]
     if path == os.path.join('src', 'app', 'main.cpp'):
         return 'entry'
-    stem = os.path.splitext(path)[0]
-    for extension in ('.cpp', '.h'):
-        if stem + extension in listed:
-            return listed[stem + extension]
-    # A header without a source of its own goes with the core when its folder builds any core.
-    folder = os.path.dirname(path)
-    if any(os.path.dirname(p) == folder and lib == 'core' for p, lib in listed.items()):
-        return 'core'
-    return 'gui'
+    return None
 
 
 def folder_of(path):
     parts = path.split(os.sep)
     if parts[0] == 'tools':
         return '/'.join(parts[:2])
-    # src/core/<area>/..., src/gui/<area>/... or the older src/<area>/...
+    # src/core/<area>/... or src/gui/<area>/...
     if parts[1] in ('core', 'gui') and len(parts) > 3:
         return '/'.join(parts[1:3])
     return '/'.join(parts[1:-1])
@@ -120,19 +99,22 @@ def strongly_connected(graph):
 def violations(root):
     files = source_files(root)
     known = set(files)
-    listed = libraries_from_cmake(root)
     found = set()
     graph = {}
     for path in files:
         with open(os.path.join(root, path), encoding='utf-8', errors='replace') as f:
             includes = INCLUDE.findall(f.read())
-        library = library_of(path, listed)
+        library = library_of(path)
         folder = folder_of(path)
+        if library is None:
+            found.add('outside src/core, src/gui and src/app/main.cpp: %s' % path)
         for name in includes:
             target = resolve(root, path, name, known)
             if target is None:
                 continue  # generated (ui_*.h, moc) or a system header in quotes
-            target_library = library_of(target, listed)
+            target_library = library_of(target)
+            if path.startswith('src') and not name.startswith(('core/', 'gui/')):
+                found.add('include path does not name the library: %s -> "%s"' % (path, name))
             target_folder = folder_of(target)
             if library in ('core', 'tool') and target_library == 'gui':
                 found.add('core includes gui: %s -> %s' % (path, target))

@@ -3,7 +3,7 @@
 
 #include "core/boxlink/FrameCodec.h"
 #include "core/boxlink/LiveDataAssembler.h"
-#include "gui/boxlink/Protocol.h"
+#include "core/boxlink/Protocol.h"
 
 #include <QJsonDocument>
 #include <QtTest>

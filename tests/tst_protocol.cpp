@@ -5,7 +5,7 @@
 
 #include "core/boxlink/BoxMessages.h"
 #include "core/boxlink/FrameCodec.h"
-#include "gui/boxlink/Protocol.h"
+#include "core/boxlink/Protocol.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -58,8 +58,13 @@ public:
     QList<Box> boxes;
     std::function<void()> whileOpen; // runs once per box, before it is answered
 
-    MessageBoxWatcher()
+    // Shows a link's write replies as the box editor does, so they are answered here too.
+    explicit MessageBoxWatcher(Protocol *link = nullptr)
     {
+        if (link) {
+            connect(link, &Protocol::writeReplyReceived, this,
+                    [](const QString &title, const QString &text) { QMessageBox::information(nullptr, title, text); });
+        }
         m_timer.setInterval(5);
         connect(&m_timer, &QTimer::timeout, this, &MessageBoxWatcher::poll);
         m_timer.start();
@@ -346,7 +351,7 @@ void tst_Protocol::replies()
 
     Protocol protocol;
     ReadSpies reads(&protocol);
-    MessageBoxWatcher watcher;
+    MessageBoxWatcher watcher(&protocol);
     {
         MessageCapture capture;
         protocol.processReceivedBytes(FrameCodec::jsonMessage(json));
@@ -451,7 +456,7 @@ void tst_Protocol::framesArrivingWhileABoxIsOpenKeepStreamOrder()
     QStringList order;
     connect(&protocol, &Protocol::NTPAllocationDataReceived, this,
             [&](NTPAllocationData d) { order.append(d.NTP); });
-    MessageBoxWatcher watcher;
+    MessageBoxWatcher watcher(&protocol);
     watcher.whileOpen = [&]() {
         order.append("box open");
         protocol.processReceivedBytes(FrameCodec::jsonMessage(R"({"type":"8","pares":{"NTP":"later"}})"));
@@ -644,7 +649,7 @@ void tst_Protocol::settingsRoundTrip()
     protocol.connectToServer(address);
     QTRY_COMPARE_WITH_TIMEOUT(versions.count(), 1, 5000);
 
-    MessageBoxWatcher watcher;
+    MessageBoxWatcher watcher(&protocol);
     const QStringList &w = written;
     const int k = kindByName(kind);
     switch (k) {
@@ -715,7 +720,7 @@ void tst_Protocol::refusedWriteShowsTheCode()
     protocol.connectToServer(sim.address());
     QTRY_COMPARE_WITH_TIMEOUT(versions.count(), 1, 5000);
 
-    MessageBoxWatcher watcher;
+    MessageBoxWatcher watcher(&protocol);
     protocol.writeLanAllocation("1.2.3.4", "255.0.0.0", "1.0.0.1", "1.1.1.1", "2.2.2.2");
     QTRY_COMPARE_WITH_TIMEOUT(watcher.boxes.size(), 1, 5000);
     QCOMPARE(watcher.boxes.first().title, QStringLiteral("Write LAN Allocation"));
@@ -755,7 +760,7 @@ void tst_Protocol::faultyStreamsChangeNothing()
     QSignalSpy versions(&protocol, &Protocol::versionReceived);
     QSignalSpy reports(&protocol, &Protocol::dataReceived);
     ReadSpies reads(&protocol);
-    MessageBoxWatcher watcher;
+    MessageBoxWatcher watcher(&protocol);
     MessageCapture capture;
 
     protocol.connectToServer(address);
@@ -818,7 +823,7 @@ void tst_Protocol::rebootDropsTheLink()
     protocol.connectToServer(sim.address());
     QTRY_COMPARE_WITH_TIMEOUT(versions.count(), 1, 5000);
 
-    MessageBoxWatcher watcher;
+    MessageBoxWatcher watcher(&protocol);
     protocol.rebootDevice();
     QTRY_COMPARE_WITH_TIMEOUT(watcher.boxes.size(), 1, 5000);
     QCOMPARE(watcher.boxes.first().title, QStringLiteral("Write Restart Allocation"));

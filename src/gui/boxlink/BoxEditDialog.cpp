@@ -555,6 +555,8 @@ void BoxEditDialog::clearData()
 void BoxEditDialog::wireLink(Protocol *link)
 {
     connect(link, &Protocol::connectionStatusChanged, m_statusLabel, &QLabel::setText);
+    connect(link, &Protocol::writeReplyReceived, this,
+            [](const QString &title, const QString &text) { QMessageBox::information(nullptr, title, text); });
     connect(link, &Protocol::versionReceived, this, [this](const QString &version) {
         m_versionLabel->setText(tr("Program version: ") + version);
     });

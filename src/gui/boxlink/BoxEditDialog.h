@@ -4,7 +4,7 @@
 // settings reads and writes, reboot, project deployment, program update and the hand-over
 // of live data to the main window.
 
-#include "gui/boxlink/Protocol.h"
+#include "core/boxlink/Protocol.h"
 
 #include <QDialog>
 #include <QPointer>

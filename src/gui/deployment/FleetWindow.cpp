@@ -2,7 +2,7 @@
 
 #include "core/support/AppPaths.h"
 #include "gui/widgets/FileDialogs.h"
-#include "gui/boxlink/Protocol.h"
+#include "core/boxlink/Protocol.h"
 #include "core/deployment/DeploymentLog.h"
 #include "gui/deployment/DeploymentGate.h"
 #include "core/project/Ipv4Address.h"

@@ -3,7 +3,7 @@
 // The single top-level window: menus, tool bar, the three fixed docks, the edit docks and
 // the project tree whose items carry every configuration record.
 
-#include "gui/boxlink/Protocol.h"
+#include "core/boxlink/Protocol.h"
 #include "gui/checks/FindingOpener.h"
 
 #include <QJsonObject>

@@ -105,6 +105,8 @@ signals:
     void linkStateChanged(bool up);
     // Auto-reconnect has given up; the status text says why.
     void reconnectGaveUp(QString status);
+    // The box's answer to a write or a reboot, worded for the user; the box editor shows it.
+    void writeReplyReceived(QString title, QString text);
 
 public slots:
     void handleDisconnected();

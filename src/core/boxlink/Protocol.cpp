@@ -1,4 +1,4 @@
-#include "gui/boxlink/Protocol.h"
+#include "core/boxlink/Protocol.h"
 
 #include "core/boxlink/BoxMessages.h"
 #include "core/boxlink/FrameCodec.h"
@@ -7,7 +7,6 @@
 
 #include <QDebug>
 #include <QJsonDocument>
-#include <QMessageBox>
 
 namespace {
 
@@ -558,7 +557,7 @@ void Protocol::showCodeReply(const QByteArray &json, const QString &title, const
     if (!BoxMessages::parseCodeReply(json, &code))
         return;
     const QString text = code == QLatin1String("200") ? success : failure + code;
-    QMessageBox::information(nullptr, title, text);
+    emit writeReplyReceived(title, text);
 }
 
 void Protocol::rebootDeviceReturn(QByteArray json)
