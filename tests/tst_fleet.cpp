@@ -266,6 +266,7 @@ private slots:
     void windowSaysWhenOpenFilesAllowFewer();
     void projectChangesPerBox();
     void unkeptCopiesWarnOnce();
+    void copyKeptWhateverSent();
 
 private:
     TestDataLocation m_dataLocation; // the records and kept copies the window writes
@@ -932,4 +933,48 @@ void TstFleet::unkeptCopiesWarnOnce()
 }
 
 QTEST_MAIN(TstFleet)
+// The copy a box confirmed is kept by the deployment itself, not by one window: after the
+// command line (or any front end on the same core) sent the project, the window's next
+// "Update project" of it has nothing to show and asks nothing.
+void TstFleet::copyKeptWhateverSent()
+{
+    ThreeBoxWindow three;
+    QVERIFY(three.start(71));
+    const QString box = three.sims.addresses.first();
+    const QString name = three.fixture.project->text();
+    const QByteArray bytes = ProjectJson::projectFileBytes(three.fixture.project);
+    const QJsonObject document = QJsonDocument::fromJson(bytes).object();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("p.json"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+
+    // orvane-deploy keeps it where its records go.
+    const DeployRun run = deploy({"--project", path, "--box", box, "--force"}, dir.filePath(QStringLiteral("data")));
+    QCOMPARE(run.exitCode, 0);
+    QJsonObject kept;
+    QVERIFY(DeploymentStore(dir.filePath(QStringLiteral("data/Orvane 600/deployments"))).lastDocument(box, name, &kept));
+    QCOMPARE(kept, document);
+
+    // The same core path into the window's own store: the window then sends unasked.
+    FleetDeployment fleet;
+    fleet.setBoxes({box});
+    fleet.setProject(TransferPayload::fromBytes(bytes), name);
+    fleet.start();
+    QVERIFY(QTest::qWaitFor([&fleet] { return !fleet.isRunning(); }, 10000));
+    QCOMPARE(fleet.result(0).state, FleetDeployment::State::Succeeded);
+    QVERIFY(fleet.result(0).copyNotKept.isEmpty());
+    FleetWindow &window = *three.window;
+    window.setChecked(1, false);
+    window.setChecked(2, false);
+    ModalAnswer::Scoped any(QMessageBox::No);
+    ChangesPerBox changes(false);
+    window.findChild<QPushButton *>("updateProjectButton")->click();
+    QVERIFY(QTest::qWaitFor([&window] { return !window.deployment()->isRunning(); }, 10000));
+    QCOMPARE(any.seen(), QStringList());
+    QCOMPARE(changes.asked, 0);
+    QCOMPARE(transferCounts(three.sims), (QList<int>{3, 0, 0}));
+}
+
 #include "tst_fleet.moc"

@@ -238,6 +238,10 @@ int main(int argc, char *argv[])
         const bool success = result.state == FleetDeployment::State::Succeeded;
         const double seconds = result.elapsedMs / 1000.0;
         const QString box = fleet.boxes().at(index);
+        if (!result.copyNotKept.isEmpty()) {
+            std::fprintf(stderr, "orvane-deploy: %s: the copy kept for comparing the next deployment could not be written: %s\n",
+                         qPrintable(box), qPrintable(result.copyNotKept));
+        }
         if (json) {
             printLine(QString::fromUtf8(
                 QJsonDocument(QJsonObject{{QStringLiteral("box"), box},

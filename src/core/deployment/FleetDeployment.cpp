@@ -1,6 +1,7 @@
 #include "core/deployment/FleetDeployment.h"
 
 #include "core/deployment/DeploymentLog.h"
+#include "core/deployment/DeploymentStore.h"
 #include "core/project/ProjectFileIo.h"
 
 #include <QDebug>
@@ -248,6 +249,8 @@ void FleetDeployment::onTransferFinished(int index, FileTransfer::Outcome outcom
     if (outcome == FileTransfer::Outcome::Cancelled && box.timedOut)
         outcome = FileTransfer::Outcome::Timeout;
     record(index, outcome, command, box.transfer ? box.transfer->digest() : QByteArray());
+    if (command == FileTransfer::ProjectDeployment && outcome == FileTransfer::Outcome::ChecksumSuccessful)
+        keepCopy(index);
     if (outcome == FileTransfer::Outcome::ChecksumSuccessful && !box.commands.isEmpty()) {
         startNext(index);
         return;
@@ -288,6 +291,18 @@ void FleetDeployment::cancel()
             box.transfer->cancel();
     }
     pump();
+}
+
+// Every front end keeps the copy the same way: the box dialog, the fleet window and the
+// command line all compare the next deployment with what the box last confirmed.
+void FleetDeployment::keepCopy(int index)
+{
+    const SharedPayload sent = m_project.given ? m_project.given : m_project.read;
+    if (!m_recording || !sent)
+        return;
+    QString error;
+    if (!DeploymentStore(m_recordRoot).store(m_addresses.at(index), m_projectName, sent->bytes(), &error))
+        m_boxes[size_t(index)].result.copyNotKept = error;
 }
 
 void FleetDeployment::record(int index, FileTransfer::Outcome outcome, quint8 command, const QByteArray &digest)

@@ -35,6 +35,9 @@ public:
         QString reason;        // the verdict in words
         int percent = 0;       // progress of the running transfer
         qint64 elapsedMs = 0;  // the box's whole run
+        // Why the copy kept for the next comparison could not be written after the box
+        // confirmed the project; empty when it was, or when nothing was to keep.
+        QString copyNotKept;
     };
 
     static constexpr int kDefaultParallel = 8;
@@ -65,7 +68,8 @@ public:
     static qint64 openFileLimit();
     static int openDescriptors();
     void setTimeoutMs(int ms) { m_timeoutMs = ms > 0 ? ms : kDefaultTimeoutMs; }
-    // Where the records go (empty: the user's data directory); `enabled` false keeps none.
+    // Where the records and the copy of the project each box confirmed go (empty: the user's
+    // data directory, where the box editor keeps them too); `enabled` false keeps neither.
     void setRecordRoot(const QString &root, bool enabled = true);
 
     // Queues every box (start) or the given ones (startBoxes, retry of failed rows) and runs them.
@@ -100,6 +104,7 @@ private:
     void onTransferFinished(int index, FileTransfer::Outcome outcome);
     void conclude(int index, State state, FileTransfer::Outcome outcome, quint8 command);
     void record(int index, FileTransfer::Outcome outcome, quint8 command, const QByteArray &digest);
+    void keepCopy(int index);
     SharedPayload payloadFor(quint8 command, QString *error);
 
     QStringList m_addresses;

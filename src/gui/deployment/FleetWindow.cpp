@@ -257,9 +257,9 @@ void FleetWindow::updateProject()
     // One document for every box, exactly what a save writes; kept under the name it carries,
     // which the next deployment's comparison looks up.
     m_projectName = item->text();
-    m_projectBytes = ProjectJson::projectFileBytes(item);
+    const QByteArray bytes = ProjectJson::projectFileBytes(item);
     auto copy = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("orvane-fleet-XXXXXX.json")));
-    if (!copy->open() || copy->write(m_projectBytes) != m_projectBytes.size() || !copy->flush()) {
+    if (!copy->open() || copy->write(bytes) != bytes.size() || !copy->flush()) {
         const QString text = tr("Could not write the deployment copy %1: %2")
                                  .arg(QDir::toNativeSeparators(copy->fileName()), copy->errorString());
         emit messageAppended(text);
@@ -269,7 +269,7 @@ void FleetWindow::updateProject()
     copy->close();
     m_projectCopy = std::move(copy);
     // The bytes written go out, not a reading of the copy.
-    m_fleet->setProject(TransferPayload::fromBytes(m_projectBytes, m_projectCopy->fileName()), m_projectName);
+    m_fleet->setProject(TransferPayload::fromBytes(bytes, m_projectCopy->fileName()), m_projectName);
     m_fleet->setProgramFile(QString());
     run(rows);
 }
@@ -357,10 +357,8 @@ void FleetWindow::showRow(int row)
         showLast(row);
         if (result.state == FleetDeployment::State::Succeeded) {
             bar->setValue(100);
-            QString error;
-            if (result.command == FileTransfer::ProjectDeployment
-                && !DeploymentStore().store(m_ips.at(row), m_projectName, m_projectBytes, &error))
-                m_copiesNotKept << tr("%1 (%2): %3").arg(m_names.at(row), m_ips.at(row), error);
+            if (!result.copyNotKept.isEmpty())
+                m_copiesNotKept << tr("%1 (%2): %3").arg(m_names.at(row), m_ips.at(row), result.copyNotKept);
         } else if (result.outcome != FileTransfer::Outcome::Cancelled) {
             emit messageAppended(tr("%1 (%2): %3").arg(m_names.at(row), m_ips.at(row), result.reason));
         }

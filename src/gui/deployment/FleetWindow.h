@@ -81,7 +81,6 @@ private:
     QLabel *m_summary = nullptr;
     FleetDeployment *m_fleet = nullptr;
     std::unique_ptr<QTemporaryFile> m_projectCopy;
-    QByteArray m_projectBytes;
     QStringList m_copiesNotKept; // told once the run ends, not in a box per box mid-run
     QList<Protocol *> m_links;
     QTimer *m_heartbeatWait = nullptr;
