@@ -94,12 +94,12 @@ Result readBounded(const QString &path, qint64 limit, QByteArray *bytes, int dea
     if (regular && info.st_size > limit)
         return fail(Result::TooLarge, tooLarge());
 
-    QByteArray content;
-    if (regular)
-        content.reserve(int(info.st_size));
+    // Read into the buffer itself, no copy: a regular file in one buffer of its size and one
+    // byte more (to see it grow), anything else in growing steps, never past limit + 1 bytes.
+    constexpr qint64 kStep = 256 * 1024;
+    QByteArray content(int(regular ? info.st_size + 1 : qMin(kStep, limit + 1)), Qt::Uninitialized);
+    qint64 used = 0;
     const QDeadlineTimer deadline(qMax(0, deadlineMs));
-    // Read in steps rather than trusting the size: a device reports 0, and a file may grow.
-    QByteArray block(256 * 1024, Qt::Uninitialized);
     for (;;) {
         if (!regular) {
             // A pipe ends when its writer closes it; Linux reports no hang-up on a FIFO that
@@ -116,7 +116,9 @@ Result readBounded(const QString &path, qint64 limit, QByteArray *bytes, int dea
                 continue;
             }
         }
-        const ssize_t n = ::read(file.fd, block.data(), size_t(block.size()));
+        if (used == content.size())
+            content.resize(int(qMin(limit + 1, qMax(2 * used, kStep))));
+        const ssize_t n = ::read(file.fd, content.data() + used, size_t(content.size() - used));
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN)
                 continue;
@@ -124,10 +126,11 @@ Result readBounded(const QString &path, qint64 limit, QByteArray *bytes, int dea
         }
         if (n == 0)
             break;
-        if (content.size() + n > limit)
+        used += n;
+        if (used > limit)
             return fail(Result::TooLarge, tooLarge());
-        content.append(block.constData(), int(n));
     }
+    content.resize(int(used));
     *bytes = std::move(content);
     return result;
 }
