@@ -603,6 +603,11 @@ void TstChecks::recordSurvivesFullDisk()
     QString error;
     QVERIFY(!log.append(sample("10.0.0.200"), &error));
     QCOMPARE(error, QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    // A transfer's record says so in words for the user, for whoever sent to show.
+    QVERIFY(!log.recordTransfer("10.0.0.202", "Plant", FileTransfer::ProjectDeployment, QByteArray(16, '\x11'),
+                                FileTransfer::Outcome::ChecksumSuccessful, &error));
+    QCOMPARE(error, QStringLiteral("The transfer was not recorded in %1: %2")
+                        .arg(QDir::toNativeSeparators(log.path()), QString::fromLocal8Bit(std::strerror(ENOSPC))));
     QFile file(log.path());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), before); // no cut-off line left behind

@@ -238,6 +238,8 @@ int main(int argc, char *argv[])
         const bool success = result.state == FleetDeployment::State::Succeeded;
         const double seconds = result.elapsedMs / 1000.0;
         const QString box = fleet.boxes().at(index);
+        if (!result.recordNotKept.isEmpty())
+            std::fprintf(stderr, "orvane-deploy: %s: %s\n", qPrintable(box), qPrintable(result.recordNotKept));
         if (!result.copyNotKept.isEmpty()) {
             std::fprintf(stderr, "orvane-deploy: %s: the copy kept for comparing the next deployment could not be written: %s\n",
                          qPrintable(box), qPrintable(result.copyNotKept));

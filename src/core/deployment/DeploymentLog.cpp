@@ -2,6 +2,7 @@
 
 #include "core/deployment/DeploymentStore.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -191,13 +192,15 @@ void DeploymentLog::watch(FileTransfer *transfer, const QString &boxIp, const QS
     const QString projectName = project ? project->text() : QString();
     QObject::connect(transfer, &FileTransfer::finished, transfer,
                      [transfer, boxIp, projectName, root](FileTransfer::Outcome outcome) {
-                         DeploymentLog(root).recordTransfer(boxIp, projectName, transfer->command(),
-                                                            transfer->digest(), outcome);
+                         QString error;
+                         if (!DeploymentLog(root).recordTransfer(boxIp, projectName, transfer->command(),
+                                                                 transfer->digest(), outcome, &error))
+                             emit transfer->messageAppended(error);
                      });
 }
 
-void DeploymentLog::recordTransfer(const QString &boxIp, const QString &projectName, quint8 command,
-                                   const QByteArray &md5, FileTransfer::Outcome outcome) const
+bool DeploymentLog::recordTransfer(const QString &boxIp, const QString &projectName, quint8 command,
+                                   const QByteArray &md5, FileTransfer::Outcome outcome, QString *error) const
 {
     DeploymentRecord record;
     record.boxIp = boxIp;
@@ -207,7 +210,13 @@ void DeploymentLog::recordTransfer(const QString &boxIp, const QString &projectN
     record.outcome = outcome;
     record.verdict = FileTransfer::outcomeText(outcome);
     record.time = QDateTime::currentDateTimeUtc();
-    QString error;
-    if (!append(record, &error))
-        qWarning() << "Could not record the deployment in" << m_path << error;
+    QString reason;
+    if (append(record, &reason))
+        return true;
+    qWarning() << "Could not record the deployment in" << m_path << reason;
+    if (error) {
+        *error = QCoreApplication::translate("DeploymentLog", "The transfer was not recorded in %1: %2")
+                     .arg(QDir::toNativeSeparators(m_path), reason);
+    }
+    return false;
 }

@@ -46,13 +46,15 @@ public:
     // The newest record for this box (any project), or false when there is none.
     bool last(const QString &boxIp, DeploymentRecord *record) const;
 
-    // Appends a record made now; a failure is only logged (the transfer's result is told to the
-    // user elsewhere, a lost record only loses history).
-    void recordTransfer(const QString &boxIp, const QString &projectName, quint8 command,
-                        const QByteArray &md5, FileTransfer::Outcome outcome) const;
+    // Appends a record made now. False with the reason, worded for the user, when it could not
+    // be written (a full disk): the transfer itself stands, but the history the windows show
+    // lacks it, and the user is told so by whoever sent.
+    bool recordTransfer(const QString &boxIp, const QString &projectName, quint8 command,
+                        const QByteArray &md5, FileTransfer::Outcome outcome, QString *error = nullptr) const;
 
     // Records the transfer when it finishes: the box, the project `projectItem` belongs to (any
-    // item of it, or null for none), the digest sent and the verdict. Call before start().
+    // item of it, or null for none), the digest sent and the verdict. Call before start(). A
+    // record that cannot be written is told through the transfer's messageAppended.
     static void watch(FileTransfer *transfer, const QString &boxIp, const QStandardItem *projectItem,
                       const QString &root = QString());
 

@@ -307,6 +307,9 @@ void FleetDeployment::keepCopy(int index)
 
 void FleetDeployment::record(int index, FileTransfer::Outcome outcome, quint8 command, const QByteArray &digest)
 {
-    if (m_recording)
-        DeploymentLog(m_recordRoot).recordTransfer(m_addresses.at(index), m_projectName, command, digest, outcome);
+    QString error;
+    if (m_recording
+        && !DeploymentLog(m_recordRoot).recordTransfer(m_addresses.at(index), m_projectName, command, digest, outcome,
+                                                       &error))
+        m_boxes[size_t(index)].result.recordNotKept = error;
 }

@@ -38,6 +38,8 @@ public:
         // Why the copy kept for the next comparison could not be written after the box
         // confirmed the project; empty when it was, or when nothing was to keep.
         QString copyNotKept;
+        // Why a transfer of this run could not be recorded; empty when each was.
+        QString recordNotKept;
     };
 
     static constexpr int kDefaultParallel = 8;

@@ -355,6 +355,8 @@ void FleetWindow::showRow(int row)
     case FleetDeployment::State::Failed:
         text = result.reason;
         showLast(row);
+        if (!result.recordNotKept.isEmpty())
+            emit messageAppended(tr("%1 (%2): %3").arg(m_names.at(row), m_ips.at(row), result.recordNotKept));
         if (result.state == FleetDeployment::State::Succeeded) {
             bar->setValue(100);
             if (!result.copyNotKept.isEmpty())

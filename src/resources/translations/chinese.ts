@@ -2588,6 +2588,13 @@ Send it anyway?</source>
     </message>
 </context>
 <context>
+    <name>DeploymentLog</name>
+    <message>
+        <source>The transfer was not recorded in %1: %2</source>
+        <translation>传输未能记录到 %1：%2</translation>
+    </message>
+</context>
+<context>
     <name>DeploymentStore</name>
     <message>
         <source>cannot create %1</source>
