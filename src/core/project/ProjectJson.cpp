@@ -2,6 +2,7 @@
 
 #include "core/project/Dlt645Catalogue.h"
 #include "core/project/ItemRecord.h"
+#include "core/project/ProjectItems.h"
 
 #include <QCborArray>
 #include <QCborMap>
@@ -570,40 +571,6 @@ void writeProject(Sink &s, const QStandardItem *project)
 
 // ---- loading -------------------------------------------------------------------------------
 
-// Item icons by resource name. QIcon parses an SVG file as soon as it is made, which costs more
-// than loading a device's whole point table; one shared icon per name does it once per run.
-QIcon resourceIcon(const char *name)
-{
-    static QHash<const char *, QIcon> *cache = [] {
-        auto *icons = new QHash<const char *, QIcon>;
-        // Icons are GUI objects: release them with the application, not after it.
-        qAddPostRoutine([] { resourceIcon(nullptr); });
-        return icons;
-    }();
-    if (!name) {
-        delete cache;
-        cache = nullptr;
-        return QIcon();
-    }
-    if (!cache)
-        return QIcon(QStringLiteral(":/adsdemo/images/") + QLatin1String(name));
-    auto it = cache->constFind(name);
-    if (it == cache->constEnd())
-        it = cache->insert(name, QIcon(QStringLiteral(":/adsdemo/images/") + QLatin1String(name)));
-    return it.value();
-}
-
-QIcon folderIcon(const QString &folder)
-{
-    if (folder == Folder::Standard)
-        return resourceIcon("standard.svg");
-    if (folder == Folder::Service)
-        return resourceIcon("Service.svg");
-    if (folder == Folder::Box)
-        return resourceIcon("Box.svg");
-    return resourceIcon("Data.svg");
-}
-
 // Point objects are read through the CBOR view of the parsed document (the same data, shared,
 // not converted): it compares keys and values without making a QString for each, which the
 // JSON classes cannot. Values read exactly as QJsonValue::toString() would give them.
@@ -786,8 +753,7 @@ void loadFolder(QStandardItem *folder, const QJsonArray &elements, IconFor iconF
         }
         // A new item is filled before it enters the model: one row insertion for an attached
         // view instead of a change signal for every role.
-        auto *item = new QStandardItem(name);
-        item->setIcon(iconFor(object.value(Key::Protocol).toString()));
+        QStandardItem *item = ProjectItems::newItem(iconFor(object.value(Key::Protocol).toString()), name);
         loadRecord(object, item);
         folder->appendRow(item);
     }
@@ -917,35 +883,34 @@ LoadOutcome loadProjectIntoModel(QStandardItemModel *model, const QJsonObject &r
     QStandardItem *top = model->invisibleRootItem();
     outcome.project = childWithText(top, name);
     if (!outcome.project) {
-        outcome.project = new QStandardItem(resourceIcon("project_manage.svg"), name);
-        setText(outcome.project, Role::ProjectDescription, root.value(Key::Description).toString());
-        setText(outcome.project, Role::ProjectPath, fileDirectory);
+        outcome.project = ProjectItems::newProject(ProjectItems::icon("project_manage.svg"), name,
+                                                   fileDirectory, root.value(Key::Description).toString());
         outcome.createdProject = true; // enters the model once it is complete, below
     }
     QStandardItem *project = outcome.project;
 
     for (const QString &folderText : {Folder::Standard, Folder::Service, Folder::Box, Folder::Data}) {
         if (!childWithText(project, folderText))
-            project->appendRow(new QStandardItem(folderIcon(folderText), folderText));
+            project->appendRow(ProjectItems::newFolder(ProjectItems::folderIcon(folderText), folderText));
     }
     // Folders are found by text: in every project made by this program that is child 0, 1
     // and 2, and a tree missing a folder cannot send devices into the wrong one.
     loadFolder(childWithText(project, Folder::Standard), root.value(Key::Standards).toArray(),
                [](const QString &protocol) {
                    if (protocol == kDlt645)
-                       return resourceIcon("DLT645.svg");
+                       return ProjectItems::icon("DLT645.svg");
                    if (protocol == kModbus)
-                       return resourceIcon("Modbus.svg");
+                       return ProjectItems::icon("Modbus.svg");
                    return QIcon();
                },
                loadStandardRecord);
     loadFolder(childWithText(project, Folder::Service), root.value(Key::Services).toArray(),
                [](const QString &protocol) {
-                   return protocol == kIec61850 ? resourceIcon("IEC61850.svg") : QIcon();
+                   return protocol == kIec61850 ? ProjectItems::icon("IEC61850.svg") : QIcon();
                },
                loadServiceRecord);
     loadFolder(childWithText(project, Folder::Box), root.value(Key::Boxs).toArray(),
-               [](const QString &) { return resourceIcon("box-file.svg"); }, loadBoxRecord);
+               [](const QString &) { return ProjectItems::icon("box-file.svg"); }, loadBoxRecord);
     if (outcome.createdProject)
         top->appendRow(project);
     return outcome;

@@ -6,4 +6,5 @@ list(APPEND ORVANE_CORE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ItemRecord.cpp
     ${CMAKE_CURRENT_LIST_DIR}/PointCsv.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ProjectFileIo.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ProjectItems.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ProjectJson.cpp)

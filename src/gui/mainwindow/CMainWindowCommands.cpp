@@ -11,6 +11,7 @@
 #include "gui/devices/standardInputDialog.h"
 #include "gui/devices/standardModbusEditDialog.h"
 #include "core/project/ItemRecord.h"
+#include "core/project/ProjectItems.h"
 #include "gui/services/ServiceIEC61850EditDialog.h"
 #include "gui/project/EditProjectDialog.h"
 #include "gui/project/NewProjectDialog.h"
@@ -212,22 +213,14 @@ void CMainWindow::handleProjectCreated(const QString &name, const QString &path,
         return;
     }
 
-    auto *project = new QStandardItem(QIcon(QStringLiteral(":/adsdemo/images/project_manage.svg")), name);
-    project->setData(path, Role::ProjectPath);
-    project->setData(description, Role::ProjectDescription);
+    QStandardItem *project =
+        ProjectItems::newProject(ProjectItems::icon("project_manage.svg"), name, path, description);
     m_projectModel->appendRow(project);
+    for (const QString &folder : {Folder::Standard, Folder::Service, Folder::Box, Folder::Data})
+        project->appendRow(ProjectItems::newFolder(ProjectItems::folderIcon(folder), folder));
 
-    const QList<QPair<QString, QString>> folders{
-        {Folder::Standard, QStringLiteral(":/adsdemo/images/standard.svg")},
-        {Folder::Service, QStringLiteral(":/adsdemo/images/Service.svg")},
-        {Folder::Box, QStringLiteral(":/adsdemo/images/Box.svg")},
-        {Folder::Data, QStringLiteral(":/adsdemo/images/Data.svg")},
-    };
-    for (const auto &folder : folders)
-        project->appendRow(new QStandardItem(QIcon(folder.second), folder.first));
-
-    auto *service = new QStandardItem(QIcon(QStringLiteral(":/adsdemo/images/IEC61850.svg")), kIec61850);
-    service->setData(kIec61850, Role::ServiceProtocol);
+    QStandardItem *service =
+        ProjectItems::newService(ProjectItems::protocolIcon(kIec61850), kIec61850, kIec61850);
     project->child(1)->appendRow(service);
 
     m_projectView->expandAll();
@@ -331,10 +324,9 @@ void CMainWindow::standardAddFile()
         return;
     }
 
-    const QString icon = protocol == kDlt645 ? QStringLiteral(":/adsdemo/images/DLT645.svg")
-                                             : QStringLiteral(":/adsdemo/images/Modbus.svg");
-    auto *device = new QStandardItem(QIcon(icon), name);
-    device->setData(protocol, Role::Protocol);
+    // Anything but DL/T 645 is made as Modbus, so it shows the Modbus icon.
+    const QIcon icon = ProjectItems::protocolIcon(protocol == kDlt645 ? kDlt645 : kModbus);
+    QStandardItem *device = ProjectItems::newDevice(icon, name, protocol);
     folder->appendRow(device);
     m_projectView->setCurrentIndex(device->index());
     slotstandardEditFile();
@@ -371,9 +363,8 @@ void CMainWindow::addBoxTo(QStandardItem *folder, const QString &ip, const QStri
         return;
     }
 
-    auto *box = new QStandardItem(QIcon(QStringLiteral(":/adsdemo/images/box-file.svg")), name);
-    box->setData(dialog.getIpAddress(), Role::BoxIp);
-    box->setData(dialog.getModel(), Role::BoxModel);
+    QStandardItem *box = ProjectItems::newBox(ProjectItems::icon("box-file.svg"), name,
+                                              dialog.getIpAddress(), dialog.getModel());
     folder->appendRow(box);
     m_projectView->setCurrentIndex(box->index());
     slotBoxEditFile();

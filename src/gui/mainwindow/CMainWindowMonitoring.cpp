@@ -7,6 +7,7 @@
 #include "core/monitoring/MonitoringRecorder.h"
 #include "gui/monitoring/TrendChart.h"
 #include "core/project/ItemRecord.h"
+#include "core/project/ProjectItems.h"
 
 #include <qtadvanceddocking/DockWidget.h>
 
@@ -130,7 +131,8 @@ void CMainWindow::onDataReceived(Protocol::dataMonitoringData data)
 
     QStandardItem *dataFolder = childWithText(project, Folder::Data);
     if (!dataFolder) {
-        dataFolder = new QStandardItem(QIcon(QStringLiteral(":/adsdemo/images/Data.png")), Folder::Data);
+        // A Data folder made by a report carries the raster icon, unlike one made with the project.
+        dataFolder = ProjectItems::newFolder(ProjectItems::icon("Data.png"), Folder::Data);
         project->appendRow(dataFolder);
     }
 
@@ -181,10 +183,8 @@ void CMainWindow::onDataReceived(Protocol::dataMonitoringData data)
         showDataInTable(dataItem, now, data.plcName);
     } else {
         // A device's first report only files the data; its table appears from the second on.
-        dataItem = new QStandardItem(QIcon(QStringLiteral(":/adsdemo/images/data-file.svg")),
-                                     data.plcName);
-        dataItem->setData(rows, Role::DataRows);
-        dataItem->setData(kNoDisplay, Role::DataDisplay);
+        dataItem = ProjectItems::newDataItem(ProjectItems::icon("data-file.svg"), data.plcName, rows,
+                                             kNoDisplay);
         dataFolder->appendRow(dataItem);
     }
     m_projectView->expandAll();
