@@ -5,7 +5,7 @@
 #include "core/support/WriteLog.h"
 #include "core/checks/CertificateInspector.h"
 #include "gui/checks/CertificateDetailsView.h"
-#include "core/project/ItemRecord.h"
+#include "core/project/Iec61850ServiceRecord.h"
 #include "core/project/ProjectFileIo.h"
 
 #include <QCheckBox>
@@ -30,8 +30,6 @@ namespace {
 
 const char *const kLogPrefix = "ServiceIEC61850EditDialog: ";
 const QString kProtocol = QStringLiteral("IEC61850");
-const QString kDefaultPort = QStringLiteral("102");
-const QString kTrue = QStringLiteral("true");
 
 // Certificate and key files by extension, compared in lower case: ".der" is kept as Base64,
 // the others as text (a binary one as the PEM text of its certificate or key).
@@ -41,9 +39,7 @@ const QStringList kCertExtensions{QStringLiteral("der"), QStringLiteral("pem"), 
 // refused after reading this much.
 constexpr qint64 kCertFileLimit = qint64(4) * 1024 * 1024;
 
-// Slot positions in m_slots.
-enum { RootSlot = 0, ServerCertSlot, ServerKeySlot, FirstClientSlot };
-const int kClientCount = 10;
+using Record = Iec61850ServiceRecord;
 
 void log(const char *operation)
 {
@@ -146,9 +142,9 @@ void ServiceIEC61850EditDialog::buildForm()
     m_sslCheck = new QCheckBox;
     form->addRow(tr("Enable SSL:"), m_sslCheck);
 
-    addCertRow(form, tr("Root Certificate:"), Role::RootCertificatePath, Role::RootCertificate, false);
-    addCertRow(form, tr("Server Certificate:"), Role::ServerCertificatePath, Role::ServerCertificate, false);
-    addCertRow(form, tr("Server Key:"), Role::ServerKeyPath, Role::ServerKey, true);
+    addCertRow(form, tr("Root Certificate:"), false);
+    addCertRow(form, tr("Server Certificate:"), false);
+    addCertRow(form, tr("Server Key:"), true);
 
     m_keyPasswordLabel = new QLabel(tr("Server Key Password:"));
     m_keyPasswordEdit = new QLineEdit;
@@ -161,9 +157,8 @@ void ServiceIEC61850EditDialog::buildForm()
     m_verifyCheck = new QCheckBox;
     form->addRow(tr("IsVerifyClientCert:"), m_verifyCheck);
 
-    for (int n = 1; n <= kClientCount; ++n)
-        addCertRow(form, tr("Client Certificate%1:").arg(n), Role::clientCertificatePath(n),
-                   Role::clientCertificate(n), false);
+    for (int n = 1; n <= Record::ClientCount; ++n)
+        addCertRow(form, tr("Client Certificate%1:").arg(n), false);
 
     m_saveButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/ok.svg")), tr("Save"));
     m_cancelButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/cancel.svg")), tr("Cancel"));
@@ -185,12 +180,9 @@ void ServiceIEC61850EditDialog::buildForm()
             &ServiceIEC61850EditDialog::updateIsVerifyClientCertFieldsVisibility);
 }
 
-void ServiceIEC61850EditDialog::addCertRow(QFormLayout *form, const QString &label, int pathRole,
-                                           int contentRole, bool isKey)
+void ServiceIEC61850EditDialog::addCertRow(QFormLayout *form, const QString &label, bool isKey)
 {
     CertSlot slot;
-    slot.pathRole = pathRole;
-    slot.contentRole = contentRole;
     slot.isKey = isKey;
     slot.label = new QLabel(label);
     // Read-only: the path shown is always the file whose content was loaded.
@@ -211,31 +203,22 @@ void ServiceIEC61850EditDialog::addCertRow(QFormLayout *form, const QString &lab
 void ServiceIEC61850EditDialog::fillFromRecord()
 {
     if (m_item) {
-        m_nameEdit->setText(m_item->text());
-
         // The server's well-known port goes into the record at once, not only on Save.
-        QString port = m_item->data(Role::ServicePort).toString();
-        if (port.isEmpty()) {
-            port = kDefaultPort;
-            m_item->setData(QVariant(port), Role::ServicePort);
-        }
-        m_portEdit->setText(port);
-
-        const int auth = m_authCombo->findText(m_item->data(Role::Authentication).toString(),
-                                               Qt::MatchExactly | Qt::MatchCaseSensitive);
+        Record::writeDefaults(m_item);
+        const Record record = Record::fromItem(m_item);
+        m_nameEdit->setText(record.name);
+        m_portEdit->setText(record.port);
+        const int auth = m_authCombo->findText(record.authentication, Qt::MatchExactly | Qt::MatchCaseSensitive);
         m_authCombo->setCurrentIndex(auth >= 0 ? auth : 0);
-        m_passwordEdit->setText(m_item->data(Role::Password).toString());
-
-        // Publishing is on for a service that never had the field, off for an empty text.
-        const QVariant goose = m_item->data(Role::EnableGoosePublishing);
-        m_gooseCheck->setChecked(!goose.isValid() || goose.toString() == kTrue);
-        m_sslCheck->setChecked(m_item->data(Role::EnableSSL).toString() == kTrue);
-        m_keyPasswordEdit->setText(m_item->data(Role::ServerKeyPassword).toString());
-        m_verifyCheck->setChecked(m_item->data(Role::IsVerifyClientCert).toString() == kTrue);
-
-        for (CertSlot &slot : m_slots) {
-            slot.loadedPath = m_item->data(slot.pathRole).toString();
-            slot.loadedContent = m_item->data(slot.contentRole).toString();
+        m_passwordEdit->setText(record.password);
+        m_gooseCheck->setChecked(record.enableGoosePublishing);
+        m_sslCheck->setChecked(record.enableSSL);
+        m_keyPasswordEdit->setText(record.serverKeyPassword);
+        m_verifyCheck->setChecked(record.isVerifyClientCert);
+        for (int i = 0; i < m_slots.size(); ++i) {
+            CertSlot &slot = m_slots[i];
+            slot.loadedPath = record.certificates.value(i).path;
+            slot.loadedContent = record.certificates.value(i).content;
             slot.pathEdit->setText(slot.loadedPath);
         }
     }
@@ -268,7 +251,7 @@ void ServiceIEC61850EditDialog::setCertRowEnabled(const CertSlot &slot, bool ena
 void ServiceIEC61850EditDialog::updateSSLFieldsVisibility()
 {
     const bool ssl = m_sslCheck->isChecked();
-    for (int i = RootSlot; i < FirstClientSlot; ++i)
+    for (int i = Record::RootSlot; i < Record::FirstClientSlot; ++i)
         setCertRowEnabled(m_slots.at(i), ssl);
     m_keyPasswordLabel->setEnabled(ssl);
     m_keyPasswordEdit->setEnabled(ssl);
@@ -282,7 +265,7 @@ void ServiceIEC61850EditDialog::updateSSLFieldsVisibility()
 void ServiceIEC61850EditDialog::updateIsVerifyClientCertFieldsVisibility()
 {
     const bool clients = m_sslCheck->isChecked() && m_verifyCheck->isChecked();
-    for (int i = FirstClientSlot; i < m_slots.size(); ++i)
+    for (int i = Record::FirstClientSlot; i < m_slots.size(); ++i)
         setCertRowEnabled(m_slots.at(i), clients);
 }
 
@@ -316,8 +299,8 @@ void ServiceIEC61850EditDialog::selectFile(int slotIndex)
     slot.loadedPath = path;
     slot.pathEdit->setText(path);
     slot.loadedContent = content;
-    m_certDetails->showChoice(slot.label->text(), content, slot.isKey, m_slots.at(ServerCertSlot).loadedContent,
-                              m_slots.at(ServerKeySlot).loadedContent, m_keyPasswordEdit->text());
+    m_certDetails->showChoice(slot.label->text(), content, slot.isKey, m_slots.at(Record::ServerCertSlot).loadedContent,
+                              m_slots.at(Record::ServerKeySlot).loadedContent, m_keyPasswordEdit->text());
 }
 
 void ServiceIEC61850EditDialog::warnUnsupportedKey(const QString &path, const QString &type)
@@ -396,20 +379,20 @@ void ServiceIEC61850EditDialog::saveChanges()
     if (!m_item || !confirmFields())
         return;
 
-    const QString name = m_nameEdit->text();
-    m_item->setText(name);
-    m_item->setData(QVariant(m_protocolCombo->currentText()), Role::ServiceProtocol);
-    m_item->setData(QVariant(m_portEdit->text()), Role::ServicePort);
-    m_item->setData(QVariant(m_authCombo->currentText()), Role::Authentication);
-    m_item->setData(QVariant(m_passwordEdit->text()), Role::Password);
-    m_item->setData(QVariant(m_keyPasswordEdit->text()), Role::ServerKeyPassword);
-    m_item->setData(QVariant(m_gooseCheck->isChecked()), Role::EnableGoosePublishing);
-    m_item->setData(QVariant(m_sslCheck->isChecked()), Role::EnableSSL);
-
-    for (const CertSlot &slot : qAsConst(m_slots)) {
+    Record record;
+    record.name = m_nameEdit->text();
+    record.protocol = m_protocolCombo->currentText();
+    record.port = m_portEdit->text();
+    record.authentication = m_authCombo->currentText();
+    record.password = m_passwordEdit->text();
+    record.serverKeyPassword = m_keyPasswordEdit->text();
+    record.enableGoosePublishing = m_gooseCheck->isChecked();
+    record.enableSSL = m_sslCheck->isChecked();
+    record.isVerifyClientCert = m_verifyCheck->isChecked();
+    for (int i = 0; i < m_slots.size(); ++i) {
+        const CertSlot &slot = m_slots.at(i);
         if (slot.pathEdit->text() == slot.loadedPath) {
-            m_item->setData(QVariant(slot.loadedPath), slot.pathRole);
-            m_item->setData(QVariant(slot.loadedContent), slot.contentRole);
+            record.certificates[i] = {slot.loadedPath, slot.loadedContent};
             continue;
         }
         // A path whose content was never read would pair one file's name with another's data.
@@ -421,13 +404,11 @@ void ServiceIEC61850EditDialog::saveChanges()
             QMessageBox::warning(this, tr("Warning"),
                                  tr("The certificate storage path is inconsistent with the loading path."
                                     "Please select the certificate again.Prevent data loss."));
-        m_item->setData(QVariant(QString()), slot.pathRole);
-        m_item->setData(QVariant(QString()), slot.contentRole);
+        record.certificates[i] = {};
     }
+    record.commitTo(m_item);
 
-    m_item->setData(QVariant(m_verifyCheck->isChecked()), Role::IsVerifyClientCert);
-
-    emit messageAppended(tr("The Standard OpcUa '%1' is saved successfully.").arg(name));
+    emit messageAppended(tr("The Standard OpcUa '%1' is saved successfully.").arg(record.name));
     log("save");
 }
 

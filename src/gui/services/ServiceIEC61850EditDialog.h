@@ -3,7 +3,8 @@
 // Editor of a project's IEC 61850 server: port, password authentication, GOOSE publishing,
 // and TLS with root, server and client certificates. Certificates and keys are read from
 // files when selected and kept in the record beside their paths, so the project file carries
-// them to the box. Saves on its own; Save leaves the dialog open.
+// them to the box. Fills its form from the item's record and commits one built from the form;
+// saves on its own, and Save leaves the dialog open.
 
 #include <QDialog>
 #include <QPointer>
@@ -53,11 +54,9 @@ public slots:
     void updateIsVerifyClientCertFieldsVisibility();
 
 private:
-    // One certificate or key: its form row, its two record roles and what was last loaded.
+    // One certificate or key: its form row and what was last loaded.
     struct CertSlot
     {
-        int pathRole = 0;
-        int contentRole = 0;
         bool isKey = false;
         QLabel *label = nullptr;
         QLineEdit *pathEdit = nullptr;
@@ -67,7 +66,7 @@ private:
     };
 
     void buildForm();
-    void addCertRow(QFormLayout *form, const QString &label, int pathRole, int contentRole, bool isKey);
+    void addCertRow(QFormLayout *form, const QString &label, bool isKey);
     void fillFromRecord();
     void applyPasswordRule();
     void setCertRowEnabled(const CertSlot &slot, bool enabled);
