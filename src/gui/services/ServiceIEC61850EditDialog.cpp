@@ -3,14 +3,13 @@
 #include "gui/widgets/FileDialogs.h"
 #include "gui/widgets/Validators.h"
 #include "core/support/WriteLog.h"
+#include "core/checks/CertificateFile.h"
 #include "core/checks/CertificateInspector.h"
 #include "gui/checks/CertificateDetailsView.h"
 #include "core/project/Iec61850ServiceRecord.h"
-#include "core/project/ProjectFileIo.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -18,27 +17,14 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScrollArea>
-#include <QSslCertificate>
-#include <QSslKey>
 #include <QStandardItem>
-#include <QTextCodec>
 #include <QVBoxLayout>
 
 namespace {
 
 const char *const kLogPrefix = "ServiceIEC61850EditDialog: ";
 const QString kProtocol = QStringLiteral("IEC61850");
-
-// Certificate and key files by extension, compared in lower case: ".der" is kept as Base64,
-// the others as text (a binary one as the PEM text of its certificate or key).
-const QStringList kCertExtensions{QStringLiteral("der"), QStringLiteral("pem"), QStringLiteral("crt"),
-                                  QStringLiteral("cer"), QStringLiteral("key")};
-// Far above any certificate chain or key; a file past it (or a device that never ends) is
-// refused after reading this much.
-constexpr qint64 kCertFileLimit = qint64(4) * 1024 * 1024;
-
 using Record = Iec61850ServiceRecord;
 
 void log(const char *operation)
@@ -50,33 +36,9 @@ void log(const char *operation)
 QStringList certPatterns(bool upper)
 {
     QStringList patterns;
-    for (const QString &extension : kCertExtensions)
+    for (const QString &extension : CertificateFile::extensions())
         patterns << QStringLiteral("*.") + (upper ? extension.toUpper() : extension);
     return patterns;
-}
-
-bool isUtf8Text(const QByteArray &bytes)
-{
-    if (bytes.contains('\0'))
-        return false;
-    QTextCodec::ConverterState state;
-    QTextCodec::codecForMib(106)->toUnicode(bytes.constData(), bytes.size(), &state); // UTF-8
-    return state.invalidChars == 0 && state.remainingChars == 0;
-}
-
-// The PEM text of a DER certificate or private key (RSA or EC, opened with the key password
-// where one is set and kept under it), or an empty text when the bytes are neither.
-QString pemFromDer(const QByteArray &der, const QByteArray &password)
-{
-    const QSslCertificate certificate(der, QSsl::Der);
-    if (!certificate.isNull())
-        return QString::fromLatin1(certificate.toPem()).trimmed();
-    for (const QSsl::KeyAlgorithm algorithm : {QSsl::Rsa, QSsl::Ec}) {
-        const QSslKey key(der, algorithm, QSsl::Der, QSsl::PrivateKey, password);
-        if (!key.isNull())
-            return QString::fromLatin1(key.toPem(password)).trimmed();
-    }
-    return QString();
 }
 
 } // namespace
@@ -313,53 +275,38 @@ void ServiceIEC61850EditDialog::warnUnsupportedKey(const QString &path, const QS
 
 QString ServiceIEC61850EditDialog::readCertificateFile(QString path)
 {
-    const QString extension = QFileInfo(path).suffix().toLower();
-    if (!kCertExtensions.contains(extension)) {
+    const CertificateFile::Result read = CertificateFile::read(path, m_keyPasswordEdit->text());
+    switch (read.outcome) {
+    case CertificateFile::Result::Stored:
+        break;
+    case CertificateFile::Result::UnknownExtension:
         QMessageBox::warning(this, tr("Error"),
                              tr("The file %1 is not a certificate or key file (%2). Nothing was stored.")
                                  .arg(path, certPatterns(false).join(QStringLiteral(", "))));
-        return QString();
-    }
-    QByteArray bytes;
-    const ProjectFileIo::Result read = ProjectFileIo::readBounded(path, kCertFileLimit, &bytes);
-    if (read.stage == ProjectFileIo::Result::TooLarge) {
+        break;
+    case CertificateFile::Result::TooLarge:
         QMessageBox::warning(this, tr("Error"),
                              tr("The file %1 holds more than %2 MiB, more than any certificate or key. "
                                 "Nothing was stored.")
-                                 .arg(path, QString::number(kCertFileLimit >> 20)));
-        return QString();
-    }
-    if (!read.ok()) {
+                                 .arg(path, QString::number(CertificateFile::SizeLimit >> 20)));
+        break;
+    case CertificateFile::Result::Unreadable:
         QMessageBox::warning(this, tr("Error"), tr("Failed to open file: %1").arg(path));
-        return QString();
-    }
-
-    // Binary DER travels as Base64; the text forms as they are.
-    if (extension == QLatin1String("der"))
-        return QString::fromLatin1(bytes.toBase64());
-    if (isUtf8Text(bytes))
-        return QString::fromUtf8(bytes).trimmed();
-
-    // Read as text, binary DER would be kept as a few mangled characters.
-    const QString pem = pemFromDer(bytes, m_keyPasswordEdit->text().toUtf8());
-    const QString unsupported =
-        pem.isEmpty() ? CertificateInspector::unsupportedKeyType(QString::fromLatin1(bytes.toBase64()),
-                                                                 m_keyPasswordEdit->text())
-                      : QString();
-    if (!unsupported.isEmpty()) {
-        warnUnsupportedKey(path, unsupported);
-        return QString();
-    }
-    if (pem.isEmpty()) {
+        break;
+    case CertificateFile::Result::UnsupportedKey:
+        warnUnsupportedKey(path, read.keyType);
+        break;
+    case CertificateFile::Result::NotDecodable:
         QMessageBox::warning(this, tr("Error"),
                              tr("The file %1 is neither text nor a DER certificate or key (an encrypted "
                                 "key needs its Server Key Password). Nothing was stored.")
                                  .arg(path));
-        return QString();
+        break;
     }
-    emit messageAppended(
-            tr("The file %1 holds a binary (DER) certificate or key; its PEM text is stored.").arg(path));
-    return pem;
+    if (read.convertedFromBinary)
+        emit messageAppended(
+                tr("The file %1 holds a binary (DER) certificate or key; its PEM text is stored.").arg(path));
+    return read.content;
 }
 
 bool ServiceIEC61850EditDialog::confirmFields()

@@ -35,12 +35,10 @@ public:
 
     // Makes the dialog edit another service item.
     void loadServiceItem(QStandardItem *item);
-    // A certificate or key file's content as the record keeps it: Base64 for ".der", trimmed
-    // text for ".pem", ".crt", ".cer" and ".key" (extensions in any case). A file of those
-    // four whose bytes are no text is read as DER and kept as the PEM text the same
-    // certificate or key has in a PEM file, which is what the box expects under that name.
-    // Empty, after a warning, for another extension, a file that cannot be read, or one of
-    // more than a few MiB.
+    // A certificate or key file's content as the record keeps it (CertificateFile::read, with
+    // the Server Key Password). Empty, after a warning, for another extension, a file that
+    // cannot be read, one of more than a few MiB, or binary bytes that are no certificate or
+    // key; a message says when binary bytes were stored as their PEM text.
     QString readCertificateFile(QString path);
     // True when the port and the password fields in use are empty or acceptable; otherwise
     // warns, naming the field, and returns false.
