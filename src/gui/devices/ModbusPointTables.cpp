@@ -89,9 +89,9 @@ QTableWidget *ModbusPointTables::create(QWidget *page)
 
     // Stored rows get their widgets when they come into view (see materializeRow).
     QObject::connect(table->verticalScrollBar(), &QScrollBar::valueChanged, m_owner,
-            [this, table] { materializeVisibleRows(table); });
+                     [this, table] { materializeVisibleRows(table); });
     QObject::connect(table->verticalHeader(), &QHeaderView::sectionResized, m_owner,
-            [this, table] { materializeVisibleRows(table); });
+                     [this, table] { materializeVisibleRows(table); });
     return table;
 }
 
