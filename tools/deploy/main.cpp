@@ -5,6 +5,7 @@
 
 #include "core/checks/ProjectChecker.h"
 #include "core/deployment/FleetDeployment.h"
+#include "core/deployment/ProjectDeployment.h"
 #include "core/project/Ipv4Address.h"
 #include "core/project/ItemRecord.h"
 #include "core/project/ProjectJson.h"
@@ -215,8 +216,16 @@ int main(int argc, char *argv[])
 
     FleetDeployment fleet;
     fleet.setBoxes(boxes);
-    if (projectBytes)
-        fleet.setProject(projectBytes, projectName);
+    if (projectBytes) {
+        // The same path as the windows': a copy checked to the last byte, or nothing is sent.
+        std::shared_ptr<ProjectDeployment> deployment =
+            ProjectDeployment::prepare(projectBytes->bytes(), projectName, &error);
+        if (!deployment) {
+            std::fprintf(stderr, "orvane-deploy: %s; nothing sent\n", qPrintable(error));
+            return 1;
+        }
+        fleet.setProject(std::move(deployment));
+    }
     if (programBytes)
         fleet.setProgram(programBytes);
     if (!bind.isEmpty())

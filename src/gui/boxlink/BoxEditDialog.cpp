@@ -4,7 +4,7 @@
 #include "gui/widgets/Validators.h"
 #include "core/support/WriteLog.h"
 #include "core/boxlink/FileTransfer.h"
-#include "core/deployment/DeploymentLog.h"
+#include "core/deployment/ProjectDeployment.h"
 #include "gui/deployment/DeploymentGate.h"
 #include "core/project/Ipv4Address.h"
 #include "core/project/ItemRecord.h"
@@ -908,43 +908,15 @@ void BoxEditDialog::updateProject()
 
     // The box gets exactly what a project save would store, from a copy under a unique name
     // in the system's temporary directory: nothing of the user's is touched.
-    const QByteArray bytes = ProjectJson::projectFileBytes(project);
-    auto copy = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("orvane-deploy-XXXXXX.json")));
     QString error;
-    if (!copy->open()) {
-        error = copy->errorString();
-    } else {
-        // A full disk may take part of the bytes and refuse the rest without an error of its
-        // own: the count, the flush and the close are all checked.
-        const qint64 written = copy->write(bytes);
-        if (written != bytes.size() || !copy->flush())
-            error = written == -1 || copy->error() != QFileDevice::NoError
-                        ? copy->errorString()
-                        : tr("The file could not be written completely; the disk may be full.");
-        copy->close();
-        if (error.isEmpty() && copy->error() != QFileDevice::NoError)
-            error = copy->errorString();
-        if (error.isEmpty() && copy->size() != bytes.size())
-            error = tr("The file could not be written completely; the disk may be full.");
-    }
-    if (!error.isEmpty()) {
-        qDebug() << "Could not create temp file:" << error;
-        warnUpdateProject(tr("Could not write the deployment copy %1: %2")
-                              .arg(QDir::toNativeSeparators(copy->fileName()), error));
+    std::shared_ptr<ProjectDeployment> deployment =
+        ProjectDeployment::prepare(ProjectJson::projectFileBytes(project), project->text(), &error);
+    if (!deployment) {
+        warnUpdateProject(error);
         return;
     }
-    m_deployCopy = std::move(copy);
-    // The transfer is asynchronous: what was sent, and to whom, is kept for the verdict.
-    m_sentProject = SentProject{boxIp, project->text(), bytes};
-    // The bytes just written go out, not a second reading of the copy that could differ.
-    runTransfer(FileTransfer::ProjectDeployment, m_deployCopy->fileName(), true, &bytes);
-}
-
-void BoxEditDialog::projectDeployed()
-{
-    // Only a box that confirmed the checksum has the document the next deployment compares with.
-    if (m_sentProject)
-        DeploymentGate::recordSent(m_sentProject->boxIp, m_sentProject->projectName, m_sentProject->bytes, this);
+    m_deployment = deployment;
+    runTransfer(FileTransfer::ProjectDeployment, deployment->copyPath(), true, deployment->payload());
 }
 
 void BoxEditDialog::warnUpdateProject(const QString &text)
@@ -954,17 +926,17 @@ void BoxEditDialog::warnUpdateProject(const QString &text)
 }
 
 void BoxEditDialog::runTransfer(quint8 command, const QString &filePath, bool removeAfterDigest,
-                                const QByteArray *bytes)
+                                const SharedPayload &payload)
 {
     // One transfer at a time; the buttons are off meanwhile, this covers direct calls.
     if (m_transfer)
         return;
     auto *transfer = new FileTransfer(this);
     m_transfer = transfer;
-    transfer->setHostAddress(m_ipEdit->text());
+    m_transferBox = m_ipEdit->text();
+    transfer->setHostAddress(m_transferBox);
     transfer->setLocalAddress(m_localAddress);
     transfer->setRemoveFileAfterDigest(removeAfterDigest);
-    DeploymentLog::watch(transfer, m_ipEdit->text(), m_boxItem);
     connect(transfer, &FileTransfer::progressChanged, m_progressBar, &QProgressBar::setValue);
     connect(transfer, &FileTransfer::messageAppended, this, &BoxEditDialog::appendMessage);
     connect(transfer, &FileTransfer::warningRequested, this,
@@ -976,8 +948,7 @@ void BoxEditDialog::runTransfer(quint8 command, const QString &filePath, bool re
             writeLog(command == FileTransfer::ProgramUpdate ? QStringLiteral("BoxEditDialog: updateProgram")
                                                             : QStringLiteral("BoxEditDialog: updateProject"));
         }
-        if (command == FileTransfer::ProjectDeployment && outcome == FileTransfer::Outcome::ChecksumSuccessful)
-            projectDeployed();
+        transferConcluded(transfer, command, outcome);
         transfer->deleteLater();
         if (m_transfer == transfer)
             transferEnded();
@@ -985,17 +956,29 @@ void BoxEditDialog::runTransfer(quint8 command, const QString &filePath, bool re
     m_updateProjectButton->setEnabled(false);
     m_updateProgramButton->setEnabled(false);
     m_cancelTransferButton->setEnabled(true);
-    if (bytes)
-        transfer->start(command, TransferPayload::fromBytes(*bytes, filePath));
+    if (payload)
+        transfer->start(command, payload);
     else
         transfer->start(command, filePath);
+}
+
+void BoxEditDialog::transferConcluded(FileTransfer *transfer, quint8 command, FileTransfer::Outcome outcome)
+{
+    const ProjectDeployment::Aftermath aftermath =
+        command == FileTransfer::ProjectDeployment && m_deployment
+            ? m_deployment->concluded(m_transferBox, transfer->digest(), outcome)
+            : ProjectDeployment::concluded(m_transferBox, projectName(), command, QByteArray(), transfer->digest(),
+                                           outcome);
+    if (!aftermath.recordNotKept.isEmpty())
+        appendMessage(aftermath.recordNotKept);
+    if (!aftermath.copyNotKept.isEmpty())
+        DeploymentGate::warnCopyNotKept(aftermath.copyNotKept, this);
 }
 
 void BoxEditDialog::transferEnded()
 {
     m_transfer = nullptr;
-    m_deployCopy.reset();
-    m_sentProject.reset();
+    m_deployment.reset();
     m_updateProjectButton->setEnabled(true);
     m_updateProgramButton->setEnabled(true);
     m_cancelTransferButton->setEnabled(false);
@@ -1105,4 +1088,12 @@ void BoxEditDialog::refreshClock()
 {
     m_localTimeEdit->setText(
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+}
+
+QString BoxEditDialog::projectName() const
+{
+    const QStandardItem *project = m_boxItem;
+    while (project && project->parent())
+        project = project->parent();
+    return project ? project->text() : QString();
 }

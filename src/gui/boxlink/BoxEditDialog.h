@@ -4,6 +4,7 @@
 // settings reads and writes, reboot, project deployment, program update and the hand-over
 // of live data to the main window.
 
+#include "core/boxlink/FileTransfer.h"
 #include "core/boxlink/Protocol.h"
 
 #include <QDialog>
@@ -14,7 +15,7 @@
 #include <memory>
 #include <optional>
 
-class FileTransfer;
+class ProjectDeployment;
 class QComboBox;
 class QHBoxLayout;
 class QLabel;
@@ -25,7 +26,6 @@ class QPushButton;
 class QRadioButton;
 class QStandardItem;
 class QTabWidget;
-class QTemporaryFile;
 class QValidator;
 
 class BoxEditDialog : public QDialog
@@ -112,10 +112,13 @@ private:
     // Sends a file read when the box has been reached, or, with `bytes`, those bytes (the
     // file then only removed once their digest is taken).
     void runTransfer(quint8 command, const QString &filePath, bool removeAfterDigest,
-                     const QByteArray *bytes = nullptr);
+                     const SharedPayload &payload = nullptr);
+    // Records the transfer and keeps what a box confirmed, telling what could not be kept.
+    void transferConcluded(FileTransfer *transfer, quint8 command, FileTransfer::Outcome outcome);
+    // The name the records give the project of the box: its top-level item's text.
+    QString projectName() const;
     void transferEnded();
     void warnUpdateProject(const QString &text);
-    void projectDeployed();
     bool fieldsAcceptable(const QString &tab, std::initializer_list<FieldCheck> fields);
     QString fieldName(const QLineEdit *edit) const;
     bool boxAddressUsable(const QString &title);
@@ -134,15 +137,9 @@ private:
     QString m_localAddress = QStringLiteral("0.0.0.0");
     QTimer m_clock;
     QPointer<FileTransfer> m_transfer;
-    // The deployment copy, alive until its transfer has ended.
-    std::unique_ptr<QTemporaryFile> m_deployCopy;
-    struct SentProject
-    {
-        QString boxIp;
-        QString projectName;
-        QByteArray bytes;
-    };
-    std::optional<SentProject> m_sentProject;
+    // The project deployment under way, alive until its transfer has ended.
+    std::shared_ptr<ProjectDeployment> m_deployment;
+    QString m_transferBox; // where the running transfer goes
 
     // Top
     QLineEdit *m_nameEdit = nullptr;
