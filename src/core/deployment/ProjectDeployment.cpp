@@ -76,3 +76,28 @@ ProjectDeployment::Aftermath ProjectDeployment::concluded(const QString &boxIp, 
         DeploymentStore(root).store(boxIp, projectName, sent, &aftermath.copyNotKept);
     return aftermath;
 }
+
+bool ProjectDeployment::deploy(BoxSession *session, const QByteArray &document, const QString &projectName,
+                               QString *error)
+{
+    if (session->transferActive())
+        return false;
+    std::shared_ptr<ProjectDeployment> deployment = prepare(document, projectName, error);
+    if (!deployment)
+        return false;
+    // The conclusion holds the deployment, and so the copy, until the transfer has ended.
+    return session->startTransfer(
+        FileTransfer::ProjectDeployment, deployment->copyPath(), deployment->payload(), true,
+        [deployment](const QString &boxIp, const QByteArray &digest, FileTransfer::Outcome outcome) {
+            return deployment->concluded(boxIp, digest, outcome);
+        });
+}
+
+bool ProjectDeployment::sendProgram(BoxSession *session, const QString &path, const QString &projectName)
+{
+    return session->startTransfer(
+        FileTransfer::ProgramUpdate, path, nullptr, false,
+        [projectName](const QString &boxIp, const QByteArray &digest, FileTransfer::Outcome outcome) {
+            return concluded(boxIp, projectName, FileTransfer::ProgramUpdate, QByteArray(), digest, outcome);
+        });
+}

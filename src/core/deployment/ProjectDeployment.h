@@ -7,6 +7,7 @@
 // checksum has the document kept in the DeploymentStore, so the next deployment compares with
 // what that box really has.
 
+#include "core/boxlink/BoxSession.h"
 #include "core/boxlink/FileTransfer.h"
 #include "core/boxlink/TransferPayload.h"
 
@@ -37,12 +38,9 @@ public:
     // The bytes written, under the copy's path; the same for every box of the deployment.
     SharedPayload payload() const { return m_payload; }
 
-    // Why the aftermath of a transfer fell short; both empty when all was kept.
-    struct Aftermath
-    {
-        QString recordNotKept; // the DeploymentLog could not take the record
-        QString copyNotKept;   // the document a box confirmed could not be kept
-    };
+    // Why the aftermath of a transfer fell short: the DeploymentLog could not take the record,
+    // or the document a box confirmed could not be kept. Both empty when all was kept.
+    using Aftermath = BoxSession::Aftermath;
     // After a transfer of this document to `boxIp` ended: records it, and keeps the document for
     // that box when it confirmed the checksum. `root` empty: the user's data directory;
     // `recording` false keeps neither.
@@ -53,6 +51,13 @@ public:
     static Aftermath concluded(const QString &boxIp, const QString &projectName, quint8 command,
                                const QByteArray &sent, const QByteArray &digest, FileTransfer::Outcome outcome,
                                const QString &root = QString(), bool recording = true);
+
+    // Through one box's session: the project, from its copy (false, with the reason worded for
+    // the user, when the copy could not be written or a transfer runs); a program image, only
+    // recorded afterwards, under the project the box belongs to.
+    static bool deploy(BoxSession *session, const QByteArray &document, const QString &projectName,
+                       QString *error);
+    static bool sendProgram(BoxSession *session, const QString &path, const QString &projectName);
 
 private:
     ProjectDeployment(const QString &projectName, std::unique_ptr<QTemporaryFile> copy, SharedPayload payload);

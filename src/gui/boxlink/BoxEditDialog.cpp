@@ -3,7 +3,7 @@
 #include "gui/widgets/FileDialogs.h"
 #include "gui/widgets/Validators.h"
 #include "core/support/WriteLog.h"
-#include "core/boxlink/FileTransfer.h"
+#include "core/boxlink/BoxSession.h"
 #include "core/deployment/ProjectDeployment.h"
 #include "gui/deployment/DeploymentGate.h"
 #include "core/project/Ipv4Address.h"
@@ -30,7 +30,6 @@
 #include <QStandardItem>
 #include <QStandardItemModel>
 #include <QTabWidget>
-#include <QTemporaryFile>
 #include <QVBoxLayout>
 
 
@@ -80,12 +79,11 @@ BoxEditDialog::BoxEditDialog(QStandardItem *item, QWidget *parent)
     buildControls();
     loadFields(false);
 
-    // The first link connects at once, without binding and without a status text of its own:
-    // it is wired only after the attempt has started.
-    m_link = new Protocol(this);
-    m_link->setAutoReconnect(true);
-    m_link->connectToServer(m_ipEdit->text());
-    wireLink(m_link);
+    m_session = new BoxSession(this);
+    wireSession();
+    // The first link connects at once, without binding and without a status text of its own.
+    m_session->setBoxAddress(m_ipEdit->text());
+    m_session->connectToBox(false);
     // An address the link refused to contact says so; the label would claim "connecting..".
     if (!m_ipEdit->text().isEmpty() && !Ipv4Address::isValid(m_ipEdit->text()))
         m_statusLabel->setText(Protocol::invalidAddressStatus(m_ipEdit->text()));
@@ -101,18 +99,8 @@ BoxEditDialog::BoxEditDialog(QStandardItem *item, QWidget *parent)
 BoxEditDialog::~BoxEditDialog()
 {
     m_clock.stop();
-    if (m_transfer) {
-        // Ends without a word: nobody is left to show it.
-        QObject::disconnect(m_transfer, nullptr, this, nullptr);
-        delete m_transfer;
-    }
-    if (m_link) {
-        QObject::disconnect(m_link, nullptr, this, nullptr);
-        m_link->disconnectFromServer();
-        delete m_link;
-        m_link = nullptr;
-    }
-    reportLinkDown();
+    // The transfer ends without a word (nobody is left to show it); the link is reported down.
+    m_session->shutDown();
     writeLog(QStringLiteral("BoxEditDialog: destroyed"));
 }
 
@@ -552,93 +540,78 @@ void BoxEditDialog::clearData()
 // ---------------------------------------------------------------------------------------
 // Link
 
-void BoxEditDialog::wireLink(Protocol *link)
+void BoxEditDialog::wireSession()
 {
-    connect(link, &Protocol::connectionStatusChanged, m_statusLabel, &QLabel::setText);
-    connect(link, &Protocol::writeReplyReceived, this,
+    BoxSession *session = m_session;
+    connect(session, &BoxSession::connectionStatusChanged, m_statusLabel, &QLabel::setText);
+    connect(session, &BoxSession::writeReplyReceived, this,
             [](const QString &title, const QString &text) { QMessageBox::information(nullptr, title, text); });
-    connect(link, &Protocol::versionReceived, this, [this](const QString &version) {
+    connect(session, &BoxSession::versionReceived, this, [this](const QString &version) {
         m_versionLabel->setText(tr("Program version: ") + version);
     });
-    connect(link, &Protocol::offlineOccurred, this, [this] {
-        appendMessage(tr("!!!No communication for 30 seconds. Connection may be lost.!!!"));
-    });
-    connect(link, &Protocol::dataReceived, this, [this](const Protocol::dataMonitoringData &data) {
+    connect(session, &BoxSession::messageAppended, this, &BoxEditDialog::appendMessage);
+    connect(session, &BoxSession::dataReceived, this, [this](const Protocol::dataMonitoringData &data) {
         qDebug() << data.projectName;
         emit sendDataToMainWindow(data);
         writeLog(QStringLiteral("BoxEditDialog: Data"));
     });
-    connect(link, &Protocol::lanAllocationDataReceived, this, &BoxEditDialog::onLanData);
-    connect(link, &Protocol::wanAllocationDataReceived, this, &BoxEditDialog::onWanData);
-    connect(link, &Protocol::wifiAllocationDataReceived, this, &BoxEditDialog::onWifiData);
-    connect(link, &Protocol::lteAllocationDataReceived, this, &BoxEditDialog::onLteData);
-    connect(link, &Protocol::NTPAllocationDataReceived, this, &BoxEditDialog::onNtpData);
-    connect(link, &Protocol::timeAllocationDataReceived, this, &BoxEditDialog::onTimeData);
-    connect(link, &Protocol::bindingFailed, this, [this](const QString &error) {
+    connect(session, &BoxSession::lanAllocationDataReceived, this, &BoxEditDialog::onLanData);
+    connect(session, &BoxSession::wanAllocationDataReceived, this, &BoxEditDialog::onWanData);
+    connect(session, &BoxSession::wifiAllocationDataReceived, this, &BoxEditDialog::onWifiData);
+    connect(session, &BoxSession::lteAllocationDataReceived, this, &BoxEditDialog::onLteData);
+    connect(session, &BoxSession::NTPAllocationDataReceived, this, &BoxEditDialog::onNtpData);
+    connect(session, &BoxSession::timeAllocationDataReceived, this, &BoxEditDialog::onTimeData);
+    connect(session, &BoxSession::bindingFailed, this, [this](const QString &error) {
         QMessageBox::warning(this, tr("Binding Failed"), error);
     });
-    connect(link, &Protocol::linkStateChanged, this, [this, link](bool up) {
-        if (!up) {
-            reportLinkDown();
-            return;
+    connect(session, &BoxSession::linkStateChanged, this, &BoxEditDialog::linkStateChanged);
+
+    connect(session, &BoxSession::transferStarted, this, [this] { setTransferButtons(true); });
+    connect(session, &BoxSession::transferProgress, m_progressBar, &QProgressBar::setValue);
+    connect(session, &BoxSession::transferWarning, this, [this](const QString &title, const QString &text) {
+        QMessageBox::warning(this, title, text, QMessageBox::Ok);
+    });
+    connect(session, &BoxSession::transferFinished, this, [](quint8 command, FileTransfer::Outcome outcome) {
+        if (FileTransfer::boxAnswered(outcome)) {
+            writeLog(command == FileTransfer::ProgramUpdate ? QStringLiteral("BoxEditDialog: updateProgram")
+                                                            : QStringLiteral("BoxEditDialog: updateProject"));
         }
-        m_linkUpHost = link->host();
-        emit linkStateChanged(m_linkUpHost, true);
     });
-    // The status label may be off screen: the end of the retries goes to the Message dock too.
-    connect(link, &Protocol::reconnectGaveUp, this, [this, link](const QString &status) {
-        appendMessage(tr("Box %1: %2").arg(link->host(), status));
-    });
+    connect(session, &BoxSession::copyNotKept, this,
+            [this](const QString &error) { DeploymentGate::warnCopyNotKept(error, this); });
+    connect(session, &BoxSession::transferEnded, this, [this] { setTransferButtons(false); });
 }
 
-void BoxEditDialog::reportLinkDown()
+Protocol *BoxEditDialog::link() const
 {
-    if (m_linkUpHost.isEmpty())
-        return;
-    const QString host = m_linkUpHost;
-    m_linkUpHost.clear();
-    emit linkStateChanged(host, false);
+    return m_session->link();
 }
 
-void BoxEditDialog::dropLink()
+QString BoxEditDialog::localAddress() const
 {
-    if (!m_link)
-        return;
-    QObject::disconnect(m_link, nullptr, this, nullptr);
-    QObject::disconnect(m_link, nullptr, m_statusLabel, nullptr);
-    m_link->disconnectFromServer();
-    // Deferred: this may run inside one of the link's own signals.
-    m_link->deleteLater();
-    m_link = nullptr;
-    reportLinkDown();
+    return m_session->localAddress();
 }
 
 Protocol *BoxEditDialog::ensureLink()
 {
-    if (!m_link)
+    if (!m_session->link())
         connectToServer();
-    return m_link;
+    return m_session->link();
 }
 
 void BoxEditDialog::connectToServer()
 {
-    if (m_link)
+    if (m_session->link())
         disconnectFromServer();
-    m_link = new Protocol(this);
-    m_link->setAutoReconnect(true);
-    wireLink(m_link);
-    // The connect binds (and reports a failure) once; binding here as well reported it twice.
-    if (m_localAddress != kNoBinding)
-        m_link->setLocalAddress(QHostAddress(m_localAddress));
-    m_link->connectToServer(m_ipEdit->text());
+    m_session->setBoxAddress(m_ipEdit->text());
+    m_session->connectToBox();
     writeLog(QStringLiteral("BoxEditDialog: connect"));
 }
 
 void BoxEditDialog::disconnectFromServer()
 {
-    if (!m_link)
+    if (!m_session->disconnectFromBox())
         return;
-    dropLink();
     m_statusLabel->setText(tr("Connection status: Not connected"));
     writeLog(QStringLiteral("BoxEditDialog: disconnect"));
 }
@@ -657,7 +630,7 @@ void BoxEditDialog::showChangeHostAddressDialog()
         if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback())
             combo->addItem(address.toString());
     }
-    const int current = combo->findText(m_localAddress);
+    const int current = combo->findText(m_session->localAddress());
     combo->setCurrentIndex(current >= 0 ? current : 0);
     layout->addWidget(combo);
     auto *okButton = new QPushButton(tr("OK"));
@@ -671,11 +644,12 @@ void BoxEditDialog::showChangeHostAddressDialog()
 
     if (dialog.exec() != QDialog::Accepted)
         return;
-    m_localAddress = combo->currentText();
-    if (m_localAddress == kNoBinding)
+    const QString chosen = combo->currentText();
+    m_session->setLocalAddress(chosen);
+    if (chosen == kNoBinding)
         appendMessage(tr("Selected address: 0.0.0.0 (No binding)"));
     else
-        appendMessage(tr("Selected host address: %1").arg(m_localAddress));
+        appendMessage(tr("Selected host address: %1").arg(chosen));
     connectToServer();
 }
 
@@ -882,12 +856,13 @@ void BoxEditDialog::updateProgram()
                                                       tr("Program Files (*.bin);;All Files (*.*)"));
     if (path.isEmpty())
         return;
-    runTransfer(FileTransfer::ProgramUpdate, path, false);
+    m_session->setBoxAddress(m_ipEdit->text());
+    ProjectDeployment::sendProgram(m_session, path, projectName());
 }
 
 void BoxEditDialog::updateProject()
 {
-    if (m_transfer)
+    if (m_session->transferActive())
         return;
     // The project the box belongs to, whatever item of the tree is current.
     QStandardItem *project = m_boxItem && m_boxItem->parent() ? m_boxItem : nullptr;
@@ -906,17 +881,12 @@ void BoxEditDialog::updateProject()
     if (!DeploymentGate::confirm(project, ProjectJson::buildProjectJson(project), boxIp, this))
         return;
 
-    // The box gets exactly what a project save would store, from a copy under a unique name
-    // in the system's temporary directory: nothing of the user's is touched.
+    // The box gets exactly what a project save would store.
+    m_session->setBoxAddress(boxIp);
     QString error;
-    std::shared_ptr<ProjectDeployment> deployment =
-        ProjectDeployment::prepare(ProjectJson::projectFileBytes(project), project->text(), &error);
-    if (!deployment) {
+    if (!ProjectDeployment::deploy(m_session, ProjectJson::projectFileBytes(project), project->text(), &error)
+        && !error.isEmpty())
         warnUpdateProject(error);
-        return;
-    }
-    m_deployment = deployment;
-    runTransfer(FileTransfer::ProjectDeployment, deployment->copyPath(), true, deployment->payload());
 }
 
 void BoxEditDialog::warnUpdateProject(const QString &text)
@@ -925,74 +895,21 @@ void BoxEditDialog::warnUpdateProject(const QString &text)
     QMessageBox::warning(this, tr("Update project"), text, QMessageBox::Ok);
 }
 
-void BoxEditDialog::runTransfer(quint8 command, const QString &filePath, bool removeAfterDigest,
-                                const SharedPayload &payload)
+void BoxEditDialog::setTransferButtons(bool running)
 {
-    // One transfer at a time; the buttons are off meanwhile, this covers direct calls.
-    if (m_transfer)
-        return;
-    auto *transfer = new FileTransfer(this);
-    m_transfer = transfer;
-    m_transferBox = m_ipEdit->text();
-    transfer->setHostAddress(m_transferBox);
-    transfer->setLocalAddress(m_localAddress);
-    transfer->setRemoveFileAfterDigest(removeAfterDigest);
-    connect(transfer, &FileTransfer::progressChanged, m_progressBar, &QProgressBar::setValue);
-    connect(transfer, &FileTransfer::messageAppended, this, &BoxEditDialog::appendMessage);
-    connect(transfer, &FileTransfer::warningRequested, this,
-            [this](const QString &title, const QString &text) {
-                QMessageBox::warning(this, title, text, QMessageBox::Ok);
-            });
-    connect(transfer, &FileTransfer::finished, this, [this, transfer, command](FileTransfer::Outcome outcome) {
-        if (FileTransfer::boxAnswered(outcome)) {
-            writeLog(command == FileTransfer::ProgramUpdate ? QStringLiteral("BoxEditDialog: updateProgram")
-                                                            : QStringLiteral("BoxEditDialog: updateProject"));
-        }
-        transferConcluded(transfer, command, outcome);
-        transfer->deleteLater();
-        if (m_transfer == transfer)
-            transferEnded();
-    });
-    m_updateProjectButton->setEnabled(false);
-    m_updateProgramButton->setEnabled(false);
-    m_cancelTransferButton->setEnabled(true);
-    if (payload)
-        transfer->start(command, payload);
-    else
-        transfer->start(command, filePath);
-}
-
-void BoxEditDialog::transferConcluded(FileTransfer *transfer, quint8 command, FileTransfer::Outcome outcome)
-{
-    const ProjectDeployment::Aftermath aftermath =
-        command == FileTransfer::ProjectDeployment && m_deployment
-            ? m_deployment->concluded(m_transferBox, transfer->digest(), outcome)
-            : ProjectDeployment::concluded(m_transferBox, projectName(), command, QByteArray(), transfer->digest(),
-                                           outcome);
-    if (!aftermath.recordNotKept.isEmpty())
-        appendMessage(aftermath.recordNotKept);
-    if (!aftermath.copyNotKept.isEmpty())
-        DeploymentGate::warnCopyNotKept(aftermath.copyNotKept, this);
-}
-
-void BoxEditDialog::transferEnded()
-{
-    m_transfer = nullptr;
-    m_deployment.reset();
-    m_updateProjectButton->setEnabled(true);
-    m_updateProgramButton->setEnabled(true);
-    m_cancelTransferButton->setEnabled(false);
+    m_updateProjectButton->setEnabled(!running);
+    m_updateProgramButton->setEnabled(!running);
+    m_cancelTransferButton->setEnabled(running);
 }
 
 void BoxEditDialog::cancelTransfer()
 {
-    if (m_transfer)
-        m_transfer->cancel();
+    m_session->cancelTransfer();
 }
 
 bool BoxEditDialog::transferRunning() const
 {
-    return m_transfer && m_transfer->isRunning();
+    return m_session->transferRunning();
 }
 
 bool BoxEditDialog::mayEndTransfer()

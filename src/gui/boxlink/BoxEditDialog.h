@@ -4,18 +4,14 @@
 // settings reads and writes, reboot, project deployment, program update and the hand-over
 // of live data to the main window.
 
-#include "core/boxlink/FileTransfer.h"
 #include "core/boxlink/Protocol.h"
 
 #include <QDialog>
-#include <QPointer>
 #include <QTimer>
 
 #include <initializer_list>
-#include <memory>
-#include <optional>
 
-class ProjectDeployment;
+class BoxSession;
 class QComboBox;
 class QHBoxLayout;
 class QLabel;
@@ -41,8 +37,9 @@ public:
     QStandardItem *boxItem() const { return m_boxItem; }
     QLineEdit *nameEdit() const { return m_nameEdit; }
     QPushButton *saveButton() const { return m_saveButton; }
-    Protocol *link() const { return m_link; }
-    QString localAddress() const { return m_localAddress; }
+    BoxSession *session() const { return m_session; }
+    Protocol *link() const;
+    QString localAddress() const;
 
     // Save's field check: no address field the user sees holds a part with a leading zero
     // (the typing rule lets "192.168.001.010" stand). Otherwise warns, naming the field.
@@ -104,20 +101,12 @@ private:
     QHBoxLayout *readWriteRow(const char *prefix, QPushButton **read, QPushButton **write);
     void buildLtePage();
     void loadFields(bool lteFollowsRecord);
-    void wireLink(Protocol *link);
-    void dropLink();
-    void reportLinkDown();
+    void wireSession();
     Protocol *ensureLink();
     void appendMessage(const QString &text);
-    // Sends a file read when the box has been reached, or, with `bytes`, those bytes (the
-    // file then only removed once their digest is taken).
-    void runTransfer(quint8 command, const QString &filePath, bool removeAfterDigest,
-                     const SharedPayload &payload = nullptr);
-    // Records the transfer and keeps what a box confirmed, telling what could not be kept.
-    void transferConcluded(FileTransfer *transfer, quint8 command, FileTransfer::Outcome outcome);
+    void setTransferButtons(bool running);
     // The name the records give the project of the box: its top-level item's text.
     QString projectName() const;
-    void transferEnded();
     void warnUpdateProject(const QString &text);
     bool fieldsAcceptable(const QString &tab, std::initializer_list<FieldCheck> fields);
     QString fieldName(const QLineEdit *edit) const;
@@ -132,14 +121,8 @@ private:
     void onTimeData(const timeAllocationData &data);
 
     QStandardItem *m_boxItem = nullptr;
-    Protocol *m_link = nullptr;
-    QString m_linkUpHost; // the box whose link is up, empty while none is
-    QString m_localAddress = QStringLiteral("0.0.0.0");
+    BoxSession *m_session = nullptr;
     QTimer m_clock;
-    QPointer<FileTransfer> m_transfer;
-    // The project deployment under way, alive until its transfer has ended.
-    std::shared_ptr<ProjectDeployment> m_deployment;
-    QString m_transferBox; // where the running transfer goes
 
     // Top
     QLineEdit *m_nameEdit = nullptr;
