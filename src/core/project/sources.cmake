@@ -1,6 +1,7 @@
-# Item records, the project file and its reading and writing, addresses, the DL/T 645
-# catalogue and point CSV.
+# Item records (the box's also as a record of its own), the project file and its reading and
+# writing, addresses, the DL/T 645 catalogue and point CSV.
 list(APPEND ORVANE_CORE_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/BoxRecord.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Dlt645Catalogue.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Ipv4Address.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ItemRecord.cpp

@@ -5,6 +5,7 @@
 // of live data to the main window.
 
 #include "core/boxlink/Protocol.h"
+#include "gui/boxlink/BoxEditForm.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -12,17 +13,9 @@
 #include <initializer_list>
 
 class BoxSession;
-class QComboBox;
-class QHBoxLayout;
-class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
-class QRadioButton;
 class QStandardItem;
-class QTabWidget;
-class QValidator;
 
 class BoxEditDialog : public QDialog
 {
@@ -35,8 +28,8 @@ public:
     void loadBoxItem(QStandardItem *item);
 
     QStandardItem *boxItem() const { return m_boxItem; }
-    QLineEdit *nameEdit() const { return m_nameEdit; }
-    QPushButton *saveButton() const { return m_saveButton; }
+    QLineEdit *nameEdit() const { return m_form.nameEdit; }
+    QPushButton *saveButton() const { return m_form.saveButton; }
     BoxSession *session() const { return m_session; }
     Protocol *link() const;
     QString localAddress() const;
@@ -91,16 +84,7 @@ private:
         bool required; // empty text is refused too
     };
 
-    void buildControls();
-    QWidget *buildCommonlyTab();
-    QWidget *buildLanTab();
-    QWidget *buildWanTab();
-    QWidget *buildNtpTab();
-    QWidget *buildTimeTab();
-    void buildWifiPage();
-    QHBoxLayout *readWriteRow(const char *prefix, QPushButton **read, QPushButton **write);
-    void buildLtePage();
-    void loadFields(bool lteFollowsRecord);
+    void wireButtons();
     void wireSession();
     Protocol *ensureLink();
     void appendMessage(const QString &text);
@@ -124,65 +108,5 @@ private:
     BoxSession *m_session = nullptr;
     QTimer m_clock;
 
-    // Top
-    QLineEdit *m_nameEdit = nullptr;
-    QLineEdit *m_ipEdit = nullptr;
-    QValidator *m_ipValidator = nullptr;
-    QComboBox *m_modelCombo = nullptr; // kept but never placed
-    QTabWidget *m_tabs = nullptr;
-
-    // Commonly
-    QPushButton *m_connectButton = nullptr;
-    QPushButton *m_hostAddressButton = nullptr;
-    QPushButton *m_disconnectButton = nullptr;
-    QLabel *m_statusLabel = nullptr;
-    QLabel *m_versionLabel = nullptr;
-    QPushButton *m_updateProjectButton = nullptr;
-    QPushButton *m_updateProgramButton = nullptr;
-    QProgressBar *m_progressBar = nullptr;
-    QPushButton *m_cancelTransferButton = nullptr;
-    QPushButton *m_rebootButton = nullptr;
-
-    // LAN
-    QLineEdit *m_lanIpEdit = nullptr;
-    QLineEdit *m_lanMaskEdit = nullptr;
-    QLineEdit *m_lanGatewayEdit = nullptr;
-    QLineEdit *m_lanDns1Edit = nullptr;
-    QLineEdit *m_lanDns2Edit = nullptr;
-
-    // WAN
-    QComboBox *m_wanDhcpCombo = nullptr;
-    QLineEdit *m_wanIpEdit = nullptr;
-    QLineEdit *m_wanMaskEdit = nullptr;
-    QLineEdit *m_wanGatewayEdit = nullptr;
-    QLineEdit *m_wanDns1Edit = nullptr;
-    QLineEdit *m_wanDns2Edit = nullptr;
-
-    // NTP and clock
-    QLineEdit *m_ntpEdit = nullptr;
-    QLineEdit *m_localTimeEdit = nullptr;
-    QLineEdit *m_boxTimeEdit = nullptr;
-
-    // WiFi page (built, never shown)
-    QWidget *m_wifiPage = nullptr;
-    QRadioButton *m_wifiOnRadio = nullptr;
-    QRadioButton *m_wifiOffRadio = nullptr;
-    QComboBox *m_wifiModeCombo = nullptr;
-    QLineEdit *m_ssidEdit = nullptr;
-    QLineEdit *m_wifiPasswordEdit = nullptr;
-    QComboBox *m_wifiDhcpCombo = nullptr;
-    QLineEdit *m_wifiIpEdit = nullptr;
-    QLineEdit *m_wifiMaskEdit = nullptr;
-    QLineEdit *m_wifiGatewayEdit = nullptr;
-    QLineEdit *m_wifiDns1Edit = nullptr;
-    QLineEdit *m_wifiDns2Edit = nullptr;
-
-    // 4G page (built, never shown)
-    QWidget *m_ltePage = nullptr;
-    QRadioButton *m_lteOnRadio = nullptr;
-    QRadioButton *m_lteOffRadio = nullptr;
-    QLineEdit *m_atEdits[5] = {};
-
-    QPushButton *m_saveButton = nullptr;
-    QPushButton *m_cancelButton = nullptr;
+    BoxEditForm m_form;
 };
