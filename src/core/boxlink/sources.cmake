@@ -1,7 +1,8 @@
 # The box link without widgets: frame codec and extraction, live-data reassembly, the message
-# set, the box link (Protocol), file transfers and the session that holds both for one box
-# (shared with the box simulator and orvane-deploy).
+# set, the box link (Protocol), file transfers, the session that holds both for one box, and
+# discovery (shared with the box simulator and orvane-deploy).
 list(APPEND ORVANE_CORE_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/BoxDiscovery.cpp
     ${CMAKE_CURRENT_LIST_DIR}/BoxMessages.cpp
     ${CMAKE_CURRENT_LIST_DIR}/BoxSession.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FileTransfer.cpp
