@@ -67,6 +67,7 @@ struct DeployInput
 {
     QByteArray stdinBytes; // fed on standard input, which is then closed
     int openFiles = 0;     // when > 0, the open-file limit it runs under
+    int fileBlocks = 0;    // when > 0, the largest file it may write, in 512-byte blocks
 };
 
 // Runs orvane-deploy with its records in `dataHome`; the event loop keeps turning meanwhile so
@@ -78,11 +79,14 @@ DeployRun deploy(const QStringList &arguments, const QString &dataHome, int time
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
     process.setProcessEnvironment(env);
+    QString limits;
     if (input.openFiles > 0)
+        limits += QStringLiteral("ulimit -n %1 && ").arg(input.openFiles);
+    if (input.fileBlocks > 0) // a write past it fails instead of ending the program
+        limits += QStringLiteral("trap '' XFSZ && ulimit -f %1 && ").arg(input.fileBlocks);
+    if (!limits.isEmpty())
         process.start(QStringLiteral("/bin/sh"),
-                      QStringList{"-c", QStringLiteral("ulimit -n %1 && exec \"$0\" \"$@\"").arg(input.openFiles),
-                                  deployProgram()}
-                          + arguments);
+                      QStringList{"-c", limits + QStringLiteral("exec \"$0\" \"$@\""), deployProgram()} + arguments);
     else
         process.start(deployProgram(), arguments);
     DeployRun run;
@@ -1018,14 +1022,14 @@ void TstFleet::commandLineDeploymentAsksNothingAfter()
     QCOMPARE(transferCounts(sims), QList<int>{3});
 }
 
-// A fleet deployment whose copy cannot be written in full sends nothing to any box: the user is
-// told why, in a warning and in the Message dock.
+// A fleet deployment whose copy cannot be written in full sends nothing to any box: the window
+// tells why in a warning and in the Message dock, orvane-deploy as every box's result.
 void TstFleet::copyOntoAFullDeviceSendsNothing()
 {
     ThreeBoxWindow three;
     QVERIFY(three.start(75));
     FleetWindow &window = *three.window;
-    QVERIFY(ProjectJson::projectFileBytes(three.fixture.project).size() > 400);
+    QVERIFY(ProjectJson::projectFileBytes(three.fixture.project).size() > 600); // past either limit below
     QStringList messages;
     connect(&window, &FleetWindow::messageAppended, this, [&messages](const QString &text) { messages << text; });
 
@@ -1052,6 +1056,21 @@ void TstFleet::copyOntoAFullDeviceSendsNothing()
     QCOMPARE(transferCounts(three.sims), (QList<int>{0, 0, 0}));
     for (int row = 0; row < 3; ++row)
         QCOMPARE(window.deployment()->result(row).state, FleetDeployment::State::Idle);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("p.json"));
+    QVERIFY(writeFile(path, ProjectJson::projectFileBytes(three.fixture.project)));
+    DeployInput small512;
+    small512.fileBlocks = 1;
+    const DeployRun run = deploy({"--project", path, "--box", three.sims.addresses.first(), "--force", "--json"},
+                                 dir.filePath(QStringLiteral("data")), 30000, small512);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.objects.size(), 1);
+    QCOMPARE(run.objects.first().value("stage").toString(), QStringLiteral("copy"));
+    QVERIFY2(run.objects.first().value("result").toString().startsWith("Could not write the deployment copy "),
+             qPrintable(run.out));
+    QTest::qWait(300);
+    QCOMPARE(transferCounts(three.sims), (QList<int>{0, 0, 0}));
 }
 
 QTEST_MAIN(TstFleet)

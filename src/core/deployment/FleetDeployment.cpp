@@ -201,6 +201,8 @@ void FleetDeployment::pump()
             source->read.reset();
             source->readError.clear();
         }
+        // Every digest has been taken: the copy goes, the bytes stay for a retry.
+        m_deployment.reset();
         if (!m_announced) {
             m_announced = true;
             emit finished();

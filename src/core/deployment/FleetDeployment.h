@@ -56,8 +56,8 @@ public:
     // payload are sent as they are, every time.
     void setProjectFile(const QString &path, const QString &projectName);
     void setProject(SharedPayload payload, const QString &projectName);
-    // A prepared deployment (its copy written): its bytes go to every box, and it stays alive
-    // until another project is set.
+    // A prepared deployment (its copy written): its bytes go to every box; the copy is removed
+    // when the run has ended.
     void setProject(std::shared_ptr<ProjectDeployment> deployment);
     void setProgramFile(const QString &path);
     void setProgram(SharedPayload payload);
@@ -123,7 +123,7 @@ private:
         bool isSet() const { return !path.isEmpty() || given; }
     };
     Source m_project;
-    std::shared_ptr<ProjectDeployment> m_deployment; // the copy behind m_project.given, if any
+    std::shared_ptr<ProjectDeployment> m_deployment; // the copy behind m_project.given, during a run
     Source m_program;
     QString m_projectName;
     QString m_localAddress = QStringLiteral("0.0.0.0");

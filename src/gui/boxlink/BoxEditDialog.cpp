@@ -31,8 +31,6 @@
 
 
 namespace {
-const QString kNoBinding = QStringLiteral("0.0.0.0");
-
 // The box reports DHCP as "1"/"0"; other values leave the choice alone.
 void setDhcpChoice(QComboBox *combo, const QString &value)
 {
@@ -220,7 +218,7 @@ void BoxEditDialog::showChangeHostAddressDialog()
     auto *layout = new QVBoxLayout(&dialog);
     layout->addWidget(new QLabel(tr("Please select the host address:")));
     auto *combo = new QComboBox;
-    combo->addItem(kNoBinding);
+    combo->addItem(BoxSession::noBinding());
     for (const QHostAddress &address : QNetworkInterface::allAddresses()) {
         if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback())
             combo->addItem(address.toString());
@@ -241,7 +239,7 @@ void BoxEditDialog::showChangeHostAddressDialog()
         return;
     const QString chosen = combo->currentText();
     m_session->setLocalAddress(chosen);
-    if (chosen == kNoBinding)
+    if (chosen == BoxSession::noBinding())
         appendMessage(tr("Selected address: 0.0.0.0 (No binding)"));
     else
         appendMessage(tr("Selected host address: %1").arg(chosen));

@@ -1,8 +1,9 @@
 #pragma once
 
-// Edits one box item of the project tree and drives the link to that box: connection,
-// settings reads and writes, reboot, project deployment, program update and the hand-over
-// of live data to the main window.
+// Edits one box item of the project tree (its fields in a BoxEditForm, loaded from and saved to
+// the box's record) and works with the box through its BoxSession: connection, settings reads
+// and writes, reboot, project deployment, program update and the hand-over of live data to the
+// main window.
 
 #include "core/boxlink/Protocol.h"
 #include "gui/boxlink/BoxEditForm.h"

@@ -13,8 +13,6 @@
 #include <QSet>
 #include <QStringList>
 
-#include <memory>
-
 class Protocol;
 class QLabel;
 class QProgressBar;
