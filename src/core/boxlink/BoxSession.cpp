@@ -38,16 +38,14 @@ void BoxSession::connectToBox(bool announce)
     dropLink();
     m_link = new Protocol(this);
     m_link->setAutoReconnect(true);
-    if (!announce) {
-        m_link->connectToServer(m_boxAddress);
-        wireLink(m_link);
-        return;
-    }
-    wireLink(m_link);
     // The connect binds (and reports a failure) once; binding here as well reported it twice.
     if (m_localAddress != noBinding())
         m_link->setLocalAddress(QHostAddress(m_localAddress));
+    if (announce)
+        wireLink(m_link);
     m_link->connectToServer(m_boxAddress);
+    if (!announce)
+        wireLink(m_link);
 }
 
 bool BoxSession::disconnectFromBox()
