@@ -927,9 +927,10 @@ void TstCommands::saveCheck()
     auto *saveButton = new QPushButton(editor);
     int saves = 0;
     const QString title = dockTitle("Edit Box");
-    ads::CDockWidget *dock = m_window->openEditDock(title, editor);
+    ads::CDockWidget *dock = m_window->editDocks()->open(EditDockKind::Box, editor);
     QStandardItem *edited = setup == QLatin1String("project") ? alpha : boxes->child(2);
-    m_window->installSaveCheck(editor, edited, nameEdit, saveButton, [&saves] { ++saves; }, title);
+    m_window->installSaveCheck(editor, edited, nameEdit, saveButton, [&saves] { ++saves; },
+                               EditDockKind::Box);
     if (setup == QLatin1String("repoint"))
         m_window->repointEditDock(dock, editor, boxes->child(0));
     if (setup == QLatin1String("deleted"))

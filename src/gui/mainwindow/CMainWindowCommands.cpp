@@ -85,76 +85,29 @@ QStandardItem *projectOf(QStandardItem *item)
 
 // --- edit-dock plumbing shared by the editor slots -------------------------------------------
 
-void CMainWindow::discardEditDock(ads::CDockWidget *dock)
-{
-    if (!dock)
-        return;
-    // The toggle action lives until the deferred delete; drop it from the View menu now.
-    QAction *action = dock->toggleViewAction();
-    const QList<QWidget *> holders = action->associatedWidgets();
-    for (QWidget *holder : holders)
-        holder->removeAction(action);
-    QPointer<ads::CDockWidget> guard(dock);
-    if (!dock->isClosed())
-        dock->closeDockWidget();
-    if (guard)
-        guard->deleteLater();
-}
-
-ads::CDockWidget *CMainWindow::openEditDock(const QString &translatedTitle, QDialog *dialog)
-{
-    ads::CDockWidget *dock = createEditDock(translatedTitle, dialog);
-    placeEditDock(dock);
-    return dock;
-}
-
 void CMainWindow::repointEditDock(ads::CDockWidget *dock, QDialog *dialog, QStandardItem *item)
 {
     if (dialog->property(kSaveCheckItem).isValid())
         dialog->setProperty(kSaveCheckItem, QVariant::fromValue(QPersistentModelIndex(item->index())));
     // A restored layout that did not know this dock has hidden it (and taken it out of its
-    // area): show it again, or the user edits, and the box editor reconnects, unseen.
-    if (dock->isClosed()) {
-        if (dock->dockAreaWidget())
-            dock->toggleView(true);
-        else
-            placeEditDock(dock);
-        if (dock->isClosed())
-            dock->toggleView(true);
-    }
-    dock->raise();
-}
-
-void CMainWindow::closeAllEditDocks()
-{
-    const QStringList titles{QObject::tr("Edit Service"), QObject::tr("Edit Project"),
-                             QObject::tr("Edit Box"), QObject::tr("Edit Standard")};
-    for (const QString &title : titles) {
-        // discardEditDock takes the entry out of the View menu, so the next lookup moves on.
-        ads::CDockWidget *previous = nullptr;
-        while (ads::CDockWidget *dock = findEditDock(title)) {
-            if (dock == previous)
-                break;
-            discardEditDock(dock);
-            previous = dock;
-        }
-    }
+    // area): it shows again.
+    m_editDocks->bringBack(dock);
 }
 
 void CMainWindow::installSaveCheck(QDialog *dialog, QStandardItem *item, QLineEdit *nameEdit,
                                    QAbstractButton *saveButton, std::function<void()> save,
-                                   const QString &dockTitle, std::function<bool()> fieldsOk)
+                                   EditDockKind dockKind, std::function<bool()> fieldsOk)
 {
     // A persistent index, not the pointer: the item may be re-pointed or deleted meanwhile.
     dialog->setProperty(kSaveCheckItem, QVariant::fromValue(QPersistentModelIndex(item->index())));
     connect(saveButton, &QAbstractButton::clicked, dialog,
-            [this, dialog, nameEdit, save = std::move(save), dockTitle, fieldsOk = std::move(fieldsOk)] {
-                runSaveCheck(dialog, nameEdit, save, dockTitle, fieldsOk);
+            [this, dialog, nameEdit, save = std::move(save), dockKind, fieldsOk = std::move(fieldsOk)] {
+                runSaveCheck(dialog, nameEdit, save, dockKind, fieldsOk);
             });
 }
 
 void CMainWindow::runSaveCheck(QDialog *dialog, QLineEdit *nameEdit, const std::function<void()> &save,
-                               const QString &dockTitle, const std::function<bool()> &fieldsOk)
+                               EditDockKind dockKind, const std::function<bool()> &fieldsOk)
 {
     // A field the editor refuses leaves item, record and dock as they are.
     if (fieldsOk && !fieldsOk())
@@ -183,11 +136,11 @@ void CMainWindow::runSaveCheck(QDialog *dialog, QLineEdit *nameEdit, const std::
     if (save)
         save();
 
-    // Close the dock that holds this editor; by title only if it sits elsewhere.
+    // Close the dock that holds this editor; by kind only if it sits elsewhere.
     ads::CDockWidget *dock = nullptr;
     for (QWidget *w = dialog->parentWidget(); w && !dock; w = w->parentWidget())
         dock = qobject_cast<ads::CDockWidget *>(w);
-    discardEditDock(dock ? dock : findEditDock(dockTitle));
+    m_editDocks->discard(dock ? dock : m_editDocks->find(dockKind));
 }
 
 // --- projects ---------------------------------------------------------------------------------
@@ -232,8 +185,8 @@ void CMainWindow::slotEditProject()
     if (!item || item->parent())
         return;
 
-    const QString title = QObject::tr("Edit Project");
-    discardEditDock(findEditDock(title));
+    const EditDockKind dockKind = EditDockKind::Project;
+    m_editDocks->discard(m_editDocks->find(dockKind));
 
     auto *dialog = new EditProjectDialog(QStringLiteral("Default Name"), QStringLiteral("Default Path"),
                                          QStringLiteral("Default Description"));
@@ -245,7 +198,7 @@ void CMainWindow::slotEditProject()
             [this, project](const QString &name, const QString &path, const QString &description) {
                 updateProject(project, name, path, description);
             });
-    openEditDock(title, dialog);
+    m_editDocks->open(dockKind, dialog);
 }
 
 void CMainWindow::updateProject(const QModelIndex &projectIndex, const QString &name, const QString &path,
@@ -294,7 +247,7 @@ void CMainWindow::slotDeleteProject()
     if (!boxTransferMayEnd())
         return;
     // Editors go first so none is left pointing into the removed project.
-    closeAllEditDocks();
+    m_editDocks->closeAll();
     m_projectModel->removeRow(item->row());
 }
 
@@ -418,8 +371,8 @@ void CMainWindow::slotstandardEditFile()
     if (!item)
         return;
     const QString kind = item->data(Role::Protocol).toString();
-    const QString title = QObject::tr("Edit Standard");
-    ads::CDockWidget *openDock = findEditDock(title);
+    const EditDockKind dockKind = EditDockKind::Standard;
+    ads::CDockWidget *openDock = m_editDocks->find(dockKind);
 
     // Per kind: an open editor of the same kind is re-pointed at the item (replace operation,
     // then repointEditDock) and the slot returns; otherwise a new editor is built into `editor`.
@@ -457,9 +410,9 @@ void CMainWindow::slotstandardEditFile()
         return; // no editor for this kind: whatever is open stays
 
     // An editor of the other kind gives way to the new one.
-    discardEditDock(openDock);
-    openEditDock(title, editor.dialog);
-    installSaveCheck(editor.dialog, item, editor.nameEdit, editor.saveButton, editor.save, title,
+    m_editDocks->discard(openDock);
+    m_editDocks->open(dockKind, editor.dialog);
+    installSaveCheck(editor.dialog, item, editor.nameEdit, editor.saveButton, editor.save, dockKind,
                      editor.fieldsOk);
 }
 
@@ -469,8 +422,8 @@ void CMainWindow::slotServiceEditFile()
     if (!item)
         return;
     const QString kind = item->data(Role::ServiceProtocol).toString();
-    const QString title = QObject::tr("Edit Service");
-    ads::CDockWidget *openDock = findEditDock(title);
+    const EditDockKind dockKind = EditDockKind::Service;
+    ads::CDockWidget *openDock = m_editDocks->find(dockKind);
 
     // As for standard devices; the service editor saves on its own, without the save check.
     EditorParts editor;
@@ -488,8 +441,8 @@ void CMainWindow::slotServiceEditFile()
     if (!editor.dialog)
         return;
 
-    discardEditDock(openDock);
-    openEditDock(title, editor.dialog);
+    m_editDocks->discard(openDock);
+    m_editDocks->open(dockKind, editor.dialog);
 }
 
 void CMainWindow::slotBoxEditFile()
@@ -497,11 +450,11 @@ void CMainWindow::slotBoxEditFile()
     QStandardItem *item = currentItem();
     if (!item)
         return;
-    const QString title = QObject::tr("Edit Box");
+    const EditDockKind dockKind = EditDockKind::Box;
 
     // There is only ever one box editor: an open one is re-pointed at the item and moves its
     // link to the new box (then repointEditDock), never replaced.
-    ads::CDockWidget *openDock = findEditDock(title);
+    ads::CDockWidget *openDock = m_editDocks->find(dockKind);
     if (openDock) {
         // Box editor: re-point
         if (auto *open = editorIn<BoxEditDialog>(openDock)) {
@@ -527,7 +480,7 @@ void CMainWindow::slotBoxEditFile()
     editor.save = [box] { box->saveChanges(); };
     editor.fieldsOk = [box] { return box->confirmFields(); };
 
-    ads::CDockWidget *dock = openEditDock(title, editor.dialog);
+    ads::CDockWidget *dock = m_editDocks->open(dockKind, editor.dialog);
     // Closing the box editor always drops the box connection.
     connect(dock, &QObject::destroyed, box, &BoxEditDialog::disconnectFromServer);
     // The dock's close button asks about a running transfer before the editor goes.
@@ -536,13 +489,13 @@ void CMainWindow::slotBoxEditFile()
         if (box->mayEndTransfer())
             dock->closeDockWidget();
     });
-    installSaveCheck(editor.dialog, item, editor.nameEdit, editor.saveButton, editor.save, title,
+    installSaveCheck(editor.dialog, item, editor.nameEdit, editor.saveButton, editor.save, dockKind,
                      editor.fieldsOk);
 }
 
 bool CMainWindow::boxTransferMayEnd()
 {
-    auto *box = editorIn<BoxEditDialog>(findEditDock(QObject::tr("Edit Box")));
+    auto *box = editorIn<BoxEditDialog>(m_editDocks->find(EditDockKind::Box));
     return !box || box->mayEndTransfer();
 }
 
@@ -559,18 +512,17 @@ void CMainWindow::slotDeleteFile()
 
     // The editor of the folder's kind closes whatever it shows; a data set's box link goes
     // with the box editor.
-    QString dockTitle;
+    ads::CDockWidget *dock = nullptr;
     if (folderText == Folder::Standard)
-        dockTitle = QObject::tr("Edit Standard");
+        dock = m_editDocks->find(EditDockKind::Standard);
     else if (folderText == Folder::Box || folderText == Folder::Data)
-        dockTitle = QObject::tr("Edit Box");
+        dock = m_editDocks->find(EditDockKind::Box);
     else if (folderText == Folder::Service)
-        dockTitle = QObject::tr("Edit Service");
-    ads::CDockWidget *dock = dockTitle.isEmpty() ? nullptr : findEditDock(dockTitle);
-    if (dock && dockTitle == QObject::tr("Edit Box") && !boxTransferMayEnd())
+        dock = m_editDocks->find(EditDockKind::Service);
+    if (dock && dock == m_editDocks->find(EditDockKind::Box) && !boxTransferMayEnd())
         return;
     // Closed before the item goes, so no editor is left holding it.
-    discardEditDock(dock);
+    m_editDocks->discard(dock);
 
     folder->removeRow(item->row());
     closeTabByName(itemText);
@@ -592,8 +544,8 @@ void CMainWindow::slotDeleteAllFile()
         closeTabByName(folder->child(row)->text());
     folder->removeRows(0, folder->rowCount());
 
-    if (ads::CDockWidget *dock = findEditDock(QObject::tr("Edit Box"))) {
-        discardEditDock(dock);
+    if (ads::CDockWidget *dock = m_editDocks->find(EditDockKind::Box)) {
+        m_editDocks->discard(dock);
         appendMessage(tr("All data files have been deleted, and the Box connection has been disconnected."));
     }
 }
