@@ -3,6 +3,10 @@
 
 #include "core/support/AppPaths.h"
 #include "gui/widgets/LogoWindow.h"
+#include "gui/mainwindow/ItemEditors.h"
+#include "gui/mainwindow/ProjectCommands.h"
+#include "gui/mainwindow/ProjectFiles.h"
+#include "gui/mainwindow/ProjectTree.h"
 #include "gui/monitoring/MonitoringPanel.h"
 #include "core/project/ItemRecord.h"
 
@@ -119,6 +123,9 @@ CMainWindow::CMainWindow(QWidget *parent)
             [this](ads::CDockWidget *dock) { fitEditDockWidth(dock, kEditDockFitPasses); });
     m_monitoring = new MonitoringPanel(m_monitoringTabs, m_dataDock->toolBar(), m_projectModel, this,
                                        [this](const QString &text) { appendMessage(text); });
+    m_editors = new ItemEditors(this, m_editDocks, m_projectModel);
+    m_files = new ProjectFiles(this, m_projectModel, m_tree);
+    m_commands = new ProjectCommands(this, m_projectModel, m_tree, m_editDocks, m_editors, m_files);
 
     resize(1280, 720);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -203,7 +210,7 @@ void CMainWindow::createFixedDocks()
 
     m_projectModel = new QStandardItemModel(this);
     m_projectView = new QTreeView;
-    setupProjectTree();
+    m_tree = new ProjectTree(this, m_projectModel, m_projectView, m_monitoringTabs);
     m_projectDock = new ads::CDockWidget(QObject::tr("Project"));
     m_projectDock->setWidget(m_projectView);
     m_projectDock->setToolBarStyle(Qt::ToolButtonIconOnly, ads::CDockWidget::StateFloating);
@@ -448,65 +455,4 @@ bool CMainWindow::closeEditDock(const QString &translatedTitle)
 {
     EditDockKind kind;
     return EditDocks::kindOfTitle(translatedTitle, &kind) && m_editDocks->close(kind);
-}
-
-// --- live data ---------------------------------------------------------------------------------
-
-void CMainWindow::setMonitoringClockForTesting(std::function<qint64()> msNow)
-{
-    MonitoringClock::set(std::move(msNow));
-}
-
-void CMainWindow::onDataReceived(Protocol::dataMonitoringData data)
-{
-    if (m_monitoring->report(data))
-        m_projectView->expandAll();
-}
-
-void CMainWindow::showDataInTable(QStandardItem *dataItem, QString updateTime, QString plcName)
-{
-    m_monitoring->showDataInTable(dataItem, updateTime, plcName);
-}
-
-void CMainWindow::onBoxLinkStateChanged(const QString &boxIp, bool up)
-{
-    m_monitoring->boxLinkStateChanged(boxIp, up);
-}
-
-void CMainWindow::checkMonitoringStaleness()
-{
-    m_monitoring->checkStaleness();
-}
-
-bool CMainWindow::startRecording(const QString &databasePath)
-{
-    return m_monitoring->startRecording(databasePath);
-}
-
-void CMainWindow::stopRecording()
-{
-    m_monitoring->stopRecording();
-}
-
-bool CMainWindow::isRecording() const
-{
-    return m_monitoring->isRecording();
-}
-
-bool CMainWindow::exportRecording(qint64 fromMs, qint64 toMs, const QString &csvPath)
-{
-    return m_monitoring->exportRecording(fromMs, toMs, csvPath);
-}
-
-TrendChart *CMainWindow::showTrend(const QString &device, const QString &point, bool newChart)
-{
-    return m_monitoring->showTrend(device, point, newChart);
-}
-
-QStandardItem *CMainWindow::currentItem() const
-{
-    const QModelIndex index = m_projectView->currentIndex();
-    if (!index.isValid())
-        return nullptr;
-    return m_projectModel->itemFromIndex(index);
 }
