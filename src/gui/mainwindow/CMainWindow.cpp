@@ -121,8 +121,8 @@ CMainWindow::CMainWindow(QWidget *parent)
                                 dockIcon(QStringLiteral(":/adsdemo/images/edit-1.svg")), this);
     connect(m_editDocks, &EditDocks::placed, this,
             [this](ads::CDockWidget *dock) { fitEditDockWidth(dock, kEditDockFitPasses); });
-    m_monitoring = new MonitoringPanel(m_monitoringTabs, m_dataDock->toolBar(), m_projectModel, this,
-                                       [this](const QString &text) { appendMessage(text); });
+    m_monitoring = new MonitoringPanel(m_monitoringTabs, m_dataDock->toolBar(), m_projectModel, this);
+    connect(m_monitoring, &MonitoringPanel::messageAppended, this, &CMainWindow::appendMessage);
     m_editors = new ItemEditors(this, m_editDocks, m_projectModel);
     m_files = new ProjectFiles(this, m_projectModel, m_tree);
     m_commands = new ProjectCommands(this, m_projectModel, m_tree, m_editDocks, m_editors, m_files);

@@ -281,8 +281,8 @@ void ProjectCommands::deleteItem(QStandardItem *item)
     m_window->closeTabByName(itemText);
 
     if (folderText == Folder::Data && dock)
-        m_window->appendMessage(tr("The data '%1' has been deleted, and the Box connection has been disconnected.")
-                          .arg(itemText));
+        m_window->appendMessage(
+            tr("The data '%1' has been deleted, and the Box connection has been disconnected.").arg(itemText));
 }
 
 void ProjectCommands::deleteAllData(QStandardItem *folder)
@@ -298,6 +298,7 @@ void ProjectCommands::deleteAllData(QStandardItem *folder)
 
     if (ads::CDockWidget *dock = m_docks->find(EditDockKind::Box)) {
         m_docks->discard(dock);
-        m_window->appendMessage(tr("All data files have been deleted, and the Box connection has been disconnected."));
+        m_window->appendMessage(
+            tr("All data files have been deleted, and the Box connection has been disconnected."));
     }
 }

@@ -10,6 +10,7 @@
 #include "core/project/ProjectItems.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDateTimeEdit>
 #include <QDialog>
@@ -34,6 +35,12 @@
 #include <QVBoxLayout>
 
 namespace {
+// The panel's texts keep the main window's context, where their translations are.
+struct WindowText
+{
+    Q_DECLARE_TR_FUNCTIONS(CMainWindow)
+};
+
 const QString kNoDisplay = QStringLiteral("NoDisplay");
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 const QString kHeaderStyle = QStringLiteral("QHeaderView::section { background-color: #DDDDDD; }");
@@ -106,14 +113,12 @@ bool setCell(QTableWidget *table, int row, int column, const QString &text)
 }
 } // namespace
 
-
 MonitoringPanel::MonitoringPanel(QTabWidget *tabs, QToolBar *bar, QStandardItemModel *projects,
-                                 QWidget *window, std::function<void(const QString &)> message)
+                                 QWidget *window)
     : QObject(window)
     , m_tabs(tabs)
     , m_projects(projects)
     , m_window(window)
-    , m_message(std::move(message))
 {
     m_staleTimer = new QTimer(this);
     m_staleTimer->setInterval(1000);
@@ -129,13 +134,14 @@ MonitoringPanel::MonitoringPanel(QTabWidget *tabs, QToolBar *bar, QStandardItemM
             });
 
     if (bar) {
-        m_recordAction = bar->addAction(QIcon(QStringLiteral(":/adsdemo/images/save.svg")), tr("Record"));
+        m_recordAction = bar->addAction(QIcon(QStringLiteral(":/adsdemo/images/save.svg")),
+                                        WindowText::tr("Record"));
         m_recordAction->setObjectName(QStringLiteral("recordAction"));
         m_recordAction->setCheckable(true);
-        m_recordAction->setToolTip(tr("Record every received value into a database file"));
+        m_recordAction->setToolTip(WindowText::tr("Record every received value into a database file"));
         connect(m_recordAction, &QAction::triggered, this, [this](bool on) { onRecordToggled(on); });
         QAction *exportAction = bar->addAction(QIcon(QStringLiteral(":/adsdemo/images/write.svg")),
-                                               tr("Export CSV"));
+                                               WindowText::tr("Export CSV"));
         exportAction->setObjectName(QStringLiteral("exportCsvAction"));
         connect(exportAction, &QAction::triggered, this, [this] { onExportTriggered(); });
     }
@@ -175,7 +181,8 @@ bool MonitoringPanel::report(const Protocol::dataMonitoringData &data)
         && !m_recorder->record(data.sn, data.projectName, data.plcName, data.time, receivedMs, data.datas)) {
         const QString error = m_recorder->errorText();
         stopRecording();
-        m_message(tr("Recording stopped: the database could not be written (%1).").arg(error));
+        emit messageAppended(
+            WindowText::tr("Recording stopped: the database could not be written (%1).").arg(error));
     }
     feedTrendCharts(data.plcName, receivedMs, data.datas);
     m_feeds.reported(data.plcName, data.projectName, receivedMs, staleAfterMs(project, data.plcName));
@@ -224,8 +231,8 @@ QTableWidget *MonitoringPanel::table(const QString &plcName, bool *created)
                     if (point.isEmpty())
                         return;
                     QMenu menu(table);
-                    QAction *add = menu.addAction(tr("Show Trend"));
-                    QAction *fresh = menu.addAction(tr("Show Trend in a New Chart"));
+                    QAction *add = menu.addAction(WindowText::tr("Show Trend"));
+                    QAction *fresh = menu.addAction(WindowText::tr("Show Trend in a New Chart"));
                     QAction *chosen = menu.exec(table->viewport()->mapToGlobal(pos));
                     if (chosen)
                         showTrend(plcName, point, chosen == fresh);
@@ -253,8 +260,9 @@ void MonitoringPanel::showDataInTable(QStandardItem *dataItem, const QString &up
     table->setSortingEnabled(false);
     if (table->columnCount() != kColumns)
         table->setColumnCount(kColumns);
-    table->setHorizontalHeaderLabels({tr("Name"), tr("Addr"), tr("DataType"), tr("Value"),
-                                      tr("Valid"), tr("Update Time")});
+    table->setHorizontalHeaderLabels({WindowText::tr("Name"), WindowText::tr("Addr"), WindowText::tr("DataType"),
+                                      WindowText::tr("Value"), WindowText::tr("Valid"),
+                                      WindowText::tr("Update Time")});
 
     const int verticalPos = table->verticalScrollBar()->value();
     const int horizontalPos = table->horizontalScrollBar()->value();
@@ -271,9 +279,9 @@ void MonitoringPanel::showDataInTable(QStandardItem *dataItem, const QString &up
     }
     QVector<bool> seen(oldCount, false);
 
-    const QString effective = tr("Effective");
-    const QString invalid = tr("Invalid");
-    const QString unknown = tr("Unknown");
+    const QString effective = WindowText::tr("Effective");
+    const QString invalid = WindowText::tr("Invalid");
+    const QString unknown = WindowText::tr("Unknown");
     const QString nameKey = QStringLiteral("name");
     const QString addrKey = QStringLiteral("addr");
     const QString dataTypeKey = QStringLiteral("dataType");
@@ -408,8 +416,9 @@ void MonitoringPanel::setFeedStale(const QString &tabName, MonitoringFeed &feed,
     feed.stale = stale;
     rows->setStale(stale);
     // An icon marks the tab: its text is how it is found.
-    m_tabs->setTabIcon(index, stale ? m_window->style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
-    m_tabs->setTabToolTip(index, stale ? tr("No current data from this device") : QString());
+    m_tabs->setTabIcon(index, stale ? m_window->style()->standardIcon(QStyle::SP_MessageBoxWarning)
+                                    : QIcon());
+    m_tabs->setTabToolTip(index, stale ? WindowText::tr("No current data from this device") : QString());
     table->viewport()->update();
 }
 
@@ -442,8 +451,8 @@ bool MonitoringPanel::startRecording(const QString &databasePath)
     stopRecording();
     auto *recorder = new MonitoringRecorder;
     if (!recorder->open(databasePath)) {
-        QMessageBox::warning(m_window, tr("Recording"),
-                             tr("The recording database '%1' could not be opened: %2")
+        QMessageBox::warning(m_window, WindowText::tr("Recording"),
+                             WindowText::tr("The recording database '%1' could not be opened: %2")
                                  .arg(databasePath, recorder->errorText()));
         delete recorder;
         if (m_recordAction)
@@ -454,7 +463,7 @@ bool MonitoringPanel::startRecording(const QString &databasePath)
     m_lastRecording = databasePath;
     if (m_recordAction)
         m_recordAction->setChecked(true);
-    m_message(tr("Recording live data into '%1'.").arg(databasePath));
+    emit messageAppended(WindowText::tr("Recording live data into '%1'.").arg(databasePath));
     return true;
 }
 
@@ -462,9 +471,9 @@ void MonitoringPanel::stopRecording()
 {
     const int dropped = m_recorder ? m_recorder->close() : 0;
     if (dropped > 0)
-        m_message(tr("%1 received reports could not be written to the recording: another program "
-                         "kept the database locked.")
-                          .arg(dropped));
+        emit messageAppended(WindowText::tr("%1 received reports could not be written to the recording: "
+                                            "another program kept the database locked.")
+                                 .arg(dropped));
     delete m_recorder;
     m_recorder = nullptr;
     if (m_recordAction)
@@ -475,13 +484,13 @@ void MonitoringPanel::onRecordToggled(bool on)
 {
     if (!on) {
         if (isRecording())
-            m_message(tr("Recording stopped."));
+            emit messageAppended(WindowText::tr("Recording stopped."));
         stopRecording();
         return;
     }
     const QString path = FileDialogs::getSaveFileName(
-        m_window, tr("Recording database"), QString(), tr("SQLite database (*.sqlite *.db)"), nullptr,
-        QFileDialog::DontConfirmOverwrite);
+        m_window, WindowText::tr("Recording database"), QString(),
+        WindowText::tr("SQLite database (*.sqlite *.db)"), nullptr, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) {
         m_recordAction->setChecked(false);
         return;
@@ -494,35 +503,36 @@ bool MonitoringPanel::exportRecording(qint64 fromMs, qint64 toMs, const QString 
     const QString database = m_recorder ? m_recorder->path() : m_lastRecording;
     QString error;
     if (database.isEmpty())
-        error = tr("nothing has been recorded yet");
+        error = WindowText::tr("nothing has been recorded yet");
     else if (MonitoringRecorder::exportCsv(database, fromMs, toMs, csvPath, &error)) {
-        m_message(tr("Recording exported to '%1'.").arg(csvPath));
+        emit messageAppended(WindowText::tr("Recording exported to '%1'.").arg(csvPath));
         return true;
     }
-    QMessageBox::warning(m_window, tr("Export CSV"), tr("The recording could not be exported: %1").arg(error));
+    QMessageBox::warning(m_window, WindowText::tr("Export CSV"),
+                         WindowText::tr("The recording could not be exported: %1").arg(error));
     return false;
 }
 
 void MonitoringPanel::onExportTriggered()
 {
     QDialog dialog(m_window);
-    dialog.setWindowTitle(tr("Export CSV"));
+    dialog.setWindowTitle(WindowText::tr("Export CSV"));
     auto *form = new QFormLayout(&dialog);
     const QDateTime now = QDateTime::fromMSecsSinceEpoch(nowMs());
     auto *from = new QDateTimeEdit(now.addSecs(-3600), &dialog);
     auto *to = new QDateTimeEdit(now, &dialog);
     from->setDisplayFormat(kTimeFormat);
     to->setDisplayFormat(kTimeFormat);
-    form->addRow(tr("Received from:"), from);
-    form->addRow(tr("Received until:"), to);
+    form->addRow(WindowText::tr("Received from:"), from);
+    form->addRow(WindowText::tr("Received until:"), to);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const QString path = FileDialogs::getSaveFileName(m_window, tr("Export CSV"), QString(),
-                                                      tr("CSV files (*.csv)"));
+    const QString path = FileDialogs::getSaveFileName(m_window, WindowText::tr("Export CSV"), QString(),
+                                                      WindowText::tr("CSV files (*.csv)"));
     if (path.isEmpty())
         return;
     // The until-second is taken whole.

@@ -7,12 +7,9 @@
 #include "core/boxlink/Protocol.h"
 #include "core/monitoring/MonitoringFeeds.h"
 
-#include <QCoreApplication>
 #include <QList>
 #include <QObject>
 #include <QPointer>
-
-#include <functional>
 
 class MonitoringRecorder;
 class QAction;
@@ -27,13 +24,10 @@ class TrendChart;
 
 class MonitoringPanel : public QObject
 {
-    // Its texts are the main window's, and translated as such.
-    Q_DECLARE_TR_FUNCTIONS(CMainWindow)
+    Q_OBJECT
 public:
-    // `bar` (may be null) gets Record and Export CSV; `window` parents charts and dialogs;
-    // `message` shows a line in the window's Message dock.
-    MonitoringPanel(QTabWidget *tabs, QToolBar *bar, QStandardItemModel *projects, QWidget *window,
-                    std::function<void(const QString &)> message);
+    // `bar` (may be null) gets Record and Export CSV; `window` parents charts and dialogs.
+    MonitoringPanel(QTabWidget *tabs, QToolBar *bar, QStandardItemModel *projects, QWidget *window);
     ~MonitoringPanel() override;
 
     // Files the report under its project's Data folder and shows it; false when that project
@@ -51,6 +45,10 @@ public:
     bool exportRecording(qint64 fromMs, qint64 toMs, const QString &csvPath);
     TrendChart *showTrend(const QString &device, const QString &point, bool newChart);
 
+signals:
+    // A line for the window's Message dock.
+    void messageAppended(const QString &text);
+
 private:
     QTableWidget *table(const QString &plcName, bool *created);
     void forgetProject(const QString &projectName);
@@ -62,7 +60,6 @@ private:
     QTabWidget *m_tabs;
     QStandardItemModel *m_projects;
     QWidget *m_window;
-    std::function<void(const QString &)> m_message;
     MonitoringFeeds m_feeds;
     QTimer *m_staleTimer = nullptr;
     MonitoringRecorder *m_recorder = nullptr;
