@@ -265,14 +265,15 @@ void ProjectCommands::deleteItem(QStandardItem *item)
 
     // The editor of the folder's kind closes whatever it shows; a data set's box link goes
     // with the box editor.
+    const bool boxKind = folderText == Folder::Box || folderText == Folder::Data;
     ads::CDockWidget *dock = nullptr;
     if (folderText == Folder::Standard)
         dock = m_docks->find(EditDockKind::Standard);
-    else if (folderText == Folder::Box || folderText == Folder::Data)
+    else if (boxKind)
         dock = m_docks->find(EditDockKind::Box);
     else if (folderText == Folder::Service)
         dock = m_docks->find(EditDockKind::Service);
-    if (dock && dock == m_docks->find(EditDockKind::Box) && !m_editors->boxTransferMayEnd())
+    if (dock && boxKind && !m_editors->boxTransferMayEnd())
         return;
     // Closed before the item goes, so no editor is left holding it.
     m_docks->discard(dock);
