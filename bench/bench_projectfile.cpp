@@ -7,6 +7,9 @@
 //
 // The *Ratio benchmarks time both sides in the same iteration and report
 // "ratio" = real path / QJsonDocument alone (target <= 1.5).
+//
+// `bench_projectfile --rss trim|plain [divisor]` measures resident memory after one load
+// instead (see measureResident).
 
 #include "core/project/Dlt645Catalogue.h"
 #include "core/project/ItemRecord.h"
@@ -21,8 +24,14 @@
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 
+#include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
+#include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -257,6 +266,65 @@ void BM_LoadRatio(benchmark::State &state)
           [&f] { benchmark::DoNotOptimize(QJsonDocument::fromJson(f.bytes)); });
 }
 
+// Resident memory of this process in MiB, from /proc/self/statm (second field, pages).
+double residentMiB()
+{
+    long pages = 0;
+    long resident = 0;
+    if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// --rss trim|plain [divisor]: resident memory after one load of the project file, through
+// ProjectJson::loadProjectFile ("trim") or the same steps without handing memory back
+// ("plain"). One load per process, so that neither sees the other's freed heap.
+int measureResident(const char *mode, int divisor)
+{
+    QTemporaryDir dir;
+    QString path;
+    qint64 fileBytes = 0;
+    {
+        Fixture f(divisor);
+        path = dir.filePath(QStringLiteral("load.json"));
+        ProjectFileIo::writeFile(path, f.bytes);
+        fileBytes = f.bytes.size();
+    }
+#ifdef __GLIBC__
+    malloc_trim(0); // the fixture's heap is not the load's
+#endif
+    const double before = residentMiB();
+    QStandardItemModel model;
+    bool loaded = false;
+    if (std::strcmp(mode, "trim") == 0) {
+        loaded = ProjectJson::loadProjectFile(&model, path).ok();
+    } else {
+        QByteArray bytes;
+        if (ProjectFileIo::readFile(path, &bytes).ok()) {
+            const QJsonDocument document = QJsonDocument::fromJson(bytes);
+            bytes.clear();
+            ProjectJson::loadProjectIntoModel(&model, document.object(), dir.path());
+            loaded = model.rowCount() == 1;
+        }
+    }
+    const double after = residentMiB();
+    // Given back once the model is gone and the heap trimmed: the model's own size after a
+    // trimmed load; after a plain one, the model plus the freed heap glibc kept.
+    model.clear();
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+    const double empty = residentMiB();
+    std::printf("mode=%s loaded=%d file_mib=%.1f rss_before_mib=%.1f rss_after_load_mib=%.1f "
+                "growth_mib=%.1f freed_by_clear_mib=%.1f\n",
+                mode, int(loaded), double(fileBytes) / (1024.0 * 1024.0), before, after,
+                after - before, after - empty);
+    return loaded ? 0 : 1;
+}
+
 } // namespace
 
 BENCHMARK(BM_SaveRealPath)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
@@ -275,6 +343,8 @@ int main(int argc, char **argv)
                                                                    : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);
     registerItemRecordTypes();
+    if (argc >= 3 && std::strcmp(argv[1], "--rss") == 0)
+        return measureResident(argv[2], argc >= 4 ? std::atoi(argv[3]) : 1);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
