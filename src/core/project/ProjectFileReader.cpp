@@ -43,8 +43,10 @@ class PointMembers
 public:
     explicit PointMembers(const std::array<QString, N> &sortedKeys) : m_keys(sortedKeys)
     {
+        // Made from Latin-1, keys are stored as the parser stores ASCII keys, so comparing
+        // them is a plain byte comparison rather than one across two encodings.
         for (int i = 0; i < N; ++i)
-            m_cborKeys[i] = QCborValue(m_keys[i]);
+            m_cborKeys[i] = QCborValue(QLatin1String(m_keys[i].toLatin1()));
     }
 
     const std::array<QCborValue, N> &read(const QCborMap &point)
