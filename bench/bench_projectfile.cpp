@@ -2,10 +2,14 @@
 // serialising or parsing the same document in the same run.
 //
 // Full project: 40 Modbus devices x 10 slaves x 250 points, plus 10 DL/T 645 devices x 8
-// meters x 44 rows (about 100,000 points). Argument 1 is the full project, 2 is half of it.
+// meters x 44 rows (about 100,000 points). The argument divides it: 1 is the full project, 2
+// half of it (about 50,000 points), 10 a tenth (about 10,000).
 //
 // The *Ratio benchmarks time both sides in the same iteration and report
 // "ratio" = real path / QJsonDocument alone (target <= 1.5).
+//
+// `bench_projectfile --rss trim|plain [divisor]` measures resident memory after one load
+// instead (see measureResident).
 
 #include "core/project/Dlt645Catalogue.h"
 #include "core/project/ItemRecord.h"
@@ -20,7 +24,14 @@
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 
+#include <cstdio>
+#include <cstring>
+#include <map>
 #include <memory>
+#include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -112,13 +123,14 @@ struct Fixture
     }
 };
 
-std::unique_ptr<Fixture> g_fixtures[3]; // by divisor; released before the application goes
+std::map<int, std::unique_ptr<Fixture>> g_fixtures; // by divisor; released before the application goes
 
 Fixture &fixture(int divisor)
 {
-    if (!g_fixtures[divisor])
-        g_fixtures[divisor] = std::make_unique<Fixture>(divisor);
-    return *g_fixtures[divisor];
+    std::unique_ptr<Fixture> &f = g_fixtures[divisor];
+    if (!f)
+        f = std::make_unique<Fixture>(divisor);
+    return *f;
 }
 
 // What saveJsonFile does, less its message box.
@@ -190,6 +202,21 @@ void BM_LoadRealPath(benchmark::State &state)
     addSizeCounters(state, f);
 }
 
+// The model part of a load alone: the document is parsed outside the timed part.
+void BM_LoadIntoModelOnly(benchmark::State &state)
+{
+    Fixture &f = fixture(int(state.range(0)));
+    const QJsonObject root = QJsonDocument::fromJson(f.bytes).object();
+    for (auto _ : state) {
+        auto model = std::make_unique<QStandardItemModel>();
+        ProjectJson::loadProjectIntoModel(model.get(), root, f.dir.path());
+        state.PauseTiming();
+        model.reset();
+        state.ResumeTiming();
+    }
+    addSizeCounters(state, f);
+}
+
 void BM_LoadQJsonDocumentOnly(benchmark::State &state)
 {
     Fixture &f = fixture(int(state.range(0)));
@@ -239,15 +266,75 @@ void BM_LoadRatio(benchmark::State &state)
           [&f] { benchmark::DoNotOptimize(QJsonDocument::fromJson(f.bytes)); });
 }
 
+// Resident memory of this process in MiB, from /proc/self/statm (second field, pages).
+double residentMiB()
+{
+    long pages = 0;
+    long resident = 0;
+    if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// --rss trim|plain [divisor]: resident memory after one load of the project file, through
+// ProjectJson::loadProjectFile ("trim") or the same steps without handing memory back
+// ("plain"). One load per process, so that neither sees the other's freed heap.
+int measureResident(const char *mode, int divisor)
+{
+    QTemporaryDir dir;
+    QString path;
+    qint64 fileBytes = 0;
+    {
+        Fixture f(divisor);
+        path = dir.filePath(QStringLiteral("load.json"));
+        ProjectFileIo::writeFile(path, f.bytes);
+        fileBytes = f.bytes.size();
+    }
+#ifdef __GLIBC__
+    malloc_trim(0); // the fixture's heap is not the load's
+#endif
+    const double before = residentMiB();
+    QStandardItemModel model;
+    bool loaded = false;
+    if (std::strcmp(mode, "trim") == 0) {
+        loaded = ProjectJson::loadProjectFile(&model, path).ok();
+    } else {
+        QByteArray bytes;
+        if (ProjectFileIo::readFile(path, &bytes).ok()) {
+            const QJsonDocument document = QJsonDocument::fromJson(bytes);
+            bytes.clear();
+            ProjectJson::loadProjectIntoModel(&model, document.object(), dir.path());
+            loaded = model.rowCount() == 1;
+        }
+    }
+    const double after = residentMiB();
+    // Given back once the model is gone and the heap trimmed: the model's own size after a
+    // trimmed load; after a plain one, the model plus the freed heap glibc kept.
+    model.clear();
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+    const double empty = residentMiB();
+    std::printf("mode=%s loaded=%d file_mib=%.1f rss_before_mib=%.1f rss_after_load_mib=%.1f "
+                "growth_mib=%.1f freed_by_clear_mib=%.1f\n",
+                mode, int(loaded), double(fileBytes) / (1024.0 * 1024.0), before, after,
+                after - before, after - empty);
+    return loaded ? 0 : 1;
+}
+
 } // namespace
 
 BENCHMARK(BM_SaveRealPath)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveQJsonDocumentOnly)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildProjectJson)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadRealPath)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadIntoModelOnly)->Arg(1)->Arg(2)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadQJsonDocumentOnly)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveRatio)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LoadRatio)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadRatio)->Arg(1)->Arg(2)->Arg(10)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
@@ -256,12 +343,13 @@ int main(int argc, char **argv)
                                                                    : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);
     registerItemRecordTypes();
+    if (argc >= 3 && std::strcmp(argv[1], "--rss") == 0)
+        return measureResident(argv[2], argc >= 4 ? std::atoi(argv[3]) : 1);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    for (auto &f : g_fixtures)
-        f.reset();
+    g_fixtures.clear();
     return 0;
 }

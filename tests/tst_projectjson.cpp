@@ -451,6 +451,8 @@ private slots:
     void sameNamesStayApart();
 
     void fileIo();
+    void loadProjectFileStages_data();
+    void loadProjectFileStages();
     void boundedRead_data();
     void boundedRead();
     void fullDiskKeepsPreviousFile_data();
@@ -1185,6 +1187,90 @@ void TestProjectJson::fileIo()
         ProjectFileIo::writeFile(dir.filePath(QStringLiteral("gone/p.json")), "x");
     QCOMPARE(noDir.stage, ProjectFileIo::Result::OpenFailed);
     QVERIFY(!noDir.error.isEmpty());
+}
+
+void TestProjectJson::loadProjectFileStages_data()
+{
+    QTest::addColumn<QString>("source"); // "write": `content` into the file; "missing"; "huge"
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("stage");
+    QTest::addColumn<int>("readStage");
+
+    using Load = ProjectJson::FileLoad;
+    using Read = ProjectFileIo::Result;
+    const QByteArray none;
+    QTest::newRow("missing file") << "missing" << none << int(Load::ReadFailed) << int(Read::OpenFailed);
+    // A sparse file one byte over the limit: refused by its size, never read.
+    QTest::newRow("too large") << "huge" << none << int(Load::ReadFailed) << int(Read::TooLarge);
+    QTest::newRow("not JSON") << "write" << QByteArray("{\"name\": \"Plant B\", \"standards\": [")
+                              << int(Load::NotJson) << int(Read::Ok);
+    QTest::newRow("empty file") << "write" << none << int(Load::NotJson) << int(Read::Ok);
+    QTest::newRow("array") << "write" << QByteArray("[{\"name\": \"Plant B\"}]") << int(Load::NotAnObject)
+                           << int(Read::Ok);
+    QTest::newRow("name leaving the directory") << "write" << QByteArray("{\"name\": \"../Plant B\"}")
+                                                << int(Load::BadName) << int(Read::Ok);
+    QTest::newRow("no name") << "write" << QByteArray("{\"description\": \"d\"}") << int(Load::BadName)
+                             << int(Read::Ok);
+    QTest::newRow("two devices of one name") << "write" << golden(QStringLiteral("duplicate_devices.json"))
+                                             << int(Load::DuplicateNames) << int(Read::Ok);
+    QTest::newRow("good file") << "write" << golden(QStringLiteral("modbus_rtu.json")) << int(Load::Loaded)
+                               << int(Read::Ok);
+}
+
+void TestProjectJson::loadProjectFileStages()
+{
+    QFETCH(QString, source);
+    QFETCH(QByteArray, content);
+    QFETCH(int, stage);
+    QFETCH(int, readStage);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("chosen.json"));
+    if (source != QLatin1String("missing")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(content), qint64(content.size()));
+        if (source == QLatin1String("huge"))
+            QVERIFY(file.resize(ProjectFileIo::kProjectFileLimit + 1));
+    }
+    // An open project of another name: a failed load leaves it, and the model, as they were.
+    QStandardItemModel model;
+    buildModbusTcp(model);
+    const QByteArray openBefore = ProjectJson::projectFileBytes(model.item(0));
+
+    const ProjectJson::FileLoad load = ProjectJson::loadProjectFile(&model, path);
+    QCOMPARE(int(load.stage), stage);
+    QCOMPARE(int(load.read.stage), readStage);
+    QCOMPARE(ProjectJson::projectFileBytes(model.item(0)), openBefore);
+    switch (load.stage) {
+    case ProjectJson::FileLoad::Loaded:
+        QCOMPARE(model.rowCount(), 2);
+        QVERIFY(load.outcome.createdProject);
+        QCOMPARE(load.outcome.project, model.item(1));
+        QCOMPARE(load.outcome.project->data(Role::ProjectPath).toString(), QFileInfo(path).absolutePath());
+        QCOMPARE(load.name, load.outcome.project->text());
+        QCOMPARE(ProjectJson::projectFileBytes(load.outcome.project), content);
+        return;
+    case ProjectJson::FileLoad::ReadFailed:
+        QVERIFY(!load.read.error.isEmpty());
+        break;
+    case ProjectJson::FileLoad::NotJson:
+        QVERIFY(load.parseError.error != QJsonParseError::NoError);
+        QVERIFY(!load.parseError.errorString().isEmpty());
+        // Where the parser stopped: the truncated document ends at its last byte.
+        QCOMPARE(load.parseError.offset, content.size());
+        break;
+    case ProjectJson::FileLoad::DuplicateNames:
+        QCOMPARE(load.duplicates.size(), 1);
+        QCOMPARE(load.duplicates.at(0).name, QStringLiteral("PLC"));
+        break;
+    case ProjectJson::FileLoad::BadName:
+        QCOMPARE(load.name, QJsonDocument::fromJson(content).object().value(Key::Name).toString());
+        break;
+    case ProjectJson::FileLoad::NotAnObject:
+        break;
+    }
+    QCOMPARE(model.rowCount(), 1);
 }
 
 void TestProjectJson::boundedRead_data()

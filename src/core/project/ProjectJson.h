@@ -4,8 +4,11 @@
 // way back from such an object into the tree. Pure model code, shared by saving, loading and
 // deployment; the main window only adds files and message boxes around it.
 
+#include "core/project/ProjectFileIo.h"
+
 #include <QByteArray>
 #include <QJsonObject>
+#include <QJsonParseError>
 #include <QString>
 #include <QVector>
 
@@ -55,5 +58,34 @@ QVector<DuplicateName> duplicateNames(const QJsonObject &root);
 // document first; the checks of a deployment then see every element).
 LoadOutcome loadProjectIntoModel(QStandardItemModel *model, const QJsonObject &root,
                                  const QString &fileDirectory);
+
+// What loadProjectFile did, stage by stage. Every stage but Loaded leaves the model as it was.
+struct FileLoad
+{
+    enum Stage {
+        Loaded,
+        ReadFailed,     // `read` tells how (missing, a directory, too large, unreadable)
+        NotJson,        // `parseError`: its errorString() and the byte offset
+        NotAnObject,    // valid JSON, but an array or a scalar
+        BadName,        // `name` cannot be a file name (ProjectFileIo::isPlainFileName)
+        DuplicateNames, // `duplicates` lists them
+    };
+    Stage stage = Loaded;
+    ProjectFileIo::Result read;
+    QJsonParseError parseError{};
+    QString name;        // the document's "name", once it parsed as an object
+    QString description; // the document's "description", likewise
+    QVector<DuplicateName> duplicates;
+    LoadOutcome outcome; // when Loaded
+
+    bool ok() const { return stage == Loaded; }
+};
+
+// The whole load of a project file: a bounded read of `path` (ProjectFileIo::readFile), the
+// parse, the checks that would make a faithful load impossible, and loadProjectIntoModel with
+// the file's absolute directory. The file's bytes and the parsed document are released before
+// it returns, and the freed heap is handed back to the system, so that a large load leaves no
+// more memory in use than the items it made.
+FileLoad loadProjectFile(QStandardItemModel *model, const QString &path);
 
 } // namespace ProjectJson

@@ -11,5 +11,6 @@ list(APPEND ORVANE_CORE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/PointCsv.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ProjectFileIo.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ProjectItems.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/ProjectJson.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ProjectFileReader.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ProjectFileWriter.cpp
     ${CMAKE_CURRENT_LIST_DIR}/StandardDeviceRecord.cpp)
