@@ -130,58 +130,53 @@ void ProjectFiles::loadJsonFile()
         return;
     }
 
-    QByteArray bytes;
-    const ProjectFileIo::Result read = ProjectFileIo::readFile(filePath, &bytes);
-    if (!read.ok()) {
-        qDebug() << "Could not open file for reading:" << read.error;
-        QMessageBox::warning(m_window, tr("Load Failed"),
-                             tr("Could not load the project file:\n%1\n%2").arg(filePath, read.error));
-        return;
+    // Read, parse, check and load in core, which gives the load's temporary memory back.
+    const ProjectJson::FileLoad load = ProjectJson::loadProjectFile(m_model, filePath);
+    if (load.stage == ProjectJson::FileLoad::Loaded || load.stage == ProjectJson::FileLoad::BadName
+        || load.stage == ProjectJson::FileLoad::DuplicateNames) {
+        qDebug() << "Project Name:" << load.name;
+        qDebug() << "Project Description:" << load.description;
     }
-
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
-    if (document.isNull() || !document.isObject()) {
+    QString reason;
+    switch (load.stage) {
+    case ProjectJson::FileLoad::Loaded:
+        break;
+    case ProjectJson::FileLoad::ReadFailed:
+        qDebug() << "Could not open file for reading:" << load.read.error;
+        reason = load.read.error;
+        break;
+    case ProjectJson::FileLoad::NotJson:
         qDebug() << "Failed to create valid JSON document";
-        const QString reason = document.isNull() ? parseError.errorString()
-                                                 : tr("The file does not hold a JSON object.");
+        reason = load.parseError.errorString();
+        break;
+    case ProjectJson::FileLoad::NotAnObject:
+        qDebug() << "Failed to create valid JSON document";
+        reason = tr("The file does not hold a JSON object.");
+        break;
+    case ProjectJson::FileLoad::BadName:
+        // The name would become the next save's file name.
+        reason = ProjectNameCheck::problem(load.name);
+        break;
+    case ProjectJson::FileLoad::DuplicateNames: {
+        // Items are told apart by name: merged, the first of two would be lost with the next save.
+        QStringList named;
+        for (const ProjectJson::DuplicateName &duplicate : load.duplicates)
+            named << tr("\"%1\" in %2").arg(duplicate.name, duplicate.folder);
+        qDebug() << "Names used more than once:" << named;
+        reason = tr("More than one item of a folder has the same name: %1. "
+                    "Give each item a name of its own.")
+                     .arg(named.join(QStringLiteral(", ")));
+        break;
+    }
+    }
+    if (!load.ok()) {
         QMessageBox::warning(m_window, tr("Load Failed"),
                              tr("Could not load the project file:\n%1\n%2").arg(filePath, reason));
         return;
     }
-
-    const QJsonObject root = document.object();
-    const QString name = root.value(Key::Name).toString();
-    qDebug() << "Project Name:" << name;
-    qDebug() << "Project Description:" << root.value(Key::Description).toString();
-    // The name would become the next save's file name.
-    const QString nameProblem = ProjectNameCheck::problem(name);
-    if (!nameProblem.isEmpty()) {
-        QMessageBox::warning(m_window, tr("Load Failed"),
-                             tr("Could not load the project file:\n%1\n%2").arg(filePath, nameProblem));
-        return;
-    }
-
-    // Items are told apart by name: merged, the first of two would be lost with the next save.
-    const QVector<ProjectJson::DuplicateName> duplicates = ProjectJson::duplicateNames(root);
-    if (!duplicates.isEmpty()) {
-        QStringList named;
-        for (const ProjectJson::DuplicateName &duplicate : duplicates)
-            named << tr("\"%1\" in %2").arg(duplicate.name, duplicate.folder);
-        qDebug() << "Names used more than once:" << named;
-        QMessageBox::warning(m_window, tr("Load Failed"),
-                             tr("Could not load the project file:\n%1\n%2")
-                                 .arg(filePath, tr("More than one item of a folder has the same name: %1. "
-                                                   "Give each item a name of its own.")
-                                                    .arg(named.join(QStringLiteral(", ")))));
-        return;
-    }
-
-    const ProjectJson::LoadOutcome outcome =
-        ProjectJson::loadProjectIntoModel(m_model, root, QFileInfo(filePath).absolutePath());
     // A merge keeps the open project's directory, and with it the file that project owns.
-    if (outcome.createdProject)
-        rememberProjectFile(outcome.project, filePath);
+    if (load.outcome.createdProject)
+        rememberProjectFile(load.outcome.project, filePath);
 
     m_tree->expandAll();
     QMessageBox::information(m_window, tr("Load Successful"),
