@@ -18,8 +18,13 @@
 #include <QJsonArray>
 #include <QStandardItem>
 #include <QStandardItemModel>
+#include <QThread>
 
+#include <algorithm>
 #include <array>
+#include <system_error>
+#include <thread>
+#include <vector>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -222,7 +227,45 @@ void loadFolder(QStandardItem *folder, const QJsonArray &elements, IconFor iconF
 
 } // namespace
 
-void loadStandardRecord(const QJsonObject &standardObj, QStandardItem *item)
+namespace {
+
+// The point tables of the standard devices, in document order. They are most of the work of a
+// large load and each stands alone, so they are built on a few threads at once before any item
+// is touched; a machine that cannot start a thread builds them here.
+std::vector<PointTable> pointTables(const QJsonArray &standards)
+{
+    std::vector<PointTable> tables(size_t(standards.size()));
+    const auto build = [&standards, &tables](size_t from, size_t step) {
+        for (size_t i = from; i < tables.size(); i += step) {
+            const QJsonObject standard = standards.at(int(i)).toObject();
+            const QString protocol = standard.value(Key::Protocol).toString();
+            if (protocol == kDlt645)
+                tables[i] = meterTable(standard.value(Key::Datas).toArray());
+            else if (protocol == kModbus)
+                tables[i] = slaveTable(standard.value(Key::Datas).toArray());
+        }
+    };
+    const size_t wanted = size_t(qBound(1, QThread::idealThreadCount(), 4));
+    const size_t threads = std::min(wanted, std::max<size_t>(1, tables.size()));
+    std::vector<std::thread> workers;
+    size_t started = 1;
+    for (; started < threads; ++started) {
+        try {
+            workers.emplace_back(build, started, threads);
+        } catch (const std::system_error &) {
+            break;
+        }
+    }
+    // This thread takes its own share, and the shares of workers that did not start.
+    for (size_t from = 0; from < threads; from = (from == 0 ? started : from + 1))
+        build(from, threads);
+    for (std::thread &worker : workers)
+        worker.join();
+    return tables;
+}
+
+// A device's fields and its point table, built beforehand.
+void loadStandardFields(const QJsonObject &standardObj, QStandardItem *item, PointTable &&table)
 {
     const QString protocol = standardObj.value(Key::Protocol).toString();
     const QString mode = standardObj.value(Key::Modbus).toString();
@@ -249,13 +292,14 @@ void loadStandardRecord(const QJsonObject &standardObj, QStandardItem *item)
     setText(item, Role::ConnectionTimeout, param(Key::ConnectionTimeout));
     setText(item, Role::KeepAlive, param(Key::KeepAlive));
 
-    if (protocol == kDlt645) {
-        item->setData(QVariant::fromValue(meterTable(standardObj.value(Key::Datas).toArray())),
-                      Role::PointTable);
-    } else if (protocol == kModbus) {
-        item->setData(QVariant::fromValue(slaveTable(standardObj.value(Key::Datas).toArray())),
-                      Role::PointTable);
-    }
+    if (protocol == kDlt645 || protocol == kModbus)
+        item->setData(QVariant::fromValue(std::move(table)), Role::PointTable);
+}
+} // namespace
+
+void loadStandardRecord(const QJsonObject &standardObj, QStandardItem *item)
+{
+    loadStandardFields(standardObj, item, std::move(pointTables(QJsonArray{standardObj}).front()));
 }
 
 void loadServiceRecord(const QJsonObject &serviceObj, QStandardItem *item)
@@ -332,7 +376,10 @@ LoadOutcome loadProjectIntoModel(QStandardItemModel *model, const QJsonObject &r
     }
     // Folders are found by text: in every project made by this program that is child 0, 1
     // and 2, and a tree missing a folder cannot send devices into the wrong one.
-    loadFolder(childWithText(project, Folder::Standard), root.value(Key::Standards).toArray(),
+    const QJsonArray standards = root.value(Key::Standards).toArray();
+    std::vector<PointTable> tables = pointTables(standards);
+    size_t next = 0; // loadFolder loads the elements in document order, each once
+    loadFolder(childWithText(project, Folder::Standard), standards,
                [](const QString &protocol) {
                    if (protocol == kDlt645)
                        return ProjectItems::icon("DLT645.svg");
@@ -340,7 +387,9 @@ LoadOutcome loadProjectIntoModel(QStandardItemModel *model, const QJsonObject &r
                        return ProjectItems::icon("Modbus.svg");
                    return QIcon();
                },
-               loadStandardRecord);
+               [&tables, &next](const QJsonObject &standard, QStandardItem *item) {
+                   loadStandardFields(standard, item, std::move(tables[next++]));
+               });
     loadFolder(childWithText(project, Folder::Service), root.value(Key::Services).toArray(),
                [](const QString &protocol) {
                    return protocol == kIec61850 ? ProjectItems::icon("IEC61850.svg") : QIcon();
