@@ -59,6 +59,11 @@ bool SerialLine::open(QString *error)
         m_port.close();
         return false;
     }
+    m_rtsWarning.clear();
+    if (m_settings.rts && !m_port.setRequestToSend(true)) {
+        m_rtsWarning = m_port.errorString();
+        m_port.clearError();
+    }
     m_port.clear(QSerialPort::AllDirections);
     m_lastByte.start();
     return true;
