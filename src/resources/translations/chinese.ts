@@ -2601,4 +2601,63 @@ Send it anyway?</source>
         <translation>无法创建 %1</translation>
     </message>
 </context>
+<context>
+    <name>Dlt645Status</name>
+    <message>
+        <source>read</source>
+        <translation>已读取</translation>
+    </message>
+    <message>
+        <source>no answer within the timeout</source>
+        <translation>超时未应答</translation>
+    </message>
+    <message>
+        <source>error reply</source>
+        <translation>异常应答</translation>
+    </message>
+    <message>
+        <source>checksum error</source>
+        <translation>校验和错误</translation>
+    </message>
+    <message>
+        <source>answer from another meter address</source>
+        <translation>其他表地址的应答</translation>
+    </message>
+    <message>
+        <source>answer of another kind</source>
+        <translation>类型不符的应答</translation>
+    </message>
+    <message>
+        <source>answer for another data item</source>
+        <translation>其他数据项的应答</translation>
+    </message>
+    <message>
+        <source>wrong data length</source>
+        <translation>数据长度错误</translation>
+    </message>
+    <message>
+        <source>not a decimal (BCD) value</source>
+        <translation>不是十进制(BCD)数值</translation>
+    </message>
+    <message>
+        <source>not sent: the meter did not answer</source>
+        <translation>未发送：该表未应答</translation>
+    </message>
+    <message>
+        <source>the meter address is not 12 hexadecimal digits</source>
+        <translation>表地址不是12位十六进制数</translation>
+    </message>
+    <message>
+        <source>unknown data item</source>
+        <translation>未知数据项</translation>
+    </message>
+    <message>
+        <source>serial line error</source>
+        <translation>串口错误</translation>
+    </message>
+    <message>
+        <source>error reply 0x%1</source>
+        <translation>异常应答 0x%1</translation>
+    </message>
+</context>
 </TS>
