@@ -32,6 +32,7 @@ public:
     int answerDelayMs = 0;    // before a reply goes out
     int wireBaud = 0;         // > 0: add the reply's wire time at 11 bits a character
     int requests = 0;         // reads seen, of any meter
+    qint64 delaysMs = 0;      // the sum of the reply delays applied so far
 
     explicit Dlt645MeterPeer(QObject *parent = nullptr)
         : QObject(parent)
@@ -129,6 +130,7 @@ private:
         int delay = answerDelayMs;
         if (wireBaud > 0)
             delay += int(qint64(bytes.size()) * 11 * 1000 / wireBaud);
+        delaysMs += delay;
         QTimer::singleShot(delay, Qt::PreciseTimer, this, [this, bytes] {
             if (m_port.isOpen())
                 m_port.write(bytes);
