@@ -2,19 +2,11 @@
 
 #include "BoxSimulator.h"
 
+#include "core/dlt645/Dlt645Meter.h"
 #include "core/dlt645/Dlt645Status.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
-
-namespace {
-int intOf(const QJsonObject &parameter, const char *key, int fallback)
-{
-    bool ok = false;
-    const int value = parameter.value(QLatin1String(key)).toString().toInt(&ok);
-    return ok ? value : fallback;
-}
-} // namespace
 
 MeterPoller::MeterPoller(Settings settings, QObject *parent)
     : QObject(parent), m_settings(std::move(settings))
@@ -41,19 +33,13 @@ QString MeterPoller::load(const QByteArray &projectBytes)
             continue;
         auto line = std::make_shared<Line>();
         line->name = standard.value(QStringLiteral("name")).toString();
-        const QJsonObject parameter = standard.value(QStringLiteral("parameter")).toObject();
-        line->port = parameter.value(QStringLiteral("serialport")).toString();
+        const Dlt645Line settings = Dlt645Line::fromParameters(standard.value(QStringLiteral("parameter")).toObject());
+        line->port = settings.projectPort;
+        line->serial = settings.serial;
         line->serial.device = m_settings.serialMap.value(line->port);
-        line->serial.baudRate = intOf(parameter, "baudRate", 2400);
-        line->serial.dataBits = intOf(parameter, "dataBit", 8);
-        line->serial.stopBits = intOf(parameter, "stopBit", 1);
-        line->serial.parity = parameter.value(QStringLiteral("parityBit")).toString();
-        line->serial.rts = parameter.value(QStringLiteral("rtsEnable")).toString() == QLatin1String("1");
-        line->timeoutMs = intOf(parameter, "communicationTimeout", Dlt645Reader::kDefaultTimeoutMs);
-        line->gapMs = intOf(parameter, "communicationGap", -1);
-        line->intervalMs = m_settings.intervalOverrideMs > 0
-                               ? m_settings.intervalOverrideMs
-                               : qMax(100, intOf(parameter, "collectionInterval", 1000));
+        line->timeoutMs = settings.timeoutMs;
+        line->gapMs = settings.gapMs;
+        line->intervalMs = m_settings.intervalOverrideMs > 0 ? m_settings.intervalOverrideMs : settings.intervalMs;
         const QJsonArray meters = standard.value(QStringLiteral("datas")).toArray();
         for (int m = 0; m < meters.size(); ++m) {
             const QJsonObject meter = meters.at(m).toObject();
