@@ -2,6 +2,7 @@
 
 #include "gui/widgets/Validators.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -53,6 +54,46 @@ QLineEdit *intEdit(int bottom, int top)
 int findExact(const QComboBox *combo, const QString &text)
 {
     return combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+}
+
+void selectExact(QComboBox *combo, const QString &text)
+{
+    const int index = findExact(combo, text);
+    if (index >= 0)
+        combo->setCurrentIndex(index);
+}
+
+void selectOr(QComboBox *combo, const QString &text, const QString &fallback)
+{
+    int index = findExact(combo, text);
+    if (index < 0)
+        index = fallback.isEmpty() ? 0 : findExact(combo, fallback);
+    combo->setCurrentIndex(index);
+}
+
+SerialLineRecord readSerialLine(const SerialLineControls &controls)
+{
+    SerialLineRecord line;
+    line.serialPort = controls.serialPort->currentText();
+    line.baudRate = controls.baudRate->currentText();
+    line.dataBit = controls.dataBit->currentText();
+    line.stopBit = controls.stopBit->currentText();
+    line.parityBit = controls.parity->currentText();
+    line.rtsEnable = controls.rts->isChecked();
+    line.communicationGap = controls.gap->text();
+    return line;
+}
+
+void showSerialLine(const SerialLineControls &controls, const SerialLineRecord &line, const QString &baudFallback,
+                    const QString &parityFallback)
+{
+    selectOr(controls.serialPort, line.serialPort);
+    selectOr(controls.baudRate, line.baudRate, baudFallback);
+    selectOr(controls.dataBit, line.dataBit);
+    selectOr(controls.stopBit, line.stopBit);
+    selectOr(controls.parity, line.parityBit, parityFallback);
+    controls.rts->setChecked(line.rtsEnable);
+    controls.gap->setText(line.communicationGap);
 }
 
 int renumberTabs(QTabWidget *tabs, const QString &prefix)

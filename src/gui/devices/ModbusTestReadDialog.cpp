@@ -1,5 +1,6 @@
 #include "gui/devices/ModbusTestReadDialog.h"
 
+#include "core/project/ModbusDeviceRecord.h"
 #include "core/support/WriteLog.h"
 
 #include <QComboBox>
@@ -100,6 +101,15 @@ ModbusTestReadDialog::ModbusTestReadDialog(const QString &deviceName, const Modb
     connect(m_closeButton, &QPushButton::clicked, this, &QDialog::close);
     connect(m_table, &QTableWidget::currentCellChanged, this, [this] { updateWriteButton(); });
     updateWriteButton();
+}
+
+ModbusTestReadDialog::ModbusTestReadDialog(const ModbusDeviceRecord &device, const ModbusSlaveRecord &slave,
+                                           QWidget *parent)
+    : ModbusTestReadDialog(device.name, ModbusLinkSettings::fromParameters(device.mode, device.linkParameters()),
+                           ModbusSlave(slave.stationNum, slave.byteOrder, slave.startAddress0, slave.charReversed,
+                                       slave.points),
+                           parent)
+{
 }
 
 ModbusTestReadDialog::~ModbusTestReadDialog()

@@ -12,6 +12,8 @@
 #include <QDialog>
 #include <QTimer>
 
+struct ModbusDeviceRecord;
+struct ModbusSlaveRecord;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -28,6 +30,9 @@ public:
 
     ModbusTestReadDialog(const QString &deviceName, const ModbusLinkSettings &link,
                          const ModbusSlave &slave, QWidget *parent = nullptr);
+    // For one slave of a device as its record describes it (the link of the record's mode).
+    ModbusTestReadDialog(const ModbusDeviceRecord &device, const ModbusSlaveRecord &slave,
+                         QWidget *parent = nullptr);
     ~ModbusTestReadDialog() override;
 
     QTableWidget *table() const { return m_table; }

@@ -2,6 +2,7 @@
 list(APPEND ORVANE_GUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/DeviceForm.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MeterTestReadDialog.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ModbusPointTables.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusTestReadDialog.cpp
     ${CMAKE_CURRENT_LIST_DIR}/standardDLT645EditDialog.cpp
     ${CMAKE_CURRENT_LIST_DIR}/standardInputDialog.cpp

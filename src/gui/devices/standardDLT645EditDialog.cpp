@@ -4,7 +4,7 @@
 #include "core/support/WriteLog.h"
 #include "gui/devices/DeviceForm.h"
 #include "core/project/Dlt645Catalogue.h"
-#include "core/project/ItemRecord.h"
+#include "core/project/Dlt645DeviceRecord.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -151,20 +151,6 @@ void standardDLT645EditDialog::buildForm()
     mainLayout->addWidget(scrollArea);
     mainLayout->addLayout(buttonRow);
 
-    m_lineFields = {
-        {m_timeoutEdit, Role::CommunicationTimeout, QStringLiteral("2000")},
-        {m_gapEdit, Role::CommunicationGap, QStringLiteral("-1")},
-        {m_intervalEdit, Role::CollectionInterval, QStringLiteral("2000")},
-    };
-    m_comboFields = {
-        {m_protocolCombo, Role::Protocol, QString()},
-        {m_serialPortCombo, Role::SerialPort, QString()},
-        {m_baudRateCombo, Role::BaudRate, QStringLiteral("2400")},
-        {m_dataBitCombo, Role::DataBit, QString()},
-        {m_stopBitCombo, Role::StopBit, QString()},
-        {m_parityCombo, Role::ParityBit, QStringLiteral("EVEN")},
-    };
-
     connect(m_addTabButton, &QPushButton::clicked, this, &standardDLT645EditDialog::addTab);
     connect(m_tabWidget, &QTabWidget::tabCloseRequested, this, &standardDLT645EditDialog::deleteTab);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -174,24 +160,20 @@ void standardDLT645EditDialog::fillFromRecord()
 {
     if (!m_item)
         return;
-    m_nameEdit->setText(m_item->text());
+    Dlt645DeviceRecord::writeDefaults(m_item);
+    const Dlt645DeviceRecord record = Dlt645DeviceRecord::fromItem(m_item);
+    m_nameEdit->setText(record.name);
     // Re-targeting fills exactly like construction: keeping the previous device's selection
     // for a text that is no choice would save that device's value into this one.
-    for (const ComboField &field : qAsConst(m_comboFields)) {
-        int index = findExact(field.combo, m_item->data(field.role).toString());
-        if (index < 0)
-            index = field.fallback.isEmpty() ? 0 : findExact(field.combo, field.fallback);
-        field.combo->setCurrentIndex(index);
-    }
-    m_rtsCheck->setChecked(m_item->data(Role::RtsEnable).toString() == QLatin1String("true"));
-    for (const LineField &field : qAsConst(m_lineFields)) {
-        QString text = m_item->data(field.role).toString();
-        if (text.isEmpty()) {
-            text = field.defaultText;
-            m_item->setData(QVariant(text), field.role);
-        }
-        field.edit->setText(text);
-    }
+    DeviceForm::selectOr(m_protocolCombo, record.protocol);
+    DeviceForm::showSerialLine(serialControls(), record.serial, QStringLiteral("2400"), QStringLiteral("EVEN"));
+    m_timeoutEdit->setText(record.communicationTimeout);
+    m_intervalEdit->setText(record.collectionInterval);
+}
+
+DeviceForm::SerialLineControls standardDLT645EditDialog::serialControls() const
+{
+    return {m_serialPortCombo, m_baudRateCombo, m_dataBitCombo, m_stopBitCombo, m_parityCombo, m_rtsCheck, m_gapEdit};
 }
 
 void standardDLT645EditDialog::replaceItem(QStandardItem *item)
@@ -209,46 +191,40 @@ void standardDLT645EditDialog::loadTabs()
 {
     if (!m_item)
         return;
-    const PointTable points = m_item->data(Role::PointTable).value<PointTable>();
-    for (auto it = points.cbegin(); it != points.cend(); ++it) {
+    const Dlt645DeviceRecord record = Dlt645DeviceRecord::fromItem(m_item);
+    for (const Dlt645MeterRecord &meter : record.meters) {
         log("loadParameters");
         QWidget *page = nullptr;
         for (int i = 0; i < m_tabWidget->count(); ++i) {
-            if (m_tabWidget->tabText(i) == it.key()) {
+            if (m_tabWidget->tabText(i) == meter.title) {
                 page = m_tabWidget->widget(i);
                 break;
             }
         }
         if (!page) {
             page = createTabPage();
-            m_tabWidget->addTab(page, it.key());
+            m_tabWidget->addTab(page, meter.title);
         }
         QLineEdit *address = addressEditOf(page);
         QComboBox *edition = editionComboOf(page);
         QTableWidget *table = tableOf(page);
 
-        const QList<QVariantList> &rows = it.value();
-        if (!rows.isEmpty() && rows.first().size() >= 2) {
-            address->setText(rows.first().at(0).toString());
-            const int index = findExact(edition, rows.first().at(1).toString());
-            if (index >= 0) {
-                // The table is rebuilt once below, whether or not the edition changed.
-                const QSignalBlocker blocker(edition);
-                edition->setCurrentIndex(index);
-            }
+        address->setText(meter.slaveAddress);
+        const int index = findExact(edition, meter.edition);
+        if (index >= 0) {
+            // The table is rebuilt once below, whether or not the edition changed.
+            const QSignalBlocker blocker(edition);
+            edition->setCurrentIndex(index);
         }
         fillTable(table, edition->currentText());
 
         const QSignalBlocker blocker(table);
-        for (int row = 0; row < table->rowCount() && row + 1 < rows.size(); ++row) {
-            const QVariantList &stored = rows.at(row + 1);
-            auto value = [&stored](int column) {
-                return column < stored.size() ? stored.at(column).toString() : QString();
-            };
+        for (int row = 0; row < table->rowCount() && row < meter.points.size(); ++row) {
+            const Dlt645PointRecord &stored = meter.points.at(row);
             if (auto *check = qobject_cast<QCheckBox *>(table->cellWidget(row, ColSelect)))
-                check->setChecked(value(ColSelect) == QLatin1String("true"));
-            table->item(row, ColDataName)->setText(value(ColDataName));
-            table->item(row, ColName)->setText(value(ColName));
+                check->setChecked(stored.selected);
+            table->item(row, ColDataName)->setText(stored.dataName);
+            table->item(row, ColName)->setText(stored.name);
         }
     }
     renumberTabs();
@@ -425,20 +401,15 @@ bool standardDLT645EditDialog::confirmFields()
     return Validators::confirmAcceptable(this, fields);
 }
 
-void standardDLT645EditDialog::saveChanges()
+Dlt645DeviceRecord standardDLT645EditDialog::recordFromFields() const
 {
-    if (!m_item || !confirmFields())
-        return;
-    log("save");
+    Dlt645DeviceRecord record;
+    record.name = m_nameEdit->text();
+    record.protocol = m_protocolCombo->currentText();
+    record.serial = DeviceForm::readSerialLine(serialControls());
+    record.communicationTimeout = m_timeoutEdit->text();
+    record.collectionInterval = m_intervalEdit->text();
 
-    m_item->setText(m_nameEdit->text());
-    for (const ComboField &field : qAsConst(m_comboFields))
-        m_item->setData(QVariant(field.combo->currentText()), field.role);
-    m_item->setData(QVariant(m_rtsCheck->isChecked()), Role::RtsEnable);
-    for (const LineField &field : qAsConst(m_lineFields))
-        m_item->setData(QVariant(field.edit->text()), field.role);
-
-    PointTable points;
     for (int i = 0; i < m_tabWidget->count(); ++i) {
         QWidget *page = m_tabWidget->widget(i);
         QTableWidget *table = tableOf(page);
@@ -446,20 +417,29 @@ void standardDLT645EditDialog::saveChanges()
         QComboBox *edition = editionComboOf(page);
         if (!table || !address || !edition)
             continue;
-        QList<QVariantList> rows;
-        rows.reserve(table->rowCount() + 1);
-        rows.append(QVariantList{address->text(), edition->currentText()});
+        Dlt645MeterRecord meter;
+        meter.title = m_tabWidget->tabText(i);
+        meter.slaveAddress = address->text();
+        meter.edition = edition->currentText();
+        meter.points.reserve(table->rowCount());
         for (int row = 0; row < table->rowCount(); ++row) {
             auto *check = qobject_cast<QCheckBox *>(table->cellWidget(row, ColSelect));
             const QTableWidgetItem *dataName = table->item(row, ColDataName);
             const QTableWidgetItem *name = table->item(row, ColName);
-            rows.append(QVariantList{check && check->isChecked(), dataName ? dataName->text() : QString(),
-                                     name ? name->text() : QString()});
+            meter.points.append({check && check->isChecked(), dataName ? dataName->text() : QString(),
+                                 name ? name->text() : QString()});
         }
-        points.insert(m_tabWidget->tabText(i), rows);
+        record.meters.append(meter);
     }
-    m_item->setData(QVariant::fromValue(points), Role::PointTable);
+    return record;
+}
 
+void standardDLT645EditDialog::saveChanges()
+{
+    if (!m_item || !confirmFields())
+        return;
+    log("save");
+    recordFromFields().commitTo(m_item);
     message(tr("The Standard DLT645 '%1' is saved successfully.").arg(m_nameEdit->text()));
 }
 

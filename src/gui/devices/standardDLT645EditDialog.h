@@ -2,12 +2,15 @@
 
 // Editor of one DLT645 device: the serial line, the polling interval, and one tab per meter
 // with its address, protocol edition and the fixed data-item catalogue, from which the user
-// selects and names what the box reads. Works directly on the tree item's record; the main
-// window connects Save to its name check.
+// selects and names what the box reads. Fills its form from the item's record and commits
+// one built from the form on Save; the main window connects Save to its name check.
+
+#include "gui/devices/DeviceForm.h"
 
 #include <QDialog>
 #include <QPointer>
 
+struct Dlt645DeviceRecord;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -51,22 +54,11 @@ public slots:
     void addTab();
 
 private:
-    struct LineField
-    {
-        QLineEdit *edit;
-        int role;
-        QString defaultText;
-    };
-    struct ComboField
-    {
-        QComboBox *combo;
-        int role;
-        QString fallback; // chosen when the record's text is no choice; empty: first choice
-    };
-
     void buildForm();
     void fillFromRecord();
     void loadTabs();
+    DeviceForm::SerialLineControls serialControls() const;
+    Dlt645DeviceRecord recordFromFields() const;
     void renumberTabs();
     void removePage(int index);
 
@@ -95,7 +87,4 @@ private:
     QPushButton *m_addTabButton = nullptr;
     QPushButton *m_saveButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
-
-    QList<LineField> m_lineFields;
-    QList<ComboField> m_comboFields;
 };

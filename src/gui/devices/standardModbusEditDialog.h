@@ -1,16 +1,21 @@
 #pragma once
 
 // Editor of one standard Modbus device: link parameters for TCP or RTU mode, the polling
-// interval, and one tab per slave with its parameters and data-point table. Works directly
-// on the tree item's record; the main window connects Save to its name check.
+// interval, and one tab per slave with its parameters and data-point table. Fills its form
+// from the item's record and commits one built from the form on Save; the main window
+// connects Save to its name check.
+
+#include "gui/devices/DeviceForm.h"
 
 #include <QDialog>
-#include <QHash>
-#include <QIcon>
-#include <QPersistentModelIndex>
 #include <QPointer>
 #include <QStringList>
 
+#include <memory>
+
+class ModbusPointTables;
+struct ModbusDeviceRecord;
+struct ModbusSlaveRecord;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -64,18 +69,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    struct LineField
-    {
-        QLineEdit *edit;
-        int role;
-        QString defaultText;
-    };
-    struct ComboField
-    {
-        QComboBox *combo;
-        int role;
-    };
-
     void buildForm();
     void fillFromRecord();
     void loadTabs();
@@ -84,41 +77,22 @@ private:
     void removePage(int index);
 
     QWidget *createTabPage();
-    QTableWidget *createPointTable(QWidget *page);
-    int insertEmptyRow(QTableWidget *table);
-    void appendLoadedRows(QTableWidget *table, const QList<QStringList> &rows);
-    void fillLoadedRow(QTableWidget *table, int row, const QStringList &values);
-    void materializeRow(QTableWidget *table, int row);
-    void dematerializeRow(QTableWidget *table, int row);
-    void discardCellWidget(QTableWidget *table, int row, int column);
-    void materializeVisibleRows(QTableWidget *table);
-    void clearTable(QTableWidget *table);
-    QStringList rowValues(const QTableWidget *table, int row) const;
-
-    void checkName(QTableWidget *table, int row, QLineEdit *edit);
-    void checkAddress(QTableWidget *table, int row, QLineEdit *edit);
-    void checkLength(QLineEdit *edit);
-    void removeRowOf(QTableWidget *table, QWidget *cellWidget);
-    void removeAllRows(QTableWidget *table);
-    void importRows(QTableWidget *table);
-    void exportRows(QTableWidget *table);
+    DeviceForm::SerialLineControls serialControls() const;
+    // The form as a record; without slaves, the link alone.
+    ModbusDeviceRecord recordFromFields(bool withSlaves = true) const;
+    // The slave of tab `index`; false when the page lacks one of its named controls.
+    bool slaveFromPage(int index, ModbusSlaveRecord *slave) const;
     // Opens the "Test Read" window for the slave tab `page` with the form's current link.
     void openTestRead(QWidget *page);
 
     QTableWidget *currentTable() const;
     QTableWidget *tableFromSender() const;
-    QStringList headerLabels(const QTableWidget *table) const;
-    QString askFileName(bool save);
     void message(const QString &text);
-    bool refuseName(const QString &name);
 
     QStandardItem *m_item = nullptr;
     int m_nextTab = 1;
-    bool m_lengthWarningOpen = false;
     QTimer *m_loadTimer = nullptr;
-    QIcon m_deleteIcon; // shared by every row's delete button
-    // Per table, the stored rows that currently have their widgets (see materializeRow).
-    QHash<QTableWidget *, QList<QPersistentModelIndex>> m_liveRows;
+    std::unique_ptr<ModbusPointTables> m_points;
 
     QLineEdit *m_nameEdit = nullptr;
     QComboBox *m_protocolCombo = nullptr;
@@ -143,7 +117,4 @@ private:
     QPushButton *m_addTabButton = nullptr;
     QPushButton *m_saveButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
-
-    QList<LineField> m_lineFields;
-    QList<ComboField> m_comboFields;
 };

@@ -3,14 +3,13 @@
 #include "gui/widgets/FileDialogs.h"
 #include "gui/widgets/Validators.h"
 #include "core/support/WriteLog.h"
+#include "core/checks/CertificateFile.h"
 #include "core/checks/CertificateInspector.h"
 #include "gui/checks/CertificateDetailsView.h"
-#include "core/project/ItemRecord.h"
-#include "core/project/ProjectFileIo.h"
+#include "core/project/Iec61850ServiceRecord.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -18,32 +17,15 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScrollArea>
-#include <QSslCertificate>
-#include <QSslKey>
 #include <QStandardItem>
-#include <QTextCodec>
 #include <QVBoxLayout>
 
 namespace {
 
 const char *const kLogPrefix = "ServiceIEC61850EditDialog: ";
 const QString kProtocol = QStringLiteral("IEC61850");
-const QString kDefaultPort = QStringLiteral("102");
-const QString kTrue = QStringLiteral("true");
-
-// Certificate and key files by extension, compared in lower case: ".der" is kept as Base64,
-// the others as text (a binary one as the PEM text of its certificate or key).
-const QStringList kCertExtensions{QStringLiteral("der"), QStringLiteral("pem"), QStringLiteral("crt"),
-                                  QStringLiteral("cer"), QStringLiteral("key")};
-// Far above any certificate chain or key; a file past it (or a device that never ends) is
-// refused after reading this much.
-constexpr qint64 kCertFileLimit = qint64(4) * 1024 * 1024;
-
-// Slot positions in m_slots.
-enum { RootSlot = 0, ServerCertSlot, ServerKeySlot, FirstClientSlot };
-const int kClientCount = 10;
+using Record = Iec61850ServiceRecord;
 
 void log(const char *operation)
 {
@@ -54,33 +36,9 @@ void log(const char *operation)
 QStringList certPatterns(bool upper)
 {
     QStringList patterns;
-    for (const QString &extension : kCertExtensions)
+    for (const QString &extension : CertificateFile::extensions())
         patterns << QStringLiteral("*.") + (upper ? extension.toUpper() : extension);
     return patterns;
-}
-
-bool isUtf8Text(const QByteArray &bytes)
-{
-    if (bytes.contains('\0'))
-        return false;
-    QTextCodec::ConverterState state;
-    QTextCodec::codecForMib(106)->toUnicode(bytes.constData(), bytes.size(), &state); // UTF-8
-    return state.invalidChars == 0 && state.remainingChars == 0;
-}
-
-// The PEM text of a DER certificate or private key (RSA or EC, opened with the key password
-// where one is set and kept under it), or an empty text when the bytes are neither.
-QString pemFromDer(const QByteArray &der, const QByteArray &password)
-{
-    const QSslCertificate certificate(der, QSsl::Der);
-    if (!certificate.isNull())
-        return QString::fromLatin1(certificate.toPem()).trimmed();
-    for (const QSsl::KeyAlgorithm algorithm : {QSsl::Rsa, QSsl::Ec}) {
-        const QSslKey key(der, algorithm, QSsl::Der, QSsl::PrivateKey, password);
-        if (!key.isNull())
-            return QString::fromLatin1(key.toPem(password)).trimmed();
-    }
-    return QString();
 }
 
 } // namespace
@@ -146,9 +104,9 @@ void ServiceIEC61850EditDialog::buildForm()
     m_sslCheck = new QCheckBox;
     form->addRow(tr("Enable SSL:"), m_sslCheck);
 
-    addCertRow(form, tr("Root Certificate:"), Role::RootCertificatePath, Role::RootCertificate, false);
-    addCertRow(form, tr("Server Certificate:"), Role::ServerCertificatePath, Role::ServerCertificate, false);
-    addCertRow(form, tr("Server Key:"), Role::ServerKeyPath, Role::ServerKey, true);
+    addCertRow(form, tr("Root Certificate:"), false);
+    addCertRow(form, tr("Server Certificate:"), false);
+    addCertRow(form, tr("Server Key:"), true);
 
     m_keyPasswordLabel = new QLabel(tr("Server Key Password:"));
     m_keyPasswordEdit = new QLineEdit;
@@ -161,9 +119,8 @@ void ServiceIEC61850EditDialog::buildForm()
     m_verifyCheck = new QCheckBox;
     form->addRow(tr("IsVerifyClientCert:"), m_verifyCheck);
 
-    for (int n = 1; n <= kClientCount; ++n)
-        addCertRow(form, tr("Client Certificate%1:").arg(n), Role::clientCertificatePath(n),
-                   Role::clientCertificate(n), false);
+    for (int n = 1; n <= Record::ClientCount; ++n)
+        addCertRow(form, tr("Client Certificate%1:").arg(n), false);
 
     m_saveButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/ok.svg")), tr("Save"));
     m_cancelButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/cancel.svg")), tr("Cancel"));
@@ -185,12 +142,9 @@ void ServiceIEC61850EditDialog::buildForm()
             &ServiceIEC61850EditDialog::updateIsVerifyClientCertFieldsVisibility);
 }
 
-void ServiceIEC61850EditDialog::addCertRow(QFormLayout *form, const QString &label, int pathRole,
-                                           int contentRole, bool isKey)
+void ServiceIEC61850EditDialog::addCertRow(QFormLayout *form, const QString &label, bool isKey)
 {
     CertSlot slot;
-    slot.pathRole = pathRole;
-    slot.contentRole = contentRole;
     slot.isKey = isKey;
     slot.label = new QLabel(label);
     // Read-only: the path shown is always the file whose content was loaded.
@@ -211,31 +165,22 @@ void ServiceIEC61850EditDialog::addCertRow(QFormLayout *form, const QString &lab
 void ServiceIEC61850EditDialog::fillFromRecord()
 {
     if (m_item) {
-        m_nameEdit->setText(m_item->text());
-
         // The server's well-known port goes into the record at once, not only on Save.
-        QString port = m_item->data(Role::ServicePort).toString();
-        if (port.isEmpty()) {
-            port = kDefaultPort;
-            m_item->setData(QVariant(port), Role::ServicePort);
-        }
-        m_portEdit->setText(port);
-
-        const int auth = m_authCombo->findText(m_item->data(Role::Authentication).toString(),
-                                               Qt::MatchExactly | Qt::MatchCaseSensitive);
+        Record::writeDefaults(m_item);
+        const Record record = Record::fromItem(m_item);
+        m_nameEdit->setText(record.name);
+        m_portEdit->setText(record.port);
+        const int auth = m_authCombo->findText(record.authentication, Qt::MatchExactly | Qt::MatchCaseSensitive);
         m_authCombo->setCurrentIndex(auth >= 0 ? auth : 0);
-        m_passwordEdit->setText(m_item->data(Role::Password).toString());
-
-        // Publishing is on for a service that never had the field, off for an empty text.
-        const QVariant goose = m_item->data(Role::EnableGoosePublishing);
-        m_gooseCheck->setChecked(!goose.isValid() || goose.toString() == kTrue);
-        m_sslCheck->setChecked(m_item->data(Role::EnableSSL).toString() == kTrue);
-        m_keyPasswordEdit->setText(m_item->data(Role::ServerKeyPassword).toString());
-        m_verifyCheck->setChecked(m_item->data(Role::IsVerifyClientCert).toString() == kTrue);
-
-        for (CertSlot &slot : m_slots) {
-            slot.loadedPath = m_item->data(slot.pathRole).toString();
-            slot.loadedContent = m_item->data(slot.contentRole).toString();
+        m_passwordEdit->setText(record.password);
+        m_gooseCheck->setChecked(record.enableGoosePublishing);
+        m_sslCheck->setChecked(record.enableSSL);
+        m_keyPasswordEdit->setText(record.serverKeyPassword);
+        m_verifyCheck->setChecked(record.isVerifyClientCert);
+        for (int i = 0; i < m_slots.size(); ++i) {
+            CertSlot &slot = m_slots[i];
+            slot.loadedPath = record.certificates.value(i).path;
+            slot.loadedContent = record.certificates.value(i).content;
             slot.pathEdit->setText(slot.loadedPath);
         }
     }
@@ -268,7 +213,7 @@ void ServiceIEC61850EditDialog::setCertRowEnabled(const CertSlot &slot, bool ena
 void ServiceIEC61850EditDialog::updateSSLFieldsVisibility()
 {
     const bool ssl = m_sslCheck->isChecked();
-    for (int i = RootSlot; i < FirstClientSlot; ++i)
+    for (int i = Record::RootSlot; i < Record::FirstClientSlot; ++i)
         setCertRowEnabled(m_slots.at(i), ssl);
     m_keyPasswordLabel->setEnabled(ssl);
     m_keyPasswordEdit->setEnabled(ssl);
@@ -282,7 +227,7 @@ void ServiceIEC61850EditDialog::updateSSLFieldsVisibility()
 void ServiceIEC61850EditDialog::updateIsVerifyClientCertFieldsVisibility()
 {
     const bool clients = m_sslCheck->isChecked() && m_verifyCheck->isChecked();
-    for (int i = FirstClientSlot; i < m_slots.size(); ++i)
+    for (int i = Record::FirstClientSlot; i < m_slots.size(); ++i)
         setCertRowEnabled(m_slots.at(i), clients);
 }
 
@@ -316,8 +261,8 @@ void ServiceIEC61850EditDialog::selectFile(int slotIndex)
     slot.loadedPath = path;
     slot.pathEdit->setText(path);
     slot.loadedContent = content;
-    m_certDetails->showChoice(slot.label->text(), content, slot.isKey, m_slots.at(ServerCertSlot).loadedContent,
-                              m_slots.at(ServerKeySlot).loadedContent, m_keyPasswordEdit->text());
+    m_certDetails->showChoice(slot.label->text(), content, slot.isKey, m_slots.at(Record::ServerCertSlot).loadedContent,
+                              m_slots.at(Record::ServerKeySlot).loadedContent, m_keyPasswordEdit->text());
 }
 
 void ServiceIEC61850EditDialog::warnUnsupportedKey(const QString &path, const QString &type)
@@ -330,53 +275,38 @@ void ServiceIEC61850EditDialog::warnUnsupportedKey(const QString &path, const QS
 
 QString ServiceIEC61850EditDialog::readCertificateFile(QString path)
 {
-    const QString extension = QFileInfo(path).suffix().toLower();
-    if (!kCertExtensions.contains(extension)) {
+    const CertificateFile::Result read = CertificateFile::read(path, m_keyPasswordEdit->text());
+    switch (read.outcome) {
+    case CertificateFile::Result::Stored:
+        break;
+    case CertificateFile::Result::UnknownExtension:
         QMessageBox::warning(this, tr("Error"),
                              tr("The file %1 is not a certificate or key file (%2). Nothing was stored.")
                                  .arg(path, certPatterns(false).join(QStringLiteral(", "))));
-        return QString();
-    }
-    QByteArray bytes;
-    const ProjectFileIo::Result read = ProjectFileIo::readBounded(path, kCertFileLimit, &bytes);
-    if (read.stage == ProjectFileIo::Result::TooLarge) {
+        break;
+    case CertificateFile::Result::TooLarge:
         QMessageBox::warning(this, tr("Error"),
                              tr("The file %1 holds more than %2 MiB, more than any certificate or key. "
                                 "Nothing was stored.")
-                                 .arg(path, QString::number(kCertFileLimit >> 20)));
-        return QString();
-    }
-    if (!read.ok()) {
+                                 .arg(path, QString::number(CertificateFile::SizeLimit >> 20)));
+        break;
+    case CertificateFile::Result::Unreadable:
         QMessageBox::warning(this, tr("Error"), tr("Failed to open file: %1").arg(path));
-        return QString();
-    }
-
-    // Binary DER travels as Base64; the text forms as they are.
-    if (extension == QLatin1String("der"))
-        return QString::fromLatin1(bytes.toBase64());
-    if (isUtf8Text(bytes))
-        return QString::fromUtf8(bytes).trimmed();
-
-    // Read as text, binary DER would be kept as a few mangled characters.
-    const QString pem = pemFromDer(bytes, m_keyPasswordEdit->text().toUtf8());
-    const QString unsupported =
-        pem.isEmpty() ? CertificateInspector::unsupportedKeyType(QString::fromLatin1(bytes.toBase64()),
-                                                                 m_keyPasswordEdit->text())
-                      : QString();
-    if (!unsupported.isEmpty()) {
-        warnUnsupportedKey(path, unsupported);
-        return QString();
-    }
-    if (pem.isEmpty()) {
+        break;
+    case CertificateFile::Result::UnsupportedKey:
+        warnUnsupportedKey(path, read.keyType);
+        break;
+    case CertificateFile::Result::NotDecodable:
         QMessageBox::warning(this, tr("Error"),
                              tr("The file %1 is neither text nor a DER certificate or key (an encrypted "
                                 "key needs its Server Key Password). Nothing was stored.")
                                  .arg(path));
-        return QString();
+        break;
     }
-    emit messageAppended(
-            tr("The file %1 holds a binary (DER) certificate or key; its PEM text is stored.").arg(path));
-    return pem;
+    if (read.convertedFromBinary)
+        emit messageAppended(
+                tr("The file %1 holds a binary (DER) certificate or key; its PEM text is stored.").arg(path));
+    return read.content;
 }
 
 bool ServiceIEC61850EditDialog::confirmFields()
@@ -396,20 +326,20 @@ void ServiceIEC61850EditDialog::saveChanges()
     if (!m_item || !confirmFields())
         return;
 
-    const QString name = m_nameEdit->text();
-    m_item->setText(name);
-    m_item->setData(QVariant(m_protocolCombo->currentText()), Role::ServiceProtocol);
-    m_item->setData(QVariant(m_portEdit->text()), Role::ServicePort);
-    m_item->setData(QVariant(m_authCombo->currentText()), Role::Authentication);
-    m_item->setData(QVariant(m_passwordEdit->text()), Role::Password);
-    m_item->setData(QVariant(m_keyPasswordEdit->text()), Role::ServerKeyPassword);
-    m_item->setData(QVariant(m_gooseCheck->isChecked()), Role::EnableGoosePublishing);
-    m_item->setData(QVariant(m_sslCheck->isChecked()), Role::EnableSSL);
-
-    for (const CertSlot &slot : qAsConst(m_slots)) {
+    Record record;
+    record.name = m_nameEdit->text();
+    record.protocol = m_protocolCombo->currentText();
+    record.port = m_portEdit->text();
+    record.authentication = m_authCombo->currentText();
+    record.password = m_passwordEdit->text();
+    record.serverKeyPassword = m_keyPasswordEdit->text();
+    record.enableGoosePublishing = m_gooseCheck->isChecked();
+    record.enableSSL = m_sslCheck->isChecked();
+    record.isVerifyClientCert = m_verifyCheck->isChecked();
+    for (int i = 0; i < m_slots.size(); ++i) {
+        const CertSlot &slot = m_slots.at(i);
         if (slot.pathEdit->text() == slot.loadedPath) {
-            m_item->setData(QVariant(slot.loadedPath), slot.pathRole);
-            m_item->setData(QVariant(slot.loadedContent), slot.contentRole);
+            record.certificates[i] = {slot.loadedPath, slot.loadedContent};
             continue;
         }
         // A path whose content was never read would pair one file's name with another's data.
@@ -421,13 +351,11 @@ void ServiceIEC61850EditDialog::saveChanges()
             QMessageBox::warning(this, tr("Warning"),
                                  tr("The certificate storage path is inconsistent with the loading path."
                                     "Please select the certificate again.Prevent data loss."));
-        m_item->setData(QVariant(QString()), slot.pathRole);
-        m_item->setData(QVariant(QString()), slot.contentRole);
+        record.certificates[i] = {};
     }
+    record.commitTo(m_item);
 
-    m_item->setData(QVariant(m_verifyCheck->isChecked()), Role::IsVerifyClientCert);
-
-    emit messageAppended(tr("The Standard OpcUa '%1' is saved successfully.").arg(name));
+    emit messageAppended(tr("The Standard OpcUa '%1' is saved successfully.").arg(record.name));
     log("save");
 }
 

@@ -3,7 +3,8 @@
 // Editor of a project's IEC 61850 server: port, password authentication, GOOSE publishing,
 // and TLS with root, server and client certificates. Certificates and keys are read from
 // files when selected and kept in the record beside their paths, so the project file carries
-// them to the box. Saves on its own; Save leaves the dialog open.
+// them to the box. Fills its form from the item's record and commits one built from the form;
+// saves on its own, and Save leaves the dialog open.
 
 #include <QDialog>
 #include <QPointer>
@@ -34,12 +35,10 @@ public:
 
     // Makes the dialog edit another service item.
     void loadServiceItem(QStandardItem *item);
-    // A certificate or key file's content as the record keeps it: Base64 for ".der", trimmed
-    // text for ".pem", ".crt", ".cer" and ".key" (extensions in any case). A file of those
-    // four whose bytes are no text is read as DER and kept as the PEM text the same
-    // certificate or key has in a PEM file, which is what the box expects under that name.
-    // Empty, after a warning, for another extension, a file that cannot be read, or one of
-    // more than a few MiB.
+    // A certificate or key file's content as the record keeps it (CertificateFile::read, with
+    // the Server Key Password). Empty, after a warning, for another extension, a file that
+    // cannot be read, one of more than a few MiB, or binary bytes that are no certificate or
+    // key; a message says when binary bytes were stored as their PEM text.
     QString readCertificateFile(QString path);
     // True when the port and the password fields in use are empty or acceptable; otherwise
     // warns, naming the field, and returns false.
@@ -53,11 +52,9 @@ public slots:
     void updateIsVerifyClientCertFieldsVisibility();
 
 private:
-    // One certificate or key: its form row, its two record roles and what was last loaded.
+    // One certificate or key: its form row and what was last loaded.
     struct CertSlot
     {
-        int pathRole = 0;
-        int contentRole = 0;
         bool isKey = false;
         QLabel *label = nullptr;
         QLineEdit *pathEdit = nullptr;
@@ -67,7 +64,7 @@ private:
     };
 
     void buildForm();
-    void addCertRow(QFormLayout *form, const QString &label, int pathRole, int contentRole, bool isKey);
+    void addCertRow(QFormLayout *form, const QString &label, bool isKey);
     void fillFromRecord();
     void applyPasswordRule();
     void setCertRowEnabled(const CertSlot &slot, bool enabled);
