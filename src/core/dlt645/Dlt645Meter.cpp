@@ -1,6 +1,7 @@
 #include "core/dlt645/Dlt645Meter.h"
 
 #include "core/project/Dlt645Catalogue.h"
+#include "core/project/Dlt645DeviceRecord.h"
 
 namespace {
 int intOr(const QString &text, int fallback)
@@ -8,11 +9,6 @@ int intOr(const QString &text, int fallback)
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
     return ok ? value : fallback;
-}
-
-QString cell(const QVariantList &row, int column)
-{
-    return column < row.size() ? row.at(column).toString() : QString();
 }
 } // namespace
 
@@ -43,6 +39,14 @@ Dlt645Line Dlt645Line::fromParameters(const QJsonObject &parameter)
                      text("collectionInterval"));
 }
 
+Dlt645Line Dlt645Line::fromRecord(const Dlt645DeviceRecord &record)
+{
+    const SerialLineRecord &serial = record.serial;
+    return fromTexts(serial.serialPort, serial.baudRate, serial.dataBit, serial.stopBit, serial.parityBit,
+                     serial.rtsEnable ? QStringLiteral("1") : QStringLiteral("0"), record.communicationTimeout,
+                     serial.communicationGap, record.collectionInterval);
+}
+
 QString Dlt645Line::describe() const
 {
     return QStringLiteral("%1 baud, %2 data bits, %3 stop bits, parity %4")
@@ -52,26 +56,22 @@ QString Dlt645Line::describe() const
         .arg(serial.parity);
 }
 
-Dlt645Meter Dlt645Meter::fromTabRows(const QList<QVariantList> &rows, bool selectedOnly)
+Dlt645Meter Dlt645Meter::fromRecord(const Dlt645MeterRecord &record, bool selectedOnly)
 {
     Dlt645Meter meter;
-    const QVariantList header = rows.value(0);
-    meter.address = cell(header, 0);
-    meter.edition = cell(header, 1) == Dlt645Catalogue::Edition1997Text ? Dlt645::Edition::V1997
-                                                                         : Dlt645::Edition::V2007;
-    const auto catalogueEdition = meter.edition == Dlt645::Edition::V1997 ? Dlt645Catalogue::Edition::V1997
-                                                                          : Dlt645Catalogue::Edition::V2007;
+    meter.address = record.slaveAddress;
+    meter.edition = record.edition == Dlt645Catalogue::Edition1997Text ? Dlt645::Edition::V1997
+                                                                        : Dlt645::Edition::V2007;
+    const bool v1997 = meter.edition == Dlt645::Edition::V1997;
     const Dlt645Catalogue::NameLookup lookup;
-    for (int r = 1; r < rows.size(); ++r) {
-        const QVariantList &row = rows.at(r);
-        const QString selected = cell(row, 0);
-        if (selectedOnly && selected != QLatin1String("true") && selected != QLatin1String("1"))
+    for (const Dlt645PointRecord &point : record.points) {
+        if (selectedOnly && !point.selected)
             continue;
         Dlt645MeterItem item;
-        item.dataItem = cell(row, 1);
-        item.name = cell(row, 2);
-        if (const Dlt645CatalogueEntry *entry = lookup.find(item.dataItem, catalogueEdition)) {
-            const bool v1997 = meter.edition == Dlt645::Edition::V1997;
+        item.dataItem = point.dataName;
+        item.name = point.name;
+        if (const Dlt645CatalogueEntry *entry =
+                lookup.find(item.dataItem, v1997 ? Dlt645Catalogue::Edition::V1997 : Dlt645Catalogue::Edition::V2007)) {
             item.identifier = QString::fromLatin1(v1997 ? entry->code1997 : entry->code2007);
             item.format = QString::fromLatin1(v1997 ? entry->format1997 : entry->format2007);
         }

@@ -2,15 +2,16 @@
 
 // What reading a DL/T 645 line needs, taken from where the project keeps it: the line's serial
 // settings and timing from the device's parameter texts, and each meter's items from its tab
-// rows (the catalogue gives every named data item its identifier and value format).
+// record (the catalogue gives every named data item its identifier and value format).
 
 #include "core/dlt645/Dlt645Reader.h"
 
 #include <QJsonObject>
-#include <QList>
 #include <QString>
-#include <QVariantList>
 #include <QVector>
+
+struct Dlt645DeviceRecord;
+struct Dlt645MeterRecord;
 
 struct Dlt645Line
 {
@@ -26,6 +27,8 @@ struct Dlt645Line
                                 const QString &timeout, const QString &gap, const QString &interval);
     // From a device's "parameter" object of the project file.
     static Dlt645Line fromParameters(const QJsonObject &parameter);
+    // From the device's record as the editor holds it (unsaved changes included).
+    static Dlt645Line fromRecord(const Dlt645DeviceRecord &record);
     // "2400 baud, 8 data bits, 1 stop bits, parity EVEN", for logs.
     QString describe() const;
 };
@@ -44,9 +47,8 @@ struct Dlt645Meter
     Dlt645::Edition edition = Dlt645::Edition::V2007;
     QVector<Dlt645MeterItem> items;
 
-    // A meter tab's rows: row 0 [address, "DLT645_2007" | "DLT645_1997"], then
-    // [selected, data item as shown, name]. Only selected rows when `selectedOnly`.
-    static Dlt645Meter fromTabRows(const QList<QVariantList> &rows, bool selectedOnly = true);
+    // A meter tab's record; only its selected rows when `selectedOnly`.
+    static Dlt645Meter fromRecord(const Dlt645MeterRecord &record, bool selectedOnly = true);
     // The reader's items for this meter, numbered `meterNumber`.
     QVector<Dlt645Reader::Item> readerItems(int meterNumber = 0) const;
 };
