@@ -262,7 +262,7 @@ void TstChecksUi::changesBeforeSending()
     // Never sent from here: no question.
     QJsonObject document = ProjectJson::buildProjectJson(fixture.project);
     QVERIFY(DeploymentGate::confirmChanges(document, ip, nullptr, store));
-    QVERIFY(DeploymentGate::recordSent(ip, "Plant", ProjectJson::projectFileBytes(fixture.project), nullptr, store));
+    QVERIFY(store.store(ip, "Plant", ProjectJson::projectFileBytes(fixture.project)));
     // Nothing changed: no question either.
     QVERIFY(DeploymentGate::confirmChanges(document, ip, nullptr, store));
 

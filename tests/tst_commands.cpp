@@ -2,6 +2,7 @@
 // message boxes they raise are answered from inside their exec() loops.
 
 #include "gui/mainwindow/CMainWindow.h"
+#include "gui/mainwindow/ItemEditors.h"
 
 #include "ModalAnswer.h"
 #include "gui/widgets/FileDialogs.h"
@@ -927,11 +928,12 @@ void TstCommands::saveCheck()
     auto *saveButton = new QPushButton(editor);
     int saves = 0;
     const QString title = dockTitle("Edit Box");
-    ads::CDockWidget *dock = m_window->openEditDock(title, editor);
+    ads::CDockWidget *dock = m_window->editDocks()->open(EditDockKind::Box, editor);
     QStandardItem *edited = setup == QLatin1String("project") ? alpha : boxes->child(2);
-    m_window->installSaveCheck(editor, edited, nameEdit, saveButton, [&saves] { ++saves; }, title);
+    m_window->m_editors->installSaveCheck(editor, edited, nameEdit, saveButton, [&saves] { ++saves; },
+                                          EditDockKind::Box);
     if (setup == QLatin1String("repoint"))
-        m_window->repointEditDock(dock, editor, boxes->child(0));
+        m_window->m_editors->repoint(dock, editor, boxes->child(0));
     if (setup == QLatin1String("deleted"))
         boxes->removeRow(2);
 

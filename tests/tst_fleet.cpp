@@ -2,8 +2,10 @@
 
 #include "BoxSimProcess.h"
 #include "CheckFixture.h"
+#include "SmallDisk.h"
 #include "TestDataLocation.h"
 
+#include "gui/boxlink/BoxEditDialog.h"
 #include "gui/widgets/FileDialogs.h"
 #include "core/deployment/DeploymentLog.h"
 #include "core/deployment/DeploymentStore.h"
@@ -11,6 +13,7 @@
 #include "core/deployment/FleetDeployment.h"
 #include "gui/deployment/FleetWindow.h"
 #include "ModalAnswer.h"
+#include "core/project/ItemRecord.h"
 #include "core/project/ProjectJson.h"
 
 #include <QCryptographicHash>
@@ -29,9 +32,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include <csignal>
 #include <sys/resource.h>
 
 namespace {
@@ -62,6 +67,7 @@ struct DeployInput
 {
     QByteArray stdinBytes; // fed on standard input, which is then closed
     int openFiles = 0;     // when > 0, the open-file limit it runs under
+    int fileBlocks = 0;    // when > 0, the largest file it may write, in 512-byte blocks
 };
 
 // Runs orvane-deploy with its records in `dataHome`; the event loop keeps turning meanwhile so
@@ -73,11 +79,14 @@ DeployRun deploy(const QStringList &arguments, const QString &dataHome, int time
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
     process.setProcessEnvironment(env);
+    QString limits;
     if (input.openFiles > 0)
+        limits += QStringLiteral("ulimit -n %1 && ").arg(input.openFiles);
+    if (input.fileBlocks > 0) // a write past it fails instead of ending the program
+        limits += QStringLiteral("trap '' XFSZ && ulimit -f %1 && ").arg(input.fileBlocks);
+    if (!limits.isEmpty())
         process.start(QStringLiteral("/bin/sh"),
-                      QStringList{"-c", QStringLiteral("ulimit -n %1 && exec \"$0\" \"$@\"").arg(input.openFiles),
-                                  deployProgram()}
-                          + arguments);
+                      QStringList{"-c", limits + QStringLiteral("exec \"$0\" \"$@\""), deployProgram()} + arguments);
     else
         process.start(deployProgram(), arguments);
     DeployRun run;
@@ -235,6 +244,36 @@ struct ThreeBoxWindow
     }
 };
 
+// The user's data directory as orvane-deploy finds it ($XDG_DATA_HOME/Orvane 600), for this
+// process too while the object lives; the test's own location afterwards.
+class SharedDataHome
+{
+public:
+    SharedDataHome()
+        : m_name(QCoreApplication::applicationName())
+        , m_xdg(qgetenv("XDG_DATA_HOME"))
+    {
+        QStandardPaths::setTestModeEnabled(false);
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.path()));
+        QCoreApplication::setApplicationName(QStringLiteral("Orvane 600"));
+    }
+    ~SharedDataHome()
+    {
+        QCoreApplication::setApplicationName(m_name);
+        if (m_xdg.isNull())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", m_xdg);
+        QStandardPaths::setTestModeEnabled(true);
+    }
+    QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_name;
+    QByteArray m_xdg;
+};
+
 } // namespace
 
 class TstFleet : public QObject
@@ -267,6 +306,8 @@ private slots:
     void projectChangesPerBox();
     void unkeptCopiesWarnOnce();
     void copyKeptWhateverSent();
+    void commandLineDeploymentAsksNothingAfter();
+    void copyOntoAFullDeviceSendsNothing();
 
 private:
     TestDataLocation m_dataLocation; // the records and kept copies the window writes
@@ -930,6 +971,106 @@ void TstFleet::unkeptCopiesWarnOnce()
         QVERIFY(answer.seen().first().contains(QStringLiteral("B%1 (%2): ").arg(i + 1).arg(sims.addresses.at(i))));
     for (const QString &ip : sims.addresses)
         QFile::remove(QFileInfo(store.documentPath(ip, fixture.project->text())).absolutePath());
+}
+
+// What orvane-deploy sent replaces, for the windows, the copy an earlier deployment left: the
+// box editor's and the fleet window's next "Update project" of the same project find nothing
+// changed and ask nothing.
+void TstFleet::commandLineDeploymentAsksNothingAfter()
+{
+    SimFleet sims;
+    QVERIFY(sims.start(78, {QStringList()}));
+    const QString box = sims.addresses.first();
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    QStandardItem *project = projectWithBoxes(model, fixture, sims.addresses);
+    const QByteArray bytes = ProjectJson::projectFileBytes(project);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("p.json"));
+    QVERIFY(writeFile(path, bytes));
+
+    SharedDataHome home;
+    // An earlier version went to the box from this computer: a point had another name.
+    PointTable older = CheckFixture::table(fixture.pump);
+    older["Modbus-1"][1][1] = QStringLiteral("flow0");
+    const PointTable current = CheckFixture::table(fixture.pump);
+    CheckFixture::setTable(fixture.pump, older);
+    QVERIFY(DeploymentStore().store(box, project->text(), ProjectJson::projectFileBytes(project)));
+    CheckFixture::setTable(fixture.pump, current);
+
+    const DeployRun run = deploy({"--project", path, "--box", box, "--force"}, home.path());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(transferCounts(sims), QList<int>{1});
+
+    BoxEditDialog editor(childWithText(childWithText(project, Folder::Box), QStringLiteral("B1")), nullptr);
+    FleetWindow window(project);
+    for (const std::function<void()> &send :
+         {std::function<void()>([&editor] {
+              editor.findChild<QPushButton *>("updateProjectButton")->click();
+              QVERIFY(QTest::qWaitFor([&editor] { return !editor.transferRunning(); }, 10000));
+          }),
+          std::function<void()>([&window] {
+              window.findChild<QPushButton *>("updateProjectButton")->click();
+              QVERIFY(QTest::qWaitFor([&window] { return !window.deployment()->isRunning(); }, 10000));
+          })}) {
+        ModalAnswer::Scoped any(QMessageBox::No);
+        ChangesPerBox changes(false);
+        send();
+        QCOMPARE(any.seen(), QStringList());
+        QCOMPARE(changes.asked, 0);
+    }
+    QCOMPARE(transferCounts(sims), QList<int>{3});
+}
+
+// A fleet deployment whose copy cannot be written in full sends nothing to any box: the window
+// tells why in a warning and in the Message dock, orvane-deploy as every box's result.
+void TstFleet::copyOntoAFullDeviceSendsNothing()
+{
+    ThreeBoxWindow three;
+    QVERIFY(three.start(75));
+    FleetWindow &window = *three.window;
+    QVERIFY(ProjectJson::projectFileBytes(three.fixture.project).size() > 600); // past either limit below
+    QStringList messages;
+    connect(&window, &FleetWindow::messageAppended, this, [&messages](const QString &text) { messages << text; });
+
+    // A device that takes only the first 200 bytes of any file.
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 200;
+    ModalAnswer::Scoped answer(QMessageBox::Ok);
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Could not create temp file:"));
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    window.findChild<QPushButton *>("updateProjectButton")->click();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QVERIFY(!window.deployment()->isRunning());
+    QCOMPARE(answer.seen().size(), 1);
+    const QString prefix = QStringLiteral("Update project|Could not write the deployment copy ")
+                           + QDir::toNativeSeparators(QDir::tempPath());
+    QVERIFY2(answer.seen().first().startsWith(prefix), qPrintable(answer.seen().first()));
+    QCOMPARE(messages, QStringList{answer.seen().first().section(QLatin1Char('|'), 1)});
+    QTest::qWait(300);
+    QCOMPARE(transferCounts(three.sims), (QList<int>{0, 0, 0}));
+    for (int row = 0; row < 3; ++row)
+        QCOMPARE(window.deployment()->result(row).state, FleetDeployment::State::Idle);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("p.json"));
+    QVERIFY(writeFile(path, ProjectJson::projectFileBytes(three.fixture.project)));
+    DeployInput small512;
+    small512.fileBlocks = 1;
+    const DeployRun run = deploy({"--project", path, "--box", three.sims.addresses.first(), "--force", "--json"},
+                                 dir.filePath(QStringLiteral("data")), 30000, small512);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.objects.size(), 1);
+    QCOMPARE(run.objects.first().value("stage").toString(), QStringLiteral("copy"));
+    QVERIFY2(run.objects.first().value("result").toString().startsWith("Could not write the deployment copy "),
+             qPrintable(run.out));
+    QTest::qWait(300);
+    QCOMPARE(transferCounts(three.sims), (QList<int>{0, 0, 0}));
 }
 
 QTEST_MAIN(TstFleet)

@@ -448,7 +448,15 @@ void TestMainWindow::editDockPlacement()
     QTRY_VERIFY(guard.isNull());
     QCOMPARE(w.findEditDock(box), nullptr);
     QVERIFY(w.closeEditDock(project));
+
+    // Docks are found by kind, not by the title shown: the dock opened under the Chinese
+    // title is still found once another language is active, and a discarded one never is.
+    QCOMPARE(standardDock->windowTitle(), QStringLiteral("编辑Standard"));
     QCoreApplication::removeTranslator(w.translator());
+    QCOMPARE(w.findEditDock(EditDockKind::Standard), standardDock);
+    QCOMPARE(w.findEditDock(EditDockKind::Project), nullptr);
+    QCOMPARE(w.findEditDock(EditDockKind::Box), nullptr);
+    QCOMPARE(w.findEditDock(EditDockKind::Service), nullptr);
 }
 
 void TestMainWindow::contextMenuEntries_data()

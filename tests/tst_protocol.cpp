@@ -4,6 +4,7 @@
 #include "BoxSimProcess.h"
 
 #include "core/boxlink/BoxMessages.h"
+#include "core/boxlink/BoxSession.h"
 #include "core/boxlink/FrameCodec.h"
 #include "core/boxlink/Protocol.h"
 
@@ -226,6 +227,7 @@ private slots:
 
     // Against the simulator.
     void connectShowsConnectedAndVersion();
+    void sessionsKeepTheirOwnBox();
     void settingsRoundTrip_data();
     void settingsRoundTrip();
     void refusedWriteShowsTheCode();
@@ -593,6 +595,42 @@ void tst_Protocol::connectShowsConnectedAndVersion()
     protocol.disconnectFromServer();
     QTRY_COMPARE_WITH_TIMEOUT(statuses.last().first().toString(),
                               QStringLiteral("Connection status: Disconnected"), 3000);
+}
+
+// Each box has a session of its own: what one reports and whether its link is up never mixes
+// with another's, and dropping one leaves the other as it was.
+void tst_Protocol::sessionsKeepTheirOwnBox()
+{
+    BoxSimProcess simA(QStringLiteral("127.0.5.90"), {"--version", "1.0.1-a"});
+    BoxSimProcess simB(QStringLiteral("127.0.5.91"), {"--version", "2.0.2-b"});
+    QVERIFY(simA.start() && simB.start());
+    BoxSession a;
+    BoxSession b;
+    QList<QPair<QString, bool>> links;
+    QStringList versions;
+    for (BoxSession *session : {&a, &b}) {
+        connect(session, &BoxSession::linkStateChanged, this,
+                [&links](const QString &ip, bool up) { links.append({ip, up}); });
+        connect(session, &BoxSession::versionReceived, this,
+                [&versions, session, &a](const QString &v) { versions << (session == &a ? "a " : "b ") + v; });
+    }
+    a.setBoxAddress(simA.address());
+    b.setBoxAddress(simB.address());
+    a.connectToBox();
+    b.connectToBox();
+    QTRY_COMPARE_WITH_TIMEOUT(versions.size(), 2, 5000);
+    QCOMPARE(QSet<QString>(versions.begin(), versions.end()), (QSet<QString>{"a 1.0.1-a", "b 2.0.2-b"}));
+    QCOMPARE(links.size(), 2);
+
+    QVERIFY(a.disconnectFromBox());
+    QVERIFY(!a.link());
+    QCOMPARE(links.last(), qMakePair(simA.address(), false));
+    QVERIFY(!a.disconnectFromBox());
+    QTest::qWait(200);
+    QCOMPARE(links.size(), 3);
+    QVERIFY(b.link());
+    b.shutDown();
+    QCOMPARE(links.last(), qMakePair(simB.address(), false));
 }
 
 void tst_Protocol::settingsRoundTrip_data()

@@ -5,6 +5,7 @@
 
 #include "core/checks/ProjectChecker.h"
 #include "core/deployment/FleetDeployment.h"
+#include "core/deployment/ProjectDeployment.h"
 #include "core/project/Ipv4Address.h"
 #include "core/project/ItemRecord.h"
 #include "core/project/ProjectJson.h"
@@ -77,6 +78,23 @@ void printLine(const QString &line)
 {
     std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
     std::fflush(stdout);
+}
+
+// Nothing was sent: every box fails at `stage` with `reason`, in the form of a box's result.
+int failEveryBox(const QStringList &boxes, bool json, const QString &stage, const QString &reason)
+{
+    for (const QString &box : boxes) {
+        if (json)
+            printLine(QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("box"), box},
+                                                                  {QStringLiteral("success"), false},
+                                                                  {QStringLiteral("stage"), stage},
+                                                                  {QStringLiteral("result"), reason},
+                                                                  {QStringLiteral("seconds"), 0}})
+                                            .toJson(QJsonDocument::Compact)));
+        else
+            printLine(QStringLiteral("%1 failed %2").arg(box, reason));
+    }
+    return 1;
 }
 
 QString commandName(quint8 command)
@@ -197,26 +215,20 @@ int main(int argc, char *argv[])
         checksStop = ProjectChecker::hasErrors(findings) && !parser.isSet(QStringLiteral("force"));
     }
 
-    if (checksStop) {
-        const QString reason = QStringLiteral("Project checks found errors; nothing sent (--force sends anyway).");
-        for (const QString &box : boxes) {
-            if (json)
-                printLine(QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("box"), box},
-                                                                      {QStringLiteral("success"), false},
-                                                                      {QStringLiteral("stage"), QStringLiteral("checks")},
-                                                                      {QStringLiteral("result"), reason},
-                                                                      {QStringLiteral("seconds"), 0}})
-                                                .toJson(QJsonDocument::Compact)));
-            else
-                printLine(QStringLiteral("%1 failed %2").arg(box, reason));
-        }
-        return 1;
-    }
+    if (checksStop)
+        return failEveryBox(boxes, json, QStringLiteral("checks"),
+                            QStringLiteral("Project checks found errors; nothing sent (--force sends anyway)."));
 
     FleetDeployment fleet;
     fleet.setBoxes(boxes);
-    if (projectBytes)
-        fleet.setProject(projectBytes, projectName);
+    if (projectBytes) {
+        // The same path as the windows': a copy checked to the last byte, or nothing is sent.
+        std::shared_ptr<ProjectDeployment> deployment =
+            ProjectDeployment::prepare(projectBytes->bytes(), projectName, &error);
+        if (!deployment)
+            return failEveryBox(boxes, json, QStringLiteral("copy"), error + QStringLiteral("; nothing sent."));
+        fleet.setProject(std::move(deployment));
+    }
     if (programBytes)
         fleet.setProgram(programBytes);
     if (!bind.isEmpty())

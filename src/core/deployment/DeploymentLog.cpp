@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QMetaEnum>
-#include <QStandardItem>
 #include <QStringList>
 
 #include <sys/stat.h>
@@ -181,22 +180,6 @@ bool DeploymentLog::last(const QString &boxIp, DeploymentRecord *record) const
         }
     }
     return false;
-}
-
-void DeploymentLog::watch(FileTransfer *transfer, const QString &boxIp, const QStandardItem *projectItem,
-                          const QString &root)
-{
-    const QStandardItem *project = projectItem;
-    while (project && project->parent())
-        project = project->parent();
-    const QString projectName = project ? project->text() : QString();
-    QObject::connect(transfer, &FileTransfer::finished, transfer,
-                     [transfer, boxIp, projectName, root](FileTransfer::Outcome outcome) {
-                         QString error;
-                         if (!DeploymentLog(root).recordTransfer(boxIp, projectName, transfer->command(),
-                                                                 transfer->digest(), outcome, &error))
-                             emit transfer->messageAppended(error);
-                     });
 }
 
 bool DeploymentLog::recordTransfer(const QString &boxIp, const QString &projectName, quint8 command,

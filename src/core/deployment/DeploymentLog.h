@@ -13,8 +13,6 @@
 #include <QList>
 #include <QString>
 
-class QStandardItem;
-
 struct DeploymentRecord
 {
     QString boxIp;
@@ -51,12 +49,6 @@ public:
     // lacks it, and the user is told so by whoever sent.
     bool recordTransfer(const QString &boxIp, const QString &projectName, quint8 command,
                         const QByteArray &md5, FileTransfer::Outcome outcome, QString *error = nullptr) const;
-
-    // Records the transfer when it finishes: the box, the project `projectItem` belongs to (any
-    // item of it, or null for none), the digest sent and the verdict. Call before start(). A
-    // record that cannot be written is told through the transfer's messageAppended.
-    static void watch(FileTransfer *transfer, const QString &boxIp, const QStandardItem *projectItem,
-                      const QString &root = QString());
 
 private:
     QString m_path;

@@ -1,7 +1,6 @@
 #include "core/deployment/FleetDeployment.h"
 
-#include "core/deployment/DeploymentLog.h"
-#include "core/deployment/DeploymentStore.h"
+#include "core/deployment/ProjectDeployment.h"
 #include "core/project/ProjectFileIo.h"
 
 #include <QDebug>
@@ -37,12 +36,24 @@ void FleetDeployment::setProjectFile(const QString &path, const QString &project
 {
     m_project = Source{path, nullptr, nullptr, QString()};
     m_projectName = projectName;
+    m_deployment.reset();
 }
 
 void FleetDeployment::setProject(SharedPayload payload, const QString &projectName)
 {
     m_project = Source{payload ? payload->path() : QString(), payload, nullptr, QString()};
     m_projectName = projectName;
+    m_deployment.reset();
+}
+
+void FleetDeployment::setProject(std::shared_ptr<ProjectDeployment> deployment)
+{
+    if (!deployment) {
+        setProjectFile(QString(), QString());
+        return;
+    }
+    setProject(deployment->payload(), deployment->projectName());
+    m_deployment = std::move(deployment);
 }
 
 void FleetDeployment::setProgramFile(const QString &path)
@@ -190,6 +201,8 @@ void FleetDeployment::pump()
             source->read.reset();
             source->readError.clear();
         }
+        // Every digest has been taken: the copy goes, the bytes stay for a retry.
+        m_deployment.reset();
         if (!m_announced) {
             m_announced = true;
             emit finished();
@@ -248,9 +261,7 @@ void FleetDeployment::onTransferFinished(int index, FileTransfer::Outcome outcom
     const quint8 command = box.result.command;
     if (outcome == FileTransfer::Outcome::Cancelled && box.timedOut)
         outcome = FileTransfer::Outcome::Timeout;
-    record(index, outcome, command, box.transfer ? box.transfer->digest() : QByteArray());
-    if (command == FileTransfer::ProjectDeployment && outcome == FileTransfer::Outcome::ChecksumSuccessful)
-        keepCopy(index);
+    concludeTransfer(index, outcome, command, box.transfer ? box.transfer->digest() : QByteArray());
     if (outcome == FileTransfer::Outcome::ChecksumSuccessful && !box.commands.isEmpty()) {
         startNext(index);
         return;
@@ -293,23 +304,18 @@ void FleetDeployment::cancel()
     pump();
 }
 
-// Every front end keeps the copy the same way: the box dialog, the fleet window and the
-// command line all compare the next deployment with what the box last confirmed.
-void FleetDeployment::keepCopy(int index)
+// Every front end records and keeps the copy the same way: the box dialog, the fleet window and
+// the command line all compare the next deployment with what the box last confirmed.
+void FleetDeployment::concludeTransfer(int index, FileTransfer::Outcome outcome, quint8 command,
+                                       const QByteArray &digest)
 {
     const SharedPayload sent = m_project.given ? m_project.given : m_project.read;
-    if (!m_recording || !sent)
-        return;
-    QString error;
-    if (!DeploymentStore(m_recordRoot).store(m_addresses.at(index), m_projectName, sent->bytes(), &error))
-        m_boxes[size_t(index)].result.copyNotKept = error;
-}
-
-void FleetDeployment::record(int index, FileTransfer::Outcome outcome, quint8 command, const QByteArray &digest)
-{
-    QString error;
-    if (m_recording
-        && !DeploymentLog(m_recordRoot).recordTransfer(m_addresses.at(index), m_projectName, command, digest, outcome,
-                                                       &error))
-        m_boxes[size_t(index)].result.recordNotKept = error;
+    const QByteArray document = command == FileTransfer::ProjectDeployment && sent ? sent->bytes() : QByteArray();
+    const ProjectDeployment::Aftermath aftermath = ProjectDeployment::concluded(
+        m_addresses.at(index), m_projectName, command, document, digest, outcome, m_recordRoot, m_recording);
+    BoxResult &result = m_boxes[size_t(index)].result;
+    if (!aftermath.recordNotKept.isEmpty())
+        result.recordNotKept = aftermath.recordNotKept;
+    if (!aftermath.copyNotKept.isEmpty())
+        result.copyNotKept = aftermath.copyNotKept;
 }

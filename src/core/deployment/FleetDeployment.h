@@ -18,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+class ProjectDeployment;
 class QTimer;
 
 class FleetDeployment : public QObject
@@ -55,6 +56,9 @@ public:
     // payload are sent as they are, every time.
     void setProjectFile(const QString &path, const QString &projectName);
     void setProject(SharedPayload payload, const QString &projectName);
+    // A prepared deployment (its copy written): its bytes go to every box; the copy is removed
+    // when the run has ended.
+    void setProject(std::shared_ptr<ProjectDeployment> deployment);
     void setProgramFile(const QString &path);
     void setProgram(SharedPayload payload);
     void setLocalAddress(const QString &address) { m_localAddress = address; }
@@ -105,8 +109,7 @@ private:
     void startNext(int index);
     void onTransferFinished(int index, FileTransfer::Outcome outcome);
     void conclude(int index, State state, FileTransfer::Outcome outcome, quint8 command);
-    void record(int index, FileTransfer::Outcome outcome, quint8 command, const QByteArray &digest);
-    void keepCopy(int index);
+    void concludeTransfer(int index, FileTransfer::Outcome outcome, quint8 command, const QByteArray &digest);
     SharedPayload payloadFor(quint8 command, QString *error);
 
     QStringList m_addresses;
@@ -120,6 +123,7 @@ private:
         bool isSet() const { return !path.isEmpty() || given; }
     };
     Source m_project;
+    std::shared_ptr<ProjectDeployment> m_deployment; // the copy behind m_project.given, during a run
     Source m_program;
     QString m_projectName;
     QString m_localAddress = QStringLiteral("0.0.0.0");

@@ -1,6 +1,7 @@
-# Item records (one per item kind), the project file and its reading and writing, addresses, the DL/T 645
-# catalogue and point CSV.
+# Item records (one per item kind: devices, service, box), the tree item factory, the project
+# file and its reading and writing, addresses, the DL/T 645 catalogue and point CSV.
 list(APPEND ORVANE_CORE_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/BoxRecord.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Dlt645Catalogue.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Dlt645DeviceRecord.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Iec61850ServiceRecord.cpp

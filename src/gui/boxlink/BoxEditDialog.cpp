@@ -3,10 +3,11 @@
 #include "gui/widgets/FileDialogs.h"
 #include "gui/widgets/Validators.h"
 #include "core/support/WriteLog.h"
-#include "core/boxlink/FileTransfer.h"
-#include "core/deployment/DeploymentLog.h"
+#include "core/boxlink/BoxSession.h"
+#include "core/deployment/ProjectDeployment.h"
 #include "gui/deployment/DeploymentGate.h"
 #include "core/project/Ipv4Address.h"
+#include "core/project/BoxRecord.h"
 #include "core/project/ItemRecord.h"
 #include "core/project/ProjectJson.h"
 
@@ -14,11 +15,9 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHostAddress>
-#include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -26,43 +25,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollArea>
 #include <QStandardItem>
-#include <QStandardItemModel>
 #include <QTabWidget>
-#include <QTemporaryFile>
 #include <QVBoxLayout>
 
 
 namespace {
-const QString kNoBinding = QStringLiteral("0.0.0.0");
-
-QString itemText(const QStandardItem *item, int role)
-{
-    return item ? item->data(role).toString() : QString();
-}
-
-// Selects the entry whose text equals value exactly; anything else falls back to the first.
-void selectExact(QComboBox *combo, const QString &value)
-{
-    for (int i = 0; i < combo->count(); ++i) {
-        if (combo->itemText(i) == value) {
-            combo->setCurrentIndex(i);
-            return;
-        }
-    }
-    combo->setCurrentIndex(0);
-}
-
-// A record value that is neither "on" nor "off" leaves the pair as it is.
-void setOnOff(QRadioButton *on, QRadioButton *off, const QString &value)
-{
-    if (value == QLatin1String("on"))
-        on->setChecked(true);
-    else if (value == QLatin1String("off"))
-        off->setChecked(true);
-}
-
 // The box reports DHCP as "1"/"0"; other values leave the choice alone.
 void setDhcpChoice(QComboBox *combo, const QString &value)
 {
@@ -77,18 +45,19 @@ BoxEditDialog::BoxEditDialog(QStandardItem *item, QWidget *parent)
     : QDialog(parent)
     , m_boxItem(item)
 {
-    buildControls();
-    loadFields(false);
+    m_form.build(this);
+    wireButtons();
+    // A new dialog always starts with 4G on.
+    m_form.load(BoxRecord::load(m_boxItem), false);
 
-    // The first link connects at once, without binding and without a status text of its own:
-    // it is wired only after the attempt has started.
-    m_link = new Protocol(this);
-    m_link->setAutoReconnect(true);
-    m_link->connectToServer(m_ipEdit->text());
-    wireLink(m_link);
+    m_session = new BoxSession(this);
+    wireSession();
+    // The first link connects at once, without binding and without a status text of its own.
+    m_session->setBoxAddress(m_form.ipEdit->text());
+    m_session->connectToBox(false);
     // An address the link refused to contact says so; the label would claim "connecting..".
-    if (!m_ipEdit->text().isEmpty() && !Ipv4Address::isValid(m_ipEdit->text()))
-        m_statusLabel->setText(Protocol::invalidAddressStatus(m_ipEdit->text()));
+    if (!m_form.ipEdit->text().isEmpty() && !Ipv4Address::isValid(m_form.ipEdit->text()))
+        m_form.statusLabel->setText(Protocol::invalidAddressStatus(m_form.ipEdit->text()));
 
     m_clock.setInterval(1000);
     connect(&m_clock, &QTimer::timeout, this, &BoxEditDialog::refreshClock);
@@ -98,397 +67,51 @@ BoxEditDialog::BoxEditDialog(QStandardItem *item, QWidget *parent)
     writeLog(QStringLiteral("BoxEditDialog: new-nuilt"));
 }
 
-BoxEditDialog::~BoxEditDialog()
+void BoxEditDialog::wireButtons()
 {
-    m_clock.stop();
-    if (m_transfer) {
-        // Ends without a word: nobody is left to show it.
-        QObject::disconnect(m_transfer, nullptr, this, nullptr);
-        delete m_transfer;
-    }
-    if (m_link) {
-        QObject::disconnect(m_link, nullptr, this, nullptr);
-        m_link->disconnectFromServer();
-        delete m_link;
-        m_link = nullptr;
-    }
-    reportLinkDown();
-    writeLog(QStringLiteral("BoxEditDialog: destroyed"));
-}
-
-// ---------------------------------------------------------------------------------------
-// Controls
-
-void BoxEditDialog::buildControls()
-{
-    setWindowTitle(tr("Edit Box"));
-
-    QValidator *ipValidator = Validators::ipv4(this);
-    m_ipValidator = ipValidator;
-    QValidator *noCjkValidator = Validators::noCjk(this);
-
-    auto ipEdit = [this, ipValidator](const char *name) {
-        auto *edit = new QLineEdit;
-        edit->setObjectName(QLatin1String(name));
-        edit->setValidator(ipValidator);
-        return edit;
-    };
-    auto textEdit = [this, noCjkValidator](const char *name) {
-        auto *edit = new QLineEdit;
-        edit->setObjectName(QLatin1String(name));
-        edit->setValidator(noCjkValidator);
-        return edit;
-    };
-    auto dhcpCombo = [](const char *name) {
-        auto *combo = new QComboBox;
-        combo->setObjectName(QLatin1String(name));
-        combo->addItems({QStringLiteral("Disabled"), QStringLiteral("Enable")});
-        return combo;
-    };
-
-    m_nameEdit = new QLineEdit;
-    m_nameEdit->setObjectName(QStringLiteral("nameEdit"));
-    m_ipEdit = ipEdit("ipEdit");
-
-    // Kept and saved like the other fields, but placed in no layout.
-    m_modelCombo = new QComboBox(this);
-    m_modelCombo->setObjectName(QStringLiteral("modelCombo"));
-    m_modelCombo->addItems(
-        {QStringLiteral("TLK-GW-A1"), QStringLiteral("TLK-BOX-600"), QStringLiteral("TLK-BOX-200")});
-    m_modelCombo->setEnabled(false);
-    m_modelCombo->hide();
-
-    m_lanIpEdit = ipEdit("lanIpEdit");
-    m_lanMaskEdit = ipEdit("lanMaskEdit");
-    m_lanGatewayEdit = ipEdit("lanGatewayEdit");
-    m_lanDns1Edit = ipEdit("lanDns1Edit");
-    m_lanDns2Edit = ipEdit("lanDns2Edit");
-
-    m_wanDhcpCombo = dhcpCombo("wanDhcpCombo");
-    m_wanIpEdit = ipEdit("wanIpEdit");
-    m_wanMaskEdit = ipEdit("wanMaskEdit");
-    m_wanGatewayEdit = ipEdit("wanGatewayEdit");
-    m_wanDns1Edit = ipEdit("wanDns1Edit");
-    m_wanDns2Edit = ipEdit("wanDns2Edit");
-
-    m_ntpEdit = ipEdit("ntpEdit");
-    m_localTimeEdit = new QLineEdit;
-    m_localTimeEdit->setObjectName(QStringLiteral("localTimeEdit"));
-    m_localTimeEdit->setReadOnly(true);
-    m_boxTimeEdit = new QLineEdit;
-    m_boxTimeEdit->setObjectName(QStringLiteral("boxTimeEdit"));
-    m_boxTimeEdit->setReadOnly(true);
-
-    m_wifiOnRadio = new QRadioButton(tr("ON"));
-    m_wifiOnRadio->setObjectName(QStringLiteral("wifiOnRadio"));
-    m_wifiOffRadio = new QRadioButton(tr("OFF"));
-    m_wifiOffRadio->setObjectName(QStringLiteral("wifiOffRadio"));
-    m_wifiModeCombo = new QComboBox;
-    m_wifiModeCombo->setObjectName(QStringLiteral("wifiModeCombo"));
-    m_wifiModeCombo->addItem(QStringLiteral("station"));
-    m_ssidEdit = textEdit("ssidEdit");
-    m_wifiPasswordEdit = textEdit("wifiPasswordEdit");
-    m_wifiPasswordEdit->setEchoMode(QLineEdit::Password);
-    m_wifiDhcpCombo = dhcpCombo("wifiDhcpCombo");
-    m_wifiIpEdit = ipEdit("wifiIpEdit");
-    m_wifiMaskEdit = ipEdit("wifiMaskEdit");
-    m_wifiGatewayEdit = ipEdit("wifiGatewayEdit");
-    m_wifiDns1Edit = ipEdit("wifiDns1Edit");
-    m_wifiDns2Edit = ipEdit("wifiDns2Edit");
-
-    m_lteOnRadio = new QRadioButton(tr("ON"));
-    m_lteOnRadio->setObjectName(QStringLiteral("lteOnRadio"));
-    m_lteOffRadio = new QRadioButton(tr("OFF"));
-    m_lteOffRadio->setObjectName(QStringLiteral("lteOffRadio"));
-    for (int i = 0; i < 5; ++i)
-        m_atEdits[i] = textEdit(QStringLiteral("at%1Edit").arg(i + 1).toLatin1().constData());
-
-    // Layout: name and address, the tabs, all in a frameless scroll area; Save and Cancel below.
-    auto *content = new QWidget;
-    auto *contentLayout = new QVBoxLayout(content);
-    auto *topForm = new QFormLayout;
-    topForm->addRow(tr("Name:"), m_nameEdit);
-    topForm->addRow(tr("IP:"), m_ipEdit);
-    contentLayout->addLayout(topForm);
-
-    m_tabs = new QTabWidget;
-    m_tabs->setObjectName(QStringLiteral("boxTabs"));
-    m_tabs->addTab(buildCommonlyTab(), tr("Commonly"));
-    m_tabs->addTab(buildLanTab(), tr("LAN"));
-    m_tabs->addTab(buildWanTab(), tr("WAN"));
-    m_tabs->addTab(buildNtpTab(), tr("NTP"));
-    m_tabs->addTab(buildTimeTab(), tr("Time"));
-    contentLayout->addWidget(m_tabs);
-
-    buildWifiPage();
-    buildLtePage();
-
-    auto *scroll = new QScrollArea;
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea { border: none; }"));
-    scroll->setWidget(content);
-
-    m_saveButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/ok.svg")), tr("Save"));
-    m_saveButton->setObjectName(QStringLiteral("saveButton"));
-    m_cancelButton =
-        new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/cancel.svg")), tr("Cancel"));
-    m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    connect(m_cancelButton, &QPushButton::clicked, this, [this] {
+    const BoxEditForm &f = m_form;
+    connect(f.connectButton, &QPushButton::clicked, this, &BoxEditDialog::connectToServer);
+    connect(f.hostAddressButton, &QPushButton::clicked, this, &BoxEditDialog::showChangeHostAddressDialog);
+    connect(f.disconnectButton, &QPushButton::clicked, this, &BoxEditDialog::disconnectFromServer);
+    connect(f.updateProjectButton, &QPushButton::clicked, this, &BoxEditDialog::updateProject);
+    connect(f.updateProgramButton, &QPushButton::clicked, this, &BoxEditDialog::updateProgram);
+    connect(f.cancelTransferButton, &QPushButton::clicked, this, &BoxEditDialog::cancelTransfer);
+    connect(f.rebootButton, &QPushButton::clicked, this, &BoxEditDialog::rebootDevice);
+    connect(f.lanRead, &QPushButton::clicked, this, &BoxEditDialog::readLanAllocation);
+    connect(f.lanWrite, &QPushButton::clicked, this, &BoxEditDialog::writeLanAllocation);
+    connect(f.wanRead, &QPushButton::clicked, this, &BoxEditDialog::readWanAllocation);
+    connect(f.wanWrite, &QPushButton::clicked, this, &BoxEditDialog::writeWanAllocation);
+    connect(f.ntpRead, &QPushButton::clicked, this, &BoxEditDialog::readNTPAllocation);
+    connect(f.ntpWrite, &QPushButton::clicked, this, &BoxEditDialog::writeNTPAllocation);
+    connect(f.timeRead, &QPushButton::clicked, this, &BoxEditDialog::readTimeAllocation);
+    connect(f.timeWrite, &QPushButton::clicked, this, &BoxEditDialog::writeTimeAllocation);
+    connect(f.wifiRead, &QPushButton::clicked, this, &BoxEditDialog::readWifiAllocation);
+    connect(f.wifiWrite, &QPushButton::clicked, this, &BoxEditDialog::writeWifiAllocation);
+    connect(f.lteRead, &QPushButton::clicked, this, &BoxEditDialog::readLteAllocation);
+    connect(f.lteWrite, &QPushButton::clicked, this, &BoxEditDialog::writeLteAllocation);
+    connect(f.cancelButton, &QPushButton::clicked, this, [this] {
         if (!mayEndTransfer())
             return;
         disconnectFromServer();
         reject();
     });
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(m_saveButton);
-    buttons->addWidget(m_cancelButton);
-
-    auto *mainLayout = new QVBoxLayout(this);
-    mainLayout->addWidget(scroll);
-    mainLayout->addLayout(buttons);
 }
 
-QHBoxLayout *BoxEditDialog::readWriteRow(const char *prefix, QPushButton **read,
-                                         QPushButton **write)
+BoxEditDialog::~BoxEditDialog()
 {
-    *read = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/read.svg")), tr("Read"));
-    *write = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/write.svg")), tr("Write"));
-    (*read)->setObjectName(QLatin1String(prefix) + QStringLiteral("ReadButton"));
-    (*write)->setObjectName(QLatin1String(prefix) + QStringLiteral("WriteButton"));
-    auto *row = new QHBoxLayout;
-    row->addWidget(*read);
-    row->addWidget(*write);
-    return row;
-}
-
-QWidget *BoxEditDialog::buildCommonlyTab()
-{
-    auto *page = new QWidget;
-    auto *form = new QFormLayout(page);
-
-    m_connectButton =
-        new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/Connect.svg")), tr("Connect"));
-    m_connectButton->setObjectName(QStringLiteral("connectButton"));
-    m_hostAddressButton = new QPushButton;
-    m_hostAddressButton->setObjectName(QStringLiteral("hostAddressButton"));
-    m_hostAddressButton->setIcon(QIcon(QStringLiteral(":/adsdemo/images/change_host.svg")));
-    m_hostAddressButton->setIconSize(QSize(20, 20));
-    m_hostAddressButton->setFixedSize(20, 25);
-    m_disconnectButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/Disconnect.svg")),
-                                         tr("Disconnect"));
-    m_disconnectButton->setObjectName(QStringLiteral("disconnectButton"));
-    auto *connectRow = new QHBoxLayout;
-    connectRow->addWidget(m_connectButton);
-    connectRow->addWidget(m_hostAddressButton);
-    connectRow->addWidget(m_disconnectButton);
-    form->addRow(connectRow);
-
-    m_statusLabel = new QLabel(tr("Connection status: connecting.."));
-    m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
-    form->addRow(m_statusLabel);
-    m_versionLabel = new QLabel(tr("Program version: 0.0.0"));
-    m_versionLabel->setObjectName(QStringLiteral("versionLabel"));
-    form->addRow(m_versionLabel);
-
-    const QIcon updateIcon(QStringLiteral(":/adsdemo/images/Update project.svg"));
-    m_updateProjectButton = new QPushButton(updateIcon, tr("Update project"));
-    m_updateProjectButton->setObjectName(QStringLiteral("updateProjectButton"));
-    m_updateProgramButton = new QPushButton(updateIcon, tr("Update program"));
-    m_updateProgramButton->setObjectName(QStringLiteral("updateProgramButton"));
-    auto *updateRow = new QHBoxLayout;
-    updateRow->addWidget(m_updateProjectButton);
-    updateRow->addWidget(m_updateProgramButton);
-    form->addRow(updateRow);
-
-    m_progressBar = new QProgressBar;
-    m_progressBar->setObjectName(QStringLiteral("progressBar"));
-    m_progressBar->setRange(0, 100);
-    m_progressBar->setValue(0);
-    m_cancelTransferButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/cancel.svg")),
-                                             tr("Cancel transfer"));
-    m_cancelTransferButton->setObjectName(QStringLiteral("cancelTransferButton"));
-    m_cancelTransferButton->setEnabled(false);
-    auto *progressRow = new QHBoxLayout;
-    progressRow->addWidget(m_progressBar);
-    progressRow->addWidget(m_cancelTransferButton);
-    form->addRow(tr("Progress:"), progressRow);
-
-    m_rebootButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/Reboot Device.svg")),
-                                     tr("Reboot Device"));
-    m_rebootButton->setObjectName(QStringLiteral("rebootButton"));
-    form->addRow(m_rebootButton);
-
-    connect(m_connectButton, &QPushButton::clicked, this, &BoxEditDialog::connectToServer);
-    connect(m_hostAddressButton, &QPushButton::clicked, this,
-            &BoxEditDialog::showChangeHostAddressDialog);
-    connect(m_disconnectButton, &QPushButton::clicked, this, &BoxEditDialog::disconnectFromServer);
-    connect(m_updateProjectButton, &QPushButton::clicked, this, &BoxEditDialog::updateProject);
-    connect(m_updateProgramButton, &QPushButton::clicked, this, &BoxEditDialog::updateProgram);
-    connect(m_cancelTransferButton, &QPushButton::clicked, this, &BoxEditDialog::cancelTransfer);
-    connect(m_rebootButton, &QPushButton::clicked, this, &BoxEditDialog::rebootDevice);
-    return page;
-}
-
-QWidget *BoxEditDialog::buildLanTab()
-{
-    auto *page = new QWidget;
-    auto *form = new QFormLayout(page);
-    form->addRow(tr("IP:"), m_lanIpEdit);
-    form->addRow(tr("Mask:"), m_lanMaskEdit);
-    form->addRow(tr("Gateway:"), m_lanGatewayEdit);
-    form->addRow(tr("Dns1:"), m_lanDns1Edit);
-    form->addRow(tr("Dns2:"), m_lanDns2Edit);
-    QPushButton *read = nullptr;
-    QPushButton *write = nullptr;
-    form->addRow(readWriteRow("lan", &read, &write));
-    connect(read, &QPushButton::clicked, this, &BoxEditDialog::readLanAllocation);
-    connect(write, &QPushButton::clicked, this, &BoxEditDialog::writeLanAllocation);
-    return page;
-}
-
-QWidget *BoxEditDialog::buildWanTab()
-{
-    auto *page = new QWidget;
-    auto *form = new QFormLayout(page);
-    form->addRow(tr("Dhcp:"), m_wanDhcpCombo);
-    form->addRow(tr("IP:"), m_wanIpEdit);
-    form->addRow(tr("Mask:"), m_wanMaskEdit);
-    form->addRow(tr("Gateway:"), m_wanGatewayEdit);
-    form->addRow(tr("Dns1:"), m_wanDns1Edit);
-    form->addRow(tr("Dns2:"), m_wanDns2Edit);
-    QPushButton *read = nullptr;
-    QPushButton *write = nullptr;
-    form->addRow(readWriteRow("wan", &read, &write));
-    connect(read, &QPushButton::clicked, this, &BoxEditDialog::readWanAllocation);
-    connect(write, &QPushButton::clicked, this, &BoxEditDialog::writeWanAllocation);
-    return page;
-}
-
-QWidget *BoxEditDialog::buildNtpTab()
-{
-    auto *page = new QWidget;
-    auto *form = new QFormLayout(page);
-    form->addRow(tr("NTP Server:"), m_ntpEdit);
-    QPushButton *read = nullptr;
-    QPushButton *write = nullptr;
-    form->addRow(readWriteRow("ntp", &read, &write));
-    connect(read, &QPushButton::clicked, this, &BoxEditDialog::readNTPAllocation);
-    connect(write, &QPushButton::clicked, this, &BoxEditDialog::writeNTPAllocation);
-    return page;
-}
-
-QWidget *BoxEditDialog::buildTimeTab()
-{
-    auto *page = new QWidget;
-    auto *form = new QFormLayout(page);
-    form->addRow(tr("Local Time:"), m_localTimeEdit);
-    form->addRow(tr("Box Time:"), m_boxTimeEdit);
-    QPushButton *read = nullptr;
-    QPushButton *write = nullptr;
-    form->addRow(readWriteRow("time", &read, &write));
-    connect(read, &QPushButton::clicked, this, &BoxEditDialog::readTimeAllocation);
-    connect(write, &QPushButton::clicked, this, &BoxEditDialog::writeTimeAllocation);
-    return page;
-}
-
-// The WiFi and 4G pages are built with their buttons but never added to the tabs: their
-// record fields pass through the dialog unseen.
-void BoxEditDialog::buildWifiPage()
-{
-    m_wifiPage = new QWidget(this);
-    m_wifiPage->setObjectName(QStringLiteral("wifiPage"));
-    auto *form = new QFormLayout(m_wifiPage);
-    auto *onOff = new QHBoxLayout;
-    onOff->addWidget(m_wifiOnRadio);
-    onOff->addWidget(m_wifiOffRadio);
-    form->addRow(tr("wifiOnOff:"), onOff);
-    form->addRow(tr("Mode:"), m_wifiModeCombo);
-    form->addRow(tr("SSID:"), m_ssidEdit);
-    form->addRow(tr("Password:"), m_wifiPasswordEdit);
-    form->addRow(tr("Dhcp:"), m_wifiDhcpCombo);
-    form->addRow(tr("IP:"), m_wifiIpEdit);
-    form->addRow(tr("Mask:"), m_wifiMaskEdit);
-    form->addRow(tr("Gateway:"), m_wifiGatewayEdit);
-    form->addRow(tr("Dns1:"), m_wifiDns1Edit);
-    form->addRow(tr("Dns2:"), m_wifiDns2Edit);
-    QPushButton *read = nullptr;
-    QPushButton *write = nullptr;
-    form->addRow(readWriteRow("wifi", &read, &write));
-    connect(read, &QPushButton::clicked, this, &BoxEditDialog::readWifiAllocation);
-    connect(write, &QPushButton::clicked, this, &BoxEditDialog::writeWifiAllocation);
-    m_wifiPage->hide();
-}
-
-void BoxEditDialog::buildLtePage()
-{
-    m_ltePage = new QWidget(this);
-    m_ltePage->setObjectName(QStringLiteral("ltePage"));
-    auto *form = new QFormLayout(m_ltePage);
-    auto *onOff = new QHBoxLayout;
-    onOff->addWidget(m_lteOnRadio);
-    onOff->addWidget(m_lteOffRadio);
-    form->addRow(tr("4G:"), onOff);
-    for (int i = 0; i < 5; ++i)
-        form->addRow(tr("AT%1:").arg(i + 1), m_atEdits[i]);
-    QPushButton *read = nullptr;
-    QPushButton *write = nullptr;
-    form->addRow(readWriteRow("lte", &read, &write));
-    connect(read, &QPushButton::clicked, this, &BoxEditDialog::readLteAllocation);
-    connect(write, &QPushButton::clicked, this, &BoxEditDialog::writeLteAllocation);
-    m_ltePage->hide();
+    m_clock.stop();
+    // The transfer ends without a word (nobody is left to show it); the link is reported down.
+    m_session->shutDown();
+    writeLog(QStringLiteral("BoxEditDialog: destroyed"));
 }
 
 // ---------------------------------------------------------------------------------------
 // Record
 
-void BoxEditDialog::loadFields(bool lteFollowsRecord)
-{
-    const QStandardItem *item = m_boxItem;
-    m_nameEdit->setText(item ? item->text() : QString());
-    m_ipEdit->setText(itemText(item, Role::BoxIp));
-    selectExact(m_modelCombo, itemText(item, Role::BoxModel));
-
-    m_lanIpEdit->setText(itemText(item, Role::LanIp));
-    m_lanMaskEdit->setText(itemText(item, Role::LanMask));
-    m_lanGatewayEdit->setText(itemText(item, Role::LanGateway));
-    m_lanDns1Edit->setText(itemText(item, Role::LanDns1));
-    m_lanDns2Edit->setText(itemText(item, Role::LanDns2));
-
-    selectExact(m_wanDhcpCombo, itemText(item, Role::WanDhcp));
-    m_wanIpEdit->setText(itemText(item, Role::WanIp));
-    m_wanMaskEdit->setText(itemText(item, Role::WanMask));
-    m_wanGatewayEdit->setText(itemText(item, Role::WanGateway));
-    m_wanDns1Edit->setText(itemText(item, Role::WanDns1));
-    m_wanDns2Edit->setText(itemText(item, Role::WanDns2));
-
-    setOnOff(m_wifiOnRadio, m_wifiOffRadio, itemText(item, Role::WifiOnOff));
-    selectExact(m_wifiModeCombo, itemText(item, Role::WifiMode));
-    m_ssidEdit->setText(itemText(item, Role::WifiSsid));
-    m_wifiPasswordEdit->setText(itemText(item, Role::WifiPassword));
-    selectExact(m_wifiDhcpCombo, itemText(item, Role::WifiDhcp));
-    m_wifiIpEdit->setText(itemText(item, Role::WifiIp));
-    m_wifiMaskEdit->setText(itemText(item, Role::WifiMask));
-    m_wifiGatewayEdit->setText(itemText(item, Role::WifiGateway));
-    m_wifiDns1Edit->setText(itemText(item, Role::WifiDns1));
-    m_wifiDns2Edit->setText(itemText(item, Role::WifiDns2));
-
-    setOnOff(m_lteOnRadio, m_lteOffRadio, itemText(item, Role::LteOnOff));
-    // A new dialog always starts with 4G on; only a reload follows the record.
-    if (!lteFollowsRecord)
-        m_lteOnRadio->setChecked(true);
-    for (int i = 0; i < 5; ++i)
-        m_atEdits[i]->setText(itemText(item, Role::At1 + i));
-
-    m_ntpEdit->setText(itemText(item, Role::NtpServer));
-    m_boxTimeEdit->setText(itemText(item, Role::BoxTime));
-}
-
 void BoxEditDialog::loadBoxItem(QStandardItem *item)
 {
     m_boxItem = item;
-    loadFields(true);
+    m_form.load(BoxRecord::load(item), true);
     writeLog(QStringLiteral("BoxEditDialog: replace"));
 }
 
@@ -496,150 +119,93 @@ void BoxEditDialog::saveChanges()
 {
     if (!m_boxItem)
         return;
-    QStandardItem *item = m_boxItem;
-    auto put = [item](int role, const QString &text) { item->setData(QVariant(text), role); };
+    m_form.record().commit(m_boxItem);
 
-    item->setText(m_nameEdit->text());
-    put(Role::BoxIp, m_ipEdit->text());
-    put(Role::BoxModel, m_modelCombo->currentText());
-    put(Role::LanIp, m_lanIpEdit->text());
-    put(Role::LanMask, m_lanMaskEdit->text());
-    put(Role::LanGateway, m_lanGatewayEdit->text());
-    put(Role::LanDns1, m_lanDns1Edit->text());
-    put(Role::LanDns2, m_lanDns2Edit->text());
-    put(Role::WanDhcp, m_wanDhcpCombo->currentText());
-    put(Role::WanIp, m_wanIpEdit->text());
-    put(Role::WanMask, m_wanMaskEdit->text());
-    put(Role::WanGateway, m_wanGatewayEdit->text());
-    put(Role::WanDns1, m_wanDns1Edit->text());
-    put(Role::WanDns2, m_wanDns2Edit->text());
-    put(Role::WifiOnOff, m_wifiOnRadio->isChecked() ? QStringLiteral("on") : QStringLiteral("off"));
-    put(Role::WifiMode, m_wifiModeCombo->currentText());
-    put(Role::WifiSsid, m_ssidEdit->text());
-    put(Role::WifiPassword, m_wifiPasswordEdit->text());
-    put(Role::WifiDhcp, m_wifiDhcpCombo->currentText());
-    put(Role::WifiIp, m_wifiIpEdit->text());
-    put(Role::WifiMask, m_wifiMaskEdit->text());
-    put(Role::WifiGateway, m_wifiGatewayEdit->text());
-    put(Role::WifiDns1, m_wifiDns1Edit->text());
-    put(Role::WifiDns2, m_wifiDns2Edit->text());
-    put(Role::LteOnOff, m_lteOnRadio->isChecked() ? QStringLiteral("on") : QStringLiteral("off"));
-    for (int i = 0; i < 5; ++i)
-        put(Role::At1 + i, m_atEdits[i]->text());
-    put(Role::NtpServer, m_ntpEdit->text());
-    put(Role::BoxTime, m_boxTimeEdit->text());
-
-    appendMessage(tr("The box '%1' is saved successfully.").arg(m_nameEdit->text()));
+    appendMessage(tr("The box '%1' is saved successfully.").arg(m_form.nameEdit->text()));
     writeLog(QStringLiteral("BoxEditDialog: save"));
 }
 
 void BoxEditDialog::clearData()
 {
-    for (QLineEdit *edit :
-         {m_nameEdit, m_ipEdit, m_lanIpEdit, m_lanMaskEdit, m_lanGatewayEdit, m_lanDns1Edit,
-          m_lanDns2Edit, m_wanIpEdit, m_wanMaskEdit, m_wanGatewayEdit, m_wanDns1Edit, m_wanDns2Edit,
-          m_ssidEdit, m_wifiPasswordEdit, m_wifiIpEdit, m_wifiMaskEdit, m_wifiGatewayEdit,
-          m_wifiDns1Edit, m_wifiDns2Edit, m_ntpEdit, m_boxTimeEdit})
-        edit->clear();
-    for (QLineEdit *edit : m_atEdits)
-        edit->clear();
-    for (QComboBox *combo : {m_modelCombo, m_wanDhcpCombo, m_wifiModeCombo, m_wifiDhcpCombo})
-        combo->setCurrentIndex(0);
-    m_wifiOnRadio->setChecked(true);
-    m_lteOnRadio->setChecked(true);
+    m_form.clear();
 }
 
 // ---------------------------------------------------------------------------------------
 // Link
 
-void BoxEditDialog::wireLink(Protocol *link)
+void BoxEditDialog::wireSession()
 {
-    connect(link, &Protocol::connectionStatusChanged, m_statusLabel, &QLabel::setText);
-    connect(link, &Protocol::writeReplyReceived, this,
+    BoxSession *session = m_session;
+    connect(session, &BoxSession::connectionStatusChanged, m_form.statusLabel, &QLabel::setText);
+    connect(session, &BoxSession::writeReplyReceived, this,
             [](const QString &title, const QString &text) { QMessageBox::information(nullptr, title, text); });
-    connect(link, &Protocol::versionReceived, this, [this](const QString &version) {
-        m_versionLabel->setText(tr("Program version: ") + version);
+    connect(session, &BoxSession::versionReceived, this, [this](const QString &version) {
+        m_form.versionLabel->setText(tr("Program version: ") + version);
     });
-    connect(link, &Protocol::offlineOccurred, this, [this] {
-        appendMessage(tr("!!!No communication for 30 seconds. Connection may be lost.!!!"));
-    });
-    connect(link, &Protocol::dataReceived, this, [this](const Protocol::dataMonitoringData &data) {
+    connect(session, &BoxSession::messageAppended, this, &BoxEditDialog::appendMessage);
+    connect(session, &BoxSession::dataReceived, this, [this](const Protocol::dataMonitoringData &data) {
         qDebug() << data.projectName;
         emit sendDataToMainWindow(data);
         writeLog(QStringLiteral("BoxEditDialog: Data"));
     });
-    connect(link, &Protocol::lanAllocationDataReceived, this, &BoxEditDialog::onLanData);
-    connect(link, &Protocol::wanAllocationDataReceived, this, &BoxEditDialog::onWanData);
-    connect(link, &Protocol::wifiAllocationDataReceived, this, &BoxEditDialog::onWifiData);
-    connect(link, &Protocol::lteAllocationDataReceived, this, &BoxEditDialog::onLteData);
-    connect(link, &Protocol::NTPAllocationDataReceived, this, &BoxEditDialog::onNtpData);
-    connect(link, &Protocol::timeAllocationDataReceived, this, &BoxEditDialog::onTimeData);
-    connect(link, &Protocol::bindingFailed, this, [this](const QString &error) {
+    connect(session, &BoxSession::lanAllocationDataReceived, this, &BoxEditDialog::onLanData);
+    connect(session, &BoxSession::wanAllocationDataReceived, this, &BoxEditDialog::onWanData);
+    connect(session, &BoxSession::wifiAllocationDataReceived, this, &BoxEditDialog::onWifiData);
+    connect(session, &BoxSession::lteAllocationDataReceived, this, &BoxEditDialog::onLteData);
+    connect(session, &BoxSession::NTPAllocationDataReceived, this, &BoxEditDialog::onNtpData);
+    connect(session, &BoxSession::timeAllocationDataReceived, this, &BoxEditDialog::onTimeData);
+    connect(session, &BoxSession::bindingFailed, this, [this](const QString &error) {
         QMessageBox::warning(this, tr("Binding Failed"), error);
     });
-    connect(link, &Protocol::linkStateChanged, this, [this, link](bool up) {
-        if (!up) {
-            reportLinkDown();
-            return;
+    connect(session, &BoxSession::linkStateChanged, this, &BoxEditDialog::linkStateChanged);
+
+    connect(session, &BoxSession::transferStarted, this, [this] { setTransferButtons(true); });
+    connect(session, &BoxSession::transferProgress, m_form.progressBar, &QProgressBar::setValue);
+    connect(session, &BoxSession::transferWarning, this, [this](const QString &title, const QString &text) {
+        QMessageBox::warning(this, title, text, QMessageBox::Ok);
+    });
+    connect(session, &BoxSession::transferFinished, this, [](quint8 command, FileTransfer::Outcome outcome) {
+        if (FileTransfer::boxAnswered(outcome)) {
+            writeLog(command == FileTransfer::ProgramUpdate ? QStringLiteral("BoxEditDialog: updateProgram")
+                                                            : QStringLiteral("BoxEditDialog: updateProject"));
         }
-        m_linkUpHost = link->host();
-        emit linkStateChanged(m_linkUpHost, true);
     });
-    // The status label may be off screen: the end of the retries goes to the Message dock too.
-    connect(link, &Protocol::reconnectGaveUp, this, [this, link](const QString &status) {
-        appendMessage(tr("Box %1: %2").arg(link->host(), status));
-    });
+    connect(session, &BoxSession::copyNotKept, this,
+            [this](const QString &error) { DeploymentGate::warnCopyNotKept(error, this); });
+    connect(session, &BoxSession::transferEnded, this, [this] { setTransferButtons(false); });
 }
 
-void BoxEditDialog::reportLinkDown()
+Protocol *BoxEditDialog::link() const
 {
-    if (m_linkUpHost.isEmpty())
-        return;
-    const QString host = m_linkUpHost;
-    m_linkUpHost.clear();
-    emit linkStateChanged(host, false);
+    return m_session->link();
 }
 
-void BoxEditDialog::dropLink()
+QString BoxEditDialog::localAddress() const
 {
-    if (!m_link)
-        return;
-    QObject::disconnect(m_link, nullptr, this, nullptr);
-    QObject::disconnect(m_link, nullptr, m_statusLabel, nullptr);
-    m_link->disconnectFromServer();
-    // Deferred: this may run inside one of the link's own signals.
-    m_link->deleteLater();
-    m_link = nullptr;
-    reportLinkDown();
+    return m_session->localAddress();
 }
 
 Protocol *BoxEditDialog::ensureLink()
 {
-    if (!m_link)
+    if (!m_session->link())
         connectToServer();
-    return m_link;
+    return m_session->link();
 }
 
 void BoxEditDialog::connectToServer()
 {
-    if (m_link)
+    if (m_session->link())
         disconnectFromServer();
-    m_link = new Protocol(this);
-    m_link->setAutoReconnect(true);
-    wireLink(m_link);
-    // The connect binds (and reports a failure) once; binding here as well reported it twice.
-    if (m_localAddress != kNoBinding)
-        m_link->setLocalAddress(QHostAddress(m_localAddress));
-    m_link->connectToServer(m_ipEdit->text());
+    m_session->setBoxAddress(m_form.ipEdit->text());
+    m_session->connectToBox();
     writeLog(QStringLiteral("BoxEditDialog: connect"));
 }
 
 void BoxEditDialog::disconnectFromServer()
 {
-    if (!m_link)
+    if (!m_session->disconnectFromBox())
         return;
-    dropLink();
-    m_statusLabel->setText(tr("Connection status: Not connected"));
+    m_form.statusLabel->setText(tr("Connection status: Not connected"));
     writeLog(QStringLiteral("BoxEditDialog: disconnect"));
 }
 
@@ -652,12 +218,12 @@ void BoxEditDialog::showChangeHostAddressDialog()
     auto *layout = new QVBoxLayout(&dialog);
     layout->addWidget(new QLabel(tr("Please select the host address:")));
     auto *combo = new QComboBox;
-    combo->addItem(kNoBinding);
+    combo->addItem(BoxSession::noBinding());
     for (const QHostAddress &address : QNetworkInterface::allAddresses()) {
         if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback())
             combo->addItem(address.toString());
     }
-    const int current = combo->findText(m_localAddress);
+    const int current = combo->findText(m_session->localAddress());
     combo->setCurrentIndex(current >= 0 ? current : 0);
     layout->addWidget(combo);
     auto *okButton = new QPushButton(tr("OK"));
@@ -671,11 +237,12 @@ void BoxEditDialog::showChangeHostAddressDialog()
 
     if (dialog.exec() != QDialog::Accepted)
         return;
-    m_localAddress = combo->currentText();
-    if (m_localAddress == kNoBinding)
+    const QString chosen = combo->currentText();
+    m_session->setLocalAddress(chosen);
+    if (chosen == BoxSession::noBinding())
         appendMessage(tr("Selected address: 0.0.0.0 (No binding)"));
     else
-        appendMessage(tr("Selected host address: %1").arg(m_localAddress));
+        appendMessage(tr("Selected host address: %1").arg(chosen));
     connectToServer();
 }
 
@@ -696,12 +263,12 @@ void BoxEditDialog::readLanAllocation()
 
 void BoxEditDialog::writeLanAllocation()
 {
-    if (!fieldsAcceptable(tr("LAN"), {{m_lanIpEdit, true}, {m_lanMaskEdit, true}, {m_lanGatewayEdit, false},
-                                      {m_lanDns1Edit, false}, {m_lanDns2Edit, false}}))
+    if (!fieldsAcceptable(tr("LAN"), {{m_form.lanIpEdit, true}, {m_form.lanMaskEdit, true}, {m_form.lanGatewayEdit, false},
+                                      {m_form.lanDns1Edit, false}, {m_form.lanDns2Edit, false}}))
         return;
-    ensureLink()->writeLanAllocation(m_lanIpEdit->text(), m_lanMaskEdit->text(),
-                                     m_lanGatewayEdit->text(), m_lanDns1Edit->text(),
-                                     m_lanDns2Edit->text());
+    ensureLink()->writeLanAllocation(m_form.lanIpEdit->text(), m_form.lanMaskEdit->text(),
+                                     m_form.lanGatewayEdit->text(), m_form.lanDns1Edit->text(),
+                                     m_form.lanDns2Edit->text());
     writeLog(QStringLiteral("BoxEditDialog: write Lan"));
 }
 
@@ -713,13 +280,13 @@ void BoxEditDialog::readWanAllocation()
 
 void BoxEditDialog::writeWanAllocation()
 {
-    const bool fixed = m_wanDhcpCombo->currentText() != QLatin1String("Enable");
-    if (!fieldsAcceptable(tr("WAN"), {{m_wanIpEdit, fixed}, {m_wanMaskEdit, fixed}, {m_wanGatewayEdit, false},
-                                      {m_wanDns1Edit, false}, {m_wanDns2Edit, false}}))
+    const bool fixed = m_form.wanDhcpCombo->currentText() != QLatin1String("Enable");
+    if (!fieldsAcceptable(tr("WAN"), {{m_form.wanIpEdit, fixed}, {m_form.wanMaskEdit, fixed}, {m_form.wanGatewayEdit, false},
+                                      {m_form.wanDns1Edit, false}, {m_form.wanDns2Edit, false}}))
         return;
-    ensureLink()->writeWanAllocation(m_wanDhcpCombo->currentText(), m_wanIpEdit->text(),
-                                     m_wanMaskEdit->text(), m_wanGatewayEdit->text(),
-                                     m_wanDns1Edit->text(), m_wanDns2Edit->text());
+    ensureLink()->writeWanAllocation(m_form.wanDhcpCombo->currentText(), m_form.wanIpEdit->text(),
+                                     m_form.wanMaskEdit->text(), m_form.wanGatewayEdit->text(),
+                                     m_form.wanDns1Edit->text(), m_form.wanDns2Edit->text());
     writeLog(QStringLiteral("BoxEditDialog: write Wan"));
 }
 
@@ -731,16 +298,16 @@ void BoxEditDialog::readWifiAllocation()
 
 void BoxEditDialog::writeWifiAllocation()
 {
-    const bool fixed = m_wifiDhcpCombo->currentText() != QLatin1String("Enable");
-    if (!fieldsAcceptable(tr("WiFi"), {{m_ssidEdit, false}, {m_wifiPasswordEdit, false}, {m_wifiIpEdit, fixed},
-                                       {m_wifiMaskEdit, fixed}, {m_wifiGatewayEdit, false},
-                                       {m_wifiDns1Edit, false}, {m_wifiDns2Edit, false}}))
+    const bool fixed = m_form.wifiDhcpCombo->currentText() != QLatin1String("Enable");
+    if (!fieldsAcceptable(tr("WiFi"), {{m_form.ssidEdit, false}, {m_form.wifiPasswordEdit, false}, {m_form.wifiIpEdit, fixed},
+                                       {m_form.wifiMaskEdit, fixed}, {m_form.wifiGatewayEdit, false},
+                                       {m_form.wifiDns1Edit, false}, {m_form.wifiDns2Edit, false}}))
         return;
     ensureLink()->writeWifiAllocation(
-        m_wifiOnRadio->isChecked() ? QStringLiteral("on") : QStringLiteral("off"),
-        m_wifiModeCombo->currentText(), m_ssidEdit->text(), m_wifiPasswordEdit->text(),
-        m_wifiDhcpCombo->currentText(), m_wifiIpEdit->text(), m_wifiMaskEdit->text(),
-        m_wifiGatewayEdit->text(), m_wifiDns1Edit->text(), m_wifiDns2Edit->text());
+        m_form.wifiOnRadio->isChecked() ? QStringLiteral("on") : QStringLiteral("off"),
+        m_form.wifiModeCombo->currentText(), m_form.ssidEdit->text(), m_form.wifiPasswordEdit->text(),
+        m_form.wifiDhcpCombo->currentText(), m_form.wifiIpEdit->text(), m_form.wifiMaskEdit->text(),
+        m_form.wifiGatewayEdit->text(), m_form.wifiDns1Edit->text(), m_form.wifiDns2Edit->text());
     writeLog(QStringLiteral("BoxEditDialog: write Wifi"));
 }
 
@@ -752,13 +319,13 @@ void BoxEditDialog::readLteAllocation()
 
 void BoxEditDialog::writeLteAllocation()
 {
-    if (!fieldsAcceptable(tr("4G"), {{m_atEdits[0], false}, {m_atEdits[1], false}, {m_atEdits[2], false},
-                                     {m_atEdits[3], false}, {m_atEdits[4], false}}))
+    if (!fieldsAcceptable(tr("4G"), {{m_form.atEdits[0], false}, {m_form.atEdits[1], false}, {m_form.atEdits[2], false},
+                                     {m_form.atEdits[3], false}, {m_form.atEdits[4], false}}))
         return;
     ensureLink()->writeLteAllocation(
-        m_lteOnRadio->isChecked() ? QStringLiteral("on") : QStringLiteral("off"),
-        m_atEdits[0]->text(), m_atEdits[1]->text(), m_atEdits[2]->text(), m_atEdits[3]->text(),
-        m_atEdits[4]->text());
+        m_form.lteOnRadio->isChecked() ? QStringLiteral("on") : QStringLiteral("off"),
+        m_form.atEdits[0]->text(), m_form.atEdits[1]->text(), m_form.atEdits[2]->text(), m_form.atEdits[3]->text(),
+        m_form.atEdits[4]->text());
     writeLog(QStringLiteral("BoxEditDialog: write Lte"));
 }
 
@@ -770,9 +337,9 @@ void BoxEditDialog::readNTPAllocation()
 
 void BoxEditDialog::writeNTPAllocation()
 {
-    if (!fieldsAcceptable(tr("NTP"), {{m_ntpEdit, false}}))
+    if (!fieldsAcceptable(tr("NTP"), {{m_form.ntpEdit, false}}))
         return;
-    ensureLink()->writeNTPAllocation(m_ntpEdit->text());
+    ensureLink()->writeNTPAllocation(m_form.ntpEdit->text());
     writeLog(QStringLiteral("BoxEditDialog: write NTP"));
 }
 
@@ -784,9 +351,9 @@ void BoxEditDialog::readTimeAllocation()
 
 void BoxEditDialog::writeTimeAllocation()
 {
-    if (!fieldsAcceptable(tr("Time"), {{m_localTimeEdit, false}}))
+    if (!fieldsAcceptable(tr("Time"), {{m_form.localTimeEdit, false}}))
         return;
-    ensureLink()->writeTimeAllocation(m_localTimeEdit->text());
+    ensureLink()->writeTimeAllocation(m_form.localTimeEdit->text());
     writeLog(QStringLiteral("BoxEditDialog: write Time"));
 }
 
@@ -795,11 +362,11 @@ void BoxEditDialog::writeTimeAllocation()
 
 void BoxEditDialog::onLanData(const LanAllocationData &data)
 {
-    m_lanIpEdit->setText(data.lanIp);
-    m_lanMaskEdit->setText(data.lanMask);
-    m_lanGatewayEdit->setText(data.lanGateway);
-    m_lanDns1Edit->setText(data.lanDns1);
-    m_lanDns2Edit->setText(data.lanDns2);
+    m_form.lanIpEdit->setText(data.lanIp);
+    m_form.lanMaskEdit->setText(data.lanMask);
+    m_form.lanGatewayEdit->setText(data.lanGateway);
+    m_form.lanDns1Edit->setText(data.lanDns1);
+    m_form.lanDns2Edit->setText(data.lanDns2);
     writeLog(QStringLiteral("BoxEditDialog: update Lan"));
     QMessageBox::information(this, tr("LAN Configuration"),
                              tr("LAN configuration updated successfully."), QMessageBox::Ok);
@@ -807,12 +374,12 @@ void BoxEditDialog::onLanData(const LanAllocationData &data)
 
 void BoxEditDialog::onWanData(const WanAllocationData &data)
 {
-    setDhcpChoice(m_wanDhcpCombo, data.wanDhcp);
-    m_wanIpEdit->setText(data.wanIp);
-    m_wanMaskEdit->setText(data.wanMask);
-    m_wanGatewayEdit->setText(data.wanGateway);
-    m_wanDns1Edit->setText(data.wanDns1);
-    m_wanDns2Edit->setText(data.wanDns2);
+    setDhcpChoice(m_form.wanDhcpCombo, data.wanDhcp);
+    m_form.wanIpEdit->setText(data.wanIp);
+    m_form.wanMaskEdit->setText(data.wanMask);
+    m_form.wanGatewayEdit->setText(data.wanGateway);
+    m_form.wanDns1Edit->setText(data.wanDns1);
+    m_form.wanDns2Edit->setText(data.wanDns2);
     writeLog(QStringLiteral("BoxEditDialog: update Wan"));
     QMessageBox::information(this, tr("Wan Configuration"),
                              tr("Wan configuration updated successfully."), QMessageBox::Ok);
@@ -822,20 +389,20 @@ void BoxEditDialog::onWifiData(const WifiAllocationData &data)
 {
     const QString onOff = data.wifiOnOff.toLower();
     if (onOff == QLatin1String("on"))
-        m_wifiOnRadio->setChecked(true);
+        m_form.wifiOnRadio->setChecked(true);
     else if (onOff == QLatin1String("off"))
-        m_wifiOffRadio->setChecked(true);
-    const int mode = m_wifiModeCombo->findText(data.wifiMode, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+        m_form.wifiOffRadio->setChecked(true);
+    const int mode = m_form.wifiModeCombo->findText(data.wifiMode, Qt::MatchFixedString | Qt::MatchCaseSensitive);
     if (mode >= 0)
-        m_wifiModeCombo->setCurrentIndex(mode);
-    m_ssidEdit->setText(data.ssid);
-    m_wifiPasswordEdit->setText(data.password);
-    setDhcpChoice(m_wifiDhcpCombo, data.wifiDhcp);
-    m_wifiIpEdit->setText(data.wifiIp);
-    m_wifiMaskEdit->setText(data.wifiMask);
-    m_wifiGatewayEdit->setText(data.wifiGateway);
-    m_wifiDns1Edit->setText(data.wifiDns1);
-    m_wifiDns2Edit->setText(data.wifiDns2);
+        m_form.wifiModeCombo->setCurrentIndex(mode);
+    m_form.ssidEdit->setText(data.ssid);
+    m_form.wifiPasswordEdit->setText(data.password);
+    setDhcpChoice(m_form.wifiDhcpCombo, data.wifiDhcp);
+    m_form.wifiIpEdit->setText(data.wifiIp);
+    m_form.wifiMaskEdit->setText(data.wifiMask);
+    m_form.wifiGatewayEdit->setText(data.wifiGateway);
+    m_form.wifiDns1Edit->setText(data.wifiDns1);
+    m_form.wifiDns2Edit->setText(data.wifiDns2);
     writeLog(QStringLiteral("BoxEditDialog: update Wifi"));
     QMessageBox::information(this, tr("Wifi Configuration"),
                              tr("Wifi configuration updated successfully."), QMessageBox::Ok);
@@ -845,12 +412,12 @@ void BoxEditDialog::onLteData(const LteAllocationData &data)
 {
     const QString onOff = data.lteOnOff.toLower();
     if (onOff == QLatin1String("on"))
-        m_lteOnRadio->setChecked(true);
+        m_form.lteOnRadio->setChecked(true);
     else if (onOff == QLatin1String("off"))
-        m_lteOffRadio->setChecked(true);
+        m_form.lteOffRadio->setChecked(true);
     const QString at[5] = {data.AT1, data.AT2, data.AT3, data.AT4, data.AT5};
     for (int i = 0; i < 5; ++i)
-        m_atEdits[i]->setText(at[i]);
+        m_form.atEdits[i]->setText(at[i]);
     writeLog(QStringLiteral("BoxEditDialog: update Lte"));
     QMessageBox::information(this, tr("Lte Configuration"),
                              tr("Lte configuration updated successfully."), QMessageBox::Ok);
@@ -858,7 +425,7 @@ void BoxEditDialog::onLteData(const LteAllocationData &data)
 
 void BoxEditDialog::onNtpData(const NTPAllocationData &data)
 {
-    m_ntpEdit->setText(data.NTP);
+    m_form.ntpEdit->setText(data.NTP);
     writeLog(QStringLiteral("BoxEditDialog: update NTP"));
     QMessageBox::information(this, tr("NTP Configuration"),
                              tr("NTP configuration updated successfully."), QMessageBox::Ok);
@@ -866,7 +433,7 @@ void BoxEditDialog::onNtpData(const NTPAllocationData &data)
 
 void BoxEditDialog::onTimeData(const timeAllocationData &data)
 {
-    m_boxTimeEdit->setText(data.date);
+    m_form.boxTimeEdit->setText(data.date);
     QMessageBox::information(this, tr("time Configuration"),
                              tr("time configuration updated successfully."), QMessageBox::Ok);
 }
@@ -882,12 +449,13 @@ void BoxEditDialog::updateProgram()
                                                       tr("Program Files (*.bin);;All Files (*.*)"));
     if (path.isEmpty())
         return;
-    runTransfer(FileTransfer::ProgramUpdate, path, false);
+    m_session->setBoxAddress(m_form.ipEdit->text());
+    ProjectDeployment::sendProgram(m_session, path, projectName());
 }
 
 void BoxEditDialog::updateProject()
 {
-    if (m_transfer)
+    if (m_session->transferActive())
         return;
     // The project the box belongs to, whatever item of the tree is current.
     QStandardItem *project = m_boxItem && m_boxItem->parent() ? m_boxItem : nullptr;
@@ -902,49 +470,16 @@ void BoxEditDialog::updateProject()
         return;
 
     // Checks, then what this deployment changes on the box: either may stop it here.
-    const QString boxIp = m_ipEdit->text();
+    const QString boxIp = m_form.ipEdit->text();
     if (!DeploymentGate::confirm(project, ProjectJson::buildProjectJson(project), boxIp, this))
         return;
 
-    // The box gets exactly what a project save would store, from a copy under a unique name
-    // in the system's temporary directory: nothing of the user's is touched.
-    const QByteArray bytes = ProjectJson::projectFileBytes(project);
-    auto copy = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("orvane-deploy-XXXXXX.json")));
+    // The box gets exactly what a project save would store.
+    m_session->setBoxAddress(boxIp);
     QString error;
-    if (!copy->open()) {
-        error = copy->errorString();
-    } else {
-        // A full disk may take part of the bytes and refuse the rest without an error of its
-        // own: the count, the flush and the close are all checked.
-        const qint64 written = copy->write(bytes);
-        if (written != bytes.size() || !copy->flush())
-            error = written == -1 || copy->error() != QFileDevice::NoError
-                        ? copy->errorString()
-                        : tr("The file could not be written completely; the disk may be full.");
-        copy->close();
-        if (error.isEmpty() && copy->error() != QFileDevice::NoError)
-            error = copy->errorString();
-        if (error.isEmpty() && copy->size() != bytes.size())
-            error = tr("The file could not be written completely; the disk may be full.");
-    }
-    if (!error.isEmpty()) {
-        qDebug() << "Could not create temp file:" << error;
-        warnUpdateProject(tr("Could not write the deployment copy %1: %2")
-                              .arg(QDir::toNativeSeparators(copy->fileName()), error));
-        return;
-    }
-    m_deployCopy = std::move(copy);
-    // The transfer is asynchronous: what was sent, and to whom, is kept for the verdict.
-    m_sentProject = SentProject{boxIp, project->text(), bytes};
-    // The bytes just written go out, not a second reading of the copy that could differ.
-    runTransfer(FileTransfer::ProjectDeployment, m_deployCopy->fileName(), true, &bytes);
-}
-
-void BoxEditDialog::projectDeployed()
-{
-    // Only a box that confirmed the checksum has the document the next deployment compares with.
-    if (m_sentProject)
-        DeploymentGate::recordSent(m_sentProject->boxIp, m_sentProject->projectName, m_sentProject->bytes, this);
+    if (!ProjectDeployment::deploy(m_session, ProjectJson::projectFileBytes(project), project->text(), &error)
+        && !error.isEmpty())
+        warnUpdateProject(error);
 }
 
 void BoxEditDialog::warnUpdateProject(const QString &text)
@@ -953,63 +488,21 @@ void BoxEditDialog::warnUpdateProject(const QString &text)
     QMessageBox::warning(this, tr("Update project"), text, QMessageBox::Ok);
 }
 
-void BoxEditDialog::runTransfer(quint8 command, const QString &filePath, bool removeAfterDigest,
-                                const QByteArray *bytes)
+void BoxEditDialog::setTransferButtons(bool running)
 {
-    // One transfer at a time; the buttons are off meanwhile, this covers direct calls.
-    if (m_transfer)
-        return;
-    auto *transfer = new FileTransfer(this);
-    m_transfer = transfer;
-    transfer->setHostAddress(m_ipEdit->text());
-    transfer->setLocalAddress(m_localAddress);
-    transfer->setRemoveFileAfterDigest(removeAfterDigest);
-    DeploymentLog::watch(transfer, m_ipEdit->text(), m_boxItem);
-    connect(transfer, &FileTransfer::progressChanged, m_progressBar, &QProgressBar::setValue);
-    connect(transfer, &FileTransfer::messageAppended, this, &BoxEditDialog::appendMessage);
-    connect(transfer, &FileTransfer::warningRequested, this,
-            [this](const QString &title, const QString &text) {
-                QMessageBox::warning(this, title, text, QMessageBox::Ok);
-            });
-    connect(transfer, &FileTransfer::finished, this, [this, transfer, command](FileTransfer::Outcome outcome) {
-        if (FileTransfer::boxAnswered(outcome)) {
-            writeLog(command == FileTransfer::ProgramUpdate ? QStringLiteral("BoxEditDialog: updateProgram")
-                                                            : QStringLiteral("BoxEditDialog: updateProject"));
-        }
-        if (command == FileTransfer::ProjectDeployment && outcome == FileTransfer::Outcome::ChecksumSuccessful)
-            projectDeployed();
-        transfer->deleteLater();
-        if (m_transfer == transfer)
-            transferEnded();
-    });
-    m_updateProjectButton->setEnabled(false);
-    m_updateProgramButton->setEnabled(false);
-    m_cancelTransferButton->setEnabled(true);
-    if (bytes)
-        transfer->start(command, TransferPayload::fromBytes(*bytes, filePath));
-    else
-        transfer->start(command, filePath);
-}
-
-void BoxEditDialog::transferEnded()
-{
-    m_transfer = nullptr;
-    m_deployCopy.reset();
-    m_sentProject.reset();
-    m_updateProjectButton->setEnabled(true);
-    m_updateProgramButton->setEnabled(true);
-    m_cancelTransferButton->setEnabled(false);
+    m_form.updateProjectButton->setEnabled(!running);
+    m_form.updateProgramButton->setEnabled(!running);
+    m_form.cancelTransferButton->setEnabled(running);
 }
 
 void BoxEditDialog::cancelTransfer()
 {
-    if (m_transfer)
-        m_transfer->cancel();
+    m_session->cancelTransfer();
 }
 
 bool BoxEditDialog::transferRunning() const
 {
-    return m_transfer && m_transfer->isRunning();
+    return m_session->transferRunning();
 }
 
 bool BoxEditDialog::mayEndTransfer()
@@ -1039,7 +532,7 @@ bool BoxEditDialog::fieldsAcceptable(const QString &tab, std::initializer_list<F
         const QString text = field.edit->text();
         // A leading zero passes the typing rule, but the box may read the part as octal.
         const bool acceptable = field.edit->hasAcceptableInput()
-                                && !(field.edit->validator() == m_ipValidator && Ipv4Address::hasLeadingZero(text));
+                                && !(field.edit->validator() == m_form.ipValidator && Ipv4Address::hasLeadingZero(text));
         if (text.isEmpty() ? !field.required : acceptable)
             continue;
         QMessageBox::warning(this, tr("Invalid Input"),
@@ -1070,25 +563,25 @@ bool BoxEditDialog::confirmFields()
 {
     // The WiFi page is never shown: its fields pass through as loaded, and the project checks
     // name a leading zero there.
-    QVector<Validators::Field> fields{{tr("IP:"), m_ipEdit}};
+    QVector<Validators::Field> fields{{tr("IP:"), m_form.ipEdit}};
     const auto add = [this, &fields](const QString &tab, std::initializer_list<QLineEdit *> edits) {
         for (QLineEdit *edit : edits)
             fields.append({tab + QLatin1Char(' ') + fieldName(edit), edit});
     };
-    add(tr("LAN"), {m_lanIpEdit, m_lanMaskEdit, m_lanGatewayEdit, m_lanDns1Edit, m_lanDns2Edit});
-    add(tr("WAN"), {m_wanIpEdit, m_wanMaskEdit, m_wanGatewayEdit, m_wanDns1Edit, m_wanDns2Edit});
-    add(tr("NTP"), {m_ntpEdit});
+    add(tr("LAN"), {m_form.lanIpEdit, m_form.lanMaskEdit, m_form.lanGatewayEdit, m_form.lanDns1Edit, m_form.lanDns2Edit});
+    add(tr("WAN"), {m_form.wanIpEdit, m_form.wanMaskEdit, m_form.wanGatewayEdit, m_form.wanDns1Edit, m_form.wanDns2Edit});
+    add(tr("NTP"), {m_form.ntpEdit});
     return Validators::confirmNoLeadingZero(this, fields);
 }
 
 // A transfer goes only to an address spelled the one way: "127.0.4.020" would reach .16.
 bool BoxEditDialog::boxAddressUsable(const QString &title)
 {
-    if (Ipv4Address::isValid(m_ipEdit->text()))
+    if (Ipv4Address::isValid(m_form.ipEdit->text()))
         return true;
     const QString text = tr("The IP address \"%1\" is not four decimal parts from 0 to 255 without leading "
                             "zeros; nothing was sent.")
-                             .arg(m_ipEdit->text());
+                             .arg(m_form.ipEdit->text());
     appendMessage(text);
     QMessageBox::warning(this, title, text, QMessageBox::Ok);
     return false;
@@ -1103,6 +596,14 @@ void BoxEditDialog::appendMessage(const QString &text)
 
 void BoxEditDialog::refreshClock()
 {
-    m_localTimeEdit->setText(
+    m_form.localTimeEdit->setText(
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+}
+
+QString BoxEditDialog::projectName() const
+{
+    const QStandardItem *project = m_boxItem;
+    while (project && project->parent())
+        project = project->parent();
+    return project ? project->text() : QString();
 }

@@ -1,32 +1,22 @@
 #pragma once
 
-// Edits one box item of the project tree and drives the link to that box: connection,
-// settings reads and writes, reboot, project deployment, program update and the hand-over
-// of live data to the main window.
+// Edits one box item of the project tree (its fields in a BoxEditForm, loaded from and saved to
+// the box's record) and works with the box through its BoxSession: connection, settings reads
+// and writes, reboot, project deployment, program update and the hand-over of live data to the
+// main window.
 
 #include "core/boxlink/Protocol.h"
+#include "gui/boxlink/BoxEditForm.h"
 
 #include <QDialog>
-#include <QPointer>
 #include <QTimer>
 
 #include <initializer_list>
-#include <memory>
-#include <optional>
 
-class FileTransfer;
-class QComboBox;
-class QHBoxLayout;
-class QLabel;
+class BoxSession;
 class QLineEdit;
-class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
-class QRadioButton;
 class QStandardItem;
-class QTabWidget;
-class QTemporaryFile;
-class QValidator;
 
 class BoxEditDialog : public QDialog
 {
@@ -39,10 +29,11 @@ public:
     void loadBoxItem(QStandardItem *item);
 
     QStandardItem *boxItem() const { return m_boxItem; }
-    QLineEdit *nameEdit() const { return m_nameEdit; }
-    QPushButton *saveButton() const { return m_saveButton; }
-    Protocol *link() const { return m_link; }
-    QString localAddress() const { return m_localAddress; }
+    QLineEdit *nameEdit() const { return m_form.nameEdit; }
+    QPushButton *saveButton() const { return m_form.saveButton; }
+    BoxSession *session() const { return m_session; }
+    Protocol *link() const;
+    QString localAddress() const;
 
     // Save's field check: no address field the user sees holds a part with a leading zero
     // (the typing rule lets "192.168.001.010" stand). Otherwise warns, naming the field.
@@ -94,28 +85,14 @@ private:
         bool required; // empty text is refused too
     };
 
-    void buildControls();
-    QWidget *buildCommonlyTab();
-    QWidget *buildLanTab();
-    QWidget *buildWanTab();
-    QWidget *buildNtpTab();
-    QWidget *buildTimeTab();
-    void buildWifiPage();
-    QHBoxLayout *readWriteRow(const char *prefix, QPushButton **read, QPushButton **write);
-    void buildLtePage();
-    void loadFields(bool lteFollowsRecord);
-    void wireLink(Protocol *link);
-    void dropLink();
-    void reportLinkDown();
+    void wireButtons();
+    void wireSession();
     Protocol *ensureLink();
     void appendMessage(const QString &text);
-    // Sends a file read when the box has been reached, or, with `bytes`, those bytes (the
-    // file then only removed once their digest is taken).
-    void runTransfer(quint8 command, const QString &filePath, bool removeAfterDigest,
-                     const QByteArray *bytes = nullptr);
-    void transferEnded();
+    void setTransferButtons(bool running);
+    // The name the records give the project of the box: its top-level item's text.
+    QString projectName() const;
     void warnUpdateProject(const QString &text);
-    void projectDeployed();
     bool fieldsAcceptable(const QString &tab, std::initializer_list<FieldCheck> fields);
     QString fieldName(const QLineEdit *edit) const;
     bool boxAddressUsable(const QString &title);
@@ -129,80 +106,8 @@ private:
     void onTimeData(const timeAllocationData &data);
 
     QStandardItem *m_boxItem = nullptr;
-    Protocol *m_link = nullptr;
-    QString m_linkUpHost; // the box whose link is up, empty while none is
-    QString m_localAddress = QStringLiteral("0.0.0.0");
+    BoxSession *m_session = nullptr;
     QTimer m_clock;
-    QPointer<FileTransfer> m_transfer;
-    // The deployment copy, alive until its transfer has ended.
-    std::unique_ptr<QTemporaryFile> m_deployCopy;
-    struct SentProject
-    {
-        QString boxIp;
-        QString projectName;
-        QByteArray bytes;
-    };
-    std::optional<SentProject> m_sentProject;
 
-    // Top
-    QLineEdit *m_nameEdit = nullptr;
-    QLineEdit *m_ipEdit = nullptr;
-    QValidator *m_ipValidator = nullptr;
-    QComboBox *m_modelCombo = nullptr; // kept but never placed
-    QTabWidget *m_tabs = nullptr;
-
-    // Commonly
-    QPushButton *m_connectButton = nullptr;
-    QPushButton *m_hostAddressButton = nullptr;
-    QPushButton *m_disconnectButton = nullptr;
-    QLabel *m_statusLabel = nullptr;
-    QLabel *m_versionLabel = nullptr;
-    QPushButton *m_updateProjectButton = nullptr;
-    QPushButton *m_updateProgramButton = nullptr;
-    QProgressBar *m_progressBar = nullptr;
-    QPushButton *m_cancelTransferButton = nullptr;
-    QPushButton *m_rebootButton = nullptr;
-
-    // LAN
-    QLineEdit *m_lanIpEdit = nullptr;
-    QLineEdit *m_lanMaskEdit = nullptr;
-    QLineEdit *m_lanGatewayEdit = nullptr;
-    QLineEdit *m_lanDns1Edit = nullptr;
-    QLineEdit *m_lanDns2Edit = nullptr;
-
-    // WAN
-    QComboBox *m_wanDhcpCombo = nullptr;
-    QLineEdit *m_wanIpEdit = nullptr;
-    QLineEdit *m_wanMaskEdit = nullptr;
-    QLineEdit *m_wanGatewayEdit = nullptr;
-    QLineEdit *m_wanDns1Edit = nullptr;
-    QLineEdit *m_wanDns2Edit = nullptr;
-
-    // NTP and clock
-    QLineEdit *m_ntpEdit = nullptr;
-    QLineEdit *m_localTimeEdit = nullptr;
-    QLineEdit *m_boxTimeEdit = nullptr;
-
-    // WiFi page (built, never shown)
-    QWidget *m_wifiPage = nullptr;
-    QRadioButton *m_wifiOnRadio = nullptr;
-    QRadioButton *m_wifiOffRadio = nullptr;
-    QComboBox *m_wifiModeCombo = nullptr;
-    QLineEdit *m_ssidEdit = nullptr;
-    QLineEdit *m_wifiPasswordEdit = nullptr;
-    QComboBox *m_wifiDhcpCombo = nullptr;
-    QLineEdit *m_wifiIpEdit = nullptr;
-    QLineEdit *m_wifiMaskEdit = nullptr;
-    QLineEdit *m_wifiGatewayEdit = nullptr;
-    QLineEdit *m_wifiDns1Edit = nullptr;
-    QLineEdit *m_wifiDns2Edit = nullptr;
-
-    // 4G page (built, never shown)
-    QWidget *m_ltePage = nullptr;
-    QRadioButton *m_lteOnRadio = nullptr;
-    QRadioButton *m_lteOffRadio = nullptr;
-    QLineEdit *m_atEdits[5] = {};
-
-    QPushButton *m_saveButton = nullptr;
-    QPushButton *m_cancelButton = nullptr;
+    BoxEditForm m_form;
 };

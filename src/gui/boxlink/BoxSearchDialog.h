@@ -1,26 +1,18 @@
 #pragma once
 
-// "Search Box": finds boxes on the local network. A search broadcasts the discovery request
-// every second for ten seconds from the chosen interface's IPv4 address and lists each box
-// that answers once, with its IP address, subnet mask and model. Opened for a project, it can
+// "Search Box": lists the boxes a search (BoxDiscovery) finds on the local network from the
+// chosen interface, with their IP address, subnet mask and model. Opened for a project, it can
 // also hand a found box to the project (double-click or "Add to project").
 
-#include <QDialog>
-#include <QHostAddress>
-#include <QList>
-#include <QNetworkAddressEntry>
-#include <QNetworkInterface>
-#include <QSet>
-#include <QString>
+#include "core/boxlink/BoxDiscovery.h"
 
-#include <functional>
+#include <QDialog>
+#include <QString>
 
 class QComboBox;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
-class QTimer;
-class QUdpSocket;
 
 class BoxSearchDialog : public QDialog
 {
@@ -29,19 +21,11 @@ public:
     explicit BoxSearchDialog(QWidget *parent = nullptr);
     ~BoxSearchDialog() override;
 
-    // Lets tests keep the search on loopback: which interfaces are offered, which addresses
-    // an interface has, where the request goes, the local port and the timings. Unset members
-    // keep the real behaviour. Read when a dialog is constructed.
-    struct TestHooks {
-        std::function<QList<QNetworkInterface>()> interfaces;
-        std::function<QList<QNetworkAddressEntry>(const QNetworkInterface &)> addressEntries;
-        QHostAddress destination;      // null: the limited broadcast address
-        int localPort = -1;            // -1: the fixed discovery port; 0: any free port
-        int broadcastIntervalMs = 0;   // 0: 1000 ms
-        int searchDurationMs = 0;      // 0: 10000 ms
-    };
-    static void setTestHooks(const TestHooks &hooks);
-    static void clearTestHooks();
+    // Lets tests keep the search on loopback (see BoxDiscovery::TestHooks). Read when a dialog
+    // is constructed.
+    using TestHooks = BoxDiscovery::TestHooks;
+    static void setTestHooks(const TestHooks &hooks) { BoxDiscovery::setTestHooks(hooks); }
+    static void clearTestHooks() { BoxDiscovery::clearTestHooks(); }
 
     QListWidget *resultsList() const { return m_results; }
     QComboBox *interfaceChoice() const { return m_interfaceChoice; }
@@ -68,22 +52,14 @@ public slots:
     void readPendingDatagrams();
 
 private:
-    void finishSearch(quint64 search);
-    QHostAddress firstIpv4(const QNetworkInterface &iface) const;
+    void showFound(const FrameCodec::DiscoveryInfo &info);
+    void showNothingFound(const QString &failure);
+    void useChosenInterface();
     void requestAddToProject(const QListWidgetItem *item);
 
+    BoxDiscovery *m_discovery = nullptr;
     QListWidget *m_results = nullptr;
     QComboBox *m_interfaceChoice = nullptr;
     QPushButton *m_searchButton = nullptr;
     QPushButton *m_addButton = nullptr;
-    QTimer *m_broadcastTimer = nullptr;
-    QUdpSocket *m_socket = nullptr;
-    QSet<QString> m_seen;
-    quint64 m_searchId = 0;
-    // Per search: whether a request went out, why the last one could not, and whether the
-    // Message dock has heard that the fixed local port could not be used.
-    bool m_sent = false;
-    QString m_failure;
-    bool m_fallbackReported = false;
-    TestHooks m_hooks;
 };

@@ -94,16 +94,6 @@ bool DeploymentGate::confirm(QStandardItem *project, const QJsonObject &document
     return confirmChecks(project, parent) && confirmChanges(document, boxIp, parent, store);
 }
 
-bool DeploymentGate::recordSent(const QString &boxIp, const QString &projectName, const QByteArray &document,
-                                QWidget *parent, const DeploymentStore &store)
-{
-    QString error;
-    if (store.store(boxIp, projectName, document, &error))
-        return true;
-    warnCopyNotKept(error, parent);
-    return false;
-}
-
 void DeploymentGate::warnCopyNotKept(const QString &error, QWidget *parent)
 {
     QMessageBox::warning(parent, tr("Warning"),

@@ -1,8 +1,8 @@
 #pragma once
 
-// The steps before and after sending a project to a box, ready for the deployment to call:
+// The questions before sending a project to a box, and the warning when the copy kept for the
+// next comparison could not be written (ProjectDeployment keeps it):
 //   before sending:  if (!DeploymentGate::confirm(project, document, boxIp, parent)) return;
-//   after the box's successful verdict:  DeploymentGate::recordSent(boxIp, projectName, bytes, parent);
 
 #include "core/deployment/DeploymentStore.h"
 
@@ -38,10 +38,7 @@ public:
     static bool confirm(QStandardItem *project, const QJsonObject &document, const QString &boxIp,
                         QWidget *parent, const DeploymentStore &store = DeploymentStore());
 
-    // Keeps the sent bytes as the box's last document; a failure is told in a warning box.
-    static bool recordSent(const QString &boxIp, const QString &projectName, const QByteArray &document,
-                           QWidget *parent, const DeploymentStore &store = DeploymentStore());
-    // The warning of recordSent, for a caller that keeps many copies and tells their failures
-    // at once.
+    // The project was sent, but the copy kept for the next comparison could not be written
+    // (`error`: why; for many boxes, one line each).
     static void warnCopyNotKept(const QString &error, QWidget *parent);
 };

@@ -4,6 +4,7 @@
 #include "gui/widgets/FileDialogs.h"
 #include "core/boxlink/Protocol.h"
 #include "core/deployment/DeploymentLog.h"
+#include "core/deployment/ProjectDeployment.h"
 #include "gui/deployment/DeploymentGate.h"
 #include "core/project/Ipv4Address.h"
 #include "core/project/ItemRecord.h"
@@ -24,7 +25,6 @@
 #include <QStandardItem>
 #include <QStandardItemModel>
 #include <QTableWidget>
-#include <QTemporaryFile>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -257,19 +257,15 @@ void FleetWindow::updateProject()
     // One document for every box, exactly what a save writes; kept under the name it carries,
     // which the next deployment's comparison looks up.
     m_projectName = item->text();
-    const QByteArray bytes = ProjectJson::projectFileBytes(item);
-    auto copy = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("orvane-fleet-XXXXXX.json")));
-    if (!copy->open() || copy->write(bytes) != bytes.size() || !copy->flush()) {
-        const QString text = tr("Could not write the deployment copy %1: %2")
-                                 .arg(QDir::toNativeSeparators(copy->fileName()), copy->errorString());
-        emit messageAppended(text);
-        QMessageBox::warning(this, tr("Update project"), text);
+    QString error;
+    std::shared_ptr<ProjectDeployment> deployment =
+        ProjectDeployment::prepare(ProjectJson::projectFileBytes(item), m_projectName, &error);
+    if (!deployment) {
+        emit messageAppended(error);
+        QMessageBox::warning(this, tr("Update project"), error);
         return;
     }
-    copy->close();
-    m_projectCopy = std::move(copy);
-    // The bytes written go out, not a reading of the copy.
-    m_fleet->setProject(TransferPayload::fromBytes(bytes, m_projectCopy->fileName()), m_projectName);
+    m_fleet->setProject(std::move(deployment));
     m_fleet->setProgramFile(QString());
     run(rows);
 }

@@ -13,8 +13,6 @@
 #include <QSet>
 #include <QStringList>
 
-#include <memory>
-
 class Protocol;
 class QLabel;
 class QProgressBar;
@@ -22,7 +20,6 @@ class QPushButton;
 class QSpinBox;
 class QStandardItem;
 class QTableWidget;
-class QTemporaryFile;
 class QTimer;
 
 class FleetWindow : public QDialog
@@ -80,7 +77,6 @@ private:
     QPushButton *m_cancelButton = nullptr;
     QLabel *m_summary = nullptr;
     FleetDeployment *m_fleet = nullptr;
-    std::unique_ptr<QTemporaryFile> m_projectCopy;
     QStringList m_copiesNotKept; // told once the run ends, not in a box per box mid-run
     QList<Protocol *> m_links;
     QTimer *m_heartbeatWait = nullptr;

@@ -3,7 +3,11 @@
 
 #include "core/support/AppPaths.h"
 #include "gui/widgets/LogoWindow.h"
-#include "gui/mainwindow/DockedEditorKeys.h"
+#include "gui/mainwindow/ItemEditors.h"
+#include "gui/mainwindow/ProjectCommands.h"
+#include "gui/mainwindow/ProjectFiles.h"
+#include "gui/mainwindow/ProjectTree.h"
+#include "gui/monitoring/MonitoringPanel.h"
 #include "core/project/ItemRecord.h"
 
 #include <qtadvanceddocking/DockAreaWidget.h>
@@ -113,7 +117,15 @@ CMainWindow::CMainWindow(QWidget *parent)
     m_dockManager = new ads::CDockManager(this);
 
     createFixedDocks();
-    setupMonitoring();
+    m_editDocks = new EditDocks(m_dockManager, ui->menuView,
+                                dockIcon(QStringLiteral(":/adsdemo/images/edit-1.svg")), this);
+    connect(m_editDocks, &EditDocks::placed, this,
+            [this](ads::CDockWidget *dock) { fitEditDockWidth(dock, kEditDockFitPasses); });
+    m_monitoring = new MonitoringPanel(m_monitoringTabs, m_dataDock->toolBar(), m_projectModel, this);
+    connect(m_monitoring, &MonitoringPanel::messageAppended, this, &CMainWindow::appendMessage);
+    m_editors = new ItemEditors(this, m_editDocks, m_projectModel);
+    m_files = new ProjectFiles(this, m_projectModel, m_tree);
+    m_commands = new ProjectCommands(this, m_projectModel, m_tree, m_editDocks, m_editors, m_files);
 
     resize(1280, 720);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -198,7 +210,7 @@ void CMainWindow::createFixedDocks()
 
     m_projectModel = new QStandardItemModel(this);
     m_projectView = new QTreeView;
-    setupProjectTree();
+    m_tree = new ProjectTree(this, m_projectModel, m_projectView, m_monitoringTabs);
     m_projectDock = new ads::CDockWidget(QObject::tr("Project"));
     m_projectDock->setWidget(m_projectView);
     m_projectDock->setToolBarStyle(Qt::ToolButtonIconOnly, ads::CDockWidget::StateFloating);
@@ -406,15 +418,7 @@ void CMainWindow::closeEvent(QCloseEvent *event)
 
 void CMainWindow::closeTabByName(const QString &tabName)
 {
-    auto *tabs = qobject_cast<QTabWidget *>(m_dataDock ? m_dataDock->widget() : nullptr);
-    if (!tabs)
-        return;
-    for (int i = 0; i < tabs->count(); ++i) {
-        if (tabs->tabText(i) == tabName) {
-            tabs->removeTab(i);
-            return;
-        }
-    }
+    m_monitoring->closeTab(tabName);
 }
 
 void CMainWindow::appendMessage(const QString &text)
@@ -423,79 +427,32 @@ void CMainWindow::appendMessage(const QString &text)
         m_messageEditor->appendPlainText(text);
 }
 
+ads::CDockWidget *CMainWindow::findEditDock(EditDockKind kind) const
+{
+    return m_editDocks->find(kind);
+}
+
 ads::CDockWidget *CMainWindow::findEditDock(const QString &translatedTitle) const
 {
-    for (QAction *action : ui->menuView->actions()) {
-        if (action->text() == translatedTitle)
-            return qobject_cast<ads::CDockWidget *>(action->parentWidget());
-    }
-    return nullptr;
+    EditDockKind kind;
+    return EditDocks::kindOfTitle(translatedTitle, &kind) ? m_editDocks->find(kind) : nullptr;
 }
 
 ads::CDockWidget *CMainWindow::createEditDock(const QString &translatedTitle, QWidget *dialog)
 {
-    auto *dock = new ads::CDockWidget(translatedTitle);
-    dock->setObjectName(translatedTitle);
-    dock->setIcon(dockIcon(QStringLiteral(":/adsdemo/images/edit-1.svg")));
-    dock->setToolBarStyle(Qt::ToolButtonIconOnly, ads::CDockWidget::StateFloating);
-    dock->setWidget(dialog);
-    ui->menuView->addAction(dock->toggleViewAction());
-    dock->setFeature(ads::CDockWidget::DockWidgetDeleteOnClose, true);
-    if (auto *dlg = qobject_cast<QDialog *>(dialog)) {
-        DockedEditorKeys::install(dlg);
-        if (translatedTitle == QObject::tr("Edit Project")) {
-            connect(dlg, &QDialog::finished, dock, &ads::CDockWidget::closeDockWidget);
-        } else {
-            connect(dlg, &QDialog::accepted, dock, &ads::CDockWidget::closeDockWidget);
-            connect(dlg, &QDialog::rejected, dock, &ads::CDockWidget::closeDockWidget);
-        }
-    }
-    return dock;
+    EditDockKind kind;
+    if (!EditDocks::kindOfTitle(translatedTitle, &kind))
+        return nullptr;
+    return m_editDocks->create(kind, dialog);
 }
 
 void CMainWindow::placeEditDock(ads::CDockWidget *dock)
 {
-    const QString title = dock->windowTitle();
-    QStringList partners;
-    if (title == QObject::tr("Edit Project"))
-        partners = QStringList{QObject::tr("Edit Box")};
-    else if (title == QObject::tr("Edit Standard"))
-        partners = QStringList{QObject::tr("Edit Service"), QObject::tr("Edit Box"), QObject::tr("Edit Project")};
-    else if (title == QObject::tr("Edit Service"))
-        partners = QStringList{QObject::tr("Edit Standard"), QObject::tr("Edit Box"), QObject::tr("Edit Project")};
-    else if (title == QObject::tr("Edit Box"))
-        partners = QStringList{QObject::tr("Edit Service"), QObject::tr("Edit Standard"), QObject::tr("Edit Project")};
-
-    // Walk the areas rather than the widget tree: the docking library takes tabs that are
-    // not current out of the widget tree, and those must still be found.
-    for (ads::CDockContainerWidget *container : m_dockManager->dockContainers()) {
-        for (int i = 0; i < container->dockAreaCount(); ++i) {
-            ads::CDockAreaWidget *area = container->dockArea(i);
-            for (ads::CDockWidget *candidate : area->dockWidgets()) {
-                if (candidate == dock || candidate->isClosed()
-                    || !partners.contains(candidate->windowTitle()))
-                    continue;
-                m_dockManager->addDockWidget(ads::CenterDockWidgetArea, dock, area);
-                fitEditDockWidth(dock, kEditDockFitPasses);
-                return;
-            }
-        }
-    }
-    m_dockManager->addDockWidget(ads::RightDockWidgetArea, dock);
-    fitEditDockWidth(dock, kEditDockFitPasses);
+    m_editDocks->place(dock);
 }
 
 bool CMainWindow::closeEditDock(const QString &translatedTitle)
 {
-    ads::CDockWidget *dock = findEditDock(translatedTitle);
-    discardEditDock(dock);
-    return dock != nullptr;
-}
-
-QStandardItem *CMainWindow::currentItem() const
-{
-    const QModelIndex index = m_projectView->currentIndex();
-    if (!index.isValid())
-        return nullptr;
-    return m_projectModel->itemFromIndex(index);
+    EditDockKind kind;
+    return EditDocks::kindOfTitle(translatedTitle, &kind) && m_editDocks->close(kind);
 }

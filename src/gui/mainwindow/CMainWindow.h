@@ -1,35 +1,33 @@
 #pragma once
 
 // The single top-level window: menus, tool bar, the three fixed docks, the edit docks and
-// the project tree whose items carry every configuration record.
+// the project tree whose items carry every configuration record. The window wires; its slots
+// hand the work to the objects below (edit docks, editors, project commands and files, the
+// tree, the monitoring panel).
 
 #include "core/boxlink/Protocol.h"
 #include "gui/checks/FindingOpener.h"
+#include "gui/mainwindow/EditDocks.h"
 
 #include <QJsonObject>
 #include <QMainWindow>
 #include <QModelIndex>
-#include <QHash>
-#include <QPointer>
-#include <QSet>
 
 #include <functional>
 
-class QAbstractButton;
-class QDialog;
-class QLineEdit;
 class QPlainTextEdit;
 class QStandardItem;
 class QStandardItemModel;
-class QTableWidget;
 class QTabWidget;
 class QTranslator;
 class QTreeView;
+class ItemEditors;
 class LogoWindow;
-class MonitoringRecorder;
+class MonitoringPanel;
+class ProjectCommands;
+class ProjectFiles;
+class ProjectTree;
 class TrendChart;
-class QAction;
-class QTimer;
 
 namespace ads {
 class CDockManager;
@@ -67,10 +65,13 @@ public:
     QTranslator *translator() const { return m_translator; }
 
     // Edit docks: at most one per kind, found again through the View menu.
+    EditDocks *editDocks() const { return m_editDocks; }
+    ads::CDockWidget *findEditDock(EditDockKind kind) const;
+    // The same by the title a kind's dock shows; null for any other text.
     ads::CDockWidget *findEditDock(const QString &translatedTitle) const;
     ads::CDockWidget *createEditDock(const QString &translatedTitle, QWidget *dialog);
     void placeEditDock(ads::CDockWidget *dock);
-    // Closes the first edit dock with this title and schedules it for deletion.
+    // Closes the edit dock with this title and schedules it for deletion.
     bool closeEditDock(const QString &translatedTitle);
     // A running box transfer would end with the box editor: asks whether to cancel it. True
     // when nothing runs any more.
@@ -145,7 +146,6 @@ private:
     void saveState();
     void restoreState();
     void createFixedDocks();
-    void setupProjectTree();
     QIcon dockIcon(const QString &path) const;
     // Qt's own Chinese catalogue (standard buttons, file dialogs, editing menus).
     void loadQtCatalogue();
@@ -158,16 +158,12 @@ private:
     void fitEditDockWidth(ads::CDockWidget *dock, int passes);
     // One pass; true when the dock grew.
     bool fitEditDockWidthNow(ads::CDockWidget *dock);
-    QStandardItem *currentItem() const;
-    // "Add Box" for a Box folder; ip and model (when one of those offered) are filled in.
-    void addBoxTo(QStandardItem *folder, const QString &ip, const QString &model);
 
     Ui::MainWindow *ui;
     QTranslator *m_translator = nullptr;
     QTranslator *m_qtTranslator = nullptr;
     bool m_firstLayoutPending = false;
     bool m_chineseActive = false;
-    bool m_menuSuppressed = false;
     ads::CDockManager *m_dockManager = nullptr;
     QStandardItemModel *m_projectModel = nullptr;
     QTreeView *m_projectView = nullptr;
@@ -178,59 +174,13 @@ private:
     ads::CDockWidget *m_messageDock = nullptr;
     LogoWindow *m_logoWindow = nullptr;
 
-    // Project and item commands
     // The tests drive the save check without an editor of their own.
     friend class TstCommands;
 
-    // Closes an edit dock for good; its View-menu entry goes at once, so a lookup later in
-    // the same command cannot find the dying dock.
-    void discardEditDock(ads::CDockWidget *dock);
-    // Creates the edit dock around the dialog and tabs it next to its partners.
-    ads::CDockWidget *openEditDock(const QString &translatedTitle, QDialog *dialog);
-    // Re-uses an open editor for another item: the save check follows the item, the dock
-    // comes to the front. The editor's own replace operation is called by the caller.
-    void repointEditDock(ads::CDockWidget *dock, QDialog *dialog, QStandardItem *item);
-    // Shared Save handling of the box, Modbus and DLT645 editors: checks the new name
-    // against the item's folder, renames the item, runs the editor's own save and closes
-    // the dock. The item is the one the editor shows now (see repointEditDock). fieldsOk, where
-    // given, runs first: the editor's own check of its fields, which warns and refuses.
-    void installSaveCheck(QDialog *dialog, QStandardItem *item, QLineEdit *nameEdit,
-                          QAbstractButton *saveButton, std::function<void()> save,
-                          const QString &dockTitle, std::function<bool()> fieldsOk = {});
-    void runSaveCheck(QDialog *dialog, QLineEdit *nameEdit, const std::function<void()> &save,
-                      const QString &dockTitle, const std::function<bool()> &fieldsOk);
-    void updateProject(const QModelIndex &project, const QString &name, const QString &path,
-                       const QString &description);
-    void closeAllEditDocks();
-
-    // Project files. Each project remembers, in memory only, the file it was last loaded from
-    // or saved to; <directory>/<name>.json may only be written when it is that file or new.
-    void rememberProjectFile(QStandardItem *project, const QString &filePath);
-    bool projectFileTaken(const QStandardItem *project, const QString &directory,
-                          const QString &name) const;
-    void warnProjectFileTaken();
-
-    // Live data
-    QTableWidget *monitoringTable(QTabWidget *tabs, const QString &plcName, bool *created = nullptr);
-    // Per monitoring tab: who feeds it and when it last heard from its device.
-    struct MonitoringFeed {
-        QSet<QString> projects;
-        QString lastProject;
-        qint64 receivedMs = 0;
-        qint64 staleAfterMs = 0;
-        bool linkLost = false;
-        bool stale = false;
-    };
-    QHash<QString, MonitoringFeed> m_feeds;
-    QTimer *m_staleTimer = nullptr;
-    MonitoringRecorder *m_recorder = nullptr;
-    QString m_lastRecording;
-    QList<QPointer<TrendChart>> m_trendCharts;
-    void feedTrendCharts(const QString &device, qint64 receivedMs, const QJsonArray &points);
-    QAction *m_recordAction = nullptr;
-    void setupMonitoring();
-    void forgetProjectMonitoring(const QString &projectName);
-    void setFeedStale(const QString &tabName, MonitoringFeed &feed, bool stale);
-    void onRecordToggled(bool on);
-    void onExportTriggered();
+    EditDocks *m_editDocks = nullptr;
+    MonitoringPanel *m_monitoring = nullptr;
+    ProjectTree *m_tree = nullptr;
+    ItemEditors *m_editors = nullptr;
+    ProjectFiles *m_files = nullptr;
+    ProjectCommands *m_commands = nullptr;
 };

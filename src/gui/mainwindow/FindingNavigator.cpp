@@ -69,7 +69,7 @@ bool FindingNavigator::open(CMainWindow *window, QStandardItem *item, const QStr
 
 QTabWidget *FindingNavigator::standardEditorTabs(CMainWindow *window)
 {
-    ads::CDockWidget *dock = window->findEditDock(QObject::tr("Edit Standard"));
+    ads::CDockWidget *dock = window->findEditDock(EditDockKind::Standard);
     if (!dock)
         return nullptr;
     if (auto *modbus = qobject_cast<standardModbusEditDialog *>(dock->widget()))

@@ -1,5 +1,7 @@
 // Project tree: set-up, clicks and the per-kind context menus.
 
+#include "gui/mainwindow/ProjectTree.h"
+
 #include "gui/mainwindow/CMainWindow.h"
 
 #include "gui/checks/ProjectChecksWindow.h"
@@ -13,34 +15,80 @@
 #include <QTabWidget>
 #include <QTreeView>
 
-void CMainWindow::setupProjectTree()
+ProjectTree::ProjectTree(CMainWindow *window, QStandardItemModel *model, QTreeView *view,
+                         QTabWidget *monitoringTabs)
+    : QObject(window)
+    , m_window(window)
+    , m_model(model)
+    , m_view(view)
+    , m_monitoringTabs(monitoringTabs)
 {
-    m_projectModel->setColumnCount(1);
-    m_projectModel->setHorizontalHeaderLabels({QObject::tr("Project Name")});
-    m_projectView->setModel(m_projectModel);
-    m_projectView->setFrameShape(QFrame::NoFrame);
-    m_projectView->setSelectionBehavior(QAbstractItemView::SelectItems);
-    m_projectView->header()->setSectionResizeMode(QHeaderView::Stretch);
-    m_projectView->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_model->setColumnCount(1);
+    m_model->setHorizontalHeaderLabels({QObject::tr("Project Name")});
+    m_view->setModel(m_model);
+    m_view->setFrameShape(QFrame::NoFrame);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectItems);
+    m_view->header()->setSectionResizeMode(QHeaderView::Stretch);
+    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     // Names change only through the editors, never in place.
-    m_projectView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_projectView->expandAll();
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->expandAll();
 
-    connect(m_projectView, &QTreeView::clicked, this, &CMainWindow::prjectTreeView_clicked);
-    connect(m_projectView, &QTreeView::pressed, this, &CMainWindow::prjectTreeView_pressed);
-    connect(m_projectView, &QTreeView::doubleClicked, this, &CMainWindow::prjectTreeView_doubleClicked);
-    connect(m_projectView, &QTreeView::doubleClicked, this, &CMainWindow::prjectTreeView_doubleClicked);
-    connect(m_projectView, &QTreeView::customContextMenuRequested, this,
+    connect(m_view, &QTreeView::clicked, window, &CMainWindow::prjectTreeView_clicked);
+    connect(m_view, &QTreeView::pressed, window, &CMainWindow::prjectTreeView_pressed);
+    connect(m_view, &QTreeView::doubleClicked, window, &CMainWindow::prjectTreeView_doubleClicked);
+    connect(m_view, &QTreeView::doubleClicked, window, &CMainWindow::prjectTreeView_doubleClicked);
+    connect(m_view, &QTreeView::customContextMenuRequested, window,
             &CMainWindow::prjectTreeView_MenuPopup);
 }
 
-void CMainWindow::prjectTreeView_clicked(QModelIndex index)
+QStandardItem *ProjectTree::currentItem() const
 {
-    QStandardItem *item = m_projectModel->itemFromIndex(index);
+    const QModelIndex index = m_view->currentIndex();
+    if (!index.isValid())
+        return nullptr;
+    return m_model->itemFromIndex(index);
+}
+
+void ProjectTree::setCurrent(QStandardItem *item)
+{
+    m_view->setCurrentIndex(item->index());
+}
+
+void ProjectTree::expandAll()
+{
+    m_view->expandAll();
+}
+
+bool ProjectTree::isFolder(const QStandardItem *item, const QString &text)
+{
+    return item && item->parent() && !item->parent()->parent() && item->text() == text;
+}
+
+bool ProjectTree::hasChildNamed(const QStandardItem *folder, const QString &name, const QStandardItem *except)
+{
+    for (int row = 0; row < folder->rowCount(); ++row) {
+        const QStandardItem *child = folder->child(row);
+        if (child && child != except && child->text() == name)
+            return true;
+    }
+    return false;
+}
+
+QStandardItem *ProjectTree::projectOf(QStandardItem *item)
+{
+    while (item && item->parent())
+        item = item->parent();
+    return item;
+}
+
+void ProjectTree::clicked(const QModelIndex &index)
+{
+    QStandardItem *item = m_model->itemFromIndex(index);
     if (!item)
         return;
     if (!item->parent()) {
-        slotEditProject();
+        m_window->slotEditProject();
         return;
     }
     QStandardItem *folder = item->parent();
@@ -48,11 +96,11 @@ void CMainWindow::prjectTreeView_clicked(QModelIndex index)
         return;
     const QString folderText = folder->text();
     if (folderText == Folder::Standard) {
-        slotstandardEditFile();
+        m_window->slotstandardEditFile();
     } else if (folderText == Folder::Service) {
-        slotServiceEditFile();
+        m_window->slotServiceEditFile();
     } else if (folderText == Folder::Box) {
-        slotBoxEditFile();
+        m_window->slotBoxEditFile();
     } else if (folderText == Folder::Data) {
         for (int i = 0; i < m_monitoringTabs->count(); ++i) {
             if (m_monitoringTabs->tabText(i) == item->text()) {
@@ -63,40 +111,32 @@ void CMainWindow::prjectTreeView_clicked(QModelIndex index)
     }
 }
 
-void CMainWindow::prjectTreeView_pressed(QModelIndex)
-{
-}
-
-void CMainWindow::prjectTreeView_doubleClicked(QModelIndex)
-{
-}
-
-void CMainWindow::prjectTreeView_MenuPopup(const QPoint &pos)
+void ProjectTree::popupMenu(const QPoint &pos)
 {
     if (m_menuSuppressed) {
         m_menuSuppressed = false;
         return;
     }
-    const QModelIndex index = m_projectView->indexAt(pos);
+    const QModelIndex index = m_view->indexAt(pos);
     if (!index.isValid())
         return;
-    QStandardItem *item = m_projectModel->itemFromIndex(index);
+    QStandardItem *item = m_model->itemFromIndex(index);
     if (!item)
         return;
 
-    QMenu menu(this);
+    QMenu menu(m_window);
     menu.setObjectName(QStringLiteral("projectTreeMenu"));
     auto add = [&](const QString &text, void (CMainWindow::*slot)()) {
         QAction *action = menu.addAction(text);
-        connect(action, &QAction::triggered, this, slot);
+        connect(action, &QAction::triggered, m_window, slot);
     };
 
     if (!item->parent()) {
         add(tr("Edit Project"), &CMainWindow::slotEditProject);
         add(tr("Close Project"), &CMainWindow::slotDeleteProject);
         add(tr("Save Project"), &CMainWindow::saveProjectFile);
-        connect(menu.addAction(tr("Check Project")), &QAction::triggered, this,
-                [this, item] { ProjectChecksWindow::showFor(item, this); });
+        connect(menu.addAction(tr("Check Project")), &QAction::triggered, m_window,
+                [this, item] { ProjectChecksWindow::showFor(item, m_window); });
     } else if (!item->parent()->parent()) {
         const QString folder = item->text();
         if (folder == Folder::Standard) {

@@ -1,6 +1,6 @@
-// Live data: data items under the project's "Data" folder and the monitoring tables.
+// The Data monitoring area: tables per device, stale marking, trend charts and recording.
 
-#include "gui/mainwindow/CMainWindow.h"
+#include "gui/monitoring/MonitoringPanel.h"
 
 #include "gui/widgets/FileDialogs.h"
 #include "gui/monitoring/MonitoringRowDelegate.h"
@@ -9,9 +9,8 @@
 #include "core/project/ItemRecord.h"
 #include "core/project/ProjectItems.h"
 
-#include <qtadvanceddocking/DockWidget.h>
-
 #include <QAction>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDateTimeEdit>
 #include <QDialog>
@@ -29,13 +28,19 @@
 #include <QSignalBlocker>
 #include <QStandardItem>
 #include <QStandardItemModel>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QTreeView>
 #include <QTabBar>
 #include <QVBoxLayout>
 
 namespace {
+// The panel's texts keep the main window's context, where their translations are.
+struct WindowText
+{
+    Q_DECLARE_TR_FUNCTIONS(CMainWindow)
+};
+
 const QString kNoDisplay = QStringLiteral("NoDisplay");
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 const QString kHeaderStyle = QStringLiteral("QHeaderView::section { background-color: #DDDDDD; }");
@@ -47,34 +52,21 @@ const QString kTabStyle = QStringLiteral(
 constexpr int kColumns = 6;
 // Widest the first five columns start, so the update time stays in sight in an 800 px dock.
 constexpr int kMaxStartWidth = 110;
-constexpr qint64 kMinStaleMs = 3000;
-constexpr qint64 kDefaultIntervalMs = 2000;
-
-std::function<qint64()> &monitoringClock()
-{
-    static std::function<qint64()> clock;
-    return clock;
-}
 
 qint64 nowMs()
 {
-    const auto &clock = monitoringClock();
-    return clock ? clock() : QDateTime::currentMSecsSinceEpoch();
+    return MonitoringClock::nowMs();
 }
 
 // Three collection intervals of the project's device of that name, at least 3 s.
 qint64 staleAfterMs(QStandardItem *project, const QString &device)
 {
-    qint64 interval = kDefaultIntervalMs;
+    QString interval;
     if (QStandardItem *standards = project ? childWithText(project, Folder::Standard) : nullptr) {
-        if (QStandardItem *item = childWithText(standards, device)) {
-            bool ok = false;
-            const qint64 ms = item->data(Role::CollectionInterval).toString().toLongLong(&ok);
-            if (ok && ms > 0)
-                interval = ms;
-        }
+        if (QStandardItem *item = childWithText(standards, device))
+            interval = item->data(Role::CollectionInterval).toString();
     }
-    return qMax(kMinStaleMs, 3 * interval);
+    return MonitoringFeeds::staleAfterMs(interval);
 }
 
 bool projectHasBox(QStandardItem *project, const QString &boxIp)
@@ -121,13 +113,52 @@ bool setCell(QTableWidget *table, int row, int column, const QString &text)
 }
 } // namespace
 
-void CMainWindow::onDataReceived(Protocol::dataMonitoringData data)
+MonitoringPanel::MonitoringPanel(QTabWidget *tabs, QToolBar *bar, QStandardItemModel *projects,
+                                 QWidget *window)
+    : QObject(window)
+    , m_tabs(tabs)
+    , m_projects(projects)
+    , m_window(window)
+{
+    m_staleTimer = new QTimer(this);
+    m_staleTimer->setInterval(1000);
+    connect(m_staleTimer, &QTimer::timeout, this, [this] { checkStaleness(); });
+    m_staleTimer->start();
+
+    connect(m_projects, &QStandardItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex &parent, int first, int last) {
+                if (parent.isValid())
+                    return;
+                for (int row = first; row <= last; ++row)
+                    forgetProject(m_projects->index(row, 0).data().toString());
+            });
+
+    if (bar) {
+        m_recordAction = bar->addAction(QIcon(QStringLiteral(":/adsdemo/images/save.svg")),
+                                        WindowText::tr("Record"));
+        m_recordAction->setObjectName(QStringLiteral("recordAction"));
+        m_recordAction->setCheckable(true);
+        m_recordAction->setToolTip(WindowText::tr("Record every received value into a database file"));
+        connect(m_recordAction, &QAction::triggered, this, [this](bool on) { onRecordToggled(on); });
+        QAction *exportAction = bar->addAction(QIcon(QStringLiteral(":/adsdemo/images/write.svg")),
+                                               WindowText::tr("Export CSV"));
+        exportAction->setObjectName(QStringLiteral("exportCsvAction"));
+        connect(exportAction, &QAction::triggered, this, [this] { onExportTriggered(); });
+    }
+}
+
+MonitoringPanel::~MonitoringPanel()
+{
+    delete m_recorder;
+}
+
+bool MonitoringPanel::report(const Protocol::dataMonitoringData &data)
 {
     qDebug() << "Main: " << data.projectName;
 
-    QStandardItem *project = childWithText(m_projectModel->invisibleRootItem(), data.projectName);
+    QStandardItem *project = childWithText(m_projects->invisibleRootItem(), data.projectName);
     if (!project)
-        return;
+        return false;
 
     QStandardItem *dataFolder = childWithText(project, Folder::Data);
     if (!dataFolder) {
@@ -150,33 +181,12 @@ void CMainWindow::onDataReceived(Protocol::dataMonitoringData data)
         && !m_recorder->record(data.sn, data.projectName, data.plcName, data.time, receivedMs, data.datas)) {
         const QString error = m_recorder->errorText();
         stopRecording();
-        appendMessage(tr("Recording stopped: the database could not be written (%1).").arg(error));
+        emit messageAppended(
+            WindowText::tr("Recording stopped: the database could not be written (%1).").arg(error));
     }
     feedTrendCharts(data.plcName, receivedMs, data.datas);
-    MonitoringFeed &feed = m_feeds[data.plcName];
-    feed.projects.insert(data.projectName);
-    feed.lastProject = data.projectName;
-    feed.receivedMs = receivedMs;
-    feed.staleAfterMs = staleAfterMs(project, data.plcName);
-    feed.linkLost = false;
-    QVariantList rows;
-    rows.reserve(data.datas.size());
-    for (const QJsonValue &value : qAsConst(data.datas)) {
-        if (!value.isObject())
-            continue;
-        const QJsonObject point = value.toObject();
-        QString valid = point.value(QStringLiteral("valid")).toString();
-        if (valid.isEmpty())
-            valid = QStringLiteral("Invalid");
-        QVariantMap row;
-        row.insert(QStringLiteral("name"), point.value(QStringLiteral("name")).toString());
-        row.insert(QStringLiteral("addr"), point.value(QStringLiteral("addr")).toString());
-        row.insert(QStringLiteral("dataType"), point.value(QStringLiteral("dataType")).toString());
-        row.insert(QStringLiteral("value"), point.value(QStringLiteral("value")).toString());
-        row.insert(QStringLiteral("valid"), valid);
-        row.insert(QStringLiteral("updateTime"), now);
-        rows.append(row);
-    }
+    m_feeds.reported(data.plcName, data.projectName, receivedMs, staleAfterMs(project, data.plcName));
+    const QVariantList rows = MonitoringFeeds::rowsFromReport(data.datas, now);
 
     if (dataItem) {
         dataItem->setData(rows, Role::DataRows);
@@ -187,11 +197,12 @@ void CMainWindow::onDataReceived(Protocol::dataMonitoringData data)
                                              kNoDisplay);
         dataFolder->appendRow(dataItem);
     }
-    m_projectView->expandAll();
+    return true;
 }
 
-QTableWidget *CMainWindow::monitoringTable(QTabWidget *tabs, const QString &plcName, bool *created)
+QTableWidget *MonitoringPanel::table(const QString &plcName, bool *created)
 {
+    QTabWidget *tabs = m_tabs;
     QWidget *page = nullptr;
     for (int i = 0; i < tabs->count(); ++i) {
         if (tabs->tabText(i) == plcName) {
@@ -211,7 +222,7 @@ QTableWidget *CMainWindow::monitoringTable(QTabWidget *tabs, const QString &plcN
             return name ? name->text() : QString();
         };
         connect(table, &QTableWidget::cellDoubleClicked, this, [this, plcName, pointAt](int row, int) {
-            showTrend(plcName, pointAt(row));
+            showTrend(plcName, pointAt(row), false);
         });
         table->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(table, &QWidget::customContextMenuRequested, this,
@@ -220,8 +231,8 @@ QTableWidget *CMainWindow::monitoringTable(QTabWidget *tabs, const QString &plcN
                     if (point.isEmpty())
                         return;
                     QMenu menu(table);
-                    QAction *add = menu.addAction(tr("Show Trend"));
-                    QAction *fresh = menu.addAction(tr("Show Trend in a New Chart"));
+                    QAction *add = menu.addAction(WindowText::tr("Show Trend"));
+                    QAction *fresh = menu.addAction(WindowText::tr("Show Trend in a New Chart"));
                     QAction *chosen = menu.exec(table->viewport()->mapToGlobal(pos));
                     if (chosen)
                         showTrend(plcName, point, chosen == fresh);
@@ -233,14 +244,15 @@ QTableWidget *CMainWindow::monitoringTable(QTabWidget *tabs, const QString &plcN
     return page->findChild<QTableWidget *>();
 }
 
-void CMainWindow::showDataInTable(QStandardItem *dataItem, QString updateTime, QString plcName)
+void MonitoringPanel::showDataInTable(QStandardItem *dataItem, const QString &updateTime,
+                                      const QString &plcName)
 {
-    auto *tabs = qobject_cast<QTabWidget *>(m_dataDock ? m_dataDock->widget() : nullptr);
+    QTabWidget *tabs = m_tabs;
     if (!tabs || !dataItem)
         return;
     tabs->setTabsClosable(false);
     bool created = false;
-    QTableWidget *table = monitoringTable(tabs, plcName, &created);
+    QTableWidget *table = this->table(plcName, &created);
     if (!table)
         return;
 
@@ -248,8 +260,9 @@ void CMainWindow::showDataInTable(QStandardItem *dataItem, QString updateTime, Q
     table->setSortingEnabled(false);
     if (table->columnCount() != kColumns)
         table->setColumnCount(kColumns);
-    table->setHorizontalHeaderLabels({tr("Name"), tr("Addr"), tr("DataType"), tr("Value"),
-                                      tr("Valid"), tr("Update Time")});
+    table->setHorizontalHeaderLabels({WindowText::tr("Name"), WindowText::tr("Addr"), WindowText::tr("DataType"),
+                                      WindowText::tr("Value"), WindowText::tr("Valid"),
+                                      WindowText::tr("Update Time")});
 
     const int verticalPos = table->verticalScrollBar()->value();
     const int horizontalPos = table->horizontalScrollBar()->value();
@@ -266,9 +279,9 @@ void CMainWindow::showDataInTable(QStandardItem *dataItem, QString updateTime, Q
     }
     QVector<bool> seen(oldCount, false);
 
-    const QString effective = tr("Effective");
-    const QString invalid = tr("Invalid");
-    const QString unknown = tr("Unknown");
+    const QString effective = WindowText::tr("Effective");
+    const QString invalid = WindowText::tr("Invalid");
+    const QString unknown = WindowText::tr("Unknown");
     const QString nameKey = QStringLiteral("name");
     const QString addrKey = QStringLiteral("addr");
     const QString dataTypeKey = QStringLiteral("dataType");
@@ -360,9 +373,8 @@ void CMainWindow::showDataInTable(QStandardItem *dataItem, QString updateTime, Q
         for (int column = 0; column < kColumns - 1; ++column)
             table->setColumnWidth(column, qMin(table->columnWidth(column), kMaxStartWidth));
     }
-    const auto feed = m_feeds.find(plcName);
-    if (auto *rows = qobject_cast<MonitoringRowDelegate *>(table->itemDelegate());
-        rows && feed != m_feeds.end()) {
+    MonitoringFeed *feed = m_feeds.find(plcName);
+    if (auto *rows = qobject_cast<MonitoringRowDelegate *>(table->itemDelegate()); rows && feed) {
         rows->setReceivedAt(feed->receivedMs);
         setFeedStale(plcName, *feed, false);
     }
@@ -376,111 +388,71 @@ void CMainWindow::showDataInTable(QStandardItem *dataItem, QString updateTime, Q
     }
 }
 
-void CMainWindow::setMonitoringClockForTesting(std::function<qint64()> msNow)
+void MonitoringPanel::forgetProject(const QString &projectName)
 {
-    monitoringClock() = std::move(msNow);
-}
-
-void CMainWindow::setupMonitoring()
-{
-    m_staleTimer = new QTimer(this);
-    m_staleTimer->setInterval(1000);
-    connect(m_staleTimer, &QTimer::timeout, this, &CMainWindow::checkMonitoringStaleness);
-    m_staleTimer->start();
-
-    connect(m_projectModel, &QStandardItemModel::rowsAboutToBeRemoved, this,
-            [this](const QModelIndex &parent, int first, int last) {
-                if (parent.isValid())
-                    return;
-                for (int row = first; row <= last; ++row)
-                    forgetProjectMonitoring(m_projectModel->index(row, 0).data().toString());
-            });
-
-    if (QToolBar *bar = m_dataDock ? m_dataDock->toolBar() : nullptr) {
-        m_recordAction = bar->addAction(QIcon(QStringLiteral(":/adsdemo/images/save.svg")), tr("Record"));
-        m_recordAction->setObjectName(QStringLiteral("recordAction"));
-        m_recordAction->setCheckable(true);
-        m_recordAction->setToolTip(tr("Record every received value into a database file"));
-        connect(m_recordAction, &QAction::triggered, this, &CMainWindow::onRecordToggled);
-        QAction *exportAction = bar->addAction(QIcon(QStringLiteral(":/adsdemo/images/write.svg")),
-                                               tr("Export CSV"));
-        exportAction->setObjectName(QStringLiteral("exportCsvAction"));
-        connect(exportAction, &QAction::triggered, this, &CMainWindow::onExportTriggered);
-    }
-}
-
-void CMainWindow::forgetProjectMonitoring(const QString &projectName)
-{
-    auto *tabs = m_monitoringTabs;
-    for (auto it = m_feeds.begin(); it != m_feeds.end();) {
-        it->projects.remove(projectName);
-        if (!it->projects.isEmpty()) {
-            ++it;
-            continue;
-        }
+    QTabWidget *tabs = m_tabs;
+    for (const QString &device : m_feeds.forgetProject(projectName)) {
         for (const QPointer<TrendChart> &chart : qAsConst(m_trendCharts))
-            if (chart && chart->device() == it.key())
+            if (chart && chart->device() == device)
                 chart->close();
-        const int index = tabs ? tabIndexOf(tabs, it.key()) : -1;
+        const int index = tabs ? tabIndexOf(tabs, device) : -1;
         if (index >= 0) {
             QWidget *page = tabs->widget(index);
             tabs->removeTab(index);
             page->deleteLater();
         }
-        it = m_feeds.erase(it);
     }
 }
 
-void CMainWindow::setFeedStale(const QString &tabName, MonitoringFeed &feed, bool stale)
+void MonitoringPanel::setFeedStale(const QString &tabName, MonitoringFeed &feed, bool stale)
 {
-    const int index = m_monitoringTabs ? tabIndexOf(m_monitoringTabs, tabName) : -1;
+    const int index = m_tabs ? tabIndexOf(m_tabs, tabName) : -1;
     if (index < 0)
         return;
-    auto *table = m_monitoringTabs->widget(index)->findChild<QTableWidget *>();
+    auto *table = m_tabs->widget(index)->findChild<QTableWidget *>();
     auto *rows = table ? qobject_cast<MonitoringRowDelegate *>(table->itemDelegate()) : nullptr;
     if (!rows || (feed.stale == stale && rows->isStale() == stale))
         return;
     feed.stale = stale;
     rows->setStale(stale);
     // An icon marks the tab: its text is how it is found.
-    m_monitoringTabs->setTabIcon(index, stale ? style()->standardIcon(QStyle::SP_MessageBoxWarning)
-                                              : QIcon());
-    m_monitoringTabs->setTabToolTip(index, stale ? tr("No current data from this device") : QString());
+    m_tabs->setTabIcon(index, stale ? m_window->style()->standardIcon(QStyle::SP_MessageBoxWarning)
+                                    : QIcon());
+    m_tabs->setTabToolTip(index, stale ? WindowText::tr("No current data from this device") : QString());
     table->viewport()->update();
 }
 
-void CMainWindow::checkMonitoringStaleness()
+void MonitoringPanel::checkStaleness()
 {
     const qint64 now = nowMs();
-    for (auto it = m_feeds.begin(); it != m_feeds.end(); ++it)
-        setFeedStale(it.key(), *it, it->linkLost || now - it->receivedMs > it->staleAfterMs);
+    for (const QString &device : m_feeds.devices())
+        setFeedStale(device, *m_feeds.find(device), m_feeds.dueStale(device, now));
 }
 
-void CMainWindow::onBoxLinkStateChanged(const QString &boxIp, bool up)
+void MonitoringPanel::boxLinkStateChanged(const QString &boxIp, bool up)
 {
     // A link that comes back makes nothing current: the next report does.
     if (up)
         return;
-    for (auto it = m_feeds.begin(); it != m_feeds.end(); ++it) {
-        QStandardItem *project = childWithText(m_projectModel->invisibleRootItem(), it->lastProject);
-        if (project && projectHasBox(project, boxIp))
-            it->linkLost = true;
-    }
-    checkMonitoringStaleness();
+    m_feeds.linkLost([this, &boxIp](const QString &projectName) {
+        QStandardItem *project = childWithText(m_projects->invisibleRootItem(), projectName);
+        return project && projectHasBox(project, boxIp);
+    });
+    checkStaleness();
 }
 
-bool CMainWindow::isRecording() const
+bool MonitoringPanel::isRecording() const
 {
     return m_recorder && m_recorder->isOpen();
 }
 
-bool CMainWindow::startRecording(const QString &databasePath)
+bool MonitoringPanel::startRecording(const QString &databasePath)
 {
     stopRecording();
     auto *recorder = new MonitoringRecorder;
     if (!recorder->open(databasePath)) {
-        QMessageBox::warning(this, tr("Recording"),
-                             tr("The recording database '%1' could not be opened: %2")
+        QMessageBox::warning(m_window, WindowText::tr("Recording"),
+                             WindowText::tr("The recording database '%1' could not be opened: %2")
                                  .arg(databasePath, recorder->errorText()));
         delete recorder;
         if (m_recordAction)
@@ -491,34 +463,34 @@ bool CMainWindow::startRecording(const QString &databasePath)
     m_lastRecording = databasePath;
     if (m_recordAction)
         m_recordAction->setChecked(true);
-    appendMessage(tr("Recording live data into '%1'.").arg(databasePath));
+    emit messageAppended(WindowText::tr("Recording live data into '%1'.").arg(databasePath));
     return true;
 }
 
-void CMainWindow::stopRecording()
+void MonitoringPanel::stopRecording()
 {
     const int dropped = m_recorder ? m_recorder->close() : 0;
     if (dropped > 0)
-        appendMessage(tr("%1 received reports could not be written to the recording: another program "
-                         "kept the database locked.")
-                          .arg(dropped));
+        emit messageAppended(WindowText::tr("%1 received reports could not be written to the recording: "
+                                            "another program kept the database locked.")
+                                 .arg(dropped));
     delete m_recorder;
     m_recorder = nullptr;
     if (m_recordAction)
         m_recordAction->setChecked(false);
 }
 
-void CMainWindow::onRecordToggled(bool on)
+void MonitoringPanel::onRecordToggled(bool on)
 {
     if (!on) {
         if (isRecording())
-            appendMessage(tr("Recording stopped."));
+            emit messageAppended(WindowText::tr("Recording stopped."));
         stopRecording();
         return;
     }
     const QString path = FileDialogs::getSaveFileName(
-        this, tr("Recording database"), QString(), tr("SQLite database (*.sqlite *.db)"), nullptr,
-        QFileDialog::DontConfirmOverwrite);
+        m_window, WindowText::tr("Recording database"), QString(),
+        WindowText::tr("SQLite database (*.sqlite *.db)"), nullptr, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) {
         m_recordAction->setChecked(false);
         return;
@@ -526,47 +498,48 @@ void CMainWindow::onRecordToggled(bool on)
     startRecording(path);
 }
 
-bool CMainWindow::exportRecording(qint64 fromMs, qint64 toMs, const QString &csvPath)
+bool MonitoringPanel::exportRecording(qint64 fromMs, qint64 toMs, const QString &csvPath)
 {
     const QString database = m_recorder ? m_recorder->path() : m_lastRecording;
     QString error;
     if (database.isEmpty())
-        error = tr("nothing has been recorded yet");
+        error = WindowText::tr("nothing has been recorded yet");
     else if (MonitoringRecorder::exportCsv(database, fromMs, toMs, csvPath, &error)) {
-        appendMessage(tr("Recording exported to '%1'.").arg(csvPath));
+        emit messageAppended(WindowText::tr("Recording exported to '%1'.").arg(csvPath));
         return true;
     }
-    QMessageBox::warning(this, tr("Export CSV"), tr("The recording could not be exported: %1").arg(error));
+    QMessageBox::warning(m_window, WindowText::tr("Export CSV"),
+                         WindowText::tr("The recording could not be exported: %1").arg(error));
     return false;
 }
 
-void CMainWindow::onExportTriggered()
+void MonitoringPanel::onExportTriggered()
 {
-    QDialog dialog(this);
-    dialog.setWindowTitle(tr("Export CSV"));
+    QDialog dialog(m_window);
+    dialog.setWindowTitle(WindowText::tr("Export CSV"));
     auto *form = new QFormLayout(&dialog);
     const QDateTime now = QDateTime::fromMSecsSinceEpoch(nowMs());
     auto *from = new QDateTimeEdit(now.addSecs(-3600), &dialog);
     auto *to = new QDateTimeEdit(now, &dialog);
     from->setDisplayFormat(kTimeFormat);
     to->setDisplayFormat(kTimeFormat);
-    form->addRow(tr("Received from:"), from);
-    form->addRow(tr("Received until:"), to);
+    form->addRow(WindowText::tr("Received from:"), from);
+    form->addRow(WindowText::tr("Received until:"), to);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const QString path = FileDialogs::getSaveFileName(this, tr("Export CSV"), QString(),
-                                                      tr("CSV files (*.csv)"));
+    const QString path = FileDialogs::getSaveFileName(m_window, WindowText::tr("Export CSV"), QString(),
+                                                      WindowText::tr("CSV files (*.csv)"));
     if (path.isEmpty())
         return;
     // The until-second is taken whole.
     exportRecording(from->dateTime().toMSecsSinceEpoch(), to->dateTime().toMSecsSinceEpoch() + 999, path);
 }
 
-TrendChart *CMainWindow::showTrend(const QString &device, const QString &point, bool newChart)
+TrendChart *MonitoringPanel::showTrend(const QString &device, const QString &point, bool newChart)
 {
     if (point.isEmpty())
         return nullptr;
@@ -578,7 +551,7 @@ TrendChart *CMainWindow::showTrend(const QString &device, const QString &point, 
                 chart = m_trendCharts.at(i);
     }
     if (!chart) {
-        chart = new TrendChart(device, &nowMs, this);
+        chart = new TrendChart(device, &nowMs, m_window);
         m_trendCharts.append(chart);
     }
     chart->addPoint(point);
@@ -587,7 +560,7 @@ TrendChart *CMainWindow::showTrend(const QString &device, const QString &point, 
     return chart;
 }
 
-void CMainWindow::feedTrendCharts(const QString &device, qint64 receivedMs, const QJsonArray &points)
+void MonitoringPanel::feedTrendCharts(const QString &device, qint64 receivedMs, const QJsonArray &points)
 {
     QHash<QString, int> indexOfName;
     for (const QPointer<TrendChart> &chart : qAsConst(m_trendCharts)) {
@@ -600,4 +573,11 @@ void CMainWindow::feedTrendCharts(const QString &device, qint64 receivedMs, cons
         }
         chart->appendReport(receivedMs, indexOfName, points);
     }
+}
+
+void MonitoringPanel::closeTab(const QString &tabName)
+{
+    const int index = m_tabs ? tabIndexOf(m_tabs, tabName) : -1;
+    if (index >= 0)
+        m_tabs->removeTab(index);
 }

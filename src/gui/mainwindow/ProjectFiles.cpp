@@ -1,7 +1,9 @@
 // Project file commands of the main window: files, debug lines and message boxes around the
 // serialiser and loader of ProjectJson.
 
-#include "gui/mainwindow/CMainWindow.h"
+#include "gui/mainwindow/ProjectFiles.h"
+
+#include "gui/mainwindow/ProjectTree.h"
 
 #include "gui/widgets/FileDialogs.h"
 #include "core/project/ItemRecord.h"
@@ -25,12 +27,20 @@ namespace {
 constexpr int kProjectFileRole = Qt::UserRole + 0x7000;
 } // namespace
 
-void CMainWindow::rememberProjectFile(QStandardItem *project, const QString &filePath)
+ProjectFiles::ProjectFiles(QWidget *window, QStandardItemModel *model, ProjectTree *tree)
+    : QObject(window)
+    , m_window(window)
+    , m_model(model)
+    , m_tree(tree)
+{
+}
+
+void ProjectFiles::rememberProjectFile(QStandardItem *project, const QString &filePath)
 {
     project->setData(QFileInfo(filePath).absoluteFilePath(), kProjectFileRole);
 }
 
-bool CMainWindow::projectFileTaken(const QStandardItem *project, const QString &directory,
+bool ProjectFiles::projectFileTaken(const QStandardItem *project, const QString &directory,
                                    const QString &name) const
 {
     const QFileInfo target(directory + QDir::separator() + name + QStringLiteral(".json"));
@@ -40,26 +50,21 @@ bool CMainWindow::projectFileTaken(const QStandardItem *project, const QString &
     return own.isEmpty() || own != target.canonicalFilePath();
 }
 
-void CMainWindow::warnProjectFileTaken()
+void ProjectFiles::warnProjectFileTaken()
 {
-    QMessageBox::warning(this, tr("Warning"),
+    QMessageBox::warning(m_window, tr("Warning"),
                          tr("A project with the same name already exists in the selected directory. "
                             "Please use a different name."));
 }
 
-QJsonObject CMainWindow::buildProjectJson(QStandardItem *projectItem)
-{
-    return ProjectJson::buildProjectJson(projectItem);
-}
-
-bool CMainWindow::saveJsonFile(QStandardItem *selectedItem)
+bool ProjectFiles::saveJsonFile(QStandardItem *selectedItem)
 {
     if (!selectedItem)
         return false;
     // The bytes of QJsonDocument(buildProjectJson(selectedItem)).toJson(), written directly.
     const QByteArray bytes = ProjectJson::projectFileBytes(selectedItem);
     const QString filePath = ProjectJson::projectFilePath(selectedItem);
-    if (!ProjectNameCheck::accept(this, selectedItem->text()))
+    if (!ProjectNameCheck::accept(m_window, selectedItem->text()))
         return false;
     // Another project's file may have appeared under this name since the last look.
     if (projectFileTaken(selectedItem, selectedItem->data(Role::ProjectPath).toString(), selectedItem->text())) {
@@ -75,7 +80,7 @@ bool CMainWindow::saveJsonFile(QStandardItem *selectedItem)
         else
             qDebug() << "Error writing to file:" << result.error;
         // The previous file is untouched; the caller keeps the project open.
-        QMessageBox::warning(this, tr("Save Failed"),
+        QMessageBox::warning(m_window, tr("Save Failed"),
                              tr("Could not save the project to file:\n%1\n%2")
                                  .arg(filePath, result.error));
         return false;
@@ -83,14 +88,13 @@ bool CMainWindow::saveJsonFile(QStandardItem *selectedItem)
     rememberProjectFile(selectedItem, filePath);
 
     qDebug() << "JSON data saved to file:" << filePath;
-    QMessageBox::information(this, tr("Save Successful"),
+    QMessageBox::information(m_window, tr("Save Successful"),
                              tr("JSON data saved to file:\n%1").arg(filePath));
     return true;
 }
 
-void CMainWindow::saveProjectFile()
+void ProjectFiles::saveProjectFile(QStandardItem *item)
 {
-    QStandardItem *item = currentItem();
     if (!item) {
         qDebug() << "No project selected.";
         return;
@@ -102,9 +106,9 @@ void CMainWindow::saveProjectFile()
     saveJsonFile(item);
 }
 
-bool CMainWindow::saveProjectAllFile()
+bool ProjectFiles::saveProjectAllFile()
 {
-    QStandardItem *root = m_projectModel->invisibleRootItem();
+    QStandardItem *root = m_model->invisibleRootItem();
     if (!root) {
         qDebug() << "Root item not found.";
         return false;
@@ -117,10 +121,10 @@ bool CMainWindow::saveProjectAllFile()
     return allSaved;
 }
 
-void CMainWindow::loadJsonFile()
+void ProjectFiles::loadJsonFile()
 {
     const QString filePath = FileDialogs::getOpenFileName(
-        this, tr("Open JSON File"), QDir::homePath(), tr("JSON Files (*.json)"));
+        m_window, tr("Open JSON File"), QDir::homePath(), tr("JSON Files (*.json)"));
     if (filePath.isEmpty()) {
         qDebug() << "File path is empty.";
         return;
@@ -130,7 +134,7 @@ void CMainWindow::loadJsonFile()
     const ProjectFileIo::Result read = ProjectFileIo::readFile(filePath, &bytes);
     if (!read.ok()) {
         qDebug() << "Could not open file for reading:" << read.error;
-        QMessageBox::warning(this, tr("Load Failed"),
+        QMessageBox::warning(m_window, tr("Load Failed"),
                              tr("Could not load the project file:\n%1\n%2").arg(filePath, read.error));
         return;
     }
@@ -141,7 +145,7 @@ void CMainWindow::loadJsonFile()
         qDebug() << "Failed to create valid JSON document";
         const QString reason = document.isNull() ? parseError.errorString()
                                                  : tr("The file does not hold a JSON object.");
-        QMessageBox::warning(this, tr("Load Failed"),
+        QMessageBox::warning(m_window, tr("Load Failed"),
                              tr("Could not load the project file:\n%1\n%2").arg(filePath, reason));
         return;
     }
@@ -153,7 +157,7 @@ void CMainWindow::loadJsonFile()
     // The name would become the next save's file name.
     const QString nameProblem = ProjectNameCheck::problem(name);
     if (!nameProblem.isEmpty()) {
-        QMessageBox::warning(this, tr("Load Failed"),
+        QMessageBox::warning(m_window, tr("Load Failed"),
                              tr("Could not load the project file:\n%1\n%2").arg(filePath, nameProblem));
         return;
     }
@@ -165,7 +169,7 @@ void CMainWindow::loadJsonFile()
         for (const ProjectJson::DuplicateName &duplicate : duplicates)
             named << tr("\"%1\" in %2").arg(duplicate.name, duplicate.folder);
         qDebug() << "Names used more than once:" << named;
-        QMessageBox::warning(this, tr("Load Failed"),
+        QMessageBox::warning(m_window, tr("Load Failed"),
                              tr("Could not load the project file:\n%1\n%2")
                                  .arg(filePath, tr("More than one item of a folder has the same name: %1. "
                                                    "Give each item a name of its own.")
@@ -174,29 +178,12 @@ void CMainWindow::loadJsonFile()
     }
 
     const ProjectJson::LoadOutcome outcome =
-        ProjectJson::loadProjectIntoModel(m_projectModel, root, QFileInfo(filePath).absolutePath());
+        ProjectJson::loadProjectIntoModel(m_model, root, QFileInfo(filePath).absolutePath());
     // A merge keeps the open project's directory, and with it the file that project owns.
     if (outcome.createdProject)
         rememberProjectFile(outcome.project, filePath);
 
-    m_projectView->expandAll();
-    QMessageBox::information(this, tr("Load Successful"),
+    m_tree->expandAll();
+    QMessageBox::information(m_window, tr("Load Successful"),
                              tr("JSON data loaded from file:\n%1").arg(filePath));
-}
-
-void CMainWindow::transmitStandardDataToEditDialog(QJsonObject standardObj,
-                                                   QStandardItem *standardFileItem)
-{
-    ProjectJson::loadStandardRecord(standardObj, standardFileItem);
-}
-
-void CMainWindow::transmitServiceDataToEditDialog(QJsonObject serviceObj,
-                                                  QStandardItem *serviceFileItem)
-{
-    ProjectJson::loadServiceRecord(serviceObj, serviceFileItem);
-}
-
-void CMainWindow::transmitBoxDataToEditDialog(QJsonObject boxObj, QStandardItem *boxFileItem)
-{
-    ProjectJson::loadBoxRecord(boxObj, boxFileItem);
 }
