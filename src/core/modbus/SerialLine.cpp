@@ -1,5 +1,7 @@
 #include "core/modbus/SerialLine.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
 namespace {
@@ -61,7 +63,8 @@ bool SerialLine::open(QString *error)
     }
     m_rtsWarning.clear();
     if (m_settings.rts && !m_port.setRequestToSend(true)) {
-        m_rtsWarning = m_port.errorString();
+        m_rtsWarning = QCoreApplication::translate("SerialLine", "%1 does not let RTS be set; the line is used without it.")
+                           .arg(m_settings.device);
         m_port.clearError();
     }
     m_port.clear(QSerialPort::AllDirections);

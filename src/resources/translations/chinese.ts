@@ -2803,4 +2803,11 @@ Send it anyway?</source>
         <translation>电表应答的地址为 %1。是否填入“表地址：”？</translation>
     </message>
 </context>
+<context>
+    <name>SerialLine</name>
+    <message>
+        <source>%1 does not let RTS be set; the line is used without it.</source>
+        <translation>%1 不支持设置RTS；线路将在不使用RTS的情况下工作。</translation>
+    </message>
+</context>
 </TS>
