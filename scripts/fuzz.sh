@@ -19,6 +19,7 @@ declare -A MAX_LEN=(
     [fuzz_projectjson]=8192
     [fuzz_modbusdecode]=1024    # a point's registers, or a list of addresses
     [fuzz_modbusreply]=600      # a request and a few TCP frames or one RTU frame
+    [fuzz_dlt645reply]=1200     # a request and a few meter frames with preambles and stray bytes
 )
 cmake --build "$BUILD" -j"$(nproc)" --target "${!MAX_LEN[@]}"
 

@@ -6,9 +6,7 @@
 #include "BoxSimProcess.h"
 #include "ModbusServerProcess.h"
 
-#include "core/boxlink/FrameCodec.h"
-#include "core/boxlink/FrameExtractor.h"
-#include "core/boxlink/LiveDataAssembler.h"
+#include "LiveReportLink.h"
 
 #include <QJsonArray>
 #include <QTcpSocket>
@@ -30,61 +28,6 @@ QJsonObject device(const char *name, const char *mode, const QJsonObject &parame
     return {{"name", name}, {"protocol", "Modbus"}, {"modbus", mode}, {"parameter", parameter},
             {"datas", QJsonArray{slave}}};
 }
-
-// Collects the live reports of one link, the latest per device.
-class ReportLink
-{
-public:
-    ReportLink()
-    {
-        m_extractor.setHandler([this](const char *frame, int length) {
-            if (quint8(frame[2]) == FrameCodec::LiveDataFragment
-                && m_assembler.addFragment(frame, length) == LiveDataAssembler::Status::Complete) {
-                const QJsonObject report = m_assembler.takeReport();
-                m_latest.insert(report.value("plcName").toString(), report);
-            }
-        });
-    }
-
-    bool open(const QString &address)
-    {
-        m_socket.connectToHost(address, FrameCodec::BoxPort);
-        if (!m_socket.waitForConnected(3000))
-            return false;
-        m_socket.write(FrameCodec::heartbeatRequest()); // makes it a link that gets reports
-        return m_socket.waitForBytesWritten(3000);
-    }
-
-    // Forgets what came so far and reads for the given time.
-    void collect(int milliseconds)
-    {
-        m_latest.clear();
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < milliseconds) {
-            if (m_socket.waitForReadyRead(int(qMax<qint64>(1, milliseconds - timer.elapsed()))))
-                m_extractor.feed(m_socket.readAll());
-        }
-    }
-
-    // "value|valid" of each point of the device's latest report, by point name.
-    QMap<QString, QString> points(const QString &device) const
-    {
-        QMap<QString, QString> result;
-        for (const QJsonValue &value : m_latest.value(device).value("datas").toArray()) {
-            const QJsonObject entry = value.toObject();
-            result.insert(entry.value("name").toString(),
-                          entry.value("value").toString() + '|' + entry.value("valid").toString());
-        }
-        return result;
-    }
-
-private:
-    QTcpSocket m_socket;
-    FrameExtractor m_extractor;
-    LiveDataAssembler m_assembler;
-    QMap<QString, QJsonObject> m_latest;
-};
 
 using Points = QMap<QString, QString>;
 
@@ -142,7 +85,7 @@ void tst_BoxSimModbus::pollsRealDevices()
     QVERIFY(sim.waitForOutput("\"127.0.5.0311\" is not four decimal parts"));
     QCOMPARE(sim.count("not contacted"), 3);
 
-    ReportLink link;
+    LiveReportLink link;
     QVERIFY(link.open(sim.address()));
     link.collect(1500);
     const Points tcpValues{{"Minus two", "-2|1"}, {"Float", "1234.56|1"}, {"Missing", "|0"}, {"Coil", "1|1"}};
@@ -170,6 +113,8 @@ void tst_BoxSimModbus::optionsNeedRealMode()
 {
     const QList<QStringList> refused{{"--modbus", "fake"},
                                      {"--serial-map", "COM1=/dev/null"},
+                                     {"--dlt645", "fake"},
+                                     {"--dlt645", "real", "--allow-network"},
                                      {"--allow-network"},
                                      {"--modbus", "real", "--serial-map", "COM1"},
                                      {"--modbus", "real", "--serial-map", "=/dev/ttyS0"}};
@@ -185,7 +130,7 @@ void tst_BoxSimModbus::optionsNeedRealMode()
     QVERIFY(help.waitForFinished(5000));
     const QString text = QString::fromUtf8(help.readAllStandardOutput());
     QVERIFY(text.contains("--modbus") && text.contains("invented") && text.contains("--serial-map")
-            && text.contains("--allow-network"));
+            && text.contains("--allow-network") && text.contains("--dlt645"));
 }
 
 QTEST_GUILESS_MAIN(tst_BoxSimModbus)

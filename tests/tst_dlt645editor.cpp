@@ -6,6 +6,9 @@
 #include "FieldCheckSupport.h"
 #include "ModalAnswer.h"
 
+#include "Dlt645MeterPeer.h"
+#include "ModbusServerProcess.h"
+#include "gui/devices/MeterTestReadDialog.h"
 #include "gui/devices/standardDLT645EditDialog.h"
 
 #include "gui/devices/standardModbusEditDialog.h"
@@ -177,6 +180,7 @@ private slots:
     void saveRefusesUnacceptableField_data();
     void saveRefusesUnacceptableField();
     void openCellEditorAtTeardown();
+    void meterTestRead();
 
 private:
     QStandardItem *addDevice(const QString &name, const QString &protocol = QStringLiteral("DLT645"));
@@ -789,6 +793,83 @@ void TstDlt645Editor::openCellEditorAtTeardown()
 
     delete dlg;
     QVERIFY(messages().isEmpty());
+}
+
+void TstDlt645Editor::meterTestRead()
+{
+    PtyPair pty;
+    QVERIFY(pty.start());
+    Dlt645MeterPeer peer;
+    QVERIFY(peer.open(pty.second()));
+    Dlt645MeterPeer::Meter &meter = peer.meter(QStringLiteral("210987654321"));
+    meter.values.insert(0x00010000, QByteArray::fromHex("09210300")); // 321.09
+    meter.values.insert(0x02010100, QByteArray::fromHex("0522"));     // 220.5
+
+    standardDLT645EditDialog *dlg = open(addDevice(QStringLiteral("Line")));
+    // A pseudo-terminal takes no parity; the meter answers within a short time-out.
+    qobject_cast<QComboBox *>(formField(dlg, QStringLiteral("Parity Bit:")))->setCurrentText(QStringLiteral("NONE"));
+    qobject_cast<QLineEdit *>(formField(dlg, QStringLiteral("Communication Timeout:")))->setText(QStringLiteral("300"));
+    button(dlg, QStringLiteral("Add Tab"))->click();
+    QTableWidget *table = tableOf(dlg, 0);
+    const QStringList names = Dlt645Catalogue::sourceNames(Dlt645Catalogue::Edition::V2007);
+    const int energy = names.indexOf(QStringLiteral("Positive active total electrical energy"));
+    const int voltage = names.indexOf(QStringLiteral("A-phase voltage"));
+    checkOf(table, energy)->setChecked(true);
+    table->item(energy, 2)->setText(QStringLiteral("E"));
+    checkOf(table, voltage)->setChecked(true);
+    table->item(voltage, 2)->setText(QStringLiteral("Ua"));
+
+    // Unsaved form, wildcard address: the window reads what the form says now.
+    page(dlg, 0)->findChild<QPushButton *>(QStringLiteral("testReadButton"))->click();
+    auto *window = dlg->findChild<MeterTestReadDialog *>();
+    QVERIFY(window);
+    window->serialDeviceCombo()->setCurrentText(pty.first());
+    window->readButton()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(window->readCount(), 1, 5000);
+    const QStringList expected{QStringLiteral("E|321.09|kWh|read"), QStringLiteral("Ua|220.5|V|read")};
+    QStringList shown;
+    for (int row = 0; row < window->table()->rowCount(); ++row) {
+        QStringList cells;
+        for (int c : {MeterTestReadDialog::ColName, MeterTestReadDialog::ColValue, MeterTestReadDialog::ColUnit,
+                      MeterTestReadDialog::ColStatus})
+            cells << window->table()->item(row, c)->text();
+        shown << cells.join(QLatin1Char('|'));
+    }
+    QCOMPARE(shown, expected);
+
+    // The meter alone on the line tells its address, which goes into the tab once confirmed.
+    {
+        ModalAnswer::Scoped yes(QMessageBox::Yes);
+        window->addressButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(addressOf(dlg, 0)->text(), QStringLiteral("210987654321"), 5000);
+        QCOMPARE(yes.seen().size(), 1);
+        QVERIFY(yes.seen().first().contains(QStringLiteral("210987654321")));
+    }
+
+    // A silent meter: no value stands, the status says why, within the time-out.
+    meter.silent = true;
+    window->readButton()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(window->readCount(), 2, 5000);
+    QCOMPARE(window->table()->item(0, MeterTestReadDialog::ColValue)->text(), QString());
+    QCOMPARE(window->table()->item(1, MeterTestReadDialog::ColStatus)->text(),
+             QStringLiteral("not sent: the meter did not answer"));
+
+    // Closed while a request waits: the answer that comes later finds nothing to write into.
+    meter.silent = false;
+    peer.answerDelayMs = 150;
+    window->readButton()->click();
+    window->close();
+    QTest::qWait(400);
+
+    // A 1997 meter has no address read, and the window says so.
+    editionOf(dlg, 0)->setCurrentText(k1997);
+    page(dlg, 0)->findChild<QPushButton *>(QStringLiteral("testReadButton"))->click();
+    window = dlg->findChild<MeterTestReadDialog *>();
+    QVERIFY(window);
+    QVERIFY(!window->addressButton()->isEnabled());
+    QVERIFY(window->findChild<QLabel *>(QStringLiteral("readAddressNote"))->text().contains(QStringLiteral("1997")));
+    window->close();
+    settle();
 }
 
 QTEST_MAIN(TstDlt645Editor)

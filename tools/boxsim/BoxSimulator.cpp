@@ -28,6 +28,27 @@ QString compact(const QJsonObject &object)
 
 } // namespace
 
+QJsonObject livePoint(const QString &name, const QString &addr, const QString &dataType,
+                      const QString &value, bool valid)
+{
+    return QJsonObject{{QStringLiteral("name"), name},
+                       {QStringLiteral("addr"), addr},
+                       {QStringLiteral("dataType"), dataType},
+                       {QStringLiteral("value"), valid ? value : QString()},
+                       {QStringLiteral("valid"), valid ? QStringLiteral("1") : QStringLiteral("0")}};
+}
+
+QByteArray liveReport(const ReportHeader &header, const QString &device, const QJsonArray &datas)
+{
+    const QJsonObject object{{QStringLiteral("projectName"), header.projectName},
+                             {QStringLiteral("plcName"), device},
+                             {QStringLiteral("description"), header.description},
+                             {QStringLiteral("sn"), header.serialNumber},
+                             {QStringLiteral("time"), header.time},
+                             {QStringLiteral("datas"), datas}};
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
 void simLog(const QString &line)
 {
     const QByteArray bytes =
@@ -83,6 +104,7 @@ bool BoxSimulator::start(QString *error)
     settings.intervalOverrideMs = m_options.intervalMs;
     settings.invalidPercent = m_options.invalidPercent;
     settings.skipModbus = m_options.realModbus;
+    settings.skipMeters = m_options.realMeters;
     settings.clock = [this]() { return m_state.clockText(); };
     m_reporter = new LiveReporter(settings, &m_random, this);
     connect(m_reporter, &LiveReporter::reportReady, this, &BoxSimulator::sendReport);
@@ -95,6 +117,15 @@ bool BoxSimulator::start(QString *error)
         polling.clock = settings.clock;
         m_poller = new ModbusPoller(polling, this);
         connect(m_poller, &ModbusPoller::reportReady, this, &BoxSimulator::sendReport);
+    }
+    if (m_options.realMeters) {
+        MeterPoller::Settings polling;
+        polling.serialNumber = m_options.serialNumber;
+        polling.serialMap = m_options.serialMap;
+        polling.intervalOverrideMs = m_options.intervalMs;
+        polling.clock = settings.clock;
+        m_meterPoller = new MeterPoller(polling, this);
+        connect(m_meterPoller, &MeterPoller::reportReady, this, &BoxSimulator::sendReport);
     }
 
     simLog(QStringLiteral("orvane-boxsim %1 (serial %2, model %3) listening on %4:%5 (TCP and UDP, "
@@ -441,6 +472,8 @@ void BoxSimulator::loadProject(const QByteArray &bytes)
         m_reporter->stop();
         if (m_poller)
             m_poller->stop();
+        if (m_meterPoller)
+            m_meterPoller->stop();
         simLog(QStringLiteral("no deployed project: no live data"));
         return;
     }
@@ -449,4 +482,6 @@ void BoxSimulator::loadProject(const QByteArray &bytes)
     simLog(QStringLiteral("deployed ") + summary);
     if (m_poller)
         simLog(QStringLiteral("deployed ") + m_poller->load(bytes));
+    if (m_meterPoller)
+        simLog(QStringLiteral("deployed ") + m_meterPoller->load(bytes));
 }

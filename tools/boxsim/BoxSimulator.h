@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QJsonArray>
+#include <QJsonObject>
+
 // The simulated box: TCP and UDP port 30088 on one address, the link traffic (heartbeat,
 // settings, reboot, live data), file transfers and discovery, including discovery requests
 // broadcast to 255.255.255.255.
 
 #include "LiveReporter.h"
+#include "MeterPoller.h"
 #include "ModbusPoller.h"
 #include "SimConnection.h"
 #include "SimState.h"
@@ -36,12 +40,22 @@ struct SimOptions {
     int invalidPercent = 2;
     quint32 seed = 0;        // 0: a different run every time
     bool realModbus = false; // poll the project's Modbus devices instead of inventing values
+    bool realMeters = false; // poll the project's DL/T 645 lines instead of inventing values
     QMap<QString, QString> serialMap; // project serial port -> serial device, for RTU devices
     bool allowNetwork = false;        // real polling may contact devices off loopback
 };
 
 // One line on standard output, flushed at once so a reader sees it immediately.
 void simLog(const QString &line);
+
+// One device's live report as the box sends it, and one point entry of it, for the pollers
+// that read devices for real.
+struct ReportHeader {
+    QString projectName, description, serialNumber, time;
+};
+QJsonObject livePoint(const QString &name, const QString &addr, const QString &dataType,
+                      const QString &value, bool valid);
+QByteArray liveReport(const ReportHeader &header, const QString &device, const QJsonArray &datas);
 
 class BoxSimulator : public QObject
 {
@@ -83,6 +97,7 @@ private:
     QList<SimConnection *> m_connections;
     LiveReporter *m_reporter = nullptr;
     ModbusPoller *m_poller = nullptr;
+    MeterPoller *m_meterPoller = nullptr;
     bool m_rebooting = false;
     bool m_rebootPending = false;
 };

@@ -111,7 +111,7 @@ std::shared_ptr<const LiveReporter::Plan> LiveReporter::parse(const QByteArray &
         device.name = standard.value(QStringLiteral("name")).toString();
         const bool meter = standard.value(QStringLiteral("protocol")).toString()
                            == QLatin1String("DLT645");
-        if (!meter && m_settings.skipModbus)
+        if ((!meter && m_settings.skipModbus) || (meter && m_settings.skipMeters))
             continue;
         const QJsonArray units = standard.value(QStringLiteral("datas")).toArray();
         for (const QJsonValue &unit : units) {

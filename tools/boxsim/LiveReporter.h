@@ -24,6 +24,7 @@ public:
         int intervalOverrideMs = 0;  // 0: each device's collectionInterval
         int invalidPercent = 2;      // share of readings reported with "valid" "0"
         bool skipModbus = false;     // Modbus devices are polled for real elsewhere
+        bool skipMeters = false;     // DL/T 645 lines are polled for real elsewhere
         std::function<QString()> clock;
     };
 

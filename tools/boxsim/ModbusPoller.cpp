@@ -117,19 +117,12 @@ void ModbusPoller::report(Device *device, const QVector<ModbusReader::SlaveResul
         for (int p = 0; p < slave.points.size(); ++p) {
             const ModbusPoint &point = slave.points.at(p);
             const ModbusReader::PointResult result = results.value(s).value(p);
-            const bool valid = device->reader && result.ok();
-            datas.append(QJsonObject{{QStringLiteral("name"), point.name},
-                                     {QStringLiteral("addr"), point.addressText},
-                                     {QStringLiteral("dataType"), point.typeText},
-                                     {QStringLiteral("value"), valid ? result.value : QString()},
-                                     {QStringLiteral("valid"), valid ? QStringLiteral("1") : QStringLiteral("0")}});
+            datas.append(livePoint(point.name, point.addressText, point.typeText, result.value,
+                                   device->reader && result.ok()));
         }
     }
-    const QJsonObject object{{QStringLiteral("projectName"), m_projectName},
-                             {QStringLiteral("plcName"), device->name},
-                             {QStringLiteral("description"), m_description},
-                             {QStringLiteral("sn"), m_settings.serialNumber},
-                             {QStringLiteral("time"), m_settings.clock ? m_settings.clock() : QString()},
-                             {QStringLiteral("datas"), datas}};
-    emit reportReady(QJsonDocument(object).toJson(QJsonDocument::Compact), device->name);
+    emit reportReady(liveReport({m_projectName, m_description, m_settings.serialNumber,
+                                 m_settings.clock ? m_settings.clock() : QString()},
+                                device->name, datas),
+                     device->name);
 }

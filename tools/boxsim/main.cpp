@@ -31,9 +31,13 @@
 //                            "real": the deployed project's Modbus devices are polled (TCP and
 //                            RTU) at their collection interval and their reports carry what was
 //                            read, "valid" "0" with an empty value for a point that failed
-//   --serial-map PORT=DEV    with --modbus real: the project's serial port PORT (e.g. COM1) is
-//                            the serial device DEV (e.g. /dev/ttyUSB0); repeatable. An RTU device
-//                            on an unmapped port reports every point invalid
+//   --dlt645 MODE            "simulated" (default): meter values are invented; "real": the
+//                            deployed project's DL/T 645 lines are polled at their collection
+//                            interval, each meter's selected items reported with what was read,
+//                            "valid" "0" with an empty value for an item that failed
+//   --serial-map PORT=DEV    with --modbus real or --dlt645 real: the project's serial port PORT
+//                            (e.g. COM1) is the serial device DEV (e.g. /dev/ttyUSB0); repeatable.
+//                            A device on an unmapped port reports every point invalid
 //   --allow-network          with --modbus real: also contact devices that are not on a loopback
 //                            address (by default they report every point invalid, so a deployed
 //                            field project never reaches real plant from a test machine)
@@ -149,7 +153,8 @@ int main(int argc, char *argv[])
     valueOption("invalid-percent", "Share of readings reported invalid (default 2).", "N");
     valueOption("seed", "Random seed.", "N");
     valueOption("modbus", "\"simulated\" (default): invented Modbus values; \"real\": poll the deployed project's Modbus devices.", "MODE");
-    valueOption("serial-map", "With --modbus real: project serial port PORT is device DEV (repeatable).",
+    valueOption("dlt645", "\"simulated\" (default): invented meter values; \"real\": poll the deployed project's DL/T 645 lines.", "MODE");
+    valueOption("serial-map", "With --modbus real or --dlt645 real: project serial port PORT is device DEV (repeatable).",
                 "PORT=DEV");
     flagOption("allow-network", "With --modbus real: also poll devices off loopback addresses.");
     flagOption("exit-with-parent", "Exit when the process that started the simulator ends.");
@@ -210,6 +215,10 @@ int main(int argc, char *argv[])
     if (!modbus.isEmpty() && modbus != QLatin1String("real") && modbus != QLatin1String("simulated"))
         return fail(1, QStringLiteral("--modbus needs \"real\" or \"simulated\", not \"%1\"").arg(modbus));
     options.realModbus = modbus == QLatin1String("real");
+    const QString meters = parser.value(QStringLiteral("dlt645"));
+    if (!meters.isEmpty() && meters != QLatin1String("real") && meters != QLatin1String("simulated"))
+        return fail(1, QStringLiteral("--dlt645 needs \"real\" or \"simulated\", not \"%1\"").arg(meters));
+    options.realMeters = meters == QLatin1String("real");
     for (const QString &entry : parser.values(QStringLiteral("serial-map"))) {
         const int equals = entry.indexOf(QLatin1Char('='));
         if (equals <= 0 || equals == entry.size() - 1)
@@ -217,8 +226,10 @@ int main(int argc, char *argv[])
         options.serialMap.insert(entry.left(equals), entry.mid(equals + 1));
     }
     options.allowNetwork = parser.isSet(QStringLiteral("allow-network"));
-    if (!options.realModbus && (!options.serialMap.isEmpty() || options.allowNetwork))
-        return fail(1, QStringLiteral("--serial-map and --allow-network need --modbus real"));
+    if (!options.realModbus && options.allowNetwork)
+        return fail(1, QStringLiteral("--allow-network needs --modbus real"));
+    if (!options.realModbus && !options.realMeters && !options.serialMap.isEmpty())
+        return fail(1, QStringLiteral("--serial-map needs --modbus real or --dlt645 real"));
 
     std::unique_ptr<QTemporaryDir> temporaryState;
     if (parser.isSet(QStringLiteral("state"))) {

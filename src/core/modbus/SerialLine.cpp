@@ -1,5 +1,7 @@
 #include "core/modbus/SerialLine.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
 namespace {
@@ -58,6 +60,12 @@ bool SerialLine::open(QString *error)
         *error = m_port.errorString();
         m_port.close();
         return false;
+    }
+    m_rtsWarning.clear();
+    if (m_settings.rts && !m_port.setRequestToSend(true)) {
+        m_rtsWarning = QCoreApplication::translate("SerialLine", "%1 does not let RTS be set; the line is used without it.")
+                           .arg(m_settings.device);
+        m_port.clearError();
     }
     m_port.clear(QSerialPort::AllDirections);
     m_lastByte.start();

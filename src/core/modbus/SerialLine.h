@@ -22,6 +22,7 @@ public:
         int dataBits = 8;
         int stopBits = 1;
         QString parity = QStringLiteral("NONE"); // "NONE", "ODD" or "EVEN"
+        bool rts = false; // raise RTS once open (adapters that switch direction by it)
     };
 
     static constexpr int MinimumSilenceMs = 2;
@@ -35,6 +36,9 @@ public:
     bool open(QString *error);
     void close();
     bool isOpen() const { return m_port.isOpen(); }
+    // Why the RTS setting could not be applied at the last open(); empty when it was. The line
+    // works without it, so this is a warning, not a failure.
+    QString rtsWarning() const { return m_rtsWarning; }
 
     // The silence that ends a frame at the configured speed (a pseudo-terminal has no speed of
     // its own, so the settings decide).
@@ -64,6 +68,7 @@ private:
 
     Settings m_settings;
     QSerialPort m_port;
+    QString m_rtsWarning;
     QTimer m_quietTimer;
     QElapsedTimer m_waitStarted;
     QElapsedTimer m_lastByte;

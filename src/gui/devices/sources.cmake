@@ -1,6 +1,7 @@
 # Standard device editors, the Add Standard dialog and the Modbus Test Read window.
 list(APPEND ORVANE_GUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/DeviceForm.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MeterTestReadDialog.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusPointTables.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusTestReadDialog.cpp
     ${CMAKE_CURRENT_LIST_DIR}/standardDLT645EditDialog.cpp

@@ -5,6 +5,8 @@
 #include "gui/devices/DeviceForm.h"
 #include "core/project/Dlt645Catalogue.h"
 #include "core/project/Dlt645DeviceRecord.h"
+#include "core/dlt645/Dlt645Meter.h"
+#include "gui/devices/MeterTestReadDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,6 +15,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScrollArea>
@@ -21,6 +24,8 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -271,8 +276,11 @@ QWidget *standardDLT645EditDialog::createTabPage()
     form->addRow(tr("Protocol Version:"), edition);
 
     auto *selectAll = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/SelectAll.svg")), tr("Select All"), page);
+    auto *testRead = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/read.svg")), tr("Test Read"), page);
+    testRead->setObjectName(QStringLiteral("testReadButton"));
     auto *buttonRow = new QHBoxLayout;
     buttonRow->addWidget(selectAll);
+    buttonRow->addWidget(testRead);
     buttonRow->addStretch();
 
     auto *table = new QTableWidget(0, ColumnCount, page);
@@ -292,6 +300,7 @@ QWidget *standardDLT645EditDialog::createTabPage()
     connect(edition, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &standardDLT645EditDialog::updateParameterTable);
     connect(selectAll, &QPushButton::clicked, this, [this] { toggleSelectAll(0); });
+    connect(testRead, &QPushButton::clicked, this, [this, page] { openTestRead(page); });
     connect(table->horizontalHeader(), &QHeaderView::sectionClicked, this, &standardDLT645EditDialog::toggleSelectAll);
     connect(table, &QTableWidget::cellChanged, this, &standardDLT645EditDialog::validateName);
     return page;
@@ -432,6 +441,28 @@ Dlt645DeviceRecord standardDLT645EditDialog::recordFromFields() const
         record.meters.append(meter);
     }
     return record;
+}
+
+void standardDLT645EditDialog::openTestRead(QWidget *page)
+{
+    const int index = m_tabWidget->indexOf(page);
+    // What the form shows now, saved or not: testing comes before saving.
+    const Dlt645DeviceRecord record = recordFromFields();
+    const QString title = m_tabWidget->tabText(index);
+    const auto meter = std::find_if(record.meters.cbegin(), record.meters.cend(),
+                                    [&title](const Dlt645MeterRecord &m) { return m.title == title; });
+    if (index < 0 || meter == record.meters.cend())
+        return;
+    auto *window = new MeterTestReadDialog(m_nameEdit->text(), Dlt645Line::fromRecord(record),
+                                           Dlt645Meter::fromRecord(*meter), this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    // The address goes to the tab the window was opened for, wherever the user is by then.
+    const QPointer<QWidget> target(page);
+    connect(window, &MeterTestReadDialog::addressChosen, this, [this, target](const QString &address) {
+        if (target && addressEditOf(target))
+            addressEditOf(target)->setText(address);
+    });
+    window->show();
 }
 
 void standardDLT645EditDialog::saveChanges()

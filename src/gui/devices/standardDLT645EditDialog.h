@@ -61,6 +61,7 @@ private:
     Dlt645DeviceRecord recordFromFields() const;
     void renumberTabs();
     void removePage(int index);
+    void openTestRead(QWidget *page);
 
     QWidget *createTabPage();
     void fillTable(QTableWidget *table, const QString &edition);

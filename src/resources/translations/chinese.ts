@@ -1671,6 +1671,10 @@
 <context>
     <name>standardDLT645EditDialog</name>
     <message>
+        <source>Test Read</source>
+        <translation>测试读取</translation>
+    </message>
+    <message>
         <source>Edit Standard</source>
         <translation>编辑Standard</translation>
     </message>
@@ -2599,6 +2603,211 @@ Send it anyway?</source>
     <message>
         <source>cannot create %1</source>
         <translation>无法创建 %1</translation>
+    </message>
+</context>
+<context>
+    <name>Dlt645Status</name>
+    <message>
+        <source>read</source>
+        <translation>已读取</translation>
+    </message>
+    <message>
+        <source>no answer within the timeout</source>
+        <translation>超时未应答</translation>
+    </message>
+    <message>
+        <source>error reply</source>
+        <translation>异常应答</translation>
+    </message>
+    <message>
+        <source>checksum error</source>
+        <translation>校验和错误</translation>
+    </message>
+    <message>
+        <source>answer from another meter address</source>
+        <translation>其他表地址的应答</translation>
+    </message>
+    <message>
+        <source>answer of another kind</source>
+        <translation>类型不符的应答</translation>
+    </message>
+    <message>
+        <source>answer for another data item</source>
+        <translation>其他数据项的应答</translation>
+    </message>
+    <message>
+        <source>wrong data length</source>
+        <translation>数据长度错误</translation>
+    </message>
+    <message>
+        <source>not a decimal (BCD) value</source>
+        <translation>不是十进制(BCD)数值</translation>
+    </message>
+    <message>
+        <source>not sent: the meter did not answer</source>
+        <translation>未发送：该表未应答</translation>
+    </message>
+    <message>
+        <source>the meter address is not 12 hexadecimal digits</source>
+        <translation>表地址不是12位十六进制数</translation>
+    </message>
+    <message>
+        <source>unknown data item</source>
+        <translation>未知数据项</translation>
+    </message>
+    <message>
+        <source>serial line error</source>
+        <translation>串口错误</translation>
+    </message>
+    <message>
+        <source>error reply 0x%1</source>
+        <translation>异常应答 0x%1</translation>
+    </message>
+</context>
+<context>
+    <name>MeterTestReadDialog</name>
+    <message>
+        <source>Test Read: %1</source>
+        <translation>测试读取：%1</translation>
+    </message>
+    <message>
+        <source>Device:</source>
+        <translation>设备：</translation>
+    </message>
+    <message>
+        <source>Serial device:</source>
+        <translation>串口设备：</translation>
+    </message>
+    <message>
+        <source>Line:</source>
+        <translation>线路：</translation>
+    </message>
+    <message>
+        <source>%1 baud, %2 data bits, %3 stop bits, parity %4</source>
+        <translation>%1 波特，%2 数据位，%3 停止位，校验 %4</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is the box&apos;s name for its port: choose the serial device of this PC. A serial line allows one master, so the box must not poll this line while you test it.</source>
+        <translation>“%1”是盒子上的端口名称：请选择本电脑的串口设备。一条串行线路只允许一个主站，因此测试期间盒子不得轮询这条线路。</translation>
+    </message>
+    <message>
+        <source>Meter address:</source>
+        <translation>表地址：</translation>
+    </message>
+    <message>
+        <source>Communication time-out:</source>
+        <translation>通信超时：</translation>
+    </message>
+    <message>
+        <source>%1 ms</source>
+        <translation>%1 毫秒</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Data name</source>
+        <translation>数据名称</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>值</translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation>单位</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>Round trip (ms)</source>
+        <translation>往返时间（毫秒）</translation>
+    </message>
+    <message>
+        <source>Read</source>
+        <translation>读取</translation>
+    </message>
+    <message>
+        <source>Repeat</source>
+        <translation>循环读取</translation>
+    </message>
+    <message>
+        <source>Read address</source>
+        <translation>读取地址</translation>
+    </message>
+    <message>
+        <source>The 1997 edition has no address read: take the address from the meter&apos;s plate.</source>
+        <translation>1997版规约没有读地址命令：请从电表铭牌上获取地址。</translation>
+    </message>
+    <message>
+        <source>The meter must be alone on the line: every meter answers an address read.</source>
+        <translation>线路上只能接这一块表：每块表都会应答读地址命令。</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>No data item is selected in this meter tab.</source>
+        <translation>此电表标签页中未选择任何数据项。</translation>
+    </message>
+    <message>
+        <source>Test Read</source>
+        <translation>测试读取</translation>
+    </message>
+    <message>
+        <source>Choose the serial device to read through.</source>
+        <translation>请选择用于读取的串口设备。</translation>
+    </message>
+    <message>
+        <source>Serial line: %1</source>
+        <translation>串口线路：%1</translation>
+    </message>
+    <message>
+        <source>The serial device %1 cannot be opened: %2</source>
+        <translation>无法打开串口设备 %1：%2</translation>
+    </message>
+    <message>
+        <source>Reading...</source>
+        <translation>正在读取...</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>Read at %1: %2 of %3 items failed.</source>
+        <translation>%1 读取：%3 项中有 %2 项失败。</translation>
+    </message>
+    <message>
+        <source>Reading the meter address...</source>
+        <translation>正在读取表地址...</translation>
+    </message>
+    <message>
+        <source>The address read failed: %1</source>
+        <translation>读取地址失败：%1</translation>
+    </message>
+    <message>
+        <source>The meter answered with the address %1.</source>
+        <translation>电表应答的地址为 %1。</translation>
+    </message>
+    <message>
+        <source>The meter answered with the address %1. Put it into &quot;Slave Address:&quot;?</source>
+        <translation>电表应答的地址为 %1。是否填入“表地址：”？</translation>
+    </message>
+</context>
+<context>
+    <name>SerialLine</name>
+    <message>
+        <source>%1 does not let RTS be set; the line is used without it.</source>
+        <translation>%1 不支持设置RTS；线路将在不使用RTS的情况下工作。</translation>
     </message>
 </context>
 </TS>
