@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QScrollArea>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -149,6 +150,16 @@ void TstChecksUi::checkProjectOpensTheRow_data()
                CheckFixture::setTable(f.meter, t);
            })
         << "Meter" << "DLT645-1" << 2;
+    QTest::newRow("DLT645 row far down")
+        << Mutation([](CheckFixture &f) {
+               PointTable t = CheckFixture::table(f.meter);
+               QList<QVariantList> &rows = t["DLT645-1"];
+               while (rows.size() < 40)
+                   rows.append(CheckFixture::meterRow(false, "B-phase current", ""));
+               rows.append(CheckFixture::meterRow(true, "C-phase current", ""));
+               CheckFixture::setTable(f.meter, t);
+           })
+        << "Meter" << "DLT645-1" << 40;
 }
 
 void TstChecksUi::checkProjectOpensTheRow()
@@ -185,6 +196,18 @@ void TstChecksUi::checkProjectOpensTheRow()
     QTRY_COMPARE(tabs->tabText(tabs->currentIndex()), tab);
     auto *table = tabs->currentWidget()->findChild<QTableWidget *>();
     QTRY_VERIFY(table->selectionModel()->isRowSelected(row - 1, QModelIndex()));
+    // On screen, not only selected: inside the table's viewport and the editor's scroll area.
+    const auto onScreen = [table, row] {
+        const QRect cell = table->visualRect(table->model()->index(row - 1, 0));
+        if (!table->viewport()->rect().contains(cell.center()))
+            return false;
+        for (QWidget *up = table->parentWidget(); up; up = up->parentWidget()) {
+            if (auto *area = qobject_cast<QScrollArea *>(up))
+                return area->viewport()->rect().contains(table->viewport()->mapTo(area->viewport(), cell.center()));
+        }
+        return true;
+    };
+    QTRY_VERIFY(onScreen());
 
     // Checking the project again reuses its window instead of opening a second one.
     QCOMPARE(ProjectChecksWindow::showFor(fixture.project, &w), window);

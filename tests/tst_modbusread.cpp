@@ -79,6 +79,8 @@ private slots:
     void silentDeviceTimesOutWhileEditorStaysUsable();
     void closingWhileARequestWaits();
     void cutReplyEndsInTime();
+    void linkFailuresSayWhich_data();
+    void linkFailuresSayWhich();
 
 private:
     QStandardItem *addDevice(const QJsonObject &parameters, const QString &mode,
@@ -341,6 +343,54 @@ void tst_ModbusRead::cutReplyEndsInTime()
         QCOMPARE(window->table()->item(0, ModbusTestReadDialog::ColStatus)->data(ModbusTestReadDialog::StatusRole).toString(),
                  QStringLiteral("timeout"));
         QVERIFY(!window->isBusy());
+    }
+}
+
+
+void tst_ModbusRead::linkFailuresSayWhich_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("where");    // IP (TCP) or serial device (RTU)
+    QTest::addColumn<bool>("dropping");    // a server that accepts and closes at once
+    QTest::addColumn<QString>("expected"); // the start of every row's status
+
+    // In the interface's language, as the window shows it.
+    const auto text = [](const char *source) { return QCoreApplication::translate("ModbusTestReadDialog", source); };
+    QTest::newRow("nothing listens") << "ModbusTCP" << "127.0.9.17" << false
+                                     << text("connection refused by %1").arg(QString("127.0.9.17:%1").arg(kPort));
+    QTest::newRow("dropped") << "ModbusTCP" << "127.0.9.18" << true
+                             << text("connection to %1 dropped").arg(QString("127.0.9.18:%1").arg(kPort));
+    QTest::newRow("no serial device") << "ModbusRTU" << "/dev/orvane-no-such-port" << false
+                                      << text("serial device %1 not usable: %2").arg("/dev/orvane-no-such-port", "");
+}
+
+void tst_ModbusRead::linkFailuresSayWhich()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, where);
+    QFETCH(bool, dropping);
+    QFETCH(QString, expected);
+
+    QTcpServer server;
+    if (dropping) {
+        QVERIFY(server.listen(QHostAddress(where), kPort));
+        connect(&server, &QTcpServer::newConnection, &server, [&server] {
+            while (QTcpSocket *peer = server.nextPendingConnection())
+                peer->abort();
+        });
+    }
+    const QJsonObject link = mode == "ModbusTCP"
+                                 ? QJsonObject{{"ip", where}, {"port", QString::number(kPort)}, {"communicationTimeout", "500"}}
+                                 : QJsonObject{{"serialport", "COM1"}, {"communicationTimeout", "500"}};
+    ModbusTestReadDialog *window = openTestRead(addDevice(link, mode, {row("40001", "A", "int16"), row("40002", "B", "int16")}));
+    QVERIFY(window);
+    if (window->serialDeviceCombo())
+        window->serialDeviceCombo()->setCurrentText(where);
+    window->readButton()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(window->readCount(), 1, 5000);
+    for (int r = 0; r < 2; ++r) {
+        const QString shown = window->table()->item(r, ModbusTestReadDialog::ColStatus)->text();
+        QVERIFY2(shown.startsWith(expected), qPrintable(shown));
     }
 }
 

@@ -35,7 +35,8 @@ ModbusClient::ModbusClient(const ModbusLinkSettings &link, QObject *parent)
     m_silenceTimer.setSingleShot(true);
     m_silenceTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_connectTimer, &QTimer::timeout, this, [this] {
-        failLink(Result::Status::Timeout, QStringLiteral("no connection within %1 ms").arg(m_link.connectionTimeoutMs));
+        failLink(Result::Status::Timeout, QStringLiteral("no connection within %1 ms").arg(m_link.connectionTimeoutMs),
+                 Result::Link::NoConnection);
     });
     // Fires whatever bytes come meanwhile: no reply, however it trickles, extends the wait.
     connect(&m_replyTimer, &QTimer::timeout, this, [this] {
@@ -63,13 +64,18 @@ ModbusClient::ModbusClient(const ModbusLinkSettings &link, QObject *parent)
             m_buffer.clear();
             if (!m_waiting)
                 return;
+            // Refused before it was up, or up and then gone: the user's next step differs.
+            const bool refused = m_socket->state() != QAbstractSocket::ConnectedState
+                                 && m_socket->error() == QAbstractSocket::ConnectionRefusedError;
             if (m_sent) {
                 Result result;
                 result.status = Result::Status::ConnectionError;
                 result.reason = m_socket->errorString();
+                result.link = Result::Link::Dropped;
                 finish(result);
             } else {
-                failLink(Result::Status::ConnectionError, m_socket->errorString());
+                failLink(Result::Status::ConnectionError, m_socket->errorString(),
+                         refused ? Result::Link::Refused : Result::Link::Dropped);
             }
         };
         connect(m_socket, &QTcpSocket::errorOccurred, this, lost);
@@ -87,6 +93,7 @@ ModbusClient::ModbusClient(const ModbusLinkSettings &link, QObject *parent)
             Result result;
             result.status = Result::Status::ConnectionError;
             result.reason = error;
+            result.link = Result::Link::SerialUnusable;
             finish(result);
         });
     }
@@ -158,7 +165,8 @@ void ModbusClient::openLink()
         const QHostAddress address = Ipv4Address::parse(m_link.host);
         if (address.isNull()) {
             failLink(Result::Status::ConnectionError,
-                     QStringLiteral("\"%1\" is not four decimal parts from 0 to 255 without leading zeros").arg(m_link.host));
+                     QStringLiteral("\"%1\" is not four decimal parts from 0 to 255 without leading zeros").arg(m_link.host),
+                     Result::Link::BadAddress);
             return;
         }
         m_connectTimer.start(m_link.connectionTimeoutMs);
@@ -168,7 +176,7 @@ void ModbusClient::openLink()
     if (!m_line->isOpen()) {
         QString error;
         if (!m_line->open(&error)) {
-            failLink(Result::Status::ConnectionError, error);
+            failLink(Result::Status::ConnectionError, error, Result::Link::SerialUnusable);
             return;
         }
     }
@@ -186,13 +194,14 @@ void ModbusClient::transmit()
         ++m_transactionId;
         const QByteArray bytes = ModbusFrame::tcpAdu(m_transactionId, m_request);
         if (m_socket->write(bytes) != bytes.size()) {
-            failLink(Result::Status::ConnectionError, m_socket->errorString());
+            failLink(Result::Status::ConnectionError, m_socket->errorString(), Result::Link::Dropped);
             return;
         }
         emit bytesSent(bytes);
     } else if (!m_line->write(ModbusFrame::rtuAdu(m_request))) {
         m_line->close();
-        failLink(Result::Status::ConnectionError, QStringLiteral("the serial line refused the request"));
+        failLink(Result::Status::ConnectionError, QStringLiteral("the serial line refused the request"),
+                 Result::Link::SerialUnusable);
         return;
     }
     m_sent = true;
@@ -259,13 +268,14 @@ void ModbusClient::rtuFrameEnded()
     finishWith(ModbusFrame::parseRtu(m_request, m_buffer));
 }
 
-void ModbusClient::failLink(Result::Status status, const QString &reason)
+void ModbusClient::failLink(Result::Status status, const QString &reason, Result::Link link)
 {
     dropConnection();
     Result result;
     result.status = status;
     result.reason = reason;
     result.linkFailed = true;
+    result.link = link;
     finish(result);
 }
 

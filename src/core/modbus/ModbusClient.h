@@ -29,6 +29,10 @@ public:
         QVector<quint16> values;
         QString reason;         // for logs: why a reply was refused or the link failed
         bool linkFailed = false; // the link could not be opened: later requests would fail too
+        // What happened to the link, for the user: a refused connection, none within the
+        // connection time-out, one that dropped, an address or a serial device not usable.
+        enum class Link { Fine, Refused, NoConnection, Dropped, BadAddress, SerialUnusable };
+        Link link = Link::Fine;
         bool ok() const { return status == Status::Ok; }
     };
 
@@ -58,7 +62,7 @@ private:
     void rtuFrameEnded();
     void finish(Result result);
     void finishWith(const ModbusFrame::Reply &reply);
-    void failLink(Result::Status status, const QString &reason);
+    void failLink(Result::Status status, const QString &reason, Result::Link link);
     void dropConnection();
 
     ModbusLinkSettings m_link;

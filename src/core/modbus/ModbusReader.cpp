@@ -78,13 +78,15 @@ bool ModbusReader::read(const QVector<ModbusSlave> &slaves)
     return true;
 }
 
-void ModbusReader::failJob(const Job &job, const QString &status, const QString &detail)
+void ModbusReader::failJob(const Job &job, const QString &status, const QString &detail,
+                           ModbusClient::Result::Link link)
 {
     for (int index : job.points) {
         PointResult &result = m_results[job.slave][index];
         result = PointResult();
         result.status = status;
         result.detail = detail;
+        result.link = link;
     }
 }
 
@@ -122,9 +124,9 @@ void ModbusReader::jobReplied(const ModbusClient::Result &result)
     const Job job = m_current;
     if (result.linkFailed) {
         // No link: the rest of the round would only wait for the same failure again.
-        failJob(job, statusOf(result), result.reason);
+        failJob(job, statusOf(result), result.reason, result.link);
         for (const Job &other : qAsConst(m_jobs))
-            failJob(other, statusOf(result), result.reason);
+            failJob(other, statusOf(result), result.reason, result.link);
         m_jobs.clear();
     } else if (splitRefused(job, result)) {
         sendNextJob();
@@ -161,7 +163,7 @@ bool ModbusReader::splitRefused(const Job &job, const ModbusClient::Result &resu
 void ModbusReader::decode(const Job &job, const ModbusClient::Result &result)
 {
     if (!result.ok()) {
-        failJob(job, statusOf(result), result.reason);
+        failJob(job, statusOf(result), result.reason, result.link);
         return;
     }
     const ModbusSlave &slave = m_slaves.at(job.slave);

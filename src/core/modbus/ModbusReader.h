@@ -26,6 +26,9 @@ public:
         QString status;          // empty when read; else a ModbusStatus code
         QVector<quint16> words;  // the registers (or the bit) as received
         QString detail;          // why a reply was refused, for logs
+        // What happened to the link when the status is about it (a connection error, or no
+        // connection within its time-out), so the user is told which.
+        ModbusClient::Result::Link link = ModbusClient::Result::Link::Fine;
         bool ok() const { return status.isEmpty(); }
     };
     using SlaveResults = QVector<PointResult>;
@@ -74,7 +77,8 @@ private:
     void finishIfDone();
     bool splitRefused(const Job &job, const ModbusClient::Result &result);
     void decode(const Job &job, const ModbusClient::Result &result);
-    void failJob(const Job &job, const QString &status, const QString &detail = QString());
+    void failJob(const Job &job, const QString &status, const QString &detail = QString(),
+                 ModbusClient::Result::Link link = ModbusClient::Result::Link::Fine);
     static QString statusOf(const ModbusClient::Result &result);
 
     ModbusLinkSettings m_link;

@@ -126,6 +126,23 @@ QString ModbusTestReadDialog::statusText(const QString &status) const
     return modbusStatusText(status);
 }
 
+QString ModbusTestReadDialog::linkText(const ModbusReader::PointResult &result) const
+{
+    using Link = ModbusClient::Result::Link;
+    const QString where = m_link.mode == ModbusLinkSettings::Mode::Tcp
+                              ? QStringLiteral("%1:%2").arg(m_link.host).arg(m_link.port)
+                              : m_link.serialDevice;
+    switch (result.link) {
+    case Link::Fine: break;
+    case Link::Refused: return tr("connection refused by %1").arg(where);
+    case Link::NoConnection: return tr("no connection to %1 within %2 ms").arg(where).arg(m_link.connectionTimeoutMs);
+    case Link::Dropped: return tr("connection to %1 dropped").arg(where);
+    case Link::BadAddress: return tr("%1 is not a usable IPv4 address").arg(m_link.host);
+    case Link::SerialUnusable: return tr("serial device %1 not usable: %2").arg(where, result.detail);
+    }
+    return statusText(result.status);
+}
+
 bool ModbusTestReadDialog::prepareReader()
 {
     if (m_link.mode == ModbusLinkSettings::Mode::Rtu) {
@@ -184,7 +201,7 @@ void ModbusTestReadDialog::showResults(const QVector<ModbusReader::SlaveResults>
         m_table->item(row, ColRegisters)->setText(words.join(QLatin1Char(' ')));
         m_table->item(row, ColValue)->setText(result.value);
         QTableWidgetItem *status = m_table->item(row, ColStatus);
-        status->setText(statusText(result.status));
+        status->setText(linkText(result));
         status->setData(StatusRole, result.status);
         const QBrush colour = result.ok() ? QBrush() : QBrush(Qt::red);
         for (int column = 0; column < ColumnCount; ++column)

@@ -56,6 +56,8 @@ private:
     void writeDone(const QString &status);
     void updateWriteButton();
     QString statusText(const QString &status) const;
+    // The status of a point, with what happened to the link and where when it is about that.
+    QString linkText(const ModbusReader::PointResult &result) const;
 
     QString m_deviceName;
     ModbusLinkSettings m_link;

@@ -8,6 +8,7 @@
 #include <qtadvanceddocking/DockWidget.h>
 
 #include <QPointer>
+#include <QScrollArea>
 #include <QStandardItem>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -19,6 +20,23 @@ namespace {
 // The Modbus editor builds its tabs on a zero-delay timer after it opens; a few turns of the
 // event loop are enough, the bound only keeps a missing tab from retrying for ever.
 constexpr int kAttempts = 20;
+
+// Scrolls the table to the row, and the editor's scroll area to where the row is, so the
+// finding's row is on screen and not only selected below the fold.
+void showRow(QTableWidget *table, int row)
+{
+    const QModelIndex index = table->model()->index(row, 0);
+    table->scrollTo(index);
+    const QRect cell = table->visualRect(index);
+    for (QWidget *up = table->parentWidget(); up; up = up->parentWidget()) {
+        auto *area = qobject_cast<QScrollArea *>(up);
+        if (!area || !area->widget())
+            continue;
+        const QPoint centre = table->viewport()->mapTo(area->widget(), cell.center());
+        area->ensureVisible(centre.x(), centre.y(), cell.width() / 2, cell.height());
+        return;
+    }
+}
 
 void selectPlace(QPointer<CMainWindow> window, QString tab, int row, int attemptsLeft)
 {
@@ -39,7 +57,10 @@ void selectPlace(QPointer<CMainWindow> window, QString tab, int row, int attempt
     if (!table || row < 1 || row > table->rowCount())
         return;
     table->selectRow(row - 1);
-    table->scrollTo(table->model()->index(row - 1, 0));
+    table->setFocus();
+    showRow(table, row - 1);
+    // The dock was just laid out, or is about to be: once more when the geometry has settled.
+    QTimer::singleShot(0, table, [table, row] { showRow(table, row - 1); });
 }
 
 } // namespace

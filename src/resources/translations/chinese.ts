@@ -923,6 +923,26 @@
 <context>
     <name>ModbusTestReadDialog</name>
     <message>
+        <source>connection refused by %1</source>
+        <translation>%1 拒绝连接</translation>
+    </message>
+    <message>
+        <source>no connection to %1 within %2 ms</source>
+        <translation>%2 毫秒内未能连接到 %1</translation>
+    </message>
+    <message>
+        <source>connection to %1 dropped</source>
+        <translation>与 %1 的连接已断开</translation>
+    </message>
+    <message>
+        <source>%1 is not a usable IPv4 address</source>
+        <translation>%1 不是可用的 IPv4 地址</translation>
+    </message>
+    <message>
+        <source>serial device %1 not usable: %2</source>
+        <translation>串口设备 %1 不可用：%2</translation>
+    </message>
+    <message>
         <source>Test Read: %1</source>
         <translation>测试读取：%1</translation>
     </message>
