@@ -541,6 +541,10 @@
         <translation>有效</translation>
     </message>
     <message>
+        <source>Stale</source>
+        <translation>过时</translation>
+    </message>
+    <message>
         <source>Invalid</source>
         <translation>无效</translation>
     </message>
