@@ -837,6 +837,10 @@
         <source>About</source>
         <translation>关于</translation>
     </message>
+    <message>
+        <source>Version %1</source>
+        <translation>版本 %1</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
