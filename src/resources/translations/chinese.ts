@@ -1957,6 +1957,10 @@
         <translation>删除</translation>
     </message>
     <message>
+        <source>Expected header: %1</source>
+        <translation>应有的表头：%1</translation>
+    </message>
+    <message>
         <source>The name cannot contain a comma. Please use a different name.</source>
         <translation>名称不能包含逗号。请使用其他名称。</translation>
     </message>
