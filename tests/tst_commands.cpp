@@ -738,19 +738,30 @@ void TstCommands::addBox()
         dialog->modelCombo()->setCurrentText(QStringLiteral("TLK-BOX-200"));
         (pressOk ? dialog->okButton() : dialog->cancelButton())->click();
     });
-    if (!warning.isEmpty())
+    // A refused name offers the dialog again with everything typed, so only the name is fixed.
+    QStringList offeredAgain;
+    const QString fixedName = QStringLiteral("gateway-3");
+    if (!warning.isEmpty()) {
         script.press(QMessageBox::Ok);
+        script.on<BoxInputDialog>([&](BoxInputDialog *dialog) {
+            offeredAgain = QStringList{dialog->nameEdit()->text(), dialog->ipEdit()->text(),
+                                       dialog->modelCombo()->currentText()};
+            dialog->nameEdit()->setText(fixedName);
+            dialog->okButton()->click();
+        });
+    }
     script.start();
     m_window->boxAddFile();
 
     QVERIFY2(script.done(), qPrintable(script.seen().join(QStringLiteral(" / "))));
     QCOMPARE(script.seen(), warning.isEmpty() ? QStringList() : QStringList{warning});
-    const bool added = pressOk && warning.isEmpty();
-    QCOMPARE(boxes->rowCount(), added ? 2 : 1);
-    if (!added)
+    if (!warning.isEmpty())
+        QCOMPARE(offeredAgain, (QStringList{name, ip, QStringLiteral("TLK-BOX-200")}));
+    QCOMPARE(boxes->rowCount(), pressOk ? 2 : 1);
+    if (!pressOk)
         return;
     QStandardItem *item = boxes->child(1);
-    QCOMPARE(item->text(), name);
+    QCOMPARE(item->text(), warning.isEmpty() ? name : fixedName);
     QCOMPARE(item->data(Role::BoxIp).toString(), ip);
     QCOMPARE(item->data(Role::BoxModel).toString(), QStringLiteral("TLK-BOX-200"));
     QCOMPARE(m_window->projectView()->currentIndex(), item->index());

@@ -4,6 +4,7 @@
 
 #include "gui/mainwindow/CMainWindow.h"
 #include "core/project/ItemRecord.h"
+#include "gui/widgets/LogoWindow.h"
 
 #include <qtadvanceddocking/DockAreaWidget.h>
 #include <qtadvanceddocking/DockManager.h>
@@ -12,7 +13,9 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLibraryInfo>
+#include <QRegularExpression>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -113,6 +116,7 @@ private slots:
     void fixedDocks_data();
     void fixedDocks();
     void menusAndToolBar();
+    void aboutShowsVersion();
     void stateSavedAndRestored();
     void closeWithoutProjectsAsksNothing();
     void closeQuestion_data();
@@ -324,6 +328,26 @@ void TestMainWindow::menusAndToolBar()
     options->menu()->actions().first()->trigger();
     QVERIFY(w.messageEditor()->toPlainText().isEmpty());
     QCoreApplication::removeTranslator(w.translator());
+}
+
+void TestMainWindow::aboutShowsVersion()
+{
+    // The version is the one the build (and so the package) carries: project(... VERSION x.y.z).
+    QFile cmake(QStringLiteral(ORVANE_SOURCE_DIR "/CMakeLists.txt"));
+    QVERIFY(cmake.open(QIODevice::ReadOnly));
+    const auto match = QRegularExpression(QStringLiteral("project\\(orvane VERSION ([0-9.]+)"))
+                           .match(QString::fromUtf8(cmake.read(64 * 1024)));
+    QVERIFY(match.hasMatch());
+    const QString version = match.captured(1);
+
+    CMainWindow w;
+    w.findChild<QAction *>(QStringLiteral("actionAbout"))->trigger();
+    auto *about = w.findChild<LogoWindow *>();
+    QVERIFY(about && about->isVisible());
+    QStringList texts;
+    for (const QLabel *label : about->findChildren<QLabel *>())
+        texts << label->text();
+    QVERIFY2(texts.contains(LogoWindow::tr("Version %1").arg(version)), qPrintable(texts.join(QLatin1Char('|'))));
 }
 
 void TestMainWindow::stateSavedAndRestored()

@@ -63,6 +63,8 @@ private slots:
     void fatalPrintsAndAborts();
     void writeLogAppendsInOrder();
     void writeLogSilentWhenUnopenable();
+    void logRotatesAtLimit();
+    void logKeepsLineWhenRotationFails();
 };
 
 void TestMessageHandler::oneLinePerMessage_data()
@@ -177,6 +179,58 @@ void TestMessageHandler::writeLogSilentWhenUnopenable()
     QVERIFY(child.readAllStandardOutput().isEmpty());
     QVERIFY(QFileInfo(path).isDir());
     QVERIFY(QDir(path).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+}
+
+namespace {
+QByteArray contentOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.read(1 << 20) : QByteArray();
+}
+} // namespace
+
+void TestMessageHandler::logRotatesAtLimit()
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("ORVANELOG.log"));
+    // A line is "yyyy-MM-dd HH:mm:ss: lineN\n", 28 bytes: two fit under 60, the third rotates.
+    constexpr qint64 limit = 60;
+    for (int i = 0; i < 12; ++i)
+        QVERIFY(appendLogLine(log, QStringLiteral("line%1").arg(i, 2, 10, QLatin1Char('0')), limit));
+
+    // 12 lines, two per file: the newest two in the log, then .1 to .3, the oldest dropped.
+    const QStringList expected[] = {{"line10", "line11"}, {"line08", "line09"}, {"line06", "line07"},
+                                    {"line04", "line05"}};
+    for (int n = 0; n <= kLogKeptFiles; ++n) {
+        const QString path = n == 0 ? log : log + QLatin1Char('.') + QString::number(n);
+        const QByteArray text = contentOf(path);
+        QVERIFY2(text.size() <= limit, qPrintable(path));
+        const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        for (int i = 0; i < 2; ++i)
+            QVERIFY2(lines[i].endsWith(QStringLiteral(": ") + expected[n][i]), qPrintable(lines[i]));
+    }
+    QVERIFY(!QFileInfo::exists(log + QStringLiteral(".4")));
+}
+
+void TestMessageHandler::logKeepsLineWhenRotationFails()
+{
+    // The oldest slot cannot be freed (a directory with something in it), so no rename can go
+    // ahead; the log grows past its limit rather than losing the line.
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("ORVANELOG.log"));
+    QVERIFY(QDir().mkpath(log + QStringLiteral(".3/keep")));
+    for (const char *name : {".1", ".2"}) {
+        QFile f(log + QLatin1String(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(name);
+    }
+    QVERIFY(appendLogLine(log, QStringLiteral("first"), 30));
+    QVERIFY(appendLogLine(log, QStringLiteral("second"), 30));
+    const QByteArray text = contentOf(log);
+    QVERIFY2(text.contains(": first\n") && text.contains(": second\n"), text.constData());
+    QCOMPARE(contentOf(log + QStringLiteral(".1")), QByteArray(".1"));
+    QCOMPARE(contentOf(log + QStringLiteral(".2")), QByteArray(".2"));
 }
 
 int main(int argc, char *argv[])

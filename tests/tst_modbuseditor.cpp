@@ -34,6 +34,8 @@
 #include <QWheelEvent>
 #include <QtTest>
 
+#include <QTranslator>
+
 #include <memory>
 
 namespace {
@@ -160,6 +162,8 @@ private slots:
 
     void importCsv_data();
     void importCsv();
+    void importEitherLanguage_data();
+    void importEitherLanguage();
     void exportExactText();
     void exportUnwritable();
     void exportImportRoundTrip();
@@ -764,9 +768,11 @@ void TstModbusEditor::importCsv_data()
     QTest::newRow("fewer than six fields")
         << h + "1,A,bool,1,r\n" << QStringList{"error|CSV file has incorrect column count, unable to import"}
         << before << QStringList();
+    // The refusal names the header it wants.
     QTest::newRow("wrong header") << QString("Addr,Name,Type,Length,Permissions,Deleat\n")
-                                  << QStringList{"error|CSV header does not match expected format."} << before
-                                  << QStringList();
+                                  << QStringList{"error|CSV header does not match expected format.\n"
+                                                 "Expected header: Address,Name,Type,Length,Permissions,Deleat"}
+                                  << before << QStringList();
     QTest::newRow("bad address")
         << h + "1,A,bool,1,r,\n1 2,B,bool,1,r,\n"
         << QStringList{"error|The address in the CSV row does not match the expected format."} << before
@@ -839,6 +845,50 @@ void TstModbusEditor::importCsv()
     // Imported rows save like stored ones.
     dlg->saveChanges();
     QCOMPARE(item->data(Role::PointTable).value<PointTable>().value("Modbus-1").size(), rows.size() + 1);
+}
+
+void TstModbusEditor::importEitherLanguage_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<bool>("chineseInterface");
+    QTest::addColumn<QList<QStringList>>("rows");
+
+    using Rows = QList<QStringList>;
+    const Rows english{{"40001", "温度", "float", "2", "r"}, {"40003", "Flow", "uint16", "1", "rw"}};
+    const Rows chinese{{"40001", "温度", "float", "2", "r"}, {"40003", "流量", "uint16", "1", "rw"}};
+    QTest::newRow("English export, Chinese interface") << "points_english.csv" << true << english;
+    QTest::newRow("English export, English interface") << "points_english.csv" << false << english;
+    QTest::newRow("GBK, Chinese header, English interface") << "points_gbk.csv" << false << chinese;
+    QTest::newRow("GBK, Chinese header, Chinese interface") << "points_gbk.csv" << true << chinese;
+    QTest::newRow("UTF-8 with BOM, Chinese header") << "points_bom.csv" << false << chinese;
+}
+
+void TstModbusEditor::importEitherLanguage()
+{
+    QFETCH(QString, fixture);
+    QFETCH(bool, chineseInterface);
+    QFETCH(QList<QStringList>, rows);
+
+    // The interface language is the one the table is built in.
+    QTranslator catalogue;
+    if (chineseInterface) {
+        QVERIFY(catalogue.load(QStringLiteral(":/adsdemo/chinese.qm")));
+        QCoreApplication::installTranslator(&catalogue);
+    }
+    auto text = [](const char *source) { return QCoreApplication::translate("standardModbusEditDialog", source); };
+    standardModbusEditDialog *dlg = open(addDevice(QStringLiteral("Lang")));
+    button(dlg, text("Add Tab"))->click();
+    QPushButton *import = button(dlg->tabWidget()->widget(0), text("Import"));
+    QCoreApplication::removeTranslator(&catalogue);
+    QTableWidget *table = tableOf(dlg, 0);
+    QCOMPARE(table->horizontalHeaderItem(0)->text(),
+             chineseInterface ? QStringLiteral("地址") : QStringLiteral("Address"));
+
+    ModalAnswer::Scoped answerer;
+    FileDialogs::setNextAnswerForTesting(QStringLiteral(ORVANE_TEST_DATA_DIR "/devices/") + fixture);
+    import->click();
+    QCOMPARE(answerer.seen(), QStringList());
+    QCOMPARE(visibleRows(table), rows);
 }
 
 void TstModbusEditor::exportExactText()

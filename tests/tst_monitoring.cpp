@@ -290,6 +290,8 @@ void TstMonitoring::staleness()
         w.checkMonitoringStaleness();
     }
     QVERIFY(isStale());
+    QCOMPARE(t->item(rowOfName(t, "good"), 4)->text(), QStringLiteral("Stale"));
+    QCOMPARE(t->item(rowOfName(t, "bad"), 4)->text(), QStringLiteral("Invalid"));
     QCOMPARE(w.monitoringTabs()->tabText(tab), QStringLiteral("P1"));
     QCOMPARE(rows->foreground(t->model()->index(bad, 5)), QColor(Qt::red));
     now += 60'000;
@@ -299,6 +301,7 @@ void TstMonitoring::staleness()
 
     w.onDataReceived(report("A", "P1", list));
     QVERIFY(!isStale());
+    QCOMPARE(t->item(rowOfName(t, "good"), 4)->text(), QStringLiteral("Effective"));
     QCOMPARE(rows->foreground(t->model()->index(bad, 0)), QColor(Qt::red));
     QVERIFY(rows->ageText().contains(QStringLiteral(" 0 s")));
 }

@@ -95,6 +95,8 @@ class TstPointCsv : public QObject
 private slots:
     void read_data();
     void read();
+    void decode_data();
+    void decode();
     void quoteFreeTextReadsAsPlainSplit();
     void writeExactText();
     void roundTrip_data();
@@ -186,6 +188,26 @@ void TstPointCsv::read()
     QCOMPARE(describe(result.messages), messages);
     QCOMPARE(result.stopped, stopped);
     QCOMPARE(result.rows, rows);
+}
+
+void TstPointCsv::decode_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+
+    const QString chinese = QStringLiteral("地址,名称\n");
+    QTest::newRow("ASCII") << QByteArray("Address,Name\n") << QStringLiteral("Address,Name\n");
+    QTest::newRow("UTF-8") << chinese.toUtf8() << chinese;
+    QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF") + chinese.toUtf8() << chinese;
+    // "地址,名称" as a spreadsheet writes it on a Chinese system: no valid UTF-8.
+    QTest::newRow("GBK") << QByteArray("\xB5\xD8\xD6\xB7,\xC3\xFB\xB3\xC6\n") << chinese;
+}
+
+void TstPointCsv::decode()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(PointCsv::decode(bytes), text);
 }
 
 void TstPointCsv::quoteFreeTextReadsAsPlainSplit()

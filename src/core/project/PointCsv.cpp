@@ -1,6 +1,7 @@
 #include "core/project/PointCsv.h"
 
 #include <QRegularExpression>
+#include <QTextCodec>
 
 namespace {
 
@@ -121,6 +122,27 @@ bool PointCsv::isValidAddress(const QString &text)
 
 PointCsv::ReadResult PointCsv::read(const QString &text, const QStringList &headerLabels)
 {
+    return read(text, QList<QStringList>{headerLabels});
+}
+
+QString PointCsv::decode(const QByteArray &bytes)
+{
+    static const QByteArray bom("\xEF\xBB\xBF");
+    const QByteArray body = bytes.startsWith(bom) ? bytes.mid(bom.size()) : bytes;
+    QTextCodec *utf8 = QTextCodec::codecForName("UTF-8");
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    const QString text = utf8->toUnicode(body.constData(), body.size(), &state);
+    // A byte order mark says UTF-8 whatever follows; without one, a single invalid or cut
+    // sequence means the file is no UTF-8.
+    if (body.size() != bytes.size() || (state.invalidChars == 0 && state.remainingChars == 0))
+        return text;
+    if (QTextCodec *gbk = QTextCodec::codecForName("GBK"))
+        return gbk->toUnicode(bytes);
+    return text;
+}
+
+PointCsv::ReadResult PointCsv::read(const QString &text, const QList<QStringList> &acceptedHeaders)
+{
     static const QRegularExpression lengthRe(QStringLiteral("\\A-?\\d*\\z"));
     static const QRegularExpression permissionRe(QStringLiteral("\\A(r|rw)\\z"));
 
@@ -146,7 +168,7 @@ PointCsv::ReadResult PointCsv::read(const QString &text, const QStringList &head
         if (headerFields < 0) {
             QStringList labels = fields;
             labels.removeAll(QString());
-            if (labels != headerLabels) {
+            if (!acceptedHeaders.contains(labels)) {
                 stop(Problem::Header, record.line);
                 return result;
             }

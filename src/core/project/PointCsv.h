@@ -4,6 +4,7 @@
 // widgets so the checks can be exercised (and fuzzed) on plain strings; the editor turns
 // the problems into message boxes and the rows into table rows.
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -48,6 +49,14 @@ public:
     // every comma exactly as a plain split would. A quote that is never closed stops the
     // read at the record it opens, instead of taking the rest of the file into one field.
     static ReadResult read(const QString &text, const QStringList &headerLabels);
+    // The same, accepting any of the given headers: a file exported in one interface language
+    // imports in the other.
+    static ReadResult read(const QString &text, const QList<QStringList> &acceptedHeaders);
+
+    // The text of a CSV file's bytes: valid UTF-8 (with or without a byte order mark) is
+    // UTF-8; anything else is taken as GBK, which spreadsheet programs write on Chinese
+    // systems. Carriage returns are left for the reader.
+    static QString decode(const QByteArray &bytes);
 
     // One line per row after the header line, each ended by "\n"; values that would not
     // read back as themselves (comma, quote, line break) are quoted.

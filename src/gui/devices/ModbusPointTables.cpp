@@ -19,11 +19,21 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QTextStream>
+#include <QTranslator>
 
 namespace {
 
 const int kColumnWidths[ModbusPointTables::ColumnCount] = {70, 70, 80, 70, 70, 35};
 const QString kString = QStringLiteral("string");
+// The column headers, in order; exported as shown, so in the interface's language.
+const char *const kHeaderSources[ModbusPointTables::ColumnCount] = {
+    QT_TRANSLATE_NOOP("standardModbusEditDialog", "Address"),
+    QT_TRANSLATE_NOOP("standardModbusEditDialog", "Name"),
+    QT_TRANSLATE_NOOP("standardModbusEditDialog", "Type"),
+    QT_TRANSLATE_NOOP("standardModbusEditDialog", "Length"),
+    QT_TRANSLATE_NOOP("standardModbusEditDialog", "Permissions"),
+    QT_TRANSLATE_NOOP("standardModbusEditDialog", "Deleat"),
+};
 
 int rowOfCellWidget(const QTableWidget *table, int column, const QWidget *widget)
 {
@@ -75,8 +85,10 @@ void ModbusPointTables::message(const QString &text)
 QTableWidget *ModbusPointTables::create(QWidget *page)
 {
     auto *table = new QTableWidget(0, ColumnCount, page);
-    table->setHorizontalHeaderLabels({tr("Address"), tr("Name"), tr("Type"), tr("Length"),
-                                      tr("Permissions"), tr("Deleat")});
+    QStringList labels;
+    for (const char *source : kHeaderSources)
+        labels.append(tr(source));
+    table->setHorizontalHeaderLabels(labels);
     table->setFixedHeight(TableHeight);
     table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     table->setStyleSheet(QStringLiteral("QTableWidget { border: none; }"));
@@ -428,6 +440,22 @@ QStringList ModbusPointTables::headerLabels(const QTableWidget *table)
     return labels;
 }
 
+QList<QStringList> ModbusPointTables::acceptedHeaders(const QTableWidget *table)
+{
+    // A file exported in either interface language imports in either: the header as shown,
+    // the English one and the Chinese one, whichever language runs now.
+    QStringList english;
+    QStringList chinese;
+    QTranslator catalogue;
+    const bool loaded = catalogue.load(QStringLiteral(":/adsdemo/chinese.qm"));
+    for (const char *source : kHeaderSources) {
+        english.append(QString::fromLatin1(source));
+        const QString translated = loaded ? catalogue.translate("standardModbusEditDialog", source) : QString();
+        chinese.append(translated.isEmpty() ? english.last() : translated);
+    }
+    return {headerLabels(table), english, chinese};
+}
+
 QString ModbusPointTables::askFileName(bool save)
 {
     if (save)
@@ -449,10 +477,9 @@ void ModbusPointTables::importRows(QTableWidget *table)
         QMessageBox::warning(m_owner, tr("mistake"), tr("Unable to open file for reading.") + QLatin1Char('\n') + read.error);
         return;
     }
-    // As a text-mode read gives it: CR bytes dropped, decoded as the locale says.
+    // As a text-mode read gives it: CR bytes dropped (no GBK or UTF-8 sequence holds one).
     bytes.replace("\r", "");
-    QTextStream in(bytes);
-    const PointCsv::ReadResult result = PointCsv::read(in.readAll(), headerLabels(table));
+    const PointCsv::ReadResult result = PointCsv::read(PointCsv::decode(bytes), acceptedHeaders(table));
 
     for (const PointCsv::Message &found : result.messages) {
         QString text;
@@ -461,7 +488,8 @@ void ModbusPointTables::importRows(QTableWidget *table)
             text = tr("CSV file has incorrect column count, unable to import");
             break;
         case PointCsv::Problem::Header:
-            text = tr("CSV header does not match expected format.");
+            text = tr("CSV header does not match expected format.") + QLatin1Char('\n')
+                   + tr("Expected header: %1").arg(headerLabels(table).join(QLatin1Char(',')));
             break;
         case PointCsv::Problem::Address:
             text = tr("The address in the CSV row does not match the expected format.");
@@ -505,6 +533,8 @@ void ModbusPointTables::exportRows(QTableWidget *table)
         rows.append(values);
     }
     QTextStream out(&file);
+    // Not the locale's codec: under a C locale the Chinese header would be lost.
+    out.setCodec("UTF-8");
     out << PointCsv::write(headerLabels(table), rows);
 }
 

@@ -61,6 +61,7 @@ private:
     void checkLength(QLineEdit *edit);
     void removeRowOf(QTableWidget *table, QWidget *cellWidget);
     static QStringList headerLabels(const QTableWidget *table);
+    static QList<QStringList> acceptedHeaders(const QTableWidget *table);
     QString askFileName(bool save);
     bool refuseName(const QString &name);
     void message(const QString &text);

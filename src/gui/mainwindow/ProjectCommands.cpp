@@ -193,19 +193,27 @@ void ProjectCommands::addBox(QStandardItem *folder, const QString &ip, const QSt
     const int offered = dialog.modelCombo()->findText(model);
     if (offered >= 0)
         dialog.modelCombo()->setCurrentIndex(offered);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const QString name = dialog.getBoxName();
-
-    if (name.isEmpty()) {
-        QMessageBox::warning(m_window, tr("Warning"), tr("Box Name cannot be empty."));
-        return;
-    }
-    if (ProjectTree::hasChildNamed(folder, name)) {
-        QMessageBox::warning(m_window, tr("Warning"),
-                             tr("A box file with the same name already exists in this folder. "
-                                "Please use a different name."));
-        return;
+    // The folder may go (its project closed) while the dialog is open.
+    const QPersistentModelIndex target(folder->index());
+    QString name;
+    // A refused name offers the same dialog again, so what was typed (and the address a search
+    // filled in) is kept and only the name needs fixing.
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        folder = target.isValid() ? m_model->itemFromIndex(target) : nullptr;
+        if (!folder)
+            return;
+        name = dialog.getBoxName();
+        QString refusal;
+        if (name.isEmpty())
+            refusal = tr("Box Name cannot be empty.");
+        else if (ProjectTree::hasChildNamed(folder, name))
+            refusal = tr("A box file with the same name already exists in this folder. "
+                         "Please use a different name.");
+        if (refusal.isEmpty())
+            break;
+        QMessageBox::warning(m_window, tr("Warning"), refusal);
     }
 
     QStandardItem *box = ProjectItems::newBox(ProjectItems::icon("box-file.svg"), name,

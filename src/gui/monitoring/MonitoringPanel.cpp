@@ -50,6 +50,7 @@ const QString kTabStyle = QStringLiteral(
     "QTabBar::tab:selected { background-color: #1296db; color: white; } "
     "QTabBar::tab:hover { background-color: #7dc5eb; }");
 constexpr int kColumns = 6;
+constexpr int kValidColumn = 4;
 // Widest the first five columns start, so the update time stays in sight in an 800 px dock.
 constexpr int kMaxStartWidth = 110;
 
@@ -415,6 +416,20 @@ void MonitoringPanel::setFeedStale(const QString &tabName, MonitoringFeed &feed,
         return;
     feed.stale = stale;
     rows->setStale(stale);
+    // A stale row must not go on claiming a valid value; an invalid one stays "Invalid" (red).
+    const QString effective = WindowText::tr("Effective");
+    const QString staleText = WindowText::tr("Stale");
+    const QString &from = stale ? effective : staleText;
+    const QString &to = stale ? staleText : effective;
+    // Rows must not move under the loop when the table is sorted by validity.
+    const bool sorted = table->isSortingEnabled();
+    table->setSortingEnabled(false);
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QTableWidgetItem *cell = table->item(row, kValidColumn);
+        if (cell && cell->text() == from)
+            cell->setText(to);
+    }
+    table->setSortingEnabled(sorted);
     // An icon marks the tab: its text is how it is found.
     m_tabs->setTabIcon(index, stale ? m_window->style()->standardIcon(QStyle::SP_MessageBoxWarning)
                                     : QIcon());

@@ -14,4 +14,8 @@ LogoWindow::LogoWindow(QWidget *parent)
     label->setPixmap(QPixmap(QStringLiteral(":/adsdemo/images/logo.png")));
     label->setAlignment(Qt::AlignCenter);
     layout->addWidget(label);
+    auto *version = new QLabel(tr("Version %1").arg(QStringLiteral(ORVANE_VERSION)), this);
+    version->setObjectName(QStringLiteral("versionLabel"));
+    version->setAlignment(Qt::AlignCenter);
+    layout->addWidget(version);
 }

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-// The About window: the logo on white.
+// The About window: the logo on white and the tool's version.
 class LogoWindow : public QDialog
 {
     Q_OBJECT

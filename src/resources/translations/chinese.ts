@@ -541,6 +541,10 @@
         <translation>有效</translation>
     </message>
     <message>
+        <source>Stale</source>
+        <translation>过时</translation>
+    </message>
+    <message>
         <source>Invalid</source>
         <translation>无效</translation>
     </message>
@@ -832,6 +836,10 @@
     <message>
         <source>About</source>
         <translation>关于</translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <translation>版本 %1</translation>
     </message>
 </context>
 <context>
@@ -1971,6 +1979,10 @@
     <message>
         <source>Deleat</source>
         <translation>删除</translation>
+    </message>
+    <message>
+        <source>Expected header: %1</source>
+        <translation>应有的表头：%1</translation>
     </message>
     <message>
         <source>The name cannot contain a comma. Please use a different name.</source>
