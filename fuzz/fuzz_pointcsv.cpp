@@ -1,9 +1,11 @@
-// The point-table import on arbitrary text; whatever it accepted, written and read again,
-// gives the same rows (as far as the table's columns go).
+// The point-table import on arbitrary bytes, decoded as the import decodes a file (UTF-8 with or
+// without a byte order mark, else GBK); whatever it accepted, written and read again, gives the
+// same rows (as far as the table's columns go).
 
 #include "FuzzCheck.h"
 #include "core/project/PointCsv.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -12,7 +14,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const QStringList header = {"Address", "Name", "Type", "Length", "Permissions", "Deleat"};
-    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
+    const QString text = PointCsv::decode(QByteArray(reinterpret_cast<const char *>(data), int(size)));
     const PointCsv::ReadResult first = PointCsv::read(text, header);
     if (first.stopped)
         return 0;
