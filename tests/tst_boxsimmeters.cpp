@@ -83,10 +83,12 @@ void tst_BoxSimMeters::pollsRealMeters()
     QCOMPARE(link.points("Meters"), values);
     QCOMPARE(link.points("Elsewhere"), (Points{{"Nowhere", "|0"}}));
 
-    // Stopped: every item invalid within two rounds (300 ms each, plus one timeout).
+    // Stopped: every item invalid within two rounds. A round of two dead meters takes one
+    // 300 ms timeout per meter (the rest is not sent) after its 300 ms interval: two such
+    // rounds, and room for a loaded machine.
     modern.silent = true;
     old.silent = true;
-    link.collect(2 * 300 + 300 + 300);
+    link.collect(2 * (300 + 2 * 300) + 500);
     QCOMPARE(link.points("Meters"), (Points{{"Energy", "|0"}, {"Power", "|0"}, {"Voltage 97", "|0"}}));
     // Started again: values again.
     modern.silent = false;
