@@ -30,6 +30,7 @@ public:
     static QString program() { return QStringLiteral(ORVANE_BIN_DIR "/orvane-boxsim"); }
 
     QString address() const { return m_address; }
+    qint64 processId() const { return m_process.processId(); }
     QString stateDirectory() const { return m_stateDirectory; }
     QString statePath(const QString &name) const { return m_stateDirectory + QLatin1Char('/') + name; }
 

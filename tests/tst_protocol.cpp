@@ -16,6 +16,7 @@
 #include <QSet>
 #include <QtTest>
 
+#include <csignal>
 #include <functional>
 #include <memory>
 
@@ -228,6 +229,7 @@ private slots:
     // Against the simulator.
     void connectShowsConnectedAndVersion();
     void sessionsKeepTheirOwnBox();
+    void silentBoxIsNotConnected();
     void settingsRoundTrip_data();
     void settingsRoundTrip();
     void refusedWriteShowsTheCode();
@@ -631,6 +633,35 @@ void tst_Protocol::sessionsKeepTheirOwnBox()
     QVERIFY(b.link());
     b.shutDown();
     QCOMPARE(links.last(), qMakePair(simB.address(), false));
+}
+
+// A box that stops answering (its process frozen) is not shown as connected, and coming back
+// is said; both Message lines name the box.
+void tst_Protocol::silentBoxIsNotConnected()
+{
+    BoxSimProcess sim(QStringLiteral("127.0.5.92"));
+    QVERIFY(sim.start());
+    Protocol::setTimerPeriodsForTesting(100, 500, 0);
+    BoxSession session;
+    QStringList statuses;
+    QStringList messages;
+    connect(&session, &BoxSession::connectionStatusChanged, this, [&statuses](const QString &s) { statuses << s; });
+    connect(&session, &BoxSession::messageAppended, this, [&messages](const QString &m) { messages << m; });
+    session.setBoxAddress(sim.address());
+    session.connectToBox();
+    QTRY_COMPARE_WITH_TIMEOUT(statuses.isEmpty() ? QString() : statuses.last(),
+                              QStringLiteral("Connection status: Connected"), 5000);
+
+    QCOMPARE(::kill(pid_t(sim.processId()), SIGSTOP), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(statuses.last(), QStringLiteral("Connection status: no answer from the box for 0.5 s"), 3000);
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages.first().startsWith(QStringLiteral("Box 127.0.5.92: !!!No communication")), qPrintable(messages.first()));
+
+    QCOMPARE(::kill(pid_t(sim.processId()), SIGCONT), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(statuses.last(), QStringLiteral("Connection status: Connected"), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(messages.size(), 2, 3000);
+    QCOMPARE(messages.last(), QStringLiteral("Box 127.0.5.92: it answers again; the link is back."));
+    session.shutDown();
 }
 
 void tst_Protocol::settingsRoundTrip_data()

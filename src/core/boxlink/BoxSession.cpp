@@ -67,10 +67,25 @@ void BoxSession::wireLink(Protocol *link)
 {
     connect(link, &Protocol::connectionStatusChanged, this, &BoxSession::connectionStatusChanged);
     connect(link, &Protocol::writeReplyReceived, this, &BoxSession::writeReplyReceived);
-    connect(link, &Protocol::versionReceived, this, &BoxSession::versionReceived);
-    connect(link, &Protocol::offlineOccurred, this, [this] {
-        emit messageAppended(QCoreApplication::translate(
-            "BoxEditDialog", "!!!No communication for 30 seconds. Connection may be lost.!!!"));
+    connect(link, &Protocol::versionReceived, this, [this, link](const QString &version) {
+        // A heartbeat reply after the silence warning: the status is "Connected" again (the
+        // link said so just before), and the Message dock learns that the box is back.
+        if (m_silent) {
+            m_silent = false;
+            emit messageAppended(QCoreApplication::translate("BoxEditDialog", "Box %1: %2")
+                                     .arg(link->host(), QCoreApplication::translate(
+                                                            "BoxSession", "it answers again; the link is back.")));
+        }
+        emit versionReceived(version);
+    });
+    connect(link, &Protocol::offlineOccurred, this, [this, link] {
+        // Until the box answers again the status must not go on saying "Connected".
+        m_silent = true;
+        emit connectionStatusChanged(QCoreApplication::translate("BoxSession", "Connection status: no answer from the box for %1 s")
+                                         .arg(Protocol::silenceMs() / 1000.0));
+        emit messageAppended(QCoreApplication::translate("BoxEditDialog", "Box %1: %2")
+                                 .arg(link->host(), QCoreApplication::translate(
+                                                        "BoxEditDialog", "!!!No communication for 30 seconds. Connection may be lost.!!!")));
     });
     connect(link, &Protocol::dataReceived, this, &BoxSession::dataReceived);
     connect(link, &Protocol::lanAllocationDataReceived, this, &BoxSession::lanAllocationDataReceived);
@@ -96,6 +111,7 @@ void BoxSession::wireLink(Protocol *link)
 
 void BoxSession::reportLinkDown()
 {
+    m_silent = false;
     if (m_linkUpHost.isEmpty())
         return;
     const QString host = m_linkUpHost;

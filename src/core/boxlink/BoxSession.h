@@ -102,6 +102,7 @@ private:
     void concludeTransfer(FileTransfer *transfer, quint8 command, FileTransfer::Outcome outcome);
 
     QString m_boxAddress;
+    bool m_silent = false; // the box has not answered for the silence period
     QString m_localAddress = noBinding();
     Protocol *m_link = nullptr;
     QString m_linkUpHost; // the box whose link is up, empty while none is

@@ -47,6 +47,11 @@ void Protocol::registerMetaTypes()
     qRegisterMetaType<Protocol::dataMonitoringData>("dataMonitoringData");
 }
 
+int Protocol::silenceMs()
+{
+    return s_silenceMs;
+}
+
 void Protocol::setTimerPeriodsForTesting(int heartbeatMs, int silenceMs, int retryMs)
 {
     s_heartbeatMs = heartbeatMs > 0 ? heartbeatMs : 5000;

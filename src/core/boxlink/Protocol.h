@@ -85,6 +85,8 @@ public:
     // later reconnect delays. The product never calls it. Non-positive values restore the
     // defaults of 5000, 30000 and 2000 ms.
     static void setTimerPeriodsForTesting(int heartbeatMs, int silenceMs, int retryMs);
+    // How long the box may stay silent before offlineOccurred (30 s outside tests).
+    static int silenceMs();
     // Test seam: how long retries go on and how long one connect attempt may take. Non-positive
     // values restore the defaults of 120000 and 10000 ms.
     static void setRetryLimitsForTesting(int windowMs, int connectTimeoutMs);

@@ -2842,4 +2842,15 @@ Send it anyway?</source>
         <translation>%1 不支持设置RTS；线路将在不使用RTS的情况下工作。</translation>
     </message>
 </context>
+<context>
+    <name>BoxSession</name>
+    <message>
+        <source>it answers again; the link is back.</source>
+        <translation>它再次应答；连接已恢复。</translation>
+    </message>
+    <message>
+        <source>Connection status: no answer from the box for %1 s</source>
+        <translation>连接状态：Box已 %1 秒未应答</translation>
+    </message>
+</context>
 </TS>
