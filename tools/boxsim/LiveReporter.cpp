@@ -1,5 +1,7 @@
 #include "LiveReporter.h"
 
+#include "core/dlt645/Dlt645Value.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QtMath>
@@ -14,14 +16,6 @@ const QString kValid = QStringLiteral("valid");
 double phaseFor(const QString &name)
 {
     return double(qHash(name) % 6283u) / 1000.0;
-}
-
-// Digits after the point of a DL/T 645 value format such as "XXXXXX.XX".
-int decimalsOf(const QString &format)
-{
-    const QString trimmed = format.trimmed();
-    const int dot = trimmed.indexOf(QLatin1Char('.'));
-    return dot < 0 ? 0 : trimmed.size() - dot - 1;
 }
 
 bool startsWithAny(const QString &text, std::initializer_list<const char *> prefixes)
@@ -219,7 +213,7 @@ LiveReporter::Point LiveReporter::meterPoint(const QJsonObject &object)
     point.addr = object.value(QStringLiteral("addr")).toString();
     point.dataType = object.value(QStringLiteral("dataType")).toString();
     point.phase = phaseFor(point.name + point.addr);
-    point.decimals = decimalsOf(point.dataType);
+    point.decimals = Dlt645::parseFormat(point.dataType).decimals;
     if (point.decimals == 0)
         point.width = point.dataType.trimmed().size();
     const QString &addr = point.addr;

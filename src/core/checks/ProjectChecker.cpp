@@ -2,6 +2,7 @@
 
 #include "core/checks/CertificateInspector.h"
 #include "core/checks/ModbusPointRules.h"
+#include "core/dlt645/Dlt645Frame.h"
 #include "core/project/Ipv4Address.h"
 #include "core/project/ItemRecord.h"
 
@@ -9,7 +10,6 @@
 #include <QStandardItem>
 
 #include <algorithm>
-#include <cctype>
 #include <vector>
 
 namespace {
@@ -72,14 +72,11 @@ bool isPort(const QString &port)
     return ok && (value == -1 || (value >= 1 && value <= 65535));
 }
 
+// Twelve hexadecimal digits, as the meter reader needs them.
 bool isMeterAddress(const QString &address)
 {
-    if (address.size() != 12)
-        return false;
-    for (const QChar c : address)
-        if (c.unicode() > 0x7f || !isxdigit(c.unicode()))
-            return false;
-    return true;
+    Dlt645::Address parsed{};
+    return Dlt645::parseAddress(address, &parsed);
 }
 
 void checkInterval(Collector &found, const QStandardItem *device)

@@ -3,6 +3,7 @@
 #include "core/dlt645/Dlt645Status.h"
 #include "core/dlt645/Dlt645Value.h"
 #include "core/support/WriteLog.h"
+#include "gui/devices/SerialDeviceRows.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -11,7 +12,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSerialPortInfo>
 #include <QTableWidget>
 #include <QTime>
 #include <QVBoxLayout>
@@ -28,23 +28,9 @@ MeterTestReadDialog::MeterTestReadDialog(const QString &deviceName, const Dlt645
     auto *layout = new QVBoxLayout(this);
     auto *form = new QFormLayout;
     form->addRow(tr("Device:"), new QLabel(deviceName));
-    m_serialCombo = new QComboBox;
-    m_serialCombo->setEditable(true);
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        m_serialCombo->addItem(info.systemLocation());
-    m_serialCombo->setCurrentText(m_line.serial.device);
-    form->addRow(tr("Serial device:"), m_serialCombo);
-    form->addRow(tr("Line:"), new QLabel(tr("%1 baud, %2 data bits, %3 stop bits, parity %4")
-                                             .arg(m_line.serial.baudRate)
-                                             .arg(m_line.serial.dataBits)
-                                             .arg(m_line.serial.stopBits)
-                                             .arg(m_line.serial.parity)));
-    auto *note = new QLabel(tr("\"%1\" is the box's name for its port: choose the serial device "
-                               "of this PC. A serial line allows one master, so the box must not "
-                               "poll this line while you test it.")
-                                .arg(m_line.projectPort));
-    note->setWordWrap(true);
-    form->addRow(note);
+    m_serialCombo = SerialDeviceRows::add(form, {m_line.serial.device, m_line.serial.baudRate,
+                                                 m_line.serial.dataBits, m_line.serial.stopBits,
+                                                 m_line.serial.parity, m_line.projectPort});
     form->addRow(tr("Meter address:"), new QLabel(m_meter.address));
     form->addRow(tr("Communication time-out:"), new QLabel(tr("%1 ms").arg(m_line.timeoutMs)));
     layout->addLayout(form);

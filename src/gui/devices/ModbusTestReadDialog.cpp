@@ -1,5 +1,7 @@
 #include "gui/devices/ModbusTestReadDialog.h"
 
+#include "gui/devices/SerialDeviceRows.h"
+
 #include "core/project/ModbusDeviceRecord.h"
 #include "core/support/WriteLog.h"
 
@@ -11,7 +13,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSerialPortInfo>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -33,24 +34,8 @@ ModbusTestReadDialog::ModbusTestReadDialog(const QString &deviceName, const Modb
                                                        .arg(m_link.port)
                                                        .arg(m_link.connectionTimeoutMs)));
     } else {
-        m_serialCombo = new QComboBox;
-        m_serialCombo->setEditable(true);
-        for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-            m_serialCombo->addItem(info.systemLocation());
-        m_serialCombo->setCurrentText(m_link.serialDevice);
-        form->addRow(tr("Serial device:"), m_serialCombo);
-        form->addRow(tr("Line:"), new QLabel(tr("%1 baud, %2 data bits, %3 stop bits, parity %4")
-                                                 .arg(m_link.baudRate)
-                                                 .arg(m_link.dataBits)
-                                                 .arg(m_link.stopBits)
-                                                 .arg(m_link.parity)));
-        auto *note = new QLabel(tr("\"%1\" is the box's name for its port: choose the serial device "
-                                   "of this PC. A serial line allows one master, so the box must not "
-                                   "poll this line while you test it.")
-                                    .arg(m_link.projectPort));
-        note->setWordWrap(true);
-        note->setObjectName(QStringLiteral("oneMasterNote"));
-        form->addRow(note);
+        m_serialCombo = SerialDeviceRows::add(form, {m_link.serialDevice, m_link.baudRate, m_link.dataBits,
+                                                     m_link.stopBits, m_link.parity, m_link.projectPort});
     }
     form->addRow(tr("Station Num:"), new QLabel(m_slave.stationText));
     form->addRow(tr("Communication time-out:"), new QLabel(tr("%1 ms").arg(m_link.requestTimeoutMs)));

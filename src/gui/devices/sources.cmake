@@ -4,6 +4,7 @@ list(APPEND ORVANE_GUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/MeterTestReadDialog.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusPointTables.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusTestReadDialog.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SerialDeviceRows.cpp
     ${CMAKE_CURRENT_LIST_DIR}/standardDLT645EditDialog.cpp
     ${CMAKE_CURRENT_LIST_DIR}/standardInputDialog.cpp
     ${CMAKE_CURRENT_LIST_DIR}/standardModbusEditDialog.cpp)

@@ -2707,22 +2707,6 @@ Send it anyway?</source>
         <translation>设备：</translation>
     </message>
     <message>
-        <source>Serial device:</source>
-        <translation>串口设备：</translation>
-    </message>
-    <message>
-        <source>Line:</source>
-        <translation>线路：</translation>
-    </message>
-    <message>
-        <source>%1 baud, %2 data bits, %3 stop bits, parity %4</source>
-        <translation>%1 波特，%2 数据位，%3 停止位，校验 %4</translation>
-    </message>
-    <message>
-        <source>&quot;%1&quot; is the box&apos;s name for its port: choose the serial device of this PC. A serial line allows one master, so the box must not poll this line while you test it.</source>
-        <translation>“%1”是盒子上的端口名称：请选择本电脑的串口设备。一条串行线路只允许一个主站，因此测试期间盒子不得轮询这条线路。</translation>
-    </message>
-    <message>
         <source>Meter address:</source>
         <translation>表地址：</translation>
     </message>
