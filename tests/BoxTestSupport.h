@@ -43,6 +43,8 @@ public:
     }
 
     QList<Box> boxes;
+    // A question is answered with this button when it has one; otherwise it is rejected.
+    QMessageBox::StandardButton questions = QMessageBox::NoButton;
 
     bool sawBox(const QString &title, const QString &text) const
     {
@@ -68,7 +70,9 @@ private:
         if (auto *box = qobject_cast<QMessageBox *>(w)) {
             boxes.append({box->windowTitle(), box->text()});
             m_handling = box;
-            if (QAbstractButton *ok = box->button(QMessageBox::Ok))
+            if (QAbstractButton *yes = questions != QMessageBox::NoButton ? box->button(questions) : nullptr)
+                yes->click();
+            else if (QAbstractButton *ok = box->button(QMessageBox::Ok))
                 ok->click();
             else
                 box->reject();

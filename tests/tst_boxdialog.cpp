@@ -530,6 +530,7 @@ void TstBoxDialog::logLines()
         click(&dialog, "disconnectButton");
         click(&dialog, "lanReadButton"); // connects first
         click(&dialog, "wanWriteButton");
+        ModalAnswer::answerNext(QMessageBox::Yes);
         click(&dialog, "rebootButton");
         click(&dialog, "timeWriteButton");
     }
@@ -727,7 +728,7 @@ void TstBoxDialog::writes_data()
     QTest::newRow("NTP accepted") << "127.0.6.38" << QStringList() << "ntpWriteButton"
                                   << "Write NTP Allocation" << "NTP allocation write successful."
                                   << "ntp" << QJsonObject{{"NTP", "11.1.1.123"}};
-    QTest::newRow("reboot, no question") << "127.0.6.39" << QStringList{"--reboot-seconds", "0"}
+    QTest::newRow("reboot, after its question") << "127.0.6.39" << QStringList{"--reboot-seconds", "0"}
                                          << "rebootButton" << "Write Restart Allocation"
                                          << "Restart allocation write successful." << QString()
                                          << QJsonObject();
@@ -757,9 +758,15 @@ void TstBoxDialog::writes()
     QTRY_COMPARE_WITH_TIMEOUT(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
 
     ModalAnswerer answerer;
+    answerer.questions = QMessageBox::Yes;
     click(&dialog, qPrintable(button));
-    QTRY_VERIFY_WITH_TIMEOUT(!answerer.boxes.isEmpty(), 5000);
-    QCOMPARE(answerer.titles(), QStringList{boxTitle + " | " + boxText});
+    // A reboot is asked about first, naming the box.
+    QStringList expected{boxTitle + " | " + boxText};
+    if (button == QLatin1String("rebootButton"))
+        expected.prepend(QStringLiteral("Reboot | Reboot the box B1 (%1)? It stops polling its devices until it has "
+                                        "started again.").arg(address));
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.boxes.size(), expected.size(), 5000);
+    QCOMPARE(answerer.titles(), expected);
 
     if (group.isEmpty())
         return;
@@ -837,10 +844,16 @@ void TstBoxDialog::programUpdate()
     FileTransfer::setVerdictTimeoutForTesting(2000);
     FileDialogs::setNextAnswerForTesting(size == -2 ? QString() : path);
     ModalAnswerer answerer;
+    answerer.questions = QMessageBox::Yes;
     click(&dialog, "updateProgramButton");
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.transferRunning(), 10000);
     QTest::qWait(50);
 
+    // A chosen file is confirmed first, naming the box and the file.
+    if (size != -2)
+        boxes.prepend(QStringLiteral("Update program | Send the program file %1 to the box B1 (%2)? The box "
+                                     "installs it and restarts.")
+                          .arg(QDir::toNativeSeparators(path), address));
     QCOMPARE(answerer.titles(), boxes);
     const QStringList lines = window.messageEditor()->toPlainText().split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.isEmpty() ? QString() : lines.last(), message);
@@ -1011,10 +1024,12 @@ void TstBoxDialog::runningTransferIsAskedAbout()
     QVERIFY(dialog);
 
     FileDialogs::setNextAnswerForTesting(image);
+    ModalAnswer::answerNext(QMessageBox::Yes);
     click(dialog, "updateProgramButton");
     QVERIFY(dialog->transferRunning());
     QVERIFY(!child<QPushButton>(dialog, "updateProjectButton")->isEnabled());
     QVERIFY(!child<QPushButton>(dialog, "updateProgramButton")->isEnabled());
+    QVERIFY(!child<QPushButton>(dialog, "rebootButton")->isEnabled());
     QVERIFY(child<QPushButton>(dialog, "cancelTransferButton")->isEnabled());
 
     // Everything that would end it asks first; No leaves it running.
@@ -1034,25 +1049,41 @@ void TstBoxDialog::runningTransferIsAskedAbout()
     emit dock->closeRequested(); // the dock's close button
     QCOMPARE(seen, question);
     QVERIFY(!dock->isClosed());
+
+    // Turning the editor to another box ends nothing: the transfer goes on in B1's session,
+    // and the editor shows B2's own (idle) state; back on B1 it shows the transfer again.
     seen.clear();
     window.projectView()->setCurrentIndex(other->index());
-    ModalAnswer::answerNext(QMessageBox::No, &seen);
     window.slotBoxEditFile();
-    QCOMPARE(seen, question);
+    QCOMPARE(seen, QString());
+    QCOMPARE(dialog->boxItem(), other);
+    QVERIFY(!dialog->transferRunning());
+    QVERIFY(child<QPushButton>(dialog, "updateProgramButton")->isEnabled());
+    QVERIFY(child<QPushButton>(dialog, "rebootButton")->isEnabled());
+    QCOMPARE(child<QProgressBar>(dialog, "progressBar")->value(), 0);
+    window.projectView()->setCurrentIndex(box->index());
+    window.slotBoxEditFile();
     QCOMPARE(dialog->boxItem(), box);
     QVERIFY(dialog->transferRunning());
+    QVERIFY(!child<QPushButton>(dialog, "updateProgramButton")->isEnabled());
 
     // Yes cancels it, at once and without success.
     ModalAnswer::answerNext(QMessageBox::Yes, &seen);
-    window.slotBoxEditFile();
-    QCOMPARE(dialog->boxItem(), other);
-    QTRY_VERIFY_WITH_TIMEOUT(!dialog->transferRunning(), 1000);
+    emit dock->closeRequested();
+    QCOMPARE(seen, question);
+    const QPointer<BoxEditDialog> closed(dialog);
+    QTRY_VERIFY_WITH_TIMEOUT(!closed, 1000);
     QCOMPARE(lastLine(window), QStringLiteral("Update Status:Program update cancelled, not completed."));
+    window.projectView()->setCurrentIndex(other->index());
+    window.slotBoxEditFile();
+    dialog = window.findChild<BoxEditDialog *>();
+    QVERIFY(dialog);
     QCOMPARE(child<QProgressBar>(dialog, "progressBar")->value(), 0);
     QVERIFY(child<QPushButton>(dialog, "updateProgramButton")->isEnabled());
 
     // The button beside the progress bar ends the next one promptly.
     FileDialogs::setNextAnswerForTesting(image);
+    ModalAnswer::answerNext(QMessageBox::Yes);
     click(dialog, "updateProgramButton");
     QVERIFY(dialog->transferRunning());
     QTest::qWait(200);
@@ -1130,11 +1161,15 @@ void TstBoxDialog::rebootReconnectsByItself()
     QTRY_COMPARE_WITH_TIMEOUT(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
 
     ModalAnswerer answerer;
+    answerer.questions = QMessageBox::Yes;
     click(&dialog, "rebootButton");
     QTRY_VERIFY_WITH_TIMEOUT(label(&dialog, "statusLabel").contains(QStringLiteral(", retrying, attempt ")), 5000);
     // No click: the box is back after its reboot time and the dialog with it.
     QTRY_COMPARE_WITH_TIMEOUT(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
-    QCOMPARE(answerer.titles(), QStringList{"Write Restart Allocation | Restart allocation write successful."});
+    QCOMPARE(answerer.titles(),
+             (QStringList{QStringLiteral("Reboot | Reboot the box B1 (%1)? It stops polling its devices until it "
+                                         "has started again.").arg(sim.address()),
+                          "Write Restart Allocation | Restart allocation write successful."}));
     const QList<QPair<QString, bool>> expected{{sim.address(), true}, {sim.address(), false}, {sim.address(), true}};
     QCOMPARE(links, expected);
 

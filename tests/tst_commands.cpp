@@ -777,7 +777,8 @@ void TstCommands::deleteItem_data()
     QTest::addColumn<bool>("message");
 
     QTest::newRow("standard device") << "Standard" << true << "Edit Standard" << false;
-    QTest::newRow("box") << "Box" << true << "Edit Box" << false;
+    // The box editor shows another box (here: none): it stays, with that box's link.
+    QTest::newRow("box, editor on another box") << "Box" << true << QString() << false;
     QTest::newRow("data set, box editor open") << "Data" << true << "Edit Box" << true;
     QTest::newRow("data set, no box editor") << "Data" << false << QString() << false;
 }

@@ -83,7 +83,7 @@ private slots:
     void assembly();
     void textIsCollectedInOneAllocation();
     void protocolHandsOnTheReport();
-    void collectionIsSharedByAllLinks();
+    void eachLinkCollectsItsOwnReport();
     void protocolReportsDiscardedCollections_data();
     void protocolReportsDiscardedCollections();
     void disconnectionDropsAHalfReport();
@@ -201,19 +201,28 @@ void tst_LiveData::protocolHandsOnTheReport()
     QCOMPARE(data.datas.first().toObject().value("value").toString(), QStringLiteral("21.50"));
 }
 
-void tst_LiveData::collectionIsSharedByAllLinks()
+// Two boxes report at once: each link collects its own report, so fragments of one never
+// complete or spoil the other's.
+void tst_LiveData::eachLinkCollectsItsOwnReport()
 {
     Protocol first;
     Protocol second;
     QSignalSpy firstSpy(&first, &Protocol::dataReceived);
     QSignalSpy secondSpy(&second, &Protocol::dataReceived);
-    const QList<QByteArray> frames = FrameCodec::liveDataFragments(reportText(2100, "shared"));
-    first.processReceivedBytes(frames[0]);
-    second.processReceivedBytes(frames[1] + frames[2]);
+    const QList<QByteArray> a = FrameCodec::liveDataFragments(reportText(2100, "first"));
+    const QList<QByteArray> b = FrameCodec::liveDataFragments(reportText(2100, "second"));
+    QCOMPARE(a.size(), 3);
+    QCOMPARE(b.size(), 3);
+    first.processReceivedBytes(a[0]);
+    second.processReceivedBytes(b[0]);
+    first.processReceivedBytes(a[1]);
+    second.processReceivedBytes(b[1] + b[2]);
     QCOMPARE(firstSpy.count(), 0);
+    first.processReceivedBytes(a[2]);
+    QCOMPARE(firstSpy.count(), 1);
     QCOMPARE(secondSpy.count(), 1);
-    QCOMPARE(secondSpy.first().first().value<Protocol::dataMonitoringData>().plcName,
-             QStringLiteral("shared"));
+    QCOMPARE(firstSpy.first().first().value<Protocol::dataMonitoringData>().plcName, QStringLiteral("first"));
+    QCOMPARE(secondSpy.first().first().value<Protocol::dataMonitoringData>().plcName, QStringLiteral("second"));
 }
 
 void tst_LiveData::protocolReportsDiscardedCollections_data()

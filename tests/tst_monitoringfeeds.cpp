@@ -70,7 +70,7 @@ void TstMonitoringFeeds::staleByTimeAndLink()
     QVERIFY(feeds.dueStale(QStringLiteral("meter"), 13001));
 
     // A lost link makes stale at once the devices of the projects that hold that box only.
-    feeds.linkLost([](const QString &project) { return project == QLatin1String("A"); });
+    feeds.linkLost(QString(), [](const QString &project) { return project == QLatin1String("A"); });
     QVERIFY(feeds.dueStale(QStringLiteral("meter"), 10001));
     QVERIFY(!feeds.dueStale(QStringLiteral("plc"), 10001));
     // Still stale while the link stays down, however recent the last report ...
@@ -81,8 +81,16 @@ void TstMonitoringFeeds::staleByTimeAndLink()
 
     // The link is judged by the project that reported last.
     feeds.reported(QStringLiteral("plc"), QStringLiteral("A"), 20000, 3000);
-    feeds.linkLost([](const QString &project) { return project == QLatin1String("B"); });
+    feeds.linkLost(QString(), [](const QString &project) { return project == QLatin1String("B"); });
     QVERIFY(!feeds.dueStale(QStringLiteral("plc"), 20500));
+
+    // Two boxes run project A: a feed whose box is known goes stale with that box's link only,
+    // even though the other box's project holds it too.
+    feeds.reported(QStringLiteral("plc @ Box1"), QStringLiteral("A"), 30000, 3000, QStringLiteral("127.0.0.1"));
+    feeds.reported(QStringLiteral("plc @ Box2"), QStringLiteral("A"), 30000, 3000, QStringLiteral("127.0.0.2"));
+    feeds.linkLost(QStringLiteral("127.0.0.2"), [](const QString &) { return true; });
+    QVERIFY(!feeds.dueStale(QStringLiteral("plc @ Box1"), 30500));
+    QVERIFY(feeds.dueStale(QStringLiteral("plc @ Box2"), 30500));
 }
 
 void TstMonitoringFeeds::forgetProject()

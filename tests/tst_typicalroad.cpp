@@ -231,7 +231,8 @@ void TstTypicalRoad::emptyToolToRunningBox()
     click(editor, "updateProjectButton");
     QTRY_VERIFY_WITH_TIMEOUT(!editor->transferRunning(), 10000);
     QCOMPARE(answerer.titles(), QStringList());
-    QVERIFY(w.messageEditor()->toPlainText().contains(QStringLiteral("Checksum Result:Checksum successful.")));
+    QVERIFY2(w.messageEditor()->toPlainText().contains(QStringLiteral("Checksum Result:Checksum successful.")),
+             qPrintable(w.messageEditor()->toPlainText()));
     QCOMPARE(editor->findChild<QProgressBar *>("progressBar")->value(), 100);
     QCOMPARE(QDir(projectDir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 
@@ -248,20 +249,20 @@ void TstTypicalRoad::emptyToolToRunningBox()
     // 5. Live data: the first report files a data item, the second shows the table.
     QStandardItem *dataFolder = childWithText(project, Folder::Data);
     QVERIFY(dataFolder);
-    QTRY_VERIFY_WITH_TIMEOUT(childWithText(dataFolder, "PLC1"), 5000);
-    QStandardItem *dataItem = childWithText(dataFolder, "PLC1");
+    QTRY_VERIFY_WITH_TIMEOUT(childWithText(dataFolder, "PLC1 @ Box1"), 5000);
+    QStandardItem *dataItem = childWithText(dataFolder, "PLC1 @ Box1");
     QCOMPARE(dataItem->data(Role::DataDisplay).toString(), QStringLiteral("NoDisplay"));
     QCOMPARE(dataItem->data(Role::DataRows).toList().size(), pointNames.size());
-    QVERIFY2(!tableOf(w, "PLC1"), "no table after the first report");
-    QTRY_VERIFY_WITH_TIMEOUT(tableOf(w, "PLC1") && tableOf(w, "PLC1")->rowCount() == pointNames.size(), 5000);
-    QTableWidget *table = tableOf(w, "PLC1");
+    QVERIFY2(!tableOf(w, "PLC1 @ Box1"), "no table after the first report");
+    QTRY_VERIFY_WITH_TIMEOUT(tableOf(w, "PLC1 @ Box1") && tableOf(w, "PLC1 @ Box1")->rowCount() == pointNames.size(), 5000);
+    QTableWidget *table = tableOf(w, "PLC1 @ Box1");
     QStringList shown;
     for (int r = 0; r < table->rowCount(); ++r)
         shown << table->item(r, 0)->text();
     shown.sort();
     pointNames.sort();
     QCOMPARE(shown, pointNames);
-    QCOMPARE(childWithText(dataFolder, "PLC1"), dataItem);
+    QCOMPARE(childWithText(dataFolder, "PLC1 @ Box1"), dataItem);
     QCOMPARE(dataFolder->rowCount(), 1);
 
     // 6. The box goes away: its link drops and the table marks its values stale at once; the
@@ -269,7 +270,7 @@ void TstTypicalRoad::emptyToolToRunningBox()
     auto staleMark = [&w] {
         QTabWidget *tabs = w.monitoringTabs();
         for (int i = 0; i < tabs->count(); ++i) {
-            if (tabs->tabText(i) == QLatin1String("PLC1"))
+            if (tabs->tabText(i) == QLatin1String("PLC1 @ Box1"))
                 return !tabs->tabIcon(i).isNull();
         }
         return false;
@@ -390,7 +391,7 @@ void TstTypicalRoad::recordingKeepsWhatTheBoxSent()
     click(editor, "updateProjectButton");
     QTRY_VERIFY_WITH_TIMEOUT(!editor->transferRunning(), 10000);
     QVERIFY(w.messageEditor()->toPlainText().contains(QStringLiteral("Checksum Result:Checksum successful.")));
-    QTRY_VERIFY_WITH_TIMEOUT(tableOf(w, "PLC1") && tableOf(w, "PLC1")->rowCount() == kPoints, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(tableOf(w, "PLC1 @ Box1") && tableOf(w, "PLC1 @ Box1")->rowCount() == kPoints, 5000);
 
     // What the main window is handed, from the Record click on; the 50th report ends the
     // recording at once, so the database holds exactly those reports.

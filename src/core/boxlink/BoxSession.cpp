@@ -1,7 +1,9 @@
 #include "core/boxlink/BoxSession.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QHostAddress>
+#include <QMetaObject>
 
 BoxSession::BoxSession(QObject *parent)
     : QObject(parent)
@@ -28,6 +30,7 @@ void BoxSession::shutDown()
         m_link = nullptr;
     }
     reportLinkDown();
+    emit stateChanged();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -36,16 +39,17 @@ void BoxSession::shutDown()
 void BoxSession::connectToBox(bool announce)
 {
     dropLink();
+    m_version.clear();
     m_link = new Protocol(this);
     m_link->setAutoReconnect(true);
     // The connect binds (and reports a failure) once; binding here as well reported it twice.
     if (m_localAddress != noBinding())
         m_link->setLocalAddress(QHostAddress(m_localAddress));
-    if (announce)
-        wireLink(m_link);
+    wireLink(m_link);
+    m_quiet = !announce;
     m_link->connectToServer(m_boxAddress);
-    if (!announce)
-        wireLink(m_link);
+    m_quiet = false;
+    emit stateChanged();
 }
 
 bool BoxSession::disconnectFromBox()
@@ -53,7 +57,37 @@ bool BoxSession::disconnectFromBox()
     if (!m_link)
         return false;
     dropLink();
+    setStatus(QCoreApplication::translate("BoxEditDialog", "Connection status: Not connected"));
+    emit stateChanged();
     return true;
+}
+
+BoxSession::LinkState BoxSession::linkState() const
+{
+    if (!m_link)
+        return LinkState::Off;
+    if (m_linkUpHost.isEmpty())
+        return LinkState::Connecting;
+    return m_silent ? LinkState::Silent : LinkState::Up;
+}
+
+void BoxSession::setStatus(const QString &status)
+{
+    m_status = status;
+    if (!m_quiet)
+        emit connectionStatusChanged(status);
+}
+
+QString BoxSession::aboutBox(const QString &host, const QString &text) const
+{
+    const QString box = m_boxName.isEmpty() ? host : QStringLiteral("%1 (%2)").arg(m_boxName, host);
+    return QCoreApplication::translate("BoxEditDialog", "Box %1: %2").arg(box, text);
+}
+
+template <typename F>
+void BoxSession::later(F f)
+{
+    QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
 }
 
 Protocol *BoxSession::ensureLink()
@@ -65,36 +99,60 @@ Protocol *BoxSession::ensureLink()
 
 void BoxSession::wireLink(Protocol *link)
 {
-    connect(link, &Protocol::connectionStatusChanged, this, &BoxSession::connectionStatusChanged);
-    connect(link, &Protocol::writeReplyReceived, this, &BoxSession::writeReplyReceived);
+    connect(link, &Protocol::connectionStatusChanged, this, &BoxSession::setStatus);
     connect(link, &Protocol::versionReceived, this, [this, link](const QString &version) {
         // A heartbeat reply after the silence warning: the status is "Connected" again (the
         // link said so just before), and the Message dock learns that the box is back.
         if (m_silent) {
             m_silent = false;
-            emit messageAppended(QCoreApplication::translate("BoxEditDialog", "Box %1: %2")
-                                     .arg(link->host(), QCoreApplication::translate(
+            emit messageAppended(aboutBox(link->host(), QCoreApplication::translate(
                                                             "BoxSession", "it answers again; the link is back.")));
+            emit stateChanged();
         }
+        const bool changed = version != m_version;
+        m_version = version;
         emit versionReceived(version);
+        if (changed)
+            emit stateChanged();
     });
     connect(link, &Protocol::offlineOccurred, this, [this, link] {
         // Until the box answers again the status must not go on saying "Connected".
         m_silent = true;
-        emit connectionStatusChanged(QCoreApplication::translate("BoxSession", "Connection status: no answer from the box for %1 s")
-                                         .arg(Protocol::silenceMs() / 1000.0));
-        emit messageAppended(QCoreApplication::translate("BoxEditDialog", "Box %1: %2")
-                                 .arg(link->host(), QCoreApplication::translate(
-                                                        "BoxEditDialog", "!!!No communication for 30 seconds. Connection may be lost.!!!")));
+        setStatus(QCoreApplication::translate("BoxSession", "Connection status: no answer from the box for %1 s")
+                      .arg(Protocol::silenceMs() / 1000.0));
+        emit messageAppended(aboutBox(link->host(), QCoreApplication::translate(
+                                     "BoxEditDialog", "!!!No communication for 30 seconds. Connection may be lost.!!!")));
+        emit stateChanged();
     });
-    connect(link, &Protocol::dataReceived, this, &BoxSession::dataReceived);
-    connect(link, &Protocol::lanAllocationDataReceived, this, &BoxSession::lanAllocationDataReceived);
-    connect(link, &Protocol::wanAllocationDataReceived, this, &BoxSession::wanAllocationDataReceived);
-    connect(link, &Protocol::wifiAllocationDataReceived, this, &BoxSession::wifiAllocationDataReceived);
-    connect(link, &Protocol::lteAllocationDataReceived, this, &BoxSession::lteAllocationDataReceived);
-    connect(link, &Protocol::NTPAllocationDataReceived, this, &BoxSession::NTPAllocationDataReceived);
-    connect(link, &Protocol::timeAllocationDataReceived, this, &BoxSession::timeAllocationDataReceived);
-    connect(link, &Protocol::bindingFailed, this, &BoxSession::bindingFailed);
+    // Replies and reports: after the read handler (see the class comment). A modal box shown
+    // for a reply inside it would stop the socket's reading until it is closed.
+    connect(link, &Protocol::writeReplyReceived, this, [this](const QString &title, const QString &text) {
+        later([this, title, text] { emit writeReplyReceived(title, text); });
+    });
+    connect(link, &Protocol::dataReceived, this, [this](const Protocol::dataMonitoringData &data) {
+        later([this, data] { emit dataReceived(data); });
+    });
+    connect(link, &Protocol::lanAllocationDataReceived, this, [this](const LanAllocationData &data) {
+        later([this, data] { emit lanAllocationDataReceived(data); });
+    });
+    connect(link, &Protocol::wanAllocationDataReceived, this, [this](const WanAllocationData &data) {
+        later([this, data] { emit wanAllocationDataReceived(data); });
+    });
+    connect(link, &Protocol::wifiAllocationDataReceived, this, [this](const WifiAllocationData &data) {
+        later([this, data] { emit wifiAllocationDataReceived(data); });
+    });
+    connect(link, &Protocol::lteAllocationDataReceived, this, [this](const LteAllocationData &data) {
+        later([this, data] { emit lteAllocationDataReceived(data); });
+    });
+    connect(link, &Protocol::NTPAllocationDataReceived, this, [this](const NTPAllocationData &data) {
+        later([this, data] { emit NTPAllocationDataReceived(data); });
+    });
+    connect(link, &Protocol::timeAllocationDataReceived, this, [this](const timeAllocationData &data) {
+        later([this, data] { emit timeAllocationDataReceived(data); });
+    });
+    connect(link, &Protocol::bindingFailed, this, [this](const QString &error) {
+        later([this, error] { emit bindingFailed(error); });
+    });
     connect(link, &Protocol::linkStateChanged, this, [this, link](bool up) {
         if (!up) {
             reportLinkDown();
@@ -102,10 +160,11 @@ void BoxSession::wireLink(Protocol *link)
         }
         m_linkUpHost = link->host();
         emit linkStateChanged(m_linkUpHost, true);
+        emit stateChanged();
     });
     // A status text may be off screen: the end of the retries goes to the Message dock too.
     connect(link, &Protocol::reconnectGaveUp, this, [this, link](const QString &status) {
-        emit messageAppended(QCoreApplication::translate("BoxEditDialog", "Box %1: %2").arg(link->host(), status));
+        emit messageAppended(aboutBox(link->host(), status));
     });
 }
 
@@ -117,6 +176,7 @@ void BoxSession::reportLinkDown()
     const QString host = m_linkUpHost;
     m_linkUpHost.clear();
     emit linkStateChanged(host, false);
+    emit stateChanged();
 }
 
 void BoxSession::dropLink()
@@ -147,7 +207,11 @@ bool BoxSession::startTransfer(quint8 command, const QString &path, const Shared
     transfer->setHostAddress(m_transferBox);
     transfer->setLocalAddress(m_localAddress);
     transfer->setRemoveFileAfterDigest(removeAfterDigest);
-    connect(transfer, &FileTransfer::progressChanged, this, &BoxSession::transferProgress);
+    m_percent = 0;
+    connect(transfer, &FileTransfer::progressChanged, this, [this](int percent) {
+        m_percent = percent;
+        emit transferProgress(percent);
+    });
     connect(transfer, &FileTransfer::messageAppended, this, &BoxSession::messageAppended);
     connect(transfer, &FileTransfer::warningRequested, this, &BoxSession::transferWarning);
     connect(transfer, &FileTransfer::finished, this, [this, transfer, command](FileTransfer::Outcome outcome) {
@@ -161,6 +225,8 @@ bool BoxSession::startTransfer(quint8 command, const QString &path, const Shared
     });
     // Before start(): a transfer may finish inside it (a local address that cannot be bound).
     emit transferStarted();
+    // A new transfer starts from nothing, whatever the last one reached.
+    emit transferProgress(0);
     if (payload)
         transfer->start(command, payload);
     else
@@ -172,6 +238,10 @@ void BoxSession::concludeTransfer(FileTransfer *transfer, quint8 command, FileTr
 {
     const Aftermath aftermath =
         m_conclusion && m_transfer == transfer ? m_conclusion(m_transferBox, transfer->digest(), outcome) : Aftermath();
+    m_verdict = QCoreApplication::translate("BoxSession", "%1 (%2)")
+                    .arg(FileTransfer::outcomeText(outcome),
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    emit stateChanged();
     if (!aftermath.recordNotKept.isEmpty())
         emit messageAppended(aftermath.recordNotKept);
     emit transferFinished(command, outcome);

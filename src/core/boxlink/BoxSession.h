@@ -6,6 +6,11 @@
 // address, so that each box can have a session of its own and two editors of different boxes
 // never share a link. What a transfer leaves behind (its record, the copy a box confirmed) is the
 // deployment's business: it hands in a conclusion that runs when the transfer ends.
+//
+// A session keeps what an editor that turns to its box must show again: the status text, the
+// program version, the progress of its own transfer and the last verdict. Replies and reports
+// leave it only after the link's read handler has returned, so that whatever a receiver does
+// with them (a modal message box, say) never holds back the link's further reading.
 
 #include "core/boxlink/FileTransfer.h"
 #include "core/boxlink/Protocol.h"
@@ -27,6 +32,9 @@ public:
     // Where links and transfers go.
     void setBoxAddress(const QString &ip) { m_boxAddress = ip; }
     QString boxAddress() const { return m_boxAddress; }
+    // The box's name, for the Message lines that name the box (with its address).
+    void setBoxName(const QString &name) { m_boxName = name; }
+    QString boxName() const { return m_boxName; }
     // The local address to send from; "0.0.0.0" (the default) means no binding.
     void setLocalAddress(const QString &address) { m_localAddress = address; }
     QString localAddress() const { return m_localAddress; }
@@ -39,6 +47,17 @@ public:
     // Drops the link; false when there was none.
     bool disconnectFromBox();
     Protocol *link() const { return m_link; }
+
+    enum class LinkState { Off, Connecting, Up, Silent };
+    LinkState linkState() const;
+    // The link's latest status text ("Connection status: ..."), empty before any link.
+    QString status() const { return m_status; }
+    // The program version the box last reported on this link, empty before it did.
+    QString version() const { return m_version; }
+    // The running or last transfer's progress; 0 before any and when a new one starts.
+    int transferPercent() const { return m_percent; }
+    // How the last transfer ended, in words with its time; empty before any ended.
+    QString verdict() const { return m_verdict; }
     // The link, opened first when there is none: requests go through it.
     Protocol *ensureLink();
     // Drops the link at once and ends a running transfer without any signal of it; the link
@@ -94,18 +113,32 @@ signals:
     void copyNotKept(const QString &error);
     // The session is ready for the next transfer.
     void transferEnded();
+    // linkState(), the verdict or the version changed.
+    void stateChanged();
 
 private:
     void wireLink(Protocol *link);
     void dropLink();
     void reportLinkDown();
     void concludeTransfer(FileTransfer *transfer, quint8 command, FileTransfer::Outcome outcome);
+    void setStatus(const QString &status);
+    // "Box <name> (<ip>): <text>", or "Box <ip>: <text>" while the box has no name.
+    QString aboutBox(const QString &host, const QString &text) const;
+    // Runs f once control is back in the event loop (see the class comment).
+    template <typename F>
+    void later(F f);
 
     QString m_boxAddress;
+    QString m_boxName;
     bool m_silent = false; // the box has not answered for the silence period
     QString m_localAddress = noBinding();
     Protocol *m_link = nullptr;
     QString m_linkUpHost; // the box whose link is up, empty while none is
+    bool m_quiet = false;   // a first status text is kept, not reported
+    QString m_status;
+    QString m_version;
+    int m_percent = 0;
+    QString m_verdict;
 
     QPointer<FileTransfer> m_transfer;
     QString m_transferBox; // where the running transfer goes

@@ -5,6 +5,7 @@
 #include "core/boxlink/LiveDataAssembler.h"
 #include "core/project/Ipv4Address.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QJsonDocument>
 
@@ -15,13 +16,6 @@ int s_silenceMs = 30000;
 int s_retryMs = 2000;
 int s_retryWindowMs = 120000;
 int s_connectTimeoutMs = 10000;
-
-// Live reports are collected for the whole process, whichever link their fragments arrive on.
-LiveDataAssembler &sharedAssembler()
-{
-    static LiveDataAssembler assembler;
-    return assembler;
-}
 
 } // namespace
 
@@ -287,7 +281,7 @@ void Protocol::handleDisconnected()
 {
     emit connectionStatusChanged(tr("Connection status: Disconnected"));
     m_silenceTimer.start();
-    sharedAssembler().clear();
+    m_assembler.clear();
     // Held bytes belong to the old connection's stream.
     m_extractor.reset();
     setLinkUp(false);
@@ -513,7 +507,7 @@ void Protocol::receiveHeartbeatResponse(QByteArray responseData)
 
 void Protocol::dataMonitoring(QByteArray frame)
 {
-    LiveDataAssembler &assembler = sharedAssembler();
+    LiveDataAssembler &assembler = m_assembler;
     const bool starting = assembler.expectedTotal() == 0;
     const LiveDataAssembler::Status status = assembler.addFragment(frame);
     if (status == LiveDataAssembler::Status::Dropped) {
@@ -540,7 +534,8 @@ void Protocol::dataMonitoring(QByteArray frame)
         qWarning().noquote() << "Failed to parse JSON data";
         break;
     case LiveDataAssembler::Status::Complete: {
-        const dataMonitoringData data(assembler.takeReport());
+        dataMonitoringData data(assembler.takeReport());
+        data.receivedMs = QDateTime::currentMSecsSinceEpoch();
         emit dataReceived(data);
         qDebug().noquote() << QStringLiteral("完成data::");
         break;

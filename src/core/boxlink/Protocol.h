@@ -4,6 +4,7 @@
 // signals of the box's replies.
 
 #include "core/boxlink/FrameExtractor.h"
+#include "core/boxlink/LiveDataAssembler.h"
 #include "core/boxlink/SettingsRecords.h"
 
 #include <QElapsedTimer>
@@ -26,6 +27,11 @@ public:
         QString sn;
         QString time;
         QJsonArray datas;
+        // Not from the report: when its last fragment arrived (ms since the epoch, 0 when it
+        // did not come over a link) and, filled in by the box's session, which box sent it.
+        qint64 receivedMs = 0;
+        QString boxName;
+        QString boxIp;
         dataMonitoringData() = default;
         explicit dataMonitoringData(const QJsonObject &report);
     };
@@ -154,6 +160,8 @@ private:
     bool m_bindFailureShown = false;
     bool m_boundByCaller = false;
     FrameExtractor m_extractor;
+    // Per link: with several boxes reporting at once, fragments of two reports must never meet.
+    LiveDataAssembler m_assembler;
 
     QString m_host;
     bool m_autoReconnect = false;

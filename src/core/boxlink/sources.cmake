@@ -5,6 +5,7 @@ list(APPEND ORVANE_CORE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/BoxDiscovery.cpp
     ${CMAKE_CURRENT_LIST_DIR}/BoxMessages.cpp
     ${CMAKE_CURRENT_LIST_DIR}/BoxSession.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/BoxSessions.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FileTransfer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FrameCodec.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FrameExtractor.cpp

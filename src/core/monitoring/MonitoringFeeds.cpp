@@ -57,10 +57,16 @@ QVariantList MonitoringFeeds::rowsFromReport(const QJsonArray &points, const QSt
     return rows;
 }
 
+QString MonitoringFeeds::feedName(const QString &device, const QString &box)
+{
+    return box.isEmpty() ? device : QStringLiteral("%1 @ %2").arg(device, box);
+}
+
 void MonitoringFeeds::reported(const QString &device, const QString &project, qint64 receivedMs,
-                               qint64 staleAfterMs)
+                               qint64 staleAfterMs, const QString &boxIp)
 {
     MonitoringFeed &feed = m_feeds[device];
+    feed.boxIp = boxIp;
     feed.projects.insert(project);
     feed.lastProject = project;
     feed.receivedMs = receivedMs;
@@ -68,10 +74,11 @@ void MonitoringFeeds::reported(const QString &device, const QString &project, qi
     feed.linkLost = false;
 }
 
-void MonitoringFeeds::linkLost(const std::function<bool(const QString &project)> &projectHoldsBox)
+void MonitoringFeeds::linkLost(const QString &boxIp,
+                               const std::function<bool(const QString &project)> &projectHoldsBox)
 {
     for (MonitoringFeed &feed : m_feeds) {
-        if (projectHoldsBox(feed.lastProject))
+        if (feed.boxIp.isEmpty() ? projectHoldsBox(feed.lastProject) : feed.boxIp == boxIp)
             feed.linkLost = true;
     }
 }

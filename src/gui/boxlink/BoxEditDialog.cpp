@@ -4,6 +4,7 @@
 #include "gui/widgets/Validators.h"
 #include "core/support/WriteLog.h"
 #include "core/boxlink/BoxSession.h"
+#include "core/boxlink/BoxSessions.h"
 #include "core/deployment/ProjectDeployment.h"
 #include "gui/deployment/DeploymentGate.h"
 #include "core/project/Ipv4Address.h"
@@ -42,22 +43,37 @@ void setDhcpChoice(QComboBox *combo, const QString &value)
 } // namespace
 
 BoxEditDialog::BoxEditDialog(QStandardItem *item, QWidget *parent)
+    : BoxEditDialog(item, nullptr, parent)
+{
+}
+
+BoxEditDialog::BoxEditDialog(QStandardItem *item, BoxSessions *sessions, QWidget *parent)
     : QDialog(parent)
     , m_boxItem(item)
+    , m_sessions(sessions)
 {
     m_form.build(this);
     wireButtons();
     // A new dialog always starts with 4G on.
     m_form.load(BoxRecord::load(m_boxItem), false);
 
-    m_session = new BoxSession(this);
-    wireSession();
+    if (!m_sessions && item && item->model()) {
+        m_sessions = new BoxSessions(item->model(), this);
+        m_ownSessions = true;
+        connect(m_sessions, &BoxSessions::messageAppended, this, &BoxEditDialog::appendMessage);
+        connect(m_sessions, &BoxSessions::linkStateChanged, this, &BoxEditDialog::linkStateChanged);
+    }
+    // The session shown may end under the editor (its box gone): the editor is left without a link.
+    if (m_sessions) {
+        connect(m_sessions, &BoxSessions::sessionEnding, this, [this](BoxSession *ending) {
+            if (ending != m_session)
+                return;
+            watch(sessionFor(nullptr));
+            showSessionState();
+        });
+    }
     // The first link connects at once, without binding and without a status text of its own.
-    m_session->setBoxAddress(m_form.ipEdit->text());
-    m_session->connectToBox(false);
-    // An address the link refused to contact says so; the label would claim "connecting..".
-    if (!m_form.ipEdit->text().isEmpty() && !Ipv4Address::isValid(m_form.ipEdit->text()))
-        m_form.statusLabel->setText(Protocol::invalidAddressStatus(m_form.ipEdit->text()));
+    attach(sessionFor(item));
 
     m_clock.setInterval(1000);
     connect(&m_clock, &QTimer::timeout, this, &BoxEditDialog::refreshClock);
@@ -100,8 +116,16 @@ void BoxEditDialog::wireButtons()
 BoxEditDialog::~BoxEditDialog()
 {
     m_clock.stop();
-    // The transfer ends without a word (nobody is left to show it); the link is reported down.
-    m_session->shutDown();
+    // A session of the window's outlives the editor (release() ended its link as the editor
+    // closed; a window on its way out ends them all). One of the dialog's own ends here: the
+    // transfer without a word (nobody is left to show it), the link reported down.
+    if (m_session) {
+        if (m_ownSessions || m_session == m_loneSession)
+            m_session->shutDown();
+        // Whatever a session still says as it goes (it may be a child of this dialog) finds
+        // no form to show it on.
+        QObject::disconnect(m_session, nullptr, this, nullptr);
+    }
     writeLog(QStringLiteral("BoxEditDialog: destroyed"));
 }
 
@@ -112,6 +136,7 @@ void BoxEditDialog::loadBoxItem(QStandardItem *item)
 {
     m_boxItem = item;
     m_form.load(BoxRecord::load(item), true);
+    attach(sessionFor(item));
     writeLog(QStringLiteral("BoxEditDialog: replace"));
 }
 
@@ -133,67 +158,136 @@ void BoxEditDialog::clearData()
 // ---------------------------------------------------------------------------------------
 // Link
 
-void BoxEditDialog::wireSession()
+BoxSession *BoxEditDialog::sessionFor(QStandardItem *item)
 {
-    BoxSession *session = m_session;
-    connect(session, &BoxSession::connectionStatusChanged, m_form.statusLabel, &QLabel::setText);
-    connect(session, &BoxSession::writeReplyReceived, this,
-            [](const QString &title, const QString &text) { QMessageBox::information(nullptr, title, text); });
-    connect(session, &BoxSession::versionReceived, this, [this](const QString &version) {
-        m_form.versionLabel->setText(tr("Program version: ") + version);
-    });
-    connect(session, &BoxSession::messageAppended, this, &BoxEditDialog::appendMessage);
-    connect(session, &BoxSession::dataReceived, this, [this](const Protocol::dataMonitoringData &data) {
-        qDebug() << data.projectName;
-        emit sendDataToMainWindow(data);
-        writeLog(QStringLiteral("BoxEditDialog: Data"));
-    });
-    connect(session, &BoxSession::lanAllocationDataReceived, this, &BoxEditDialog::onLanData);
-    connect(session, &BoxSession::wanAllocationDataReceived, this, &BoxEditDialog::onWanData);
-    connect(session, &BoxSession::wifiAllocationDataReceived, this, &BoxEditDialog::onWifiData);
-    connect(session, &BoxSession::lteAllocationDataReceived, this, &BoxEditDialog::onLteData);
-    connect(session, &BoxSession::NTPAllocationDataReceived, this, &BoxEditDialog::onNtpData);
-    connect(session, &BoxSession::timeAllocationDataReceived, this, &BoxEditDialog::onTimeData);
-    connect(session, &BoxSession::bindingFailed, this, [this](const QString &error) {
-        QMessageBox::warning(this, tr("Binding Failed"), error);
-    });
-    connect(session, &BoxSession::linkStateChanged, this, &BoxEditDialog::linkStateChanged);
+    if (m_sessions && item && item->model()) {
+        if (BoxSession *session = m_sessions->open(item->index()))
+            return session;
+    }
+    if (!m_loneSession) {
+        m_loneSession = new BoxSession(this);
+        connect(m_loneSession, &BoxSession::messageAppended, this, &BoxEditDialog::appendMessage);
+        connect(m_loneSession, &BoxSession::linkStateChanged, this, &BoxEditDialog::linkStateChanged);
+    }
+    return m_loneSession;
+}
 
-    connect(session, &BoxSession::transferStarted, this, [this] { setTransferButtons(true); });
-    connect(session, &BoxSession::transferProgress, m_form.progressBar, &QProgressBar::setValue);
-    connect(session, &BoxSession::transferWarning, this, [this](const QString &title, const QString &text) {
-        QMessageBox::warning(this, title, text, QMessageBox::Ok);
-    });
-    connect(session, &BoxSession::transferFinished, this, [](quint8 command, FileTransfer::Outcome outcome) {
-        if (FileTransfer::boxAnswered(outcome)) {
-            writeLog(command == FileTransfer::ProgramUpdate ? QStringLiteral("BoxEditDialog: updateProgram")
-                                                            : QStringLiteral("BoxEditDialog: updateProject"));
-        }
-    });
-    connect(session, &BoxSession::copyNotKept, this,
-            [this](const QString &error) { DeploymentGate::warnCopyNotKept(error, this); });
-    connect(session, &BoxSession::transferEnded, this, [this] { setTransferButtons(false); });
+void BoxEditDialog::attach(BoxSession *session)
+{
+    watch(session);
+    // A box without a link is contacted as the editor turns to it, at the address it shows.
+    if (!session->link()) {
+        session->setBoxAddress(m_form.ipEdit->text());
+        session->connectToBox(false);
+    }
+    showSessionState();
+}
+
+void BoxEditDialog::watch(BoxSession *session)
+{
+    if (m_session != session) {
+        if (m_session)
+            QObject::disconnect(m_session, nullptr, this, nullptr);
+        m_session = session;
+        connect(session, &BoxSession::connectionStatusChanged, this,
+                [this](const QString &status) { m_form.statusLabel->setText(status); });
+        connect(session, &BoxSession::writeReplyReceived, this,
+                [this](const QString &title, const QString &text) { inform(title, text, nullptr); });
+        connect(session, &BoxSession::versionReceived, this, [this](const QString &version) {
+            m_form.versionLabel->setText(tr("Program version: ") + version);
+        });
+        connect(session, &BoxSession::dataReceived, this, [this](const Protocol::dataMonitoringData &data) {
+            qDebug() << data.projectName;
+            emit sendDataToMainWindow(data);
+            writeLog(QStringLiteral("BoxEditDialog: Data"));
+        });
+        connect(session, &BoxSession::lanAllocationDataReceived, this, &BoxEditDialog::onLanData);
+        connect(session, &BoxSession::wanAllocationDataReceived, this, &BoxEditDialog::onWanData);
+        connect(session, &BoxSession::wifiAllocationDataReceived, this, &BoxEditDialog::onWifiData);
+        connect(session, &BoxSession::lteAllocationDataReceived, this, &BoxEditDialog::onLteData);
+        connect(session, &BoxSession::NTPAllocationDataReceived, this, &BoxEditDialog::onNtpData);
+        connect(session, &BoxSession::timeAllocationDataReceived, this, &BoxEditDialog::onTimeData);
+        connect(session, &BoxSession::bindingFailed, this, [this](const QString &error) {
+            QMessageBox::warning(this, tr("Binding Failed"), error);
+        });
+
+        connect(session, &BoxSession::transferStarted, this, [this] { setTransferButtons(true); });
+        connect(session, &BoxSession::transferProgress, this,
+                [this](int percent) { m_form.progressBar->setValue(percent); });
+        connect(session, &BoxSession::transferWarning, this, [this](const QString &title, const QString &text) {
+            QMessageBox::warning(this, title, text, QMessageBox::Ok);
+        });
+        connect(session, &BoxSession::transferFinished, this, [](quint8 command, FileTransfer::Outcome outcome) {
+            if (FileTransfer::boxAnswered(outcome)) {
+                writeLog(command == FileTransfer::ProgramUpdate ? QStringLiteral("BoxEditDialog: updateProgram")
+                                                                : QStringLiteral("BoxEditDialog: updateProject"));
+            }
+        });
+        connect(session, &BoxSession::copyNotKept, this,
+                [this](const QString &error) { DeploymentGate::warnCopyNotKept(error, this); });
+        connect(session, &BoxSession::transferEnded, this, [this] { setTransferButtons(false); });
+        connect(session, &BoxSession::stateChanged, this, &BoxEditDialog::showSessionState);
+    }
+}
+
+// Everything the editor shows of a link is the session's: turning to another box shows that
+// box's status, version, progress and verdict, never the last box's.
+void BoxEditDialog::showSessionState()
+{
+    const QString status = m_session->status();
+    m_form.statusLabel->setText(status.isEmpty() ? tr("Connection status: Not connected") : status);
+    const QString version = m_session->version();
+    m_form.versionLabel->setText(tr("Program version: ") + (version.isEmpty() ? QStringLiteral("0.0.0") : version));
+    m_form.progressBar->setValue(m_session->transferPercent());
+    m_form.verdictLabel->setText(m_session->verdict().isEmpty() ? QString()
+                                                                : tr("Last transfer: %1").arg(m_session->verdict()));
+    setTransferButtons(m_session->transferActive());
+}
+
+QString BoxEditDialog::boxLabel() const
+{
+    const QString address = m_session && m_session->link() ? m_session->boxAddress() : m_form.ipEdit->text();
+    return QStringLiteral("%1 (%2)").arg(m_form.nameEdit->text(), address);
 }
 
 Protocol *BoxEditDialog::link() const
 {
-    return m_session->link();
+    return m_session ? m_session->link() : nullptr;
 }
 
 QString BoxEditDialog::localAddress() const
 {
-    return m_session->localAddress();
+    return m_session ? m_session->localAddress() : BoxSession::noBinding();
 }
 
 Protocol *BoxEditDialog::ensureLink()
 {
+    if (m_session == m_loneSession && m_boxItem)
+        watch(sessionFor(m_boxItem));
     if (!m_session->link())
         connectToServer();
     return m_session->link();
 }
 
+void BoxEditDialog::release()
+{
+    // Stops watching at once: the dialog itself goes later, when a new editor may already
+    // show this box's session.
+    if (m_session && m_session != m_loneSession) {
+        if (m_session->disconnectFromBox())
+            writeLog(QStringLiteral("BoxEditDialog: disconnect"));
+        watch(sessionFor(nullptr));
+        showSessionState();
+        return;
+    }
+    disconnectFromServer();
+}
+
 void BoxEditDialog::connectToServer()
 {
+    // After release() the box's own session takes the link again.
+    if (m_session == m_loneSession && m_boxItem)
+        watch(sessionFor(m_boxItem));
     if (m_session->link())
         disconnectFromServer();
     m_session->setBoxAddress(m_form.ipEdit->text());
@@ -203,7 +297,8 @@ void BoxEditDialog::connectToServer()
 
 void BoxEditDialog::disconnectFromServer()
 {
-    if (!m_session->disconnectFromBox())
+    // Without a session (its owner went first, as a window closes) there is nothing to drop.
+    if (!m_session || !m_session->disconnectFromBox())
         return;
     m_form.statusLabel->setText(tr("Connection status: Not connected"));
     writeLog(QStringLiteral("BoxEditDialog: disconnect"));
@@ -251,6 +346,15 @@ void BoxEditDialog::showChangeHostAddressDialog()
 
 void BoxEditDialog::rebootDevice()
 {
+    // A reboot in the middle of a transfer would leave the box with half a file.
+    if (m_session->transferActive())
+        return;
+    const auto answer = QMessageBox::question(
+        this, tr("Reboot"),
+        tr("Reboot the box %1? It stops polling its devices until it has started again.").arg(boxLabel()),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return;
     ensureLink()->rebootDevice();
     writeLog(QStringLiteral("BoxEditDialog: rebooting"));
 }
@@ -368,8 +472,7 @@ void BoxEditDialog::onLanData(const LanAllocationData &data)
     m_form.lanDns1Edit->setText(data.lanDns1);
     m_form.lanDns2Edit->setText(data.lanDns2);
     writeLog(QStringLiteral("BoxEditDialog: update Lan"));
-    QMessageBox::information(this, tr("LAN Configuration"),
-                             tr("LAN configuration updated successfully."), QMessageBox::Ok);
+    inform(tr("LAN Configuration"), tr("LAN configuration updated successfully."), this);
 }
 
 void BoxEditDialog::onWanData(const WanAllocationData &data)
@@ -381,8 +484,7 @@ void BoxEditDialog::onWanData(const WanAllocationData &data)
     m_form.wanDns1Edit->setText(data.wanDns1);
     m_form.wanDns2Edit->setText(data.wanDns2);
     writeLog(QStringLiteral("BoxEditDialog: update Wan"));
-    QMessageBox::information(this, tr("Wan Configuration"),
-                             tr("Wan configuration updated successfully."), QMessageBox::Ok);
+    inform(tr("Wan Configuration"), tr("Wan configuration updated successfully."), this);
 }
 
 void BoxEditDialog::onWifiData(const WifiAllocationData &data)
@@ -404,8 +506,7 @@ void BoxEditDialog::onWifiData(const WifiAllocationData &data)
     m_form.wifiDns1Edit->setText(data.wifiDns1);
     m_form.wifiDns2Edit->setText(data.wifiDns2);
     writeLog(QStringLiteral("BoxEditDialog: update Wifi"));
-    QMessageBox::information(this, tr("Wifi Configuration"),
-                             tr("Wifi configuration updated successfully."), QMessageBox::Ok);
+    inform(tr("Wifi Configuration"), tr("Wifi configuration updated successfully."), this);
 }
 
 void BoxEditDialog::onLteData(const LteAllocationData &data)
@@ -419,23 +520,20 @@ void BoxEditDialog::onLteData(const LteAllocationData &data)
     for (int i = 0; i < 5; ++i)
         m_form.atEdits[i]->setText(at[i]);
     writeLog(QStringLiteral("BoxEditDialog: update Lte"));
-    QMessageBox::information(this, tr("Lte Configuration"),
-                             tr("Lte configuration updated successfully."), QMessageBox::Ok);
+    inform(tr("Lte Configuration"), tr("Lte configuration updated successfully."), this);
 }
 
 void BoxEditDialog::onNtpData(const NTPAllocationData &data)
 {
     m_form.ntpEdit->setText(data.NTP);
     writeLog(QStringLiteral("BoxEditDialog: update NTP"));
-    QMessageBox::information(this, tr("NTP Configuration"),
-                             tr("NTP configuration updated successfully."), QMessageBox::Ok);
+    inform(tr("NTP Configuration"), tr("NTP configuration updated successfully."), this);
 }
 
 void BoxEditDialog::onTimeData(const timeAllocationData &data)
 {
     m_form.boxTimeEdit->setText(data.date);
-    QMessageBox::information(this, tr("time Configuration"),
-                             tr("time configuration updated successfully."), QMessageBox::Ok);
+    inform(tr("time Configuration"), tr("time configuration updated successfully."), this);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -448,6 +546,13 @@ void BoxEditDialog::updateProgram()
     const QString path = FileDialogs::getOpenFileName(this, tr("Select Program File"), QDir::homePath(),
                                                       tr("Program Files (*.bin);;All Files (*.*)"));
     if (path.isEmpty())
+        return;
+    const auto answer = QMessageBox::question(
+        this, tr("Update program"),
+        tr("Send the program file %1 to the box %2? The box installs it and restarts.")
+            .arg(QDir::toNativeSeparators(path), QStringLiteral("%1 (%2)").arg(m_form.nameEdit->text(), m_form.ipEdit->text())),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
         return;
     m_session->setBoxAddress(m_form.ipEdit->text());
     ProjectDeployment::sendProgram(m_session, path, projectName());
@@ -492,6 +597,7 @@ void BoxEditDialog::setTransferButtons(bool running)
 {
     m_form.updateProjectButton->setEnabled(!running);
     m_form.updateProgramButton->setEnabled(!running);
+    m_form.rebootButton->setEnabled(!running);
     m_form.cancelTransferButton->setEnabled(running);
 }
 
@@ -502,7 +608,7 @@ void BoxEditDialog::cancelTransfer()
 
 bool BoxEditDialog::transferRunning() const
 {
-    return m_session->transferRunning();
+    return m_session && m_session->transferRunning();
 }
 
 bool BoxEditDialog::mayEndTransfer()
@@ -588,6 +694,24 @@ bool BoxEditDialog::boxAddressUsable(const QString &title)
 }
 
 // ---------------------------------------------------------------------------------------
+
+void BoxEditDialog::inform(const QString &title, const QString &text, QWidget *parent)
+{
+    m_notices.append({title, text, parent});
+    // A box already open shows the next one when it closes: replies that arrive meanwhile
+    // wait in order instead of piling up on top of it.
+    if (m_informing)
+        return;
+    m_informing = true;
+    const QPointer<BoxEditDialog> alive(this);
+    while (!m_notices.isEmpty()) {
+        const Notice notice = m_notices.takeFirst();
+        QMessageBox::information(notice.parent, notice.title, notice.text, QMessageBox::Ok);
+        if (!alive)
+            return; // the editor went while its box was open
+    }
+    m_informing = false;
+}
 
 void BoxEditDialog::appendMessage(const QString &text)
 {

@@ -3,17 +3,20 @@
 // Edits one box item of the project tree (its fields in a BoxEditForm, loaded from and saved to
 // the box's record) and works with the box through its BoxSession: connection, settings reads
 // and writes, reboot, project deployment, program update and the hand-over of live data to the
-// main window.
+// main window. The sessions belong to the window's BoxSessions, one per box: turning the editor
+// to another box shows that box's session and leaves the first one running.
 
+#include "core/boxlink/BoxSession.h"
 #include "core/boxlink/Protocol.h"
 #include "gui/boxlink/BoxEditForm.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <QTimer>
 
 #include <initializer_list>
 
-class BoxSession;
+class BoxSessions;
 class QLineEdit;
 class QPushButton;
 class QStandardItem;
@@ -22,10 +25,14 @@ class BoxEditDialog : public QDialog
 {
     Q_OBJECT
 public:
+    // Without shared sessions the dialog keeps its own (one per box of the item's model, or a
+    // single one for an item outside a model).
     BoxEditDialog(QStandardItem *item, QWidget *parent);
+    BoxEditDialog(QStandardItem *item, BoxSessions *sessions, QWidget *parent);
     ~BoxEditDialog() override;
 
-    // Makes the dialog edit another box item; the link stays as it is.
+    // Makes the dialog edit another box item and show that box's session, opened when it has
+    // none; the session of the box shown before goes on. Outside a model the one link stays.
     void loadBoxItem(QStandardItem *item);
 
     QStandardItem *boxItem() const { return m_boxItem; }
@@ -56,6 +63,9 @@ public slots:
     void saveChanges();
     void disconnectFromServer();
     void connectToServer();
+    // The editor closes: the link of the box it shows ends, and the editor stops watching
+    // that box's session.
+    void release();
     void showChangeHostAddressDialog();
     void clearData();
     void rebootDevice();
@@ -86,9 +96,19 @@ private:
     };
 
     void wireButtons();
-    void wireSession();
+    // Shows `session` from now on: its status, version, progress and verdict; the one shown
+    // before goes on unwatched.
+    void attach(BoxSession *session);
+    // Only follows the session's signals from now on.
+    void watch(BoxSession *session);
+    void showSessionState();
+    BoxSession *sessionFor(QStandardItem *item);
+    // "name (IP)" of the box shown.
+    QString boxLabel() const;
     Protocol *ensureLink();
     void appendMessage(const QString &text);
+    // An information box for a reply of the box, one at a time, in the order they came.
+    void inform(const QString &title, const QString &text, QWidget *parent);
     void setTransferButtons(bool running);
     // The name the records give the project of the box: its top-level item's text.
     QString projectName() const;
@@ -106,8 +126,19 @@ private:
     void onTimeData(const timeAllocationData &data);
 
     QStandardItem *m_boxItem = nullptr;
-    BoxSession *m_session = nullptr;
+    BoxSessions *m_sessions = nullptr;
+    bool m_ownSessions = false; // made here, for a dialog opened on its own
+    QPointer<BoxSession> m_session;
+    BoxSession *m_loneSession = nullptr; // for an item outside any model
     QTimer m_clock;
+    struct Notice
+    {
+        QString title;
+        QString text;
+        QPointer<QWidget> parent; // null: no parent
+    };
+    QList<Notice> m_notices;
+    bool m_informing = false;
 
     BoxEditForm m_form;
 };

@@ -232,6 +232,10 @@ QWidget *BoxEditForm::buildCommonlyTab()
     progressRow->addWidget(progressBar);
     progressRow->addWidget(cancelTransferButton);
     form->addRow(tr("Progress:"), progressRow);
+    verdictLabel = new QLabel;
+    verdictLabel->setObjectName(QStringLiteral("verdictLabel"));
+    verdictLabel->setWordWrap(true);
+    form->addRow(verdictLabel);
 
     rebootButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/Reboot Device.svg")),
                                      tr("Reboot Device"));

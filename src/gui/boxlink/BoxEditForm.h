@@ -49,6 +49,7 @@ public:
     QPushButton *disconnectButton = nullptr;
     QLabel *statusLabel = nullptr;
     QLabel *versionLabel = nullptr;
+    QLabel *verdictLabel = nullptr; // how the last transfer to the box shown ended
     QPushButton *updateProjectButton = nullptr;
     QPushButton *updateProgramButton = nullptr;
     QProgressBar *progressBar = nullptr;

@@ -147,6 +147,7 @@ CMainWindow::~CMainWindow()
     // its way out (the box editor drops its link) must not reach a half-destroyed window.
     for (QDialog *editor : findChildren<QDialog *>())
         editor->disconnect(this);
+    m_editors->endSessionsQuietly();
     stopRecording();
     delete ui;
 }

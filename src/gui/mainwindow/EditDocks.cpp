@@ -183,10 +183,12 @@ bool EditDocks::close(EditDockKind kind)
     return dock != nullptr;
 }
 
-void EditDocks::closeAll()
+void EditDocks::closeAll(std::optional<EditDockKind> keep)
 {
     for (EditDockKind kind : {EditDockKind::Service, EditDockKind::Project, EditDockKind::Box,
                               EditDockKind::Standard}) {
+        if (keep == kind)
+            continue;
         // discard takes the entry out of the View menu, so the next lookup moves on.
         ads::CDockWidget *previous = nullptr;
         while (ads::CDockWidget *dock = find(kind)) {

@@ -6,6 +6,8 @@
 #include <QIcon>
 #include <QObject>
 
+#include <optional>
+
 class QDialog;
 class QMenu;
 
@@ -42,7 +44,8 @@ public:
     void discard(ads::CDockWidget *dock);
     // Discards the dock of this kind; false when none was open.
     bool close(EditDockKind kind);
-    void closeAll();
+    // Every edit dock, but the one of kind `keep` when given.
+    void closeAll(std::optional<EditDockKind> keep = std::nullopt);
 
 signals:
     // A dock was placed: the window fits its width to the content.

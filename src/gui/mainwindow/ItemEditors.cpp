@@ -6,6 +6,8 @@
 #include "gui/mainwindow/CMainWindow.h"
 #include "gui/mainwindow/ProjectTree.h"
 #include "gui/boxlink/BoxEditDialog.h"
+#include "gui/boxlink/BoxLinkMarks.h"
+#include "core/boxlink/BoxSessions.h"
 #include "gui/devices/standardDLT645EditDialog.h"
 #include "gui/devices/standardModbusEditDialog.h"
 #include "core/project/ItemRecord.h"
@@ -45,6 +47,18 @@ ItemEditors::ItemEditors(CMainWindow *window, EditDocks *docks, QStandardItemMod
     , m_docks(docks)
     , m_model(model)
 {
+    m_sessions = new BoxSessions(model, this);
+    connect(m_sessions, &BoxSessions::dataReceived, window, &CMainWindow::onDataReceived);
+    connect(m_sessions, &BoxSessions::messageAppended, window, &CMainWindow::appendMessage);
+    connect(m_sessions, &BoxSessions::linkStateChanged, window, &CMainWindow::onBoxLinkStateChanged);
+    m_marks = new BoxLinkMarks(m_sessions, model, this);
+}
+
+void ItemEditors::endSessionsQuietly()
+{
+    QObject::disconnect(m_sessions, nullptr, m_window, nullptr);
+    QObject::disconnect(m_sessions, nullptr, m_marks, nullptr);
+    m_sessions->endAll();
 }
 
 // --- edit-dock plumbing shared by the editors ------------------------------------------------
@@ -189,17 +203,14 @@ void ItemEditors::openBox(QStandardItem *item)
         return;
     const EditDockKind dockKind = EditDockKind::Box;
 
-    // There is only ever one box editor: an open one is re-pointed at the item and moves its
-    // link to the new box (then repoint), never replaced.
+    // There is only ever one box editor: an open one is re-pointed at the item and shows that
+    // box's session (then repoint), never replaced. The box shown before keeps its session,
+    // its live data and a transfer that may run to it.
     ads::CDockWidget *openDock = m_docks->find(dockKind);
     if (openDock) {
         // Box editor: re-point
         if (auto *open = editorIn<BoxEditDialog>(openDock)) {
-            if (item != open->boxItem() && !open->mayEndTransfer())
-                return;
             open->loadBoxItem(item);
-            open->disconnectFromServer();
-            open->connectToServer();
             repoint(openDock, open, item);
         }
         return;
@@ -207,10 +218,10 @@ void ItemEditors::openBox(QStandardItem *item)
 
     EditorParts editor;
     // Box editor: build
-    auto *box = new BoxEditDialog(item, m_window);
-    connect(box, &BoxEditDialog::sendDataToMainWindow, m_window, &CMainWindow::onDataReceived);
+    // Live data, link states and link messages reach the window from the sessions, whichever
+    // box the editor shows; the editor's own messages from the editor.
+    auto *box = new BoxEditDialog(item, m_sessions, m_window);
     connect(box, &BoxEditDialog::messageAppended, m_window, &CMainWindow::appendMessage);
-    connect(box, &BoxEditDialog::linkStateChanged, m_window, &CMainWindow::onBoxLinkStateChanged);
     editor.dialog = box;
     editor.nameEdit = box->nameEdit();
     editor.saveButton = box->saveButton();
@@ -218,21 +229,50 @@ void ItemEditors::openBox(QStandardItem *item)
     editor.fieldsOk = [box] { return box->confirmFields(); };
 
     ads::CDockWidget *dock = m_docks->open(dockKind, editor.dialog);
-    // Closing the box editor always drops the box connection.
-    connect(dock, &QObject::destroyed, box, &BoxEditDialog::disconnectFromServer);
+    // Closing the box editor drops the connection of the box it shows, as it closes: the
+    // dialog itself goes later, when another editor may show that box already.
+    connect(dock, &ads::CDockWidget::closed, box, &BoxEditDialog::release);
     // The dock's close button asks about a running transfer before the editor goes.
     dock->setFeature(ads::CDockWidget::CustomCloseHandling, true);
-    connect(dock, &ads::CDockWidget::closeRequested, box, [box, dock] {
+    // Discarded, not only closed: a closed dock is deleted later, and must not be found and
+    // re-pointed meanwhile.
+    connect(dock, &ads::CDockWidget::closeRequested, box, [this, box, dock] {
         if (box->mayEndTransfer())
-            dock->closeDockWidget();
+            m_docks->discard(dock);
     });
     installSaveCheck(editor.dialog, item, editor.nameEdit, editor.saveButton, editor.save, dockKind,
                      editor.fieldsOk);
 }
 
-bool ItemEditors::boxTransferMayEnd()
+BoxEditDialog *ItemEditors::boxEditor() const
 {
-    auto *box = editorIn<BoxEditDialog>(m_docks->find(EditDockKind::Box));
-    return !box || box->mayEndTransfer();
+    return editorIn<BoxEditDialog>(m_docks->find(EditDockKind::Box));
 }
 
+bool ItemEditors::boxTransferMayEnd(QStandardItem *scope)
+{
+    const auto within = [scope](QModelIndex box) {
+        if (!scope)
+            return true;
+        for (; box.isValid(); box = box.parent())
+            if (box == scope->index())
+                return true;
+        return false;
+    };
+    QList<BoxSession *> running;
+    for (BoxSession *session : m_sessions->sessions())
+        if (session->transferRunning() && within(m_sessions->boxOf(session)))
+            running.append(session);
+    if (running.isEmpty())
+        return true;
+    const QString text = running.size() == 1
+                             ? BoxEditDialog::tr("A transfer to the box is still running. Cancel it?")
+                             : tr("Transfers to %1 boxes are still running. Cancel them?").arg(running.size());
+    const auto answer = QMessageBox::question(m_window, BoxEditDialog::tr("Transfer Running"), text,
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton);
+    if (answer != QMessageBox::Yes)
+        return false;
+    for (BoxSession *session : qAsConst(running))
+        session->cancelTransfer();
+    return true;
+}

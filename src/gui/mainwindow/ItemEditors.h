@@ -11,6 +11,7 @@
 
 #include <functional>
 
+class BoxSessions;
 class CMainWindow;
 class QAbstractButton;
 class QLineEdit;
@@ -28,9 +29,14 @@ public:
     void openService(QStandardItem *item);
     void openBox(QStandardItem *item);
 
-    // A running box transfer would end with the box editor: asks whether to cancel it. True
-    // when nothing runs any more.
-    bool boxTransferMayEnd();
+    // Transfers to the boxes under `scope` (every box without one) would end: asks whether to
+    // cancel them. True when none runs any more.
+    bool boxTransferMayEnd(QStandardItem *scope = nullptr);
+    // The box editor, when open.
+    class BoxEditDialog *boxEditor() const;
+    BoxSessions *boxSessions() const { return m_sessions; }
+    // For a window on its way out: every box session ends without reporting to it.
+    void endSessionsQuietly();
 
     // Re-uses an open editor for another item: the save check follows the item, the dock
     // comes to the front. The editor's own replace operation is called by the caller.
@@ -63,4 +69,7 @@ private:
     CMainWindow *m_window;
     EditDocks *m_docks;
     QStandardItemModel *m_model;
+    // One session per box the engineer has opened, whichever box the editor shows.
+    BoxSessions *m_sessions = nullptr;
+    class BoxLinkMarks *m_marks = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "gui/mainwindow/ItemEditors.h"
 #include "gui/mainwindow/ProjectFiles.h"
 #include "gui/mainwindow/ProjectTree.h"
+#include "gui/boxlink/BoxEditDialog.h"
 #include "gui/boxlink/BoxInputDialog.h"
 #include "gui/boxlink/BoxSearchDialog.h"
 #include "gui/deployment/FleetWindow.h"
@@ -142,10 +143,14 @@ void ProjectCommands::closeProject(QStandardItem *item)
     } else if (answer != QMessageBox::No) {
         return;
     }
-    if (!m_editors->boxTransferMayEnd())
+    if (!m_editors->boxTransferMayEnd(item))
         return;
-    // Editors go first so none is left pointing into the removed project.
-    m_docks->closeAll();
+    // Editors go first so none is left pointing into the removed project. A box editor that
+    // shows a box of another project stays, with its link: closing it would end that box's
+    // session. The sessions of this project's boxes end with their items.
+    BoxEditDialog *boxEditor = m_editors->boxEditor();
+    const bool keepBox = boxEditor && boxEditor->boxItem() && ProjectTree::projectOf(boxEditor->boxItem()) != item;
+    m_docks->closeAll(keepBox ? EditDockKind::Box : std::optional<EditDockKind>());
     m_model->removeRow(item->row());
 }
 
@@ -272,7 +277,8 @@ void ProjectCommands::deleteItem(QStandardItem *item)
     const QString itemText = item->text();
 
     // The editor of the folder's kind closes whatever it shows; a data set's box link goes
-    // with the box editor.
+    // with the box editor. A deleted box takes only its own session and, if it shows that box,
+    // the box editor: another box's editor and link stay.
     const bool boxKind = folderText == Folder::Box || folderText == Folder::Data;
     ads::CDockWidget *dock = nullptr;
     if (folderText == Folder::Standard)
@@ -281,8 +287,15 @@ void ProjectCommands::deleteItem(QStandardItem *item)
         dock = m_docks->find(EditDockKind::Box);
     else if (folderText == Folder::Service)
         dock = m_docks->find(EditDockKind::Service);
-    if (dock && boxKind && !m_editors->boxTransferMayEnd())
+    BoxEditDialog *boxEditor = m_editors->boxEditor();
+    if (folderText == Folder::Box) {
+        if (!m_editors->boxTransferMayEnd(item))
+            return;
+        if (!boxEditor || boxEditor->boxItem() != item)
+            dock = nullptr;
+    } else if (dock && boxKind && boxEditor && !m_editors->boxTransferMayEnd(boxEditor->boxItem())) {
         return;
+    }
     // Closed before the item goes, so no editor is left holding it.
     m_docks->discard(dock);
 
@@ -298,7 +311,8 @@ void ProjectCommands::deleteAllData(QStandardItem *folder)
 {
     if (!ProjectTree::isFolder(folder, Folder::Data) || folder->rowCount() == 0)
         return;
-    if (!m_editors->boxTransferMayEnd())
+    if (BoxEditDialog *boxEditor = m_editors->boxEditor();
+        boxEditor && !m_editors->boxTransferMayEnd(boxEditor->boxItem()))
         return;
 
     for (int row = 0; row < folder->rowCount(); ++row)

@@ -168,14 +168,20 @@ bool MonitoringPanel::report(const Protocol::dataMonitoringData &data)
         project->appendRow(dataFolder);
     }
 
+    // Reports of the same device from two boxes are two feeds, each named with its box.
+    const QString feed = MonitoringFeeds::feedName(data.plcName, data.boxName.isEmpty() ? data.boxIp : data.boxName);
     QStandardItem *dataItem = nullptr;
     for (int i = 0; i < dataFolder->rowCount(); ++i) {
         QStandardItem *child = dataFolder->child(i);
-        if (child && child->text() == data.plcName)
+        if (child && child->text() == feed)
             dataItem = child; // the last one wins
     }
 
-    const qint64 receivedMs = nowMs();
+    // The time the report arrived, on the monitoring clock: a report handed on late (its
+    // link's owner was busy) is still recorded and judged by its arrival.
+    qint64 receivedMs = nowMs();
+    if (data.receivedMs > 0)
+        receivedMs -= qMax<qint64>(0, QDateTime::currentMSecsSinceEpoch() - data.receivedMs);
     const QString now = QDateTime::fromMSecsSinceEpoch(receivedMs).toString(kTimeFormat);
     // The recording comes first, but never at the cost of the live view.
     if (m_recorder && m_recorder->isOpen()
@@ -185,16 +191,16 @@ bool MonitoringPanel::report(const Protocol::dataMonitoringData &data)
         emit messageAppended(
             WindowText::tr("Recording stopped: the database could not be written (%1).").arg(error));
     }
-    feedTrendCharts(data.plcName, receivedMs, data.datas);
-    m_feeds.reported(data.plcName, data.projectName, receivedMs, staleAfterMs(project, data.plcName));
+    feedTrendCharts(feed, receivedMs, data.datas);
+    m_feeds.reported(feed, data.projectName, receivedMs, staleAfterMs(project, data.plcName), data.boxIp);
     const QVariantList rows = MonitoringFeeds::rowsFromReport(data.datas, now);
 
     if (dataItem) {
         dataItem->setData(rows, Role::DataRows);
-        showDataInTable(dataItem, now, data.plcName);
+        showDataInTable(dataItem, now, feed);
     } else {
         // A device's first report only files the data; its table appears from the second on.
-        dataItem = ProjectItems::newDataItem(ProjectItems::icon("data-file.svg"), data.plcName, rows,
+        dataItem = ProjectItems::newDataItem(ProjectItems::icon("data-file.svg"), feed, rows,
                                              kNoDisplay);
         dataFolder->appendRow(dataItem);
     }
@@ -449,7 +455,7 @@ void MonitoringPanel::boxLinkStateChanged(const QString &boxIp, bool up)
     // A link that comes back makes nothing current: the next report does.
     if (up)
         return;
-    m_feeds.linkLost([this, &boxIp](const QString &projectName) {
+    m_feeds.linkLost(boxIp, [this, &boxIp](const QString &projectName) {
         QStandardItem *project = childWithText(m_projects->invisibleRootItem(), projectName);
         return project && projectHasBox(project, boxIp);
     });

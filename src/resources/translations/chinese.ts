@@ -4,6 +4,22 @@
 <context>
     <name>BoxEditDialog</name>
     <message>
+        <source>Last transfer: %1</source>
+        <translation>上次传输：%1</translation>
+    </message>
+    <message>
+        <source>Reboot</source>
+        <translation>重新启动</translation>
+    </message>
+    <message>
+        <source>Reboot the box %1? It stops polling its devices until it has started again.</source>
+        <translation>重新启动盒子 %1？在它重新启动完成之前，它将停止采集其设备。</translation>
+    </message>
+    <message>
+        <source>Send the program file %1 to the box %2? The box installs it and restarts.</source>
+        <translation>将程序文件 %1 发送到盒子 %2？盒子将安装它并重新启动。</translation>
+    </message>
+    <message>
         <source>Cancel transfer</source>
         <translation>取消传输</translation>
     </message>
@@ -372,6 +388,10 @@
 </context>
 <context>
     <name>CMainWindow</name>
+    <message>
+        <source>Transfers to %1 boxes are still running. Cancel them?</source>
+        <translation>到 %1 个盒子的传输仍在进行。要取消它们吗？</translation>
+    </message>
     <message>
         <source>Boxes...</source>
         <translation>设备列表...</translation>
@@ -2829,12 +2849,35 @@ Send it anyway?</source>
 <context>
     <name>BoxSession</name>
     <message>
+        <source>%1 (%2)</source>
+        <translation>%1（%2）</translation>
+    </message>
+    <message>
         <source>it answers again; the link is back.</source>
         <translation>它再次应答；连接已恢复。</translation>
     </message>
     <message>
         <source>Connection status: no answer from the box for %1 s</source>
         <translation>连接状态：Box已 %1 秒未应答</translation>
+    </message>
+</context>
+<context>
+    <name>BoxLinkMarks</name>
+    <message>
+        <source>Connected to %1</source>
+        <translation>已连接到 %1</translation>
+    </message>
+    <message>
+        <source>Connected to %1, but the box has not answered for %2 s</source>
+        <translation>已连接到 %1，但盒子已 %2 秒没有应答</translation>
+    </message>
+    <message>
+        <source>Not connected: trying %1</source>
+        <translation>未连接：正在尝试 %1</translation>
+    </message>
+    <message>
+        <source>Not connected</source>
+        <translation>未连接</translation>
     </message>
 </context>
 </TS>
