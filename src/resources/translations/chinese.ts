@@ -772,7 +772,7 @@
     </message>
     <message>
         <source>Update Status:Project deployment cancelled, not completed.</source>
-        <translation>更新状态：工程部署已取消，未完成。</translation>
+        <translation>更新状态：项目部署已取消，未完成。</translation>
     </message>
     <message>
         <source>Connection Status:The box took no data for %1 seconds; transfer stopped.</source>
@@ -2234,6 +2234,30 @@
         <source>box '%1'</source>
         <translation>Box“%1”</translation>
     </message>
+    <message>
+        <source>Selected</source>
+        <translation>选中</translation>
+    </message>
+    <message>
+        <source>Data identifier</source>
+        <translation>数据标识</translation>
+    </message>
+    <message>
+        <source>Value format</source>
+        <translation>数据格式</translation>
+    </message>
+    <message>
+        <source>WiFi</source>
+        <translation>WiFi</translation>
+    </message>
+    <message>
+        <source>%1 (file path)</source>
+        <translation>%1（文件路径）</translation>
+    </message>
+    <message>
+        <source>%1: %2, %3: %4</source>
+        <translation>%1：%2，%3：%4</translation>
+    </message>
 </context>
 <context>
     <name>CertificateDetailsView</name>
@@ -2470,6 +2494,49 @@ Send it anyway?</source>
     </message>
 </context>
 <context>
+    <name>FleetDeployment</name>
+    <message>
+        <source>This computer has no such local address any more: choose another one, or none.</source>
+        <translation>本机已没有该本地地址：请选择其他地址，或不指定。</translation>
+    </message>
+    <message>
+        <source>The box did not take the connection: check its IP address, the cable and that the box is switched on, then retry.</source>
+        <translation>Box未接受连接：请检查其IP地址、网线以及Box是否已通电，然后重试。</translation>
+    </message>
+    <message>
+        <source>The file could not be read on this computer: check that it exists and is readable, then retry.</source>
+        <translation>无法在本机读取该文件：请检查文件是否存在且可读，然后重试。</translation>
+    </message>
+    <message>
+        <source>The connection dropped while sending: check the cable and the box's power, then retry.</source>
+        <translation>发送时连接中断：请检查网线和Box的电源，然后重试。</translation>
+    </message>
+    <message>
+        <source>The box stopped taking data: it may be busy or out of space. Wait a moment, then retry.</source>
+        <translation>Box停止接收数据：可能正忙或空间不足。请稍候再重试。</translation>
+    </message>
+    <message>
+        <source>Cancelled here: the box did not confirm anything. Retry when ready.</source>
+        <translation>已在本机取消：Box未确认任何内容。准备好后请重试。</translation>
+    </message>
+    <message>
+        <source>The box did not give its verdict in time: it may be busy. Refresh to see that it answers, then retry.</source>
+        <translation>Box未及时给出校验结果：可能正忙。请刷新确认其有应答，然后重试。</translation>
+    </message>
+    <message>
+        <source>The box closed the connection before its verdict: it may have restarted. Refresh to see that it answers, then retry.</source>
+        <translation>Box在给出校验结果前关闭了连接：可能已重启。请刷新确认其有应答，然后重试。</translation>
+    </message>
+    <message>
+        <source>The box answered in a way this tool does not expect: check that its program version fits, and that no other tool sends to it at the same time, then retry.</source>
+        <translation>Box的应答不符合本工具的预期：请检查其程序版本是否匹配，以及是否有其他工具同时向其发送，然后重试。</translation>
+    </message>
+    <message>
+        <source>The file arrived damaged: send it again (Retry).</source>
+        <translation>文件到达时已损坏：请重新发送（重试）。</translation>
+    </message>
+</context>
+<context>
     <name>FleetWindow</name>
     <message>
         <source>At most %1 transfers at once: the limit of %2 open files allows no more.</source>
@@ -2501,7 +2568,7 @@ Send it anyway?</source>
     </message>
     <message>
         <source>Deploying project</source>
-        <translation>正在部署工程</translation>
+        <translation>正在部署项目</translation>
     </message>
     <message>
         <source>IP Address</source>
@@ -2569,7 +2636,7 @@ Send it anyway?</source>
     </message>
     <message>
         <source>Update project</source>
-        <translation>更新工程</translation>
+        <translation>更新项目</translation>
     </message>
     <message>
         <source>Updating program</source>
