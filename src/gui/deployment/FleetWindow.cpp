@@ -368,6 +368,7 @@ void FleetWindow::showRow(int row)
     }
     setCell(row, ResultColumn, text, hint.isEmpty() ? text : text + QLatin1Char('\n') + hint);
     m_table->cellWidget(row, RetryColumn)->setEnabled(result.state == FleetDeployment::State::Failed);
+    m_table->cellWidget(row, RetryColumn)->setToolTip(hint);
     updateButtons();
 }
 
