@@ -457,6 +457,18 @@
         <translation>接收时间至：</translation>
     </message>
     <message>
+        <source>The recording begins at %1, after the start of the chosen range. Export the recorded range from %1 to %2?</source>
+        <translation>记录开始于 %1，晚于所选范围的开始。是否导出已记录的范围（%1 至 %2）？</translation>
+    </message>
+    <message>
+        <source>nothing was recorded between %1 and %2; the recording holds %3 to %4</source>
+        <translation>%1 至 %2 之间没有记录任何数据；记录包含 %3 至 %4 的数据</translation>
+    </message>
+    <message>
+        <source>the range ends before it begins</source>
+        <translation>范围的结束早于其开始</translation>
+    </message>
+    <message>
         <source>CSV files (*.csv)</source>
         <translation>CSV 文件 (*.csv)</translation>
     </message>
@@ -2491,6 +2503,10 @@ Send it anyway?</source>
     <message>
         <source>Last</source>
         <translation>最近</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
     </message>
 </context>
 <context>
