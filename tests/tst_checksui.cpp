@@ -359,8 +359,11 @@ void TstChecksUi::deploymentsToSimulator()
     fixture.box->setData(sim.address(), Role::BoxIp);
     BoxEditDialog editor(fixture.box, &w);
 
-    // True when the box received the project.
+    // True when the box received the project. Saved first, so only the checks and the
+    // changes ask.
     auto deploy = [&] {
+        if (!w.saveProject(fixture.project))
+            return false;
         const int before = sim.transferRecords().size();
         editor.findChild<QPushButton *>(QStringLiteral("updateProjectButton"))->click();
         if (!QTest::qWaitFor([&] { return !editor.transferRunning(); }, 10000))

@@ -225,15 +225,18 @@ void TstTypicalRoad::emptyToolToRunningBox()
     QVERIFY(editor);
     QTRY_COMPARE_WITH_TIMEOUT(label(editor, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
 
-    // 4. Update project: a sound project goes without a question; the verdict in the Message
-    // dock; nothing is left beside the project.
+    // 4. Update project: a sound project passes its checks without a question, but it was never
+    // saved: Save writes its file first; the verdict in the Message dock; nothing but the
+    // project file is left beside the project.
     answerer.boxes.clear();
+    answerer.answer(QStringLiteral("Unsaved Project"), QMessageBox::Save);
     click(editor, "updateProjectButton");
     QTRY_VERIFY_WITH_TIMEOUT(!editor->transferRunning(), 10000);
-    QCOMPARE(answerer.titles(), QStringList());
+    QCOMPARE(answerer.titles(), QStringList{"Unsaved Project | The project 'Plant' has not been saved: no file "
+                                            "holds what is about to be sent.\n\nSave it first?"});
     QVERIFY(w.messageEditor()->toPlainText().contains(QStringLiteral("Checksum Result:Checksum successful.")));
     QCOMPARE(editor->findChild<QProgressBar *>("progressBar")->value(), 100);
-    QCOMPARE(QDir(projectDir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(QDir(projectDir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Plant.json"});
 
     // 6. Save Project writes exactly the bytes the box received.
     answerer.boxes.clear();
@@ -387,9 +390,11 @@ void TstTypicalRoad::recordingKeepsWhatTheBoxSent()
     BoxEditDialog *editor = boxEditor(w);
     QVERIFY(editor);
     QTRY_COMPARE_WITH_TIMEOUT(label(editor, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
+    answerer.answer(QStringLiteral("Unsaved Project"), QMessageBox::No); // send without saving
     click(editor, "updateProjectButton");
     QTRY_VERIFY_WITH_TIMEOUT(!editor->transferRunning(), 10000);
     QVERIFY(w.messageEditor()->toPlainText().contains(QStringLiteral("Checksum Result:Checksum successful.")));
+    answerer.boxes.clear(); // that question; none may come while recording
     QTRY_VERIFY_WITH_TIMEOUT(tableOf(w, "PLC1") && tableOf(w, "PLC1")->rowCount() == kPoints, 5000);
 
     // What the main window is handed, from the Record click on; the 50th report ends the

@@ -248,7 +248,7 @@ void FleetWindow::updateProject()
     }
     // The checks once for every box: they judge the project, not the box. What it changes is
     // per box, but asked once for the whole deployment.
-    if (!DeploymentGate::confirmChecks(item, this))
+    if (!DeploymentGate::confirmChecks(item, this) || !DeploymentGate::confirmSaved(item, this))
         return;
     QList<QPair<QString, QString>> boxes;
     for (int row : rows)

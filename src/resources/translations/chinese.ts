@@ -587,6 +587,14 @@
 %1</translation>
     </message>
     <message>
+        <source>Not saved yet: no file holds this project.</source>
+        <translation>尚未保存：没有文件保存此项目。</translation>
+    </message>
+    <message>
+        <source>Changed since the last save: %1 does not hold these changes.</source>
+        <translation>自上次保存后已更改：%1 中没有这些更改。</translation>
+    </message>
+    <message>
         <source>Open JSON File</source>
         <translation>打开JSON文件</translation>
     </message>
@@ -2422,6 +2430,30 @@ Send it anyway?</source>
     <message>
         <source>The project was sent, but the copy kept to show the next deployment's changes could not be written: %1</source>
         <translation>项目已发送，但用于显示下次部署更改的副本无法写入：%1</translation>
+    </message>
+    <message>
+        <source>The project '%1' has not been saved: no file holds what is about to be sent.
+
+Save it first?</source>
+        <translation>项目“%1”尚未保存：没有文件保存即将发送的内容。
+
+先保存吗？</translation>
+    </message>
+    <message>
+        <source>The project '%1' has changes that its file %2 does not hold: the box would get a project that differs from the file.
+
+Save it first?</source>
+        <translation>项目“%1”有更改未保存到其文件 %2 中：设备将收到与文件不同的项目。
+
+先保存吗？</translation>
+    </message>
+    <message>
+        <source>Unsaved Project</source>
+        <translation>项目未保存</translation>
+    </message>
+    <message>
+        <source>Send without saving</source>
+        <translation>不保存直接发送</translation>
     </message>
 </context>
 <context>
