@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QMessageBox>
 #include <QProcess>
 #include <QSemaphore>
@@ -25,7 +26,8 @@
 #include <functional>
 
 // Polls for the active modal widget and answers it: message boxes are recorded (title and
-// text) and confirmed with OK; other modal dialogs go to `other`, which must close them.
+// text) and confirmed with OK, or with the button given for their title (answer()); other modal
+// dialogs go to `other`, which must close them.
 class ModalAnswerer : public QObject
 {
 public:
@@ -43,8 +45,6 @@ public:
     }
 
     QList<Box> boxes;
-    // A question is answered with this button when it has one; otherwise it is rejected.
-    QMessageBox::StandardButton questions = QMessageBox::NoButton;
 
     bool sawBox(const QString &title, const QString &text) const
     {
@@ -53,6 +53,8 @@ public:
                 return true;
         return false;
     }
+    // Boxes titled `title` are answered with `button` from now on.
+    void answer(const QString &title, QMessageBox::StandardButton button) { m_answers.insert(title, button); }
     QStringList titles() const
     {
         QStringList out;
@@ -70,10 +72,8 @@ private:
         if (auto *box = qobject_cast<QMessageBox *>(w)) {
             boxes.append({box->windowTitle(), box->text()});
             m_handling = box;
-            if (QAbstractButton *yes = questions != QMessageBox::NoButton ? box->button(questions) : nullptr)
-                yes->click();
-            else if (QAbstractButton *ok = box->button(QMessageBox::Ok))
-                ok->click();
+            if (QAbstractButton *chosen = box->button(m_answers.value(box->windowTitle(), QMessageBox::Ok)))
+                chosen->click();
             else
                 box->reject();
             m_handling = nullptr;
@@ -87,6 +87,7 @@ private:
     }
 
     QTimer m_timer;
+    QMap<QString, QMessageBox::StandardButton> m_answers;
     std::function<void(QWidget *)> m_other;
     QWidget *m_handling = nullptr;
 };

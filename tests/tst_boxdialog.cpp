@@ -758,7 +758,7 @@ void TstBoxDialog::writes()
     QTRY_COMPARE_WITH_TIMEOUT(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
 
     ModalAnswerer answerer;
-    answerer.questions = QMessageBox::Yes;
+    answerer.answer(QStringLiteral("Reboot"), QMessageBox::Yes);
     click(&dialog, qPrintable(button));
     // A reboot is asked about first, naming the box.
     QStringList expected{boxTitle + " | " + boxText};
@@ -844,7 +844,7 @@ void TstBoxDialog::programUpdate()
     FileTransfer::setVerdictTimeoutForTesting(2000);
     FileDialogs::setNextAnswerForTesting(size == -2 ? QString() : path);
     ModalAnswerer answerer;
-    answerer.questions = QMessageBox::Yes;
+    answerer.answer(QStringLiteral("Update program"), QMessageBox::Yes);
     click(&dialog, "updateProgramButton");
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.transferRunning(), 10000);
     QTest::qWait(50);
@@ -947,11 +947,14 @@ void TstBoxDialog::deploymentSendsTheBoxesOwnProject()
 
     BoxEditDialog dialog(box, &window);
     showMessagesIn(dialog, window);
+    // The project cannot be saved beside the user's file of its name: sent without saving.
     ModalAnswerer answerer;
+    answerer.answer(QStringLiteral("Unsaved Project"), QMessageBox::No);
     click(&dialog, "updateProjectButton");
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.transferRunning(), 10000);
 
-    QCOMPARE(answerer.titles(), QStringList());
+    QCOMPARE(answerer.boxes.size(), 1);
+    QCOMPARE(answerer.boxes.first().title, QStringLiteral("Unsaved Project"));
     QCOMPARE(lastLine(window), QStringLiteral("Checksum Result:Checksum successful."));
     QCOMPARE(sim.stateFile("deployed.json"), expected);
     // What the box confirmed is kept, for the next deployment's changes.
@@ -975,6 +978,7 @@ void TstBoxDialog::deploymentOntoAFullDevice()
     CMainWindow window;
     QStandardItem *box = projectWithBox(window, "P", dir.path(), "B1", sim.address());
     QVERIFY(ProjectJson::projectFileBytes(box->parent()->parent()).size() > 400);
+    QVERIFY(window.saveProject(box->parent()->parent())); // so that no question comes first
     BoxEditDialog dialog(box, &window);
     showMessagesIn(dialog, window);
 
@@ -1105,6 +1109,7 @@ void TstBoxDialog::deploymentWithoutVerdictKeepsNoCopy()
     QTemporaryDir dir;
     CMainWindow window;
     QStandardItem *box = projectWithBox(window, "P", dir.path(), "B1", sim.address());
+    QVERIFY(window.saveProject(box->parent()->parent())); // so that no question comes first
     BoxEditDialog dialog(box, &window);
     showMessagesIn(dialog, window);
     FileTransfer::setVerdictTimeoutForTesting(300);
@@ -1161,7 +1166,7 @@ void TstBoxDialog::rebootReconnectsByItself()
     QTRY_COMPARE_WITH_TIMEOUT(label(&dialog, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
 
     ModalAnswerer answerer;
-    answerer.questions = QMessageBox::Yes;
+    answerer.answer(QStringLiteral("Reboot"), QMessageBox::Yes);
     click(&dialog, "rebootButton");
     QTRY_VERIFY_WITH_TIMEOUT(label(&dialog, "statusLabel").contains(QStringLiteral(", retrying, attempt ")), 5000);
     // No click: the box is back after its reboot time and the dialog with it.

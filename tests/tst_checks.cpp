@@ -21,6 +21,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 #include <memory>
@@ -70,6 +71,7 @@ private slots:
     void certificateDetails();
     void diff_data();
     void diff();
+    void diffInTheEditorsChineseWords();
     void store();
     void recordSkipsDamagedLines();
     void recordSurvivesFullDisk();
@@ -435,7 +437,7 @@ void TstChecks::certificateDetails()
 void TstChecks::diff_data()
 {
     QTest::addColumn<Mutation>("mutation");
-    QTest::addColumn<QStringList>("expected"); // kind|place|field|old|new
+    QTest::addColumn<QStringList>("expected"); // kind|place|label|old|new
 
     QTest::newRow("nothing") << Mutation([](CheckFixture &) {}) << QStringList();
     QTest::newRow("point renamed and one added")
@@ -445,15 +447,15 @@ void TstChecks::diff_data()
                t["Modbus-1"].append(Set::point("40010", "temp"));
                Set::setTable(f.pump, t);
            })
-        << QStringList{"2|device 'Pump' / slave 1 / point 'flow2'|name|flow|flow2",
-                       "0|device 'Pump' / slave 1 / point 'temp'|||"};
+        << QStringList{"2|device 'Pump' / slave 1 / point 'flow2'|Name|flow|flow2",
+                       "0|device 'Pump' / slave 1 / point 'temp'|||Address: 40010, Type: uint16"};
     QTest::newRow("point moved keeps its name")
         << Mutation([](CheckFixture &f) {
                PointTable t = Set::table(f.pump);
                t["Modbus-1"][2][0] = QStringLiteral("40020");
                Set::setTable(f.pump, t);
            })
-        << QStringList{"2|device 'Pump' / slave 1 / point 'level'|addr|40002|40020"};
+        << QStringList{"2|device 'Pump' / slave 1 / point 'level'|Address|40002|40020"};
     QTest::newRow("point removed, slave and device added")
         << Mutation([](CheckFixture &f) {
                PointTable t = Set::table(f.pump);
@@ -464,7 +466,8 @@ void TstChecks::diff_data()
                Set::set(fan, Role::Protocol, "Modbus");
                f.pump->parent()->appendRow(fan);
            })
-        << QStringList{"1|device 'Pump' / slave 1 / point 'flow'|||", "0|device 'Pump' / slave 2|||",
+        << QStringList{"1|device 'Pump' / slave 1 / point 'flow'||Address: 40001, Type: uint16|",
+                       "0|device 'Pump' / slave 2|||",
                        "0|device 'Fan'|||"};
     QTest::newRow("parameters, meter, service and box")
         << Mutation([](CheckFixture &f) {
@@ -476,12 +479,35 @@ void TstChecks::diff_data()
                Set::set(f.service, Role::ServicePort, "103");
                Set::set(f.box, Role::LanIp, "10.0.0.2");
            })
-        << QStringList{"2|device 'Pump'|port|502|503",
-                       "2|device 'Meter' / meter 1|slaveAddress|AAAAAAAAAAAA|000000000001",
-                       "2|device 'Meter' / meter 1 / point 'ub'|name||ub",
-                       "2|device 'Meter' / meter 1 / point 'ub'|select|false|true",
-                       "2|service 'IEC61850'|port|102|103",
-                       "2|box 'Box1'|lanIp||10.0.0.2"};
+        << QStringList{"2|device 'Pump'|Port|502|503",
+                       "2|device 'Meter' / meter 1|Slave Address|AAAAAAAAAAAA|000000000001",
+                       "2|device 'Meter' / meter 1 / point 'ub'|Name||ub",
+                       "2|device 'Meter' / meter 1 / point 'ub'|Selected|false|true",
+                       "2|service 'IEC61850'|Port|102|103",
+                       "2|box 'Box1'|LAN IP||10.0.0.2"};
+    // Each editor's own label, also where the stored key is spelled otherwise ("stationNum",
+    // "wifissid"); a meter row named by the catalogue's data name.
+    QTest::newRow("labels of every editor, meter rows added and removed")
+        << Mutation([](CheckFixture &f) {
+               PointTable t = Set::table(f.pump);
+               t["Modbus-1"][0][1] = QStringLiteral("7");
+               Set::setTable(f.pump, t);
+               Set::set(f.meter, Role::SerialPort, "COM2");
+               t = Set::table(f.meter);
+               t["DLT645-1"].removeAt(1);
+               t["DLT645-1"].append(Set::meterRow(true, "C-phase voltage", "uc"));
+               Set::setTable(f.meter, t);
+               Set::set(f.service, Role::Authentication, "Password");
+               Set::set(f.service, Role::Password, "s3cret");
+               Set::set(f.box, Role::WifiSsid, "Hall 2");
+           })
+        << QStringList{"2|device 'Pump' / slave 1|Station Num|1|7",
+                       "2|device 'Meter'|Serial Port|COM1|COM2",
+                       "0|device 'Meter' / meter 1 / point 'uc'|||Data identifier: 02010300, Data name: C-phase voltage",
+                       "1|device 'Meter' / meter 1 / point 'ua'||Data identifier: 02010100, Data name: A-phase voltage|",
+                       "2|service 'IEC61850'|Authentication||1",
+                       "2|service 'IEC61850'|Password||s3cret",
+                       "2|box 'Box1'|WiFi SSID||Hall 2"};
     QTest::newRow("device removed")
         << Mutation([](CheckFixture &f) { f.meter->parent()->removeRow(f.meter->row()); })
         << QStringList{"1|device 'Meter'|||"};
@@ -498,8 +524,32 @@ void TstChecks::diff()
     const QJsonObject after = ProjectJson::buildProjectJson(fixture.project);
     QStringList seen;
     for (const ProjectChange &c : ProjectDiff::compare(before, after))
-        seen << QStringLiteral("%1|%2|%3|%4|%5").arg(c.kind).arg(c.place, c.field, c.oldValue, c.newValue);
+        seen << QStringLiteral("%1|%2|%3|%4|%5").arg(c.kind).arg(c.place, c.label, c.oldValue, c.newValue);
     QCOMPARE(seen, expected);
+}
+
+// In the Chinese interface a change is named exactly as its editor names the field (without
+// the form's colon), and an added point's address and type read in Chinese too.
+void TstChecks::diffInTheEditorsChineseWords()
+{
+    QTranslator chinese;
+    QVERIFY(chinese.load(QStringLiteral(":/adsdemo/chinese.qm")));
+    QVERIFY(QCoreApplication::installTranslator(&chinese));
+    const auto removeTranslator = qScopeGuard([&chinese] { QCoreApplication::removeTranslator(&chinese); });
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    const QJsonObject before = ProjectJson::buildProjectJson(fixture.project);
+    Set::set(fixture.pump, Role::ModbusPort, "503");
+    PointTable t = Set::table(fixture.pump);
+    t["Modbus-1"][0][1] = QStringLiteral("7");
+    t["Modbus-1"].append(Set::point("40010", "temp"));
+    Set::setTable(fixture.pump, t);
+    Set::set(fixture.box, Role::LanIp, "10.0.0.2");
+    QStringList seen;
+    for (const ProjectChange &c : ProjectDiff::compare(before, ProjectJson::buildProjectJson(fixture.project)))
+        seen << QStringList{c.label, c.oldValue, c.newValue}.join(QLatin1Char('|'));
+    QCOMPARE(seen, QStringList({QString::fromUtf8("端口|502|503"), QString::fromUtf8("站号|1|7"),
+                                QString::fromUtf8("||地址：40010，类型：uint16"), QStringLiteral("LAN IP||10.0.0.2")}));
 }
 
 void TstChecks::store()

@@ -298,8 +298,8 @@ void TstChecksUi::changesBeforeSending()
     {
         ChangesAnswer cancel(false);
         QVERIFY(!DeploymentGate::confirmChanges(document, ip, nullptr, store));
-        QCOMPARE(cancel.rows, (QStringList{"Changed|device 'Pump' / slave 1 / point 'flow2'|name|flow|flow2",
-                                           "Added|device 'Pump' / slave 1 / point 'temp'|||"}));
+        QCOMPARE(cancel.rows, (QStringList{"Changed|device 'Pump' / slave 1 / point 'flow2'|Name|flow|flow2",
+                                           "Added|device 'Pump' / slave 1 / point 'temp'|||Address: 40010, Type: uint16"}));
     }
     {
         ChangesAnswer confirm(true);
@@ -359,8 +359,11 @@ void TstChecksUi::deploymentsToSimulator()
     fixture.box->setData(sim.address(), Role::BoxIp);
     BoxEditDialog editor(fixture.box, &w);
 
-    // True when the box received the project.
+    // True when the box received the project. Saved first, so only the checks and the
+    // changes ask.
     auto deploy = [&] {
+        if (!w.saveProject(fixture.project))
+            return false;
         const int before = sim.transferRecords().size();
         editor.findChild<QPushButton *>(QStringLiteral("updateProjectButton"))->click();
         if (!QTest::qWaitFor([&] { return !editor.transferRunning(); }, 10000))
@@ -388,8 +391,8 @@ void TstChecksUi::deploymentsToSimulator()
     t["Modbus-1"][1][1] = QStringLiteral("flow2");
     t["Modbus-1"].append(CheckFixture::point("40010", "temp"));
     CheckFixture::setTable(fixture.pump, t);
-    const QStringList expected{"Changed|device 'Pump' / slave 1 / point 'flow2'|name|flow|flow2",
-                               "Added|device 'Pump' / slave 1 / point 'temp'|||"};
+    const QStringList expected{"Changed|device 'Pump' / slave 1 / point 'flow2'|Name|flow|flow2",
+                               "Added|device 'Pump' / slave 1 / point 'temp'|||Address: 40010, Type: uint16"};
     {
         ChangesAnswer cancel(false);
         QVERIFY(!deploy());
@@ -422,7 +425,7 @@ void TstChecksUi::deploymentsToSimulator()
         ModalAnswer::Scoped yes(QMessageBox::Yes);
         ChangesAnswer confirm(true);
         QVERIFY(deploy());
-        QCOMPARE(confirm.rows, QStringList{"Changed|device 'Pump'|collectionInterval|2000|10"});
+        QCOMPARE(confirm.rows, QStringList{"Changed|device 'Pump'|Collection Interval|2000|10"});
     }
     QCOMPARE(sim.transferRecords().size(), 4);
 

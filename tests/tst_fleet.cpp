@@ -299,6 +299,8 @@ private slots:
     void parallelKeptWithinOpenFiles();
     void windowDeploysToTwentyBoxes();
     void windowCloseAsksAndCancels();
+    void progressAndVerdictApart_data();
+    void progressAndVerdictApart();
     void programUpdateAsksFirst();
     void windowLeavesOutOtherSpellingsAndRepeats();
     void parallelIsRemembered();
@@ -748,10 +750,79 @@ void TstFleet::windowCloseAsksAndCancels()
     window.close();
     QVERIFY(!window.isVisible());
     QVERIFY(!window.deployment()->isRunning());
-    for (int row = 0; row < 2; ++row) {
+    for (int row = 0; row < 2; ++row)
         QCOMPARE(resultText(window, row), QStringLiteral("Cancelled"));
-        QCOMPARE(qobject_cast<QProgressBar *>(window.table()->cellWidget(row, FleetWindow::ProgressColumn))->value(), 0);
+}
+
+// The bar tells how much of the file went out, the Result column what the box made of it, and
+// its tool tip what to do next: a box whose checksum failed got the whole file. A retry
+// starts again from 0 %.
+void TstFleet::progressAndVerdictApart_data()
+{
+    QTest::addColumn<QStringList>("box"); // simulator options; "off": nothing listens
+    QTest::addColumn<bool>("cancelAtVerdict");
+    QTest::addColumn<int>("percent");
+    QTest::addColumn<QString>("verdict");
+    QTest::addColumn<QString>("hint"); // how the next step begins
+    QTest::newRow("confirmed") << QStringList() << false << 100 << "Checksum successful." << QString();
+    QTest::newRow("checksum failed") << QStringList{"--checksum-result", "1"} << false << 100 << "Checksum failed."
+                                     << "The file arrived damaged";
+    QTest::newRow("no verdict in time") << QStringList{"--no-verdict"} << false << 100 << "Timeout"
+                                        << "The box did not give its verdict in time";
+    QTest::newRow("cancelled awaiting the verdict") << QStringList{"--no-verdict"} << true << 100 << "Cancelled"
+                                                    << "Cancelled here";
+    QTest::newRow("unreachable") << QStringList{"off"} << false << 0 << "Failed to connect to server."
+                                 << "The box did not take the connection: check its IP address, the cable";
+}
+
+void TstFleet::progressAndVerdictApart()
+{
+    QFETCH(QStringList, box);
+    QFETCH(bool, cancelAtVerdict);
+    QFETCH(int, percent);
+    QFETCH(QString, verdict);
+    QFETCH(QString, hint);
+    static int host = 80;
+    SimFleet sims;
+    QVERIFY(sims.start(host++, {box}));
+    FileTransfer::setVerdictTimeoutForTesting(cancelAtVerdict ? 0 : 500);
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    FleetWindow window(projectWithBoxes(model, fixture, sims.addresses));
+    window.show();
+    QTableWidget *table = window.table();
+    auto *bar = qobject_cast<QProgressBar *>(table->cellWidget(0, FleetWindow::ProgressColumn));
+    auto finished = [&window] { return QTest::qWaitFor([&window] { return !window.deployment()->isRunning(); }, 15000); };
+
+    ModalAnswer::Scoped answers(QMessageBox::Yes);
+    window.findChild<QPushButton *>("updateProjectButton")->click();
+    if (cancelAtVerdict) {
+        QVERIFY(QTest::qWaitFor([&window] { return window.deployment()->result(0).percent == 100; }, 10000));
+        window.cancel();
     }
+    QVERIFY(finished());
+    QCOMPARE(bar->value(), percent);
+    QCOMPARE(resultText(window, 0), verdict);
+    const QString tip = table->item(0, FleetWindow::ResultColumn)->toolTip();
+    QVERIFY2(hint.isEmpty() ? tip == verdict : tip.startsWith(verdict + QLatin1Char('\n') + hint), qPrintable(tip));
+    // Cut cells show all of their text on hover.
+    const QTableWidgetItem *last = table->item(0, FleetWindow::LastColumn);
+    QVERIFY2(last->text().endsWith(verdict), qPrintable(last->text()));
+    QCOMPARE(last->toolTip(), last->text());
+    const QTableWidgetItem *link = table->item(0, FleetWindow::LinkColumn);
+    QVERIFY(QTest::qWaitFor([link] { return !link->text().isEmpty(); }, FleetWindow::kHeartbeatWaitMs + 2000));
+    QCOMPARE(link->toolTip(), link->text());
+    if (cancelAtVerdict || hint.isEmpty())
+        return;
+
+    QList<int> shown;
+    connect(window.deployment(), &FleetDeployment::boxChanged, bar, [&shown, bar] { shown << bar->value(); });
+    qobject_cast<QPushButton *>(table->cellWidget(0, FleetWindow::RetryColumn))->click();
+    QVERIFY(finished());
+    QVERIFY(!shown.isEmpty());
+    QCOMPARE(shown.first(), 0);
+    QCOMPARE(bar->value(), percent);
+    QCOMPARE(resultText(window, 0), verdict);
 }
 
 // The image, the number of boxes and their models are named before anything goes out; No
@@ -915,7 +986,7 @@ void TstFleet::projectChangesPerBox()
     PointTable t = CheckFixture::table(fixture.pump);
     t["Modbus-1"][1][1] = QStringLiteral("flow2");
     CheckFixture::setTable(fixture.pump, t);
-    const QStringList renamed{"Changed|device 'Pump' / slave 1 / point 'flow2'|name|flow|flow2"};
+    const QStringList renamed{"Changed|device 'Pump' / slave 1 / point 'flow2'|Name|flow|flow2"};
     const QMap<QString, QStringList> expected{
         {"B1 (127.0.1.61)", renamed},
         {"B2 (127.0.1.62)", renamed},

@@ -1,9 +1,19 @@
-// The main window: language, docks, menus, saved layout, close question, tree menus.
+// The main window: language, docks, menus, saved layout, close question, tree menus, the marks
+// of unsaved projects.
 
+#include "BoxSimProcess.h"
+#include "CheckFixture.h"
 #include "ModalAnswer.h"
+#include "TestDataLocation.h"
 
+#include "gui/boxlink/BoxEditDialog.h"
+#include "core/deployment/FleetDeployment.h"
+#include "gui/deployment/DeploymentGate.h"
+#include "gui/deployment/FleetWindow.h"
 #include "gui/mainwindow/CMainWindow.h"
 #include "core/project/ItemRecord.h"
+#include "core/project/ProjectJson.h"
+#include "gui/widgets/FileDialogs.h"
 #include "gui/widgets/LogoWindow.h"
 
 #include <qtadvanceddocking/DockAreaWidget.h>
@@ -14,7 +24,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QJsonDocument>
 #include <QLibraryInfo>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QMenu>
 #include <QMenuBar>
@@ -100,7 +112,39 @@ QStringList contextMenuFor(CMainWindow &w, QStandardItem *item)
     poll.stop();
     return seen ? shown : QStringList{QStringLiteral("<none>")};
 }
+
+// "marked" or "unmarked" when the entry's italics, its tooltip and the title's mark agree (one
+// project open); otherwise what each shows.
+QString markShown(CMainWindow &w, QStandardItem *project)
+{
+    const bool italic = project->font().italic();
+    const bool tip = !project->toolTip().isEmpty();
+    if (italic == tip && tip == w.isWindowModified())
+        return italic ? QStringLiteral("marked") : QStringLiteral("unmarked");
+    return QStringLiteral("mixed: italic %1, tooltip '%2', title %3")
+        .arg(italic)
+        .arg(project->toolTip())
+        .arg(w.isWindowModified());
+}
+
+// Saves the project as its "Save Project" entry does, answering the confirmation.
+void saveThroughMenu(CMainWindow &w, QStandardItem *project)
+{
+    w.projectView()->setCurrentIndex(project->index());
+    ModalAnswer::Scoped ok(QMessageBox::Ok);
+    w.saveProjectFile();
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+}
+
+using Mutation = std::function<void(CheckFixture &)>;
 } // namespace
+
+Q_DECLARE_METATYPE(Mutation)
 
 class TestMainWindow : public QObject
 {
@@ -126,8 +170,15 @@ private slots:
     void contextMenuEntries_data();
     void contextMenuEntries();
     void contextMenuSuppression();
+    void unsavedMark_data();
+    void unsavedMark();
+    void loadedProjectIsUnmarked_data();
+    void loadedProjectIsUnmarked();
+    void updateProjectOffersSave_data();
+    void updateProjectOffersSave();
 
 private:
+    TestDataLocation m_dataLocation; // where the box editor keeps what a box received
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_oldCwd;
 };
@@ -151,7 +202,7 @@ void TestMainWindow::chineseCatalogue()
 {
     CMainWindow w;
     QVERIFY(w.isChineseActive());
-    QCOMPARE(w.windowTitle(), QStringLiteral("Nerio-IEC61850-Modbus"));
+    QCOMPARE(w.windowTitle(), QStringLiteral("Nerio-IEC61850-Modbus[*]"));
     QStringList menus;
     for (QAction *a : w.menuBar()->actions())
         menus << a->text();
@@ -176,7 +227,7 @@ void TestMainWindow::missingCatalogueStaysEnglish()
         if (w.startsWith(QStringLiteral("Failed to load translation file: ")))
             failures << w;
     QCOMPARE(failures, QStringList{QStringLiteral("Failed to load translation file: :/adsdemo/no-such.qm")});
-    QCOMPARE(w.windowTitle(), QStringLiteral("Nerio-IEC61850-Modbus"));
+    QCOMPARE(w.windowTitle(), QStringLiteral("Nerio-IEC61850-Modbus[*]"));
     QStringList menus;
     for (QAction *a : w.menuBar()->actions())
         menus << a->text();
@@ -198,7 +249,7 @@ void TestMainWindow::qtCatalogue()
     CMainWindow::setQtCatalogDirForTesting(dir);
     auto w = std::make_unique<CMainWindow>();
     w->show();
-    QCOMPARE(w->windowTitle(), QStringLiteral("Nerio-IEC61850-Modbus"));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Nerio-IEC61850-Modbus[*]"));
 
     // Qt's standard buttons come from its own catalogue: "是(&Y)".
     QString yes;
@@ -539,6 +590,192 @@ void TestMainWindow::contextMenuSuppression()
     QCOMPARE(contextMenuFor(w, project->child(1)), QStringList());
     QCOMPARE(contextMenuFor(w, project), none);
     QCOMPARE(contextMenuFor(w, project), entries);
+    QCoreApplication::removeTranslator(w.translator());
+}
+
+void TestMainWindow::unsavedMark_data()
+{
+    QTest::addColumn<Mutation>("mutation");
+    QTest::addColumn<bool>("marked");
+    QTest::newRow("record edited") << Mutation([](CheckFixture &f) {
+        CheckFixture::set(f.pump, Role::CollectionInterval, "5000");
+    }) << true;
+    // The file is compared, not a flag: an edit put back by hand leaves nothing to save.
+    QTest::newRow("record edited and put back") << Mutation([](CheckFixture &f) {
+        CheckFixture::set(f.pump, Role::CollectionInterval, "5000");
+        CheckFixture::set(f.pump, Role::CollectionInterval, "2000");
+    }) << false;
+    QTest::newRow("box added") << Mutation([](CheckFixture &f) {
+        f.box->parent()->appendRow(new QStandardItem(QStringLiteral("Box2")));
+    }) << true;
+    QTest::newRow("device deleted") << Mutation([](CheckFixture &f) {
+        f.pump->parent()->removeRow(f.pump->row());
+    }) << true;
+    // Saved now, it would go to another file.
+    QTest::newRow("project renamed") << Mutation([](CheckFixture &f) { f.project->setText("Plant2"); }) << true;
+    // Live readings are never saved.
+    QTest::newRow("live data arrived") << Mutation([](CheckFixture &f) {
+        auto *data = new QStandardItem(QStringLiteral("Pump"));
+        f.project->child(3)->appendRow(data);
+        data->setData(QStringLiteral("{\"flow\": 1}"), Role::DataRows);
+    }) << false;
+}
+
+void TestMainWindow::unsavedMark()
+{
+    QFETCH(Mutation, mutation);
+    QFETCH(bool, marked);
+    CMainWindow w;
+    CheckFixture fixture(*w.projectModel());
+    fixture.project->setData(m_dir->path(), Role::ProjectPath);
+
+    // Never saved: marked, with the name untouched (the file is named after it).
+    QTRY_COMPARE(markShown(w, fixture.project), QStringLiteral("marked"));
+    QCOMPARE(fixture.project->text(), QStringLiteral("Plant"));
+    QVERIFY(w.windowTitle().endsWith(QStringLiteral("[*]")));
+
+    saveThroughMenu(w, fixture.project);
+    QCOMPARE(markShown(w, fixture.project), QStringLiteral("unmarked"));
+
+    mutation(fixture);
+    const QString expected = marked ? QStringLiteral("marked") : QStringLiteral("unmarked");
+    QTRY_COMPARE(markShown(w, fixture.project), expected);
+    QTest::qWait(20);
+    QCOMPARE(markShown(w, fixture.project), expected);
+    // The tooltip names the file that lacks the changes.
+    if (marked)
+        QVERIFY2(fixture.project->toolTip().contains(ProjectJson::projectFilePath(fixture.project)),
+                 qPrintable(fixture.project->toolTip()));
+
+    // A save clears it; saving again without a change leaves it clear.
+    saveThroughMenu(w, fixture.project);
+    QCOMPARE(markShown(w, fixture.project), QStringLiteral("unmarked"));
+    saveThroughMenu(w, fixture.project);
+    QTest::qWait(20);
+    QCOMPARE(markShown(w, fixture.project), QStringLiteral("unmarked"));
+    QCoreApplication::removeTranslator(w.translator());
+}
+
+void TestMainWindow::loadedProjectIsUnmarked_data()
+{
+    QTest::addColumn<bool>("compact");
+    QTest::newRow("as the tool writes it") << false;
+    // Another layout of the same project holds it just as well.
+    QTest::newRow("compact layout") << true;
+}
+
+void TestMainWindow::loadedProjectIsUnmarked()
+{
+    QFETCH(bool, compact);
+    QByteArray bytes;
+    {
+        QStandardItemModel model;
+        CheckFixture fixture(model);
+        bytes = ProjectJson::projectFileBytes(fixture.project);
+        if (compact)
+            bytes = QJsonDocument::fromJson(bytes).toJson(QJsonDocument::Compact);
+    }
+    const QString path = m_dir->filePath(QStringLiteral("Plant.json"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+
+    CMainWindow w;
+    FileDialogs::setNextAnswerForTesting(path);
+    {
+        ModalAnswer::Scoped ok(QMessageBox::Ok);
+        w.loadJsonFile();
+    }
+    QCOMPARE(w.projectModel()->rowCount(), 1);
+    QStandardItem *project = w.projectModel()->item(0);
+    QTest::qWait(20);
+    QCOMPARE(markShown(w, project), QStringLiteral("unmarked"));
+
+    // An edit after the load marks it.
+    CheckFixture::set(project->child(0)->child(0), Role::CollectionInterval, "5000");
+    QTRY_COMPARE(markShown(w, project), QStringLiteral("marked"));
+    QCoreApplication::removeTranslator(w.translator());
+}
+
+void TestMainWindow::updateProjectOffersSave_data()
+{
+    QTest::addColumn<bool>("fleet"); // the fleet window's "Update project", else the box editor's
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("saveFirst");
+    QTest::addColumn<bool>("editAfterSave");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("sent");
+    QTest::addColumn<bool>("markedAfter");
+    const int save = QMessageBox::Save, without = QMessageBox::No, cancel = QMessageBox::Cancel;
+    QTest::newRow("never saved, Save") << false << "127.0.27.1" << false << false << save << true << false;
+    QTest::newRow("changed, Save") << false << "127.0.27.2" << true << true << save << true << false;
+    QTest::newRow("changed, Send without saving") << false << "127.0.27.3" << true << true << without << true << true;
+    QTest::newRow("never saved, Cancel") << false << "127.0.27.4" << false << false << cancel << false << true;
+    QTest::newRow("saved: no question") << false << "127.0.27.5" << true << false << cancel << true << false;
+    QTest::newRow("fleet, never saved, Save") << true << "127.0.27.6" << false << false << save << true << false;
+    QTest::newRow("fleet, changed, Cancel") << true << "127.0.27.7" << true << true << cancel << false << true;
+}
+
+void TestMainWindow::updateProjectOffersSave()
+{
+    QFETCH(bool, fleet);
+    QFETCH(QString, address);
+    QFETCH(bool, saveFirst);
+    QFETCH(bool, editAfterSave);
+    QFETCH(int, answer);
+    QFETCH(bool, sent);
+    QFETCH(bool, markedAfter);
+    BoxSimProcess sim(address);
+    QVERIFY(sim.start());
+    CMainWindow w;
+    CheckFixture fixture(*w.projectModel());
+    fixture.project->setData(m_dir->path(), Role::ProjectPath);
+    fixture.box->setData(address, Role::BoxIp);
+    const QString file = ProjectJson::projectFilePath(fixture.project);
+    if (saveFirst)
+        saveThroughMenu(w, fixture.project);
+    if (editAfterSave)
+        CheckFixture::set(fixture.pump, Role::CollectionInterval, "5000");
+    const bool asked = !saveFirst || editAfterSave;
+    const QByteArray fileBefore = fileBytes(file);
+
+    QWidget *sender = nullptr;
+    std::function<bool()> running;
+    if (fleet) {
+        w.projectView()->setCurrentIndex(fixture.box->parent()->index());
+        w.boxFleetFile();
+        auto *window = w.findChild<FleetWindow *>();
+        QVERIFY(window);
+        sender = window;
+        running = [window] { return window->deployment()->isRunning(); };
+    } else {
+        w.projectView()->setCurrentIndex(fixture.box->index());
+        w.slotBoxEditFile();
+        auto *editor = w.findChild<BoxEditDialog *>();
+        QVERIFY(editor);
+        sender = editor;
+        running = [editor] { return editor->transferRunning(); };
+    }
+    ModalAnswer::Scoped answers{QMessageBox::StandardButton(answer)};
+    sender->findChild<QPushButton *>(QStringLiteral("updateProjectButton"))->click();
+    QVERIFY(QTest::qWaitFor([&] { return !running(); }, 10000));
+
+    QCOMPARE(answers.seen().size(), asked ? 1 : 0);
+    if (asked) {
+        const QStringList box = answers.seen().first().split(QLatin1Char('|'));
+        QCOMPARE(box.first(), DeploymentGate::tr("Unsaved Project"));
+        QVERIFY2(box.last().contains(QStringLiteral("Plant")), qPrintable(box.last()));
+        // A project saved before names the file that lacks the changes.
+        QCOMPARE(box.last().contains(file), saveFirst);
+    }
+    QCOMPARE(sim.transferRecords().size(), sent ? 1 : 0);
+    const QByteArray now = ProjectJson::projectFileBytes(fixture.project);
+    if (sent)
+        QCOMPARE(fileBytes(sim.statePath(QStringLiteral("deployed.json"))), now);
+    // Saved when asked to, and only then.
+    QCOMPARE(fileBytes(file), markedAfter ? fileBefore : now);
+    QTRY_COMPARE(markShown(w, fixture.project),
+                 markedAfter ? QStringLiteral("marked") : QStringLiteral("unmarked"));
     QCoreApplication::removeTranslator(w.translator());
 }
 

@@ -7,15 +7,21 @@
 
 #include "gui/mainwindow/CMainWindow.h"
 #include "gui/monitoring/MonitoringRowDelegate.h"
+#include "gui/widgets/FileDialogs.h"
 #include "core/monitoring/MonitoringRecorder.h"
 #include "gui/monitoring/TrendChart.h"
 #include "core/project/ItemRecord.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QDateTimeEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QFileDialog>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -147,9 +153,14 @@ private slots:
     void exportFromReadOnlyRecording();
     void exportKeepsFormulasInert_data();
     void exportKeepsFormulasInert();
+    void exportRangeBeforeRecording_data();
+    void exportRangeBeforeRecording();
     void trendKeepsBoundedHistoryWithGaps();
     void trendDrawsGapsOnScreen();
     void trendOpensFromTheTable();
+    void trendStartsWithKeptSamplesAndFollowsThem();
+    void trendCloses_data();
+    void trendCloses();
     void cleanup() { CMainWindow::setMonitoringClockForTesting({}); }
 };
 
@@ -649,6 +660,110 @@ void TstMonitoring::exportKeepsFormulasInert()
     QVERIFY2(lines.at(1).endsWith(",SN1,A,P1," + exported.toUtf8() + '\r'), lines.at(1).constData());
 }
 
+namespace {
+// Answers the export's range dialog with [from, to] and every message box with `answer`, and
+// cancels any file dialog; notes each message box ("title|text") and file dialog it saw.
+class ExportAnswers
+{
+public:
+    ExportAnswers(const QDateTime &from, const QDateTime &to, QMessageBox::StandardButton answer)
+    {
+        m_timer.setInterval(0);
+        QObject::connect(&m_timer, &QTimer::timeout, [this, from, to, answer] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                m_seen << box->windowTitle() + QLatin1Char('|') + box->text();
+                ModalAnswer::close(box, answer);
+            } else if (auto *files = qobject_cast<QFileDialog *>(modal)) {
+                m_seen << QStringLiteral("file dialog");
+                files->reject();
+            } else if (auto *range = qobject_cast<QDialog *>(modal)) {
+                auto *fromEdit = range->findChild<QDateTimeEdit *>(QStringLiteral("exportFrom"));
+                auto *toEdit = range->findChild<QDateTimeEdit *>(QStringLiteral("exportTo"));
+                if (fromEdit && toEdit) {
+                    fromEdit->setDateTime(from);
+                    toEdit->setDateTime(to);
+                    range->accept();
+                }
+            }
+        });
+        m_timer.start();
+    }
+    QStringList seen() const { return m_seen; }
+
+private:
+    QTimer m_timer;
+    QStringList m_seen;
+};
+} // namespace
+
+void TstMonitoring::exportRangeBeforeRecording_data()
+{
+    // Five reports of 100 points, received 1 s to 5 s after `base`; the range in seconds from
+    // base, the answer to a question, what the boxes said and how many rows were exported
+    // (-1: no file).
+    QTest::addColumn<qint64>("from");
+    QTest::addColumn<qint64>("to");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QStringList>("seen");
+    QTest::addColumn<int>("rows");
+    const auto at = [](qint64 s) {
+        return QDateTime::fromMSecsSinceEpoch(1'700'000'000'000 + s * 1000).toString("yyyy-MM-dd HH:mm:ss");
+    };
+    const QString question = QStringLiteral("Export CSV|The recording begins at %1, after the start of the chosen "
+                                            "range. Export the recorded range from %1 to %2?");
+    QTest::newRow("begins before: the recorded range is exported")
+        << qint64(-3600) << qint64(4) << int(QMessageBox::Yes) << QStringList{question.arg(at(1), at(4))} << 400;
+    QTest::newRow("begins before: cancelled")
+        << qint64(-3600) << qint64(10) << int(QMessageBox::Cancel) << QStringList{question.arg(at(1), at(5))} << -1;
+    QTest::newRow("nothing recorded in it")
+        << qint64(10) << qint64(20) << int(QMessageBox::Yes)
+        << QStringList{QStringLiteral("Export CSV|The recording could not be exported: nothing was recorded between "
+                                      "%1 and %2; the recording holds %3 to %4")
+                           .arg(at(10), at(20), at(1), at(5))}
+        << -1;
+    QTest::newRow("within the recording") << qint64(2) << qint64(3) << int(QMessageBox::Yes) << QStringList() << 200;
+}
+
+void TstMonitoring::exportRangeBeforeRecording()
+{
+    QFETCH(qint64, from);
+    QFETCH(qint64, to);
+    QFETCH(int, answer);
+    QFETCH(QStringList, seen);
+    QFETCH(int, rows);
+    constexpr qint64 base = 1'700'000'000'000;
+    QTemporaryDir dir;
+    qint64 now = base;
+    CMainWindow::setMonitoringClockForTesting([&now] { return now; });
+    CMainWindow w;
+    addProject(w, QStringLiteral("A"), true);
+    recordSome(w, dir.filePath(QStringLiteral("rec.sqlite")), now, 5);
+
+    const QString csv = dir.filePath(QStringLiteral("out.csv"));
+    if (rows >= 0)
+        FileDialogs::setNextAnswerForTesting(csv);
+    auto *exportAction = w.findChild<QAction *>(QStringLiteral("exportCsvAction"));
+    QVERIFY(exportAction);
+    {
+        ExportAnswers answers(QDateTime::fromMSecsSinceEpoch(base + from * 1000),
+                              QDateTime::fromMSecsSinceEpoch(base + to * 1000),
+                              QMessageBox::StandardButton(answer));
+        exportAction->trigger();
+        QCOMPARE(answers.seen(), seen);
+    }
+    QFile file(csv);
+    QCOMPARE(file.exists(), rows >= 0);
+    if (rows < 0)
+        return;
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 1 + rows + 1);
+    const QByteArray firstReceived =
+        QDateTime::fromMSecsSinceEpoch(base + qMax<qint64>(from, 1) * 1000).toString(Qt::ISODateWithMs).toUtf8();
+    QVERIFY2(lines.at(1).startsWith(firstReceived), lines.at(1).constData());
+}
+
 void TstMonitoring::firstReportFilesSecondShows()
 {
     CMainWindow w;
@@ -959,7 +1074,7 @@ void TstMonitoring::trendOpensFromTheTable()
         list[1].value = 25000 + i;
         w.onDataReceived(report("A", "P1", list));
     }
-    QCOMPARE(chart->ring("small")->size(), 3);
+    QCOMPARE(chart->ring("small")->size(), 2 + 3); // the two reports before it opened, and three
     QCOMPARE(chart->valueAxis("big")->max(), 25002.0);
     QVERIFY(chart->valueAxis("small")->max() < 10);
     // Alike ranges share a visible axis named after both; apart, each has its own again.
@@ -977,6 +1092,79 @@ void TstMonitoring::trendOpensFromTheTable()
 
     // The chart goes with the project that fed its device.
     w.projectModel()->removeRow(project->row());
+    QTRY_VERIFY(!chart);
+}
+
+void TstMonitoring::trendStartsWithKeptSamplesAndFollowsThem()
+{
+    const qint64 first = 1'700'000'000'000;
+    qint64 now = first;
+    CMainWindow::setMonitoringClockForTesting([&now] { return now; });
+    CMainWindow w;
+    QStandardItem *project = addProject(w, QStringLiteral("A"), true);
+    // Reports every 5 s: the line breaks after more than 15 s without one.
+    auto *device = new QStandardItem(QStringLiteral("P1"));
+    device->setData(QStringLiteral("5000"), Role::CollectionInterval);
+    childWithText(project, Folder::Standard)->appendRow(device);
+    const auto reportAt = [&](qint64 ms) {
+        now = ms;
+        w.onDataReceived(report("A", "P1", points({"t"})));
+    };
+    for (int i = 0; i < 12; ++i)
+        reportAt(first + i * 5000);
+
+    // Opened a minute in: the minute so far, across the whole width.
+    TrendChart *chart = w.showTrend("P1", "t");
+    QVERIFY(chart);
+    QCOMPARE(chart->ring("t")->size(), 12);
+    QCOMPARE(chart->shownFromMs(), first);
+    QCOMPARE(chart->shownToMs(), first + 55'000);
+    QCOMPARE(chart->drawnRuns("t").size(), 1);
+
+    // 15 s without a report keep the line whole, 16 s break it.
+    reportAt(first + 70'000);
+    QCOMPARE(chart->drawnRuns("t").size(), 1);
+    reportAt(first + 86'000);
+    QCOMPARE(chart->drawnRuns("t").size(), 2);
+    QCOMPARE(chart->drawnRuns("t").last().size(), 1);
+
+    // Growing until ten minutes are shown, then sliding.
+    for (qint64 ms = first + 90'000; ms <= first + 720'000; ms += 5000) {
+        reportAt(ms);
+        QCOMPARE(chart->shownFromMs(), qMax(first, ms - 600'000));
+        QCOMPARE(chart->shownToMs(), ms);
+    }
+    chart->close();
+}
+
+void TstMonitoring::trendCloses_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Escape in the minutes box") << "escape spin box";
+    QTest::newRow("Escape on the chart") << "escape chart view";
+    QTest::newRow("close button") << "button";
+}
+
+void TstMonitoring::trendCloses()
+{
+    QFETCH(QString, how);
+    CMainWindow w;
+    addProject(w, QStringLiteral("A"), true);
+    QPointer<TrendChart> chart = w.showTrend("P1", "t");
+    QVERIFY(chart);
+    QVERIFY(QTest::qWaitForWindowExposed(chart));
+    if (how == QLatin1String("button")) {
+        auto *button = chart->findChild<QPushButton *>(QStringLiteral("closeButton"));
+        QVERIFY(button && button->isVisible());
+        QTest::mouseClick(button, Qt::LeftButton);
+    } else {
+        QWidget *target = how.endsWith(QLatin1String("spin box"))
+                              ? static_cast<QWidget *>(chart->findChild<QSpinBox *>())
+                              : chart->findChild<QtCharts::QChartView *>();
+        QVERIFY(target);
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Escape);
+    }
     QTRY_VERIFY(!chart);
 }
 

@@ -1,11 +1,22 @@
-// The live feeds behind the monitoring tables, without widgets: the rows a report becomes and
-// when a device's rows go stale.
+// The live feeds behind the monitoring tables, without widgets: the rows a report becomes,
+// when a device's rows go stale, what a trend draws and keeps, and how an export's range meets
+// the recording.
 
 #include "core/monitoring/MonitoringFeeds.h"
+#include "core/monitoring/MonitoringRecorder.h"
+#include "core/monitoring/SampleRing.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <optional>
+
+using Ms = QList<qint64>;
+using Runs = QList<Ms>;
+Q_DECLARE_METATYPE(std::optional<qint64>)
 
 class TstMonitoringFeeds : public QObject
 {
@@ -16,7 +27,34 @@ private slots:
     void staleAfter();
     void staleByTimeAndLink();
     void forgetProject();
+    void trendRuns_data();
+    void trendRuns();
+    void trendTimeSpan_data();
+    void trendTimeSpan();
+    void historyKeepsTheLastMinutes();
+    void exportRange_data();
+    void exportRange();
 };
+
+namespace {
+QJsonArray reportOf(const QList<QPair<QString, QJsonValue>> &values)
+{
+    QJsonArray points;
+    for (const auto &v : values)
+        points.append(QJsonObject{{QStringLiteral("name"), v.first},
+                                  {QStringLiteral("value"), v.second},
+                                  {QStringLiteral("valid"), QStringLiteral("1")}});
+    return points;
+}
+
+Ms timesOf(const QVector<SampleRing::Sample> &samples)
+{
+    Ms out;
+    for (const SampleRing::Sample &s : samples)
+        out << s.ms;
+    return out;
+}
+} // namespace
 
 void TstMonitoringFeeds::rowsFromReport()
 {
@@ -104,6 +142,155 @@ void TstMonitoringFeeds::forgetProject()
     QVERIFY(!feeds.find(QStringLiteral("own")));
     QCOMPARE(feeds.forgetProject(QStringLiteral("B")), QStringList{QStringLiteral("shared")});
     QVERIFY(feeds.devices().isEmpty());
+}
+
+void TstMonitoringFeeds::trendRuns_data()
+{
+    // Samples at the given seconds (a negative one is an invalid value at that second), split
+    // into the runs a line is drawn of; a silence of more than breakAfter seconds breaks it.
+    QTest::addColumn<Ms>("samples");
+    QTest::addColumn<qint64>("breakAfter");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<Runs>("runs");
+    QTest::newRow("steady reports, one line") << Ms{0, 2, 4, 6} << qint64(6) << 0 << Runs{{0, 2, 4, 6}};
+    QTest::newRow("silence of more than three intervals")
+        << Ms{0, 2, 10, 12} << qint64(6) << 0 << Runs{{0, 2}, {10, 12}};
+    QTest::newRow("exactly three intervals, as staleness") << Ms{0, 6, 8} << qint64(6) << 0 << Runs{{0, 6, 8}};
+    QTest::newRow("silence after an invalid value") << Ms{0, -2, 10, 12} << qint64(6) << 0 << Runs{{0}, {10, 12}};
+    QTest::newRow("silence within one thinned column")
+        << Ms{0, 2, 10, 12} << qint64(6) << 1 << Runs{{0, 2}, {10, 12}};
+}
+
+void TstMonitoringFeeds::trendRuns()
+{
+    QFETCH(Ms, samples);
+    QFETCH(qint64, breakAfter);
+    QFETCH(int, columns);
+    QFETCH(Runs, runs);
+    SampleRing ring(100);
+    for (qint64 s : samples)
+        ring.append(qAbs(s) * 1000, 1.0, s >= 0);
+    Runs drawn;
+    for (const QVector<QPointF> &run : ring.runs(0, 60'000, columns, breakAfter * 1000)) {
+        Ms times;
+        for (const QPointF &p : run)
+            times << qint64(p.x()) / 1000;
+        drawn << times;
+    }
+    QCOMPARE(drawn, runs);
+}
+
+void TstMonitoringFeeds::trendTimeSpan_data()
+{
+    // Seconds; the window is ten minutes and the shortest span ten seconds.
+    QTest::addColumn<std::optional<qint64>>("oldest");
+    QTest::addColumn<qint64>("now");
+    QTest::addColumn<qint64>("from");
+    QTest::addColumn<qint64>("to");
+    QTest::newRow("no sample yet: starts at now") << std::optional<qint64>() << qint64(1000) << qint64(1000)
+                                                  << qint64(1010);
+    QTest::newRow("first seconds: data from the left edge")
+        << std::optional<qint64>(997) << qint64(1000) << qint64(997) << qint64(1007);
+    QTest::newRow("growing: first sample to now")
+        << std::optional<qint64>(700) << qint64(1000) << qint64(700) << qint64(1000);
+    QTest::newRow("full: slides with now") << std::optional<qint64>(0) << qint64(1000) << qint64(400)
+                                           << qint64(1000);
+    QTest::newRow("clock set back behind the samples")
+        << std::optional<qint64>(2000) << qint64(1000) << qint64(2000) << qint64(2010);
+}
+
+void TstMonitoringFeeds::trendTimeSpan()
+{
+    QFETCH(std::optional<qint64>, oldest);
+    QFETCH(qint64, now);
+    QFETCH(qint64, from);
+    QFETCH(qint64, to);
+    if (oldest)
+        oldest = *oldest * 1000;
+    const Trend::TimeSpan span = Trend::timeSpan(oldest, now * 1000, 600'000, 10'000);
+    QCOMPARE(span.fromMs, from * 1000);
+    QCOMPARE(span.toMs, to * 1000);
+}
+
+void TstMonitoringFeeds::historyKeepsTheLastMinutes()
+{
+    // Kept for 10 s, at most four samples a point.
+    SampleHistory history(10'000, 4);
+    history.append(QStringLiteral("P1"), 0, reportOf({{"a", 1}, {"b", "n/a"}, {"gone", 3}}));
+    history.append(QStringLiteral("P2"), 0, reportOf({{"a", 9}}));
+    QCOMPARE(timesOf(history.samples("P1", "b")), Ms{0});
+    QVERIFY2(!history.samples("P1", "b").first().valid, "a value that is no number is a gap");
+    QCOMPARE(history.samples("P1", "a").first().value, 1.0);
+    for (qint64 ms = 2000; ms <= 12'000; ms += 2000)
+        history.append(QStringLiteral("P1"), ms, reportOf({{"a", 1}, {"b", 2}}));
+    // Bounded by count, then by age; a point no longer reported goes once its time is over.
+    QCOMPARE(timesOf(history.samples("P1", "a")), (Ms{6000, 8000, 10'000, 12'000}));
+    history.append(QStringLiteral("P1"), 19'000, reportOf({{"a", 1}}));
+    QCOMPARE(timesOf(history.samples("P1", "a")), (Ms{10'000, 12'000, 19'000}));
+    QCOMPARE(timesOf(history.samples("P1", "gone")), Ms{});
+    // Devices are apart, and one that is forgotten keeps nothing.
+    QCOMPARE(history.samples("P2", "a").first().value, 9.0);
+    history.forget(QStringLiteral("P1"));
+    QCOMPARE(timesOf(history.samples("P1", "a")), Ms{});
+    QCOMPARE(timesOf(history.samples("P2", "a")), Ms{0});
+}
+
+void TstMonitoringFeeds::exportRange_data()
+{
+    // A recording of reports received at the given seconds; an export of [from, to] (seconds)
+    // goes as asked, offers the recorded part of the range (and exports from the first report
+    // on), or says that there is nothing to export.
+    using Scope = MonitoringRecorder::ExportScope;
+    QTest::addColumn<Ms>("reports");
+    QTest::addColumn<qint64>("from");
+    QTest::addColumn<qint64>("to");
+    QTest::addColumn<int>("scope");
+    QTest::addColumn<Ms>("exported"); // from, to; for an offer also the two times named
+    const Ms rec{10, 20, 30, 60, 70};
+    QTest::newRow("inside") << rec << qint64(15) << qint64(65) << int(Scope::AsAsked) << Ms{15, 65};
+    QTest::newRow("from the first report on") << rec << qint64(10) << qint64(30) << int(Scope::AsAsked) << Ms{10, 30};
+    QTest::newRow("beyond the last report") << rec << qint64(60) << qint64(100) << int(Scope::AsAsked)
+                                             << Ms{60, 100};
+    QTest::newRow("begins before the recording")
+        << rec << qint64(0) << qint64(25) << int(Scope::BeforeRecording) << Ms{10, 25, 10, 20};
+    QTest::newRow("around the whole recording")
+        << rec << qint64(0) << qint64(100) << int(Scope::BeforeRecording) << Ms{10, 100, 10, 70};
+    QTest::newRow("wholly before") << rec << qint64(0) << qint64(9) << int(Scope::NothingRecorded) << Ms{};
+    QTest::newRow("wholly after") << rec << qint64(71) << qint64(100) << int(Scope::NothingRecorded) << Ms{};
+    QTest::newRow("in a pause of the recording")
+        << rec << qint64(31) << qint64(59) << int(Scope::NothingRecorded) << Ms{};
+    QTest::newRow("empty recording") << Ms{} << qint64(0) << qint64(100) << int(Scope::NothingRecorded) << Ms{};
+    QTest::newRow("ends before it begins") << rec << qint64(30) << qint64(20) << int(Scope::Reversed) << Ms{};
+}
+
+void TstMonitoringFeeds::exportRange()
+{
+    QFETCH(Ms, reports);
+    QFETCH(qint64, from);
+    QFETCH(qint64, to);
+    QFETCH(int, scope);
+    QFETCH(Ms, exported);
+    constexpr qint64 base = 1'700'000'000'000;
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("rec.sqlite"));
+    {
+        MonitoringRecorder recorder;
+        QVERIFY(recorder.open(db));
+        for (qint64 s : reports)
+            QVERIFY(recorder.record("SN1", "A", "P1", QString(), base + s * 1000, reportOf({{"t", 1}})));
+    }
+    MonitoringRecorder::Recorded recorded;
+    QString error;
+    QVERIFY2(MonitoringRecorder::recorded(db, base + from * 1000, base + to * 1000, &recorded, &error),
+             qPrintable(error));
+    const auto plan = MonitoringRecorder::planExport(base + from * 1000, base + to * 1000, recorded);
+    QCOMPARE(int(plan.scope), scope);
+    const auto seconds = [&](qint64 ms) { return (ms - base) / 1000; };
+    if (!exported.isEmpty()) {
+        QCOMPARE((Ms{seconds(plan.fromMs), seconds(plan.toMs)}), exported.mid(0, 2));
+        if (exported.size() > 2)
+            QCOMPARE((Ms{seconds(plan.recordedFromMs), seconds(plan.recordedToMs)}), exported.mid(2));
+    }
 }
 
 QTEST_GUILESS_MAIN(TstMonitoringFeeds)

@@ -147,7 +147,7 @@ private slots:
         CMainWindow::setCatalogPathForTesting(QStringLiteral(":/adsdemo/no-catalogue.qm"));
     }
     void emptyToolToRunningBox();
-    void clickingAnotherBoxRepointsTheEditor();
+    void boxesStayLinkedWhileTheEditorMoves();
     void recordingKeepsWhatTheBoxSent();
 
 private:
@@ -225,16 +225,18 @@ void TstTypicalRoad::emptyToolToRunningBox()
     QVERIFY(editor);
     QTRY_COMPARE_WITH_TIMEOUT(label(editor, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
 
-    // 4. Update project: a sound project goes without a question; the verdict in the Message
-    // dock; nothing is left beside the project.
+    // 4. Update project: a sound project passes its checks without a question, but it was never
+    // saved: Save writes its file first; the verdict in the Message dock; nothing but the
+    // project file is left beside the project.
     answerer.boxes.clear();
+    answerer.answer(QStringLiteral("Unsaved Project"), QMessageBox::Save);
     click(editor, "updateProjectButton");
     QTRY_VERIFY_WITH_TIMEOUT(!editor->transferRunning(), 10000);
-    QCOMPARE(answerer.titles(), QStringList());
-    QVERIFY2(w.messageEditor()->toPlainText().contains(QStringLiteral("Checksum Result:Checksum successful.")),
-             qPrintable(w.messageEditor()->toPlainText()));
+    QCOMPARE(answerer.titles(), QStringList{"Unsaved Project | The project 'Plant' has not been saved: no file "
+                                            "holds what is about to be sent.\n\nSave it first?"});
+    QVERIFY(w.messageEditor()->toPlainText().contains(QStringLiteral("Checksum Result:Checksum successful.")));
     QCOMPARE(editor->findChild<QProgressBar *>("progressBar")->value(), 100);
-    QCOMPARE(QDir(projectDir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(QDir(projectDir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Plant.json"});
 
     // 6. Save Project writes exactly the bytes the box received.
     answerer.boxes.clear();
@@ -298,54 +300,150 @@ void TstTypicalRoad::emptyToolToRunningBox()
     QTRY_VERIFY_WITH_TIMEOUT(!staleMark(), 20000);
 }
 
-void TstTypicalRoad::clickingAnotherBoxRepointsTheEditor()
+// Three boxes at once: Box1 runs the project and reports; turning the editor to Box2 (and to
+// Box3) leaves Box1's link, rows and recording running; its tree item says so. Deleting Box3
+// ends only Box3's link; Disconnect on Box1 stops its reports, and its rows go stale.
+void TstTypicalRoad::boxesStayLinkedWhileTheEditorMoves()
 {
-    BoxSim first(QStringLiteral("127.0.6.71"), {"--version", "1.1.1"});
-    BoxSim second(QStringLiteral("127.0.6.72"), {"--version", "2.2.2"});
-    QVERIFY(first.start());
-    QVERIFY(second.start());
+    BoxSim first(QStringLiteral("127.0.6.71"), {"--version", "1.1.1", "--interval", "200"});
+    BoxSim second(QStringLiteral("127.0.6.72"), {"--version", "2.2.2", "--checksum-result", "1"});
+    BoxSim third(QStringLiteral("127.0.6.74"), {"--version", "3.3.3"});
+    for (BoxSim *sim : {&first, &second, &third})
+        QVERIFY(sim->start());
     QTemporaryDir projectDir;
+    QTemporaryDir recordDir;
+    const Inputs inputs{"Plant", projectDir.path(), "PLC1", "Box1", first.address()};
+    ModalAnswerer answerer([&inputs](QWidget *w) { inputs.answer(w); });
+    answerer.answer(QStringLiteral("Unsaved Project"), QMessageBox::No); // send without saving
+
     CMainWindow w;
     w.resize(1200, 800);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    w.handleProjectCreated("Plant", projectDir.path(), QString());
-    QStandardItem *boxes = childWithText(w.projectModel()->item(0), Folder::Box);
-    for (const BoxSim *sim : {&first, &second}) {
-        auto *box = new QStandardItem(QIcon(":/adsdemo/images/box-file.svg"),
-                                      sim == &first ? "Box1" : "Box2");
-        box->setData(sim->address(), Role::BoxIp);
+    w.slotNewProject();
+    QStandardItem *project = w.projectModel()->item(0);
+    QVERIFY(project);
+    makeCurrent(w, childWithText(project, Folder::Standard));
+    w.standardAddFile();
+    QStandardItem *device = childWithText(childWithText(project, Folder::Standard), "PLC1");
+    QVERIFY(device);
+    QStringList pointNames;
+    setModbusRecord(device, &pointNames);
+    QStandardItem *boxes = childWithText(project, Folder::Box);
+    const QString names[3] = {QStringLiteral("Box1"), QStringLiteral("Box2"), QStringLiteral("Box3")};
+    const BoxSim *sims[3] = {&first, &second, &third};
+    for (int i = 0; i < 3; ++i) {
+        auto *box = new QStandardItem(QIcon(":/adsdemo/images/box-file.svg"), names[i]);
+        box->setData(sims[i]->address(), Role::BoxIp);
         box->setData(QStringLiteral("TLK-BOX-600"), Role::BoxModel);
         boxes->appendRow(box);
     }
-    w.projectView()->expandAll();
-    QApplication::processEvents();
-
-    auto clickItem = [&w](QStandardItem *item) {
-        QTreeView *view = w.projectView();
-        const QRect rect = view->visualRect(item->index());
-        QVERIFY(rect.isValid());
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    QStandardItem *box1 = boxes->child(0);
+    QStandardItem *box2 = boxes->child(1);
+    QStandardItem *box3 = boxes->child(2);
+    auto open = [&w](QStandardItem *box) {
+        makeCurrent(w, box);
+        w.slotBoxEditFile();
+        BoxEditDialog *editor = boxEditor(w);
+        QVERIFY(editor);
+        QCOMPARE(editor->boxItem(), box);
+    };
+    // The link is the simulator's first connection; a transfer comes and goes on its own.
+    auto linkDropped = [](BoxSim &sim) {
+        const QByteArray out = sim.output();
+        const int at = out.indexOf(" connected");
+        if (at < 0)
+            return false;
+        const int from = out.lastIndexOf(' ', at - 1) + 1;
+        return out.contains(out.mid(from, at - from) + " disconnected");
+    };
+    const QString tab = QStringLiteral("PLC1 @ Box1");
+    auto stale = [&w, &tab] {
+        QTabWidget *tabs = w.monitoringTabs();
+        for (int i = 0; i < tabs->count(); ++i)
+            if (tabs->tabText(i) == tab)
+                return !tabs->tabIcon(i).isNull();
+        return false;
     };
 
-    clickItem(boxes->child(0));
+    // Box1 gets the project and reports it; the recording runs.
+    open(box1);
     BoxEditDialog *editor = boxEditor(w);
-    QVERIFY(editor);
-    QTRY_COMPARE_WITH_TIMEOUT(label(editor, "versionLabel"), QStringLiteral("Program version: 1.1.1"), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(first.output().contains(" connected"), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(label(editor, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
+    click(editor, "updateProjectButton");
+    QTRY_VERIFY_WITH_TIMEOUT(!editor->transferRunning(), 10000);
+    QCOMPARE(editor->findChild<QProgressBar *>("progressBar")->value(), 100);
+    QVERIFY2(label(editor, "verdictLabel").startsWith(QStringLiteral("Last transfer: Checksum successful.")),
+             qPrintable(label(editor, "verdictLabel")));
+    QTRY_VERIFY_WITH_TIMEOUT(tableOf(w, tab) && tableOf(w, tab)->rowCount() == pointNames.size(), 5000);
+    QAction *record = w.findChild<QAction *>(QStringLiteral("recordAction"));
+    QVERIFY(record);
+    FileDialogs::setNextAnswerForTesting(recordDir.filePath(QStringLiteral("plant.sqlite")));
+    record->trigger();
+    QVERIFY(w.isRecording());
+    QTRY_COMPARE_WITH_TIMEOUT(box1->data(Qt::ToolTipRole).toString(), "Connected to " + first.address(), 3000);
 
-    clickItem(boxes->child(1));
-    QCOMPARE(boxEditor(w), editor); // one box editor, re-pointed
-    QCOMPARE(editor->boxItem(), boxes->child(1));
-    QCOMPARE(editor->nameEdit()->text(), QStringLiteral("Box2"));
-    QCOMPARE(text(editor, "ipEdit"), second.address());
+    // Box2 in the editor: its own state, none of Box1's. Its project transfer fails at the
+    // checksum; its progress and verdict stay with it.
+    open(box2);
     QTRY_COMPARE_WITH_TIMEOUT(label(editor, "versionLabel"), QStringLiteral("Program version: 2.2.2"), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(first.output().contains(" disconnected"), 3000);
+    QCOMPARE(editor->findChild<QProgressBar *>("progressBar")->value(), 0);
+    QCOMPARE(label(editor, "verdictLabel"), QString());
+    click(editor, "updateProjectButton");
+    QTRY_VERIFY_WITH_TIMEOUT(!editor->transferRunning(), 10000);
+    QVERIFY2(label(editor, "verdictLabel").startsWith(QStringLiteral("Last transfer: Checksum failed.")),
+             qPrintable(label(editor, "verdictLabel")));
+    open(box3);
+    QTRY_COMPARE_WITH_TIMEOUT(label(editor, "versionLabel"), QStringLiteral("Program version: 3.3.3"), 5000);
+    QCOMPARE(editor->findChild<QProgressBar *>("progressBar")->value(), 0);
+    QCOMPARE(label(editor, "verdictLabel"), QString());
+    open(box2);
+    QVERIFY(label(editor, "verdictLabel").startsWith(QStringLiteral("Last transfer: Checksum failed.")));
+    QCOMPARE(label(editor, "versionLabel"), QStringLiteral("Program version: 2.2.2"));
 
-    // Closing the editor drops the link to the box.
-    ads::CDockWidget *dock = w.findEditDock(QObject::tr("Edit Box"));
-    dock->closeDockWidget();
-    QTRY_VERIFY_WITH_TIMEOUT(second.output().contains(" disconnected"), 3000);
+    // Meanwhile Box1 kept its link and its rows current, well past their stale time (3 s).
+    const QString shownAt = tableOf(w, tab)->item(0, 5)->text();
+    QTest::qWait(3500);
+    QVERIFY(!stale());
+    QVERIFY(tableOf(w, tab)->item(0, 5)->text() != shownAt);
+    QVERIFY2(!linkDropped(first), first.output().constData());
+    QCOMPARE(box1->data(Qt::ToolTipRole).toString(), "Connected to " + first.address());
+    QVERIFY(!box1->icon().isNull());
+    QCOMPARE(box1->text(), QStringLiteral("Box1")); // the project file's name is untouched
+    QVERIFY(w.isRecording());
+
+    // Deleting Box3 ends Box3's link only; the editor stays on Box2.
+    makeCurrent(w, box3);
+    w.slotDeleteFile();
+    QTRY_VERIFY_WITH_TIMEOUT(linkDropped(third), 3000);
+    QCOMPARE(boxEditor(w), editor);
+    QCOMPARE(editor->boxItem(), box2);
+    QCOMPARE(label(editor, "statusLabel"), QStringLiteral("Connection status: Connected"));
+    QVERIFY(!linkDropped(second));
+
+    // Disconnect on Box1: its reports stop and its rows go stale at once.
+    open(box1);
+    QCOMPARE(label(editor, "versionLabel"), QStringLiteral("Program version: 1.1.1"));
+    QVERIFY(label(editor, "verdictLabel").startsWith(QStringLiteral("Last transfer: Checksum successful.")));
+    click(editor, "disconnectButton");
+    QTRY_VERIFY_WITH_TIMEOUT(linkDropped(first), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(stale(), 2000);
+    QCOMPARE(box1->data(Qt::ToolTipRole).toString(), QStringLiteral("Not connected"));
+    QVERIFY(!linkDropped(second));
+
+    // What Box1 recorded while the editor showed the other boxes is in the recording.
+    record->trigger();
+    QVERIFY(!w.isRecording());
+    {
+        QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("sidebyside"));
+        check.setDatabaseName(recordDir.filePath(QStringLiteral("plant.sqlite")));
+        QVERIFY(check.open());
+        QSqlQuery q(check);
+        QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM reports")));
+        QVERIFY(q.next());
+        QVERIFY2(q.value(0).toInt() >= 15, qPrintable(q.value(0).toString())); // about 5 s at 200 ms
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("sidebyside"));
 }
 
 void TstTypicalRoad::recordingKeepsWhatTheBoxSent()
@@ -388,9 +486,11 @@ void TstTypicalRoad::recordingKeepsWhatTheBoxSent()
     BoxEditDialog *editor = boxEditor(w);
     QVERIFY(editor);
     QTRY_COMPARE_WITH_TIMEOUT(label(editor, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
+    answerer.answer(QStringLiteral("Unsaved Project"), QMessageBox::No); // send without saving
     click(editor, "updateProjectButton");
     QTRY_VERIFY_WITH_TIMEOUT(!editor->transferRunning(), 10000);
     QVERIFY(w.messageEditor()->toPlainText().contains(QStringLiteral("Checksum Result:Checksum successful.")));
+    answerer.boxes.clear(); // that question; none may come while recording
     QTRY_VERIFY_WITH_TIMEOUT(tableOf(w, "PLC1 @ Box1") && tableOf(w, "PLC1 @ Box1")->rowCount() == kPoints, 5000);
 
     // What the main window is handed, from the Record click on; the 50th report ends the

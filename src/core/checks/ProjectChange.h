@@ -14,6 +14,10 @@ struct ProjectChange
     QString place;
     // The changed key ("name", "port", ...); empty for an added or removed element.
     QString field;
+    // The field as the editor that sets it labels it, translated ("Name", "Station Num");
+    // empty for an added or removed element.
+    QString label;
+    // For a removed point its address and type in words, for an added one likewise.
     QString oldValue;
     QString newValue;
 };

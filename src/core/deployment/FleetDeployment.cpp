@@ -66,6 +66,44 @@ void FleetDeployment::setProgram(SharedPayload payload)
     m_program = Source{payload ? payload->path() : QString(), payload, nullptr, QString()};
 }
 
+QString FleetDeployment::nextStep(FileTransfer::Outcome outcome)
+{
+    using O = FileTransfer::Outcome;
+    switch (outcome) {
+    case O::BindFailed:
+        return tr("This computer has no such local address any more: choose another one, or none.");
+    case O::ConnectFailed:
+        return tr("The box did not take the connection: check its IP address, the cable and that the box "
+                  "is switched on, then retry.");
+    case O::FileOpenFailed:
+    case O::ChecksumOpenFailed:
+        return tr("The file could not be read on this computer: check that it exists and is readable, "
+                  "then retry.");
+    case O::ConnectionLost:
+        return tr("The connection dropped while sending: check the cable and the box's power, then retry.");
+    case O::Stalled:
+        return tr("The box stopped taking data: it may be busy or out of space. Wait a moment, then retry.");
+    case O::Cancelled:
+        return tr("Cancelled here: the box did not confirm anything. Retry when ready.");
+    case O::Timeout:
+        return tr("The box did not give its verdict in time: it may be busy. Refresh to see that it "
+                  "answers, then retry.");
+    case O::VerdictLost:
+        return tr("The box closed the connection before its verdict: it may have restarted. Refresh to "
+                  "see that it answers, then retry.");
+    case O::UnrecognisedReply:
+    case O::CommandTypeError:
+    case O::ReturnValueError:
+        return tr("The box answered in a way this tool does not expect: check that its program version "
+                  "fits, and that no other tool sends to it at the same time, then retry.");
+    case O::ChecksumFailed:
+        return tr("The file arrived damaged: send it again (Retry).");
+    case O::ChecksumSuccessful:
+        break;
+    }
+    return QString();
+}
+
 int FleetDeployment::parallelWithin(int requested, qint64 fileLimit, int openNow)
 {
     const int wanted = qMax(1, requested);
@@ -215,7 +253,9 @@ void FleetDeployment::startNext(int index)
     Box &box = m_boxes[size_t(index)];
     const quint8 command = box.commands.takeFirst();
     box.result.command = command;
+    // A new transfer starts at 0 %, also the program after its project's 100 %.
     box.result.percent = 0;
+    emit boxChanged(index);
     // The previous transfer of this box may still be on the stack that signalled its end.
     if (box.transfer)
         box.transfer.release()->deleteLater();
@@ -225,7 +265,9 @@ void FleetDeployment::startNext(int index)
     transfer->setLocalAddress(m_localAddress);
     connect(transfer, &FileTransfer::progressChanged, this, [this, index](int percent) {
         Box &b = m_boxes[size_t(index)];
-        if (b.result.state == State::Running && percent != b.result.percent) {
+        // Only forward: the drop to 0 a failed verdict brings is the box dialog's way of
+        // saying so; here the bytes sent stay shown beside the verdict.
+        if (b.result.state == State::Running && percent > b.result.percent) {
             b.result.percent = percent;
             emit boxChanged(index);
         }
@@ -284,8 +326,6 @@ void FleetDeployment::conclude(int index, State state, FileTransfer::Outcome out
     box.result.command = command;
     box.result.reason = FileTransfer::outcomeText(outcome);
     box.result.elapsedMs = box.clock.isValid() ? box.clock.elapsed() : 0;
-    if (state != State::Succeeded)
-        box.result.percent = 0;
     emit boxChanged(index);
 }
 

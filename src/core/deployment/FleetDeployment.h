@@ -34,7 +34,9 @@ public:
         FileTransfer::Outcome outcome = FileTransfer::Outcome::Cancelled;
         quint8 command = 0;    // the transfer that decided the result (0: none started)
         QString reason;        // the verdict in words
-        int percent = 0;       // progress of the running transfer
+        // Share of the file sent by the last transfer, kept after its verdict whatever that
+        // was: a box whose checksum failed got all of it. 0 when a transfer starts.
+        int percent = 0;
         qint64 elapsedMs = 0;  // the box's whole run
         // Why the copy kept for the next comparison could not be written after the box
         // confirmed the project; empty when it was, or when nothing was to keep.
@@ -42,6 +44,9 @@ public:
         // Why a transfer of this run could not be recorded; empty when each was.
         QString recordNotKept;
     };
+
+    // What the engineer can do about a failed transfer, in a sentence; empty for a success.
+    static QString nextStep(FileTransfer::Outcome outcome);
 
     static constexpr int kDefaultParallel = 8;
     static constexpr int kDefaultTimeoutMs = 60000;

@@ -17,6 +17,7 @@
 #include <QUrl>
 #include <QVariantList>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -92,11 +93,19 @@ QString writeCsv(QSqlQuery &q, const QString &csvPath)
     return QString();
 }
 
-// Exports the rows received within [fromMs, toMs] of the database `name` (opened with
-// `options`) to csvPath; the reason when that failed. *cannotOpen tells SQLite's "unable to
-// open", which it reports only when the first statement runs.
-QString exportFrom(const QString &name, const QString &options, qint64 fromMs, qint64 toMs,
-                   const QString &csvPath, bool *cannotOpen)
+// A statement's failure. *cannotOpen (when given) tells SQLite's "unable to open", which it
+// reports only when the first statement runs.
+QString statementFailure(const QSqlQuery &q, bool *cannotOpen)
+{
+    if (cannotOpen)
+        *cannotOpen = (q.lastError().nativeErrorCode().toInt() & 0xff) == kSqliteCantOpen;
+    return q.lastError().text();
+}
+
+// Runs `read` with a forward-only query on the database `name`, opened with `options`; the
+// reason when that failed.
+using Reader = std::function<QString(QSqlQuery &q, bool *cannotOpen)>;
+QString readFrom(const QString &name, const QString &options, const Reader &read, bool *cannotOpen)
 {
     const QString connection = nextConnectionName();
     QString problem;
@@ -106,27 +115,30 @@ QString exportFrom(const QString &name, const QString &options, qint64 fromMs, q
         db.setDatabaseName(name);
         QSqlQuery q(db);
         q.setForwardOnly(true);
-        if (!db.open()) {
+        if (!db.open())
             problem = db.lastError().text();
-        } else if (!q.prepare(QStringLiteral(
-                       "SELECT r.received_ms, r.report_time, r.box, r.project, r.device, p.name, "
-                       "p.address, p.value, p.validity FROM reports r JOIN report_points p ON p.report = r.id "
-                       "WHERE r.received_ms BETWEEN ? AND ? ORDER BY r.received_ms, p.rowid"))) {
-            problem = q.lastError().text();
-            if (cannotOpen)
-                *cannotOpen = (q.lastError().nativeErrorCode().toInt() & 0xff) == kSqliteCantOpen;
-        } else {
-            q.addBindValue(fromMs);
-            q.addBindValue(toMs);
-            if (!q.exec())
-                problem = q.lastError().text();
-            else
-                problem = writeCsv(q, csvPath);
-        }
+        else
+            problem = read(q, cannotOpen);
         q = QSqlQuery();
         db.close();
     }
     QSqlDatabase::removeDatabase(connection);
+    return problem;
+}
+
+// Runs `read` on the recording at dbPath without changing it; the reason when that failed.
+QString readRecording(const QString &dbPath, const Reader &read)
+{
+    if (!QFile::exists(dbPath))
+        return MonitoringRecorder::statusText(MonitoringRecorder::Status::NoSuchFile);
+    bool cannotOpen = false;
+    QString problem = readFrom(dbPath, QStringLiteral("QSQLITE_OPEN_READONLY"), read, &cannotOpen);
+    // A recording in a read-only place: SQLite cannot make the shared-memory file it reads a
+    // WAL database with, but nothing can change the file there either.
+    if (cannotOpen)
+        problem = readFrom(QUrl::fromLocalFile(QFileInfo(dbPath).absoluteFilePath()).toString()
+                               + QStringLiteral("?immutable=1"),
+                           QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"), read, nullptr);
     return problem;
 }
 
@@ -364,20 +376,67 @@ MonitoringRecorder::Write MonitoringRecorder::write(const Report &report)
 bool MonitoringRecorder::exportCsv(const QString &dbPath, qint64 fromMs, qint64 toMs,
                                    const QString &csvPath, QString *error)
 {
-    QString problem;
-    bool cannotOpen = false;
-    if (!QFile::exists(dbPath))
-        problem = statusText(Status::NoSuchFile);
-    else
-        problem = exportFrom(dbPath, QStringLiteral("QSQLITE_OPEN_READONLY"), fromMs, toMs, csvPath, &cannotOpen);
-    // A recording in a read-only place: SQLite cannot make the shared-memory file it reads a
-    // WAL database with, but nothing can change the file there either.
-    if (cannotOpen)
-        problem = exportFrom(QUrl::fromLocalFile(QFileInfo(dbPath).absoluteFilePath()).toString()
-                                 + QStringLiteral("?immutable=1"),
-                             QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"), fromMs, toMs, csvPath,
-                             nullptr);
+    const QString problem = readRecording(dbPath, [&](QSqlQuery &q, bool *cannotOpen) {
+        if (!q.prepare(QStringLiteral(
+                "SELECT r.received_ms, r.report_time, r.box, r.project, r.device, p.name, "
+                "p.address, p.value, p.validity FROM reports r JOIN report_points p ON p.report = r.id "
+                "WHERE r.received_ms BETWEEN ? AND ? ORDER BY r.received_ms, p.rowid")))
+            return statementFailure(q, cannotOpen);
+        q.addBindValue(fromMs);
+        q.addBindValue(toMs);
+        if (!q.exec())
+            return statementFailure(q, nullptr);
+        return writeCsv(q, csvPath);
+    });
     if (!problem.isEmpty() && error)
         *error = problem;
     return problem.isEmpty();
+}
+
+bool MonitoringRecorder::recorded(const QString &dbPath, qint64 fromMs, qint64 toMs, Recorded *out,
+                                  QString *error)
+{
+    Recorded found;
+    const QString problem = readRecording(dbPath, [&](QSqlQuery &q, bool *cannotOpen) {
+        if (!q.prepare(QStringLiteral("SELECT COUNT(*), MIN(received_ms), MAX(received_ms), "
+                                      "MAX(CASE WHEN received_ms BETWEEN ? AND ? THEN received_ms END) "
+                                      "FROM reports")))
+            return statementFailure(q, cannotOpen);
+        q.addBindValue(fromMs);
+        q.addBindValue(toMs);
+        if (!q.exec() || !q.next())
+            return statementFailure(q, nullptr);
+        found.any = q.value(0).toLongLong() > 0;
+        found.firstMs = q.value(1).toLongLong();
+        found.lastMs = q.value(2).toLongLong();
+        found.anyInRange = !q.value(3).isNull();
+        found.lastInRangeMs = q.value(3).toLongLong();
+        return QString();
+    });
+    if (!problem.isEmpty()) {
+        if (error)
+            *error = problem;
+        return false;
+    }
+    if (out)
+        *out = found;
+    return true;
+}
+
+MonitoringRecorder::ExportPlan MonitoringRecorder::planExport(qint64 fromMs, qint64 toMs, const Recorded &recorded)
+{
+    ExportPlan plan;
+    plan.fromMs = fromMs;
+    plan.toMs = toMs;
+    plan.recordedFromMs = qMax(fromMs, recorded.firstMs);
+    plan.recordedToMs = recorded.lastInRangeMs;
+    if (toMs < fromMs)
+        plan.scope = ExportScope::Reversed;
+    else if (!recorded.any || !recorded.anyInRange)
+        plan.scope = ExportScope::NothingRecorded;
+    else if (fromMs < recorded.firstMs) {
+        plan.scope = ExportScope::BeforeRecording;
+        plan.fromMs = recorded.firstMs;
+    }
+    return plan;
 }

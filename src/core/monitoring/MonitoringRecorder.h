@@ -65,6 +65,35 @@ public:
     static bool exportCsv(const QString &dbPath, qint64 fromMs, qint64 toMs, const QString &csvPath,
                           QString *error);
 
+    // What a recording holds, as far as an export of a range needs to know.
+    struct Recorded {
+        bool any = false; // at least one report
+        qint64 firstMs = 0; // receipt times of its first and last report
+        qint64 lastMs = 0;
+        bool anyInRange = false; // a report received within the range asked about
+        qint64 lastInRangeMs = 0; // the last of them
+    };
+    // What the database at dbPath holds for an export of [fromMs, toMs]; false with *error
+    // when it cannot be read.
+    static bool recorded(const QString &dbPath, qint64 fromMs, qint64 toMs, Recorded *out, QString *error);
+
+    enum class ExportScope {
+        AsAsked,
+        BeforeRecording, // the range begins before the recording: offer its recorded part
+        NothingRecorded, // no report was received within the range
+        Reversed,        // the range ends before it begins
+    };
+    struct ExportPlan {
+        ExportScope scope = ExportScope::AsAsked;
+        qint64 fromMs = 0; // what to export when the answer is yes
+        qint64 toMs = 0;
+        qint64 recordedFromMs = 0; // the recorded part of the range, to name in the question
+        qint64 recordedToMs = 0;
+    };
+    // How an export of [fromMs, toMs] goes with what is recorded: a range that begins before
+    // the recording is not cut short silently, one without any report is not written empty.
+    static ExportPlan planExport(qint64 fromMs, qint64 toMs, const Recorded &recorded);
+
 private:
     struct Report
     {

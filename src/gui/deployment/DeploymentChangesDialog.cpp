@@ -26,8 +26,9 @@ QTreeWidgetItem *changeRow(const ProjectChange &change)
     case ProjectChange::Removed: kind = DeploymentChangesDialog::tr("Removed"); break;
     case ProjectChange::Changed: kind = DeploymentChangesDialog::tr("Changed"); break;
     }
-    auto *row = new QTreeWidgetItem({kind, change.place, change.field, shown(change.oldValue), shown(change.newValue)});
+    auto *row = new QTreeWidgetItem({kind, change.place, change.label, shown(change.oldValue), shown(change.newValue)});
     row->setToolTip(1, change.place);
+    row->setToolTip(2, change.label);
     row->setToolTip(3, change.oldValue);
     row->setToolTip(4, change.newValue);
     return row;

@@ -2,10 +2,13 @@
 
 #include "core/checks/ProjectChecker.h"
 #include "core/checks/ProjectDiff.h"
+#include "core/project/ProjectJson.h"
 #include "gui/deployment/DeploymentChangesDialog.h"
+#include "gui/deployment/ProjectSaver.h"
 #include "gui/checks/FindingOpener.h"
 #include "gui/checks/ProjectChecksWindow.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QStandardItem>
 #include <QStringList>
@@ -57,6 +60,34 @@ bool DeploymentGate::confirmChecks(QStandardItem *project, QWidget *parent)
     return answer == QMessageBox::Yes;
 }
 
+bool DeploymentGate::confirmSaved(QStandardItem *project, QWidget *parent)
+{
+    auto *saver = dynamic_cast<ProjectSaver *>(FindingOpener::hostOf(parent));
+    const ProjectSaver::SaveState state =
+        saver && project ? saver->projectSaveState(project) : ProjectSaver::SaveState::Saved;
+    if (state == ProjectSaver::SaveState::Saved)
+        return true;
+    const QString text = state == ProjectSaver::SaveState::NeverSaved
+        ? tr("The project '%1' has not been saved: no file holds what is about to be sent.\n\n"
+             "Save it first?")
+              .arg(project->text())
+        : tr("The project '%1' has changes that its file %2 does not hold: the box would get a "
+             "project that differs from the file.\n\nSave it first?")
+              .arg(project->text(), ProjectJson::projectFilePath(project));
+    QMessageBox box(QMessageBox::Question, tr("Unsaved Project"), text,
+                    QMessageBox::Save | QMessageBox::No | QMessageBox::Cancel, parent);
+    box.button(QMessageBox::No)->setText(tr("Send without saving"));
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return saver->saveProject(project);
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool DeploymentGate::confirmChanges(const QJsonObject &document, const QString &boxIp, QWidget *parent,
                                     const DeploymentStore &store)
 {
@@ -91,7 +122,8 @@ bool DeploymentGate::confirmChanges(const QJsonObject &document, const QList<QPa
 bool DeploymentGate::confirm(QStandardItem *project, const QJsonObject &document, const QString &boxIp,
                              QWidget *parent, const DeploymentStore &store)
 {
-    return confirmChecks(project, parent) && confirmChanges(document, boxIp, parent, store);
+    return confirmChecks(project, parent) && confirmSaved(project, parent)
+           && confirmChanges(document, boxIp, parent, store);
 }
 
 void DeploymentGate::warnCopyNotKept(const QString &error, QWidget *parent)

@@ -71,12 +71,13 @@ FleetWindow::FleetWindow(QStandardItem *project, QWidget *parent)
         auto *name = new QTableWidgetItem(m_names.at(row));
         name->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
         name->setCheckState(Qt::Checked);
+        name->setToolTip(m_names.at(row));
         m_table->setItem(row, NameColumn, name);
         for (int c = IpColumn; c <= ResultColumn; ++c) {
             if (c != ProgressColumn)
                 m_table->setItem(row, c, new QTableWidgetItem);
         }
-        m_table->item(row, IpColumn)->setText(m_ips.at(row));
+        setCell(row, IpColumn, m_ips.at(row));
         auto *bar = new QProgressBar;
         bar->setRange(0, 100);
         bar->setValue(0);
@@ -187,7 +188,7 @@ void FleetWindow::leaveOutIfUnsafe(int row)
     QTableWidgetItem *name = m_table->item(row, NameColumn);
     name->setCheckState(Qt::Unchecked);
     name->setFlags(name->flags() & ~(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled));
-    m_table->item(row, ResultColumn)->setText(reason);
+    setCell(row, ResultColumn, reason);
 }
 
 QList<int> FleetWindow::checkedRows() const
@@ -204,15 +205,15 @@ void FleetWindow::refresh()
 {
     finishRefresh();
     for (int row = 0; row < m_ips.size(); ++row) {
-        m_table->item(row, LinkColumn)->setText(QString());
-        m_table->item(row, VersionColumn)->setText(QString());
+        setCell(row, LinkColumn, QString());
+        setCell(row, VersionColumn, QString());
         auto *link = new Protocol;
         m_links.append(link);
         connect(link, &Protocol::connectionStatusChanged, this, [this, row](const QString &status) {
-            m_table->item(row, LinkColumn)->setText(status);
+            setCell(row, LinkColumn, status);
         });
         connect(link, &Protocol::versionReceived, this, [this, row](const QString &version) {
-            m_table->item(row, VersionColumn)->setText(version);
+            setCell(row, VersionColumn, version);
         });
         link->connectToServer(m_ips.at(row));
     }
@@ -231,7 +232,7 @@ void FleetWindow::finishRefresh()
     m_links.clear();
     for (int row = 0; row < m_ips.size(); ++row) {
         if (m_table->item(row, VersionColumn)->text().isEmpty())
-            m_table->item(row, LinkColumn)->setText(tr("No reply"));
+            setCell(row, LinkColumn, tr("No reply"));
     }
 }
 
@@ -247,7 +248,7 @@ void FleetWindow::updateProject()
     }
     // The checks once for every box: they judge the project, not the box. What it changes is
     // per box, but asked once for the whole deployment.
-    if (!DeploymentGate::confirmChecks(item, this))
+    if (!DeploymentGate::confirmChecks(item, this) || !DeploymentGate::confirmSaved(item, this))
         return;
     QList<QPair<QString, QString>> boxes;
     for (int row : rows)
@@ -335,9 +336,11 @@ void FleetWindow::retry(int row)
 void FleetWindow::showRow(int row)
 {
     const FleetDeployment::BoxResult result = m_fleet->result(row);
+    // The bytes sent and the verdict apart: a box whose checksum failed got the whole file.
     auto *bar = qobject_cast<QProgressBar *>(m_table->cellWidget(row, ProgressColumn));
     bar->setValue(result.percent);
     QString text;
+    QString hint;
     switch (result.state) {
     case FleetDeployment::State::Idle:
         break;
@@ -350,6 +353,7 @@ void FleetWindow::showRow(int row)
     case FleetDeployment::State::Succeeded:
     case FleetDeployment::State::Failed:
         text = result.reason;
+        hint = FleetDeployment::nextStep(result.outcome);
         showLast(row);
         if (!result.recordNotKept.isEmpty())
             emit messageAppended(tr("%1 (%2): %3").arg(m_names.at(row), m_ips.at(row), result.recordNotKept));
@@ -362,8 +366,9 @@ void FleetWindow::showRow(int row)
         }
         break;
     }
-    m_table->item(row, ResultColumn)->setText(text);
+    setCell(row, ResultColumn, text, hint.isEmpty() ? text : text + QLatin1Char('\n') + hint);
     m_table->cellWidget(row, RetryColumn)->setEnabled(result.state == FleetDeployment::State::Failed);
+    m_table->cellWidget(row, RetryColumn)->setToolTip(hint);
     updateButtons();
 }
 
@@ -374,7 +379,16 @@ void FleetWindow::showLast(int row)
     if (DeploymentLog().last(m_ips.at(row), &record))
         text = record.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral("  ")
                + FileTransfer::outcomeText(record.outcome);
-    m_table->item(row, LastColumn)->setText(text);
+    setCell(row, LastColumn, text);
+}
+
+// The columns are narrower than many texts ("Connection status: Connected", a date with its
+// verdict): the cell shows what fits, the tool tip all of it.
+void FleetWindow::setCell(int row, int column, const QString &text, const QString &toolTip)
+{
+    QTableWidgetItem *item = m_table->item(row, column);
+    item->setText(text);
+    item->setToolTip(toolTip.isNull() ? text : toolTip);
 }
 
 void FleetWindow::updateButtons()

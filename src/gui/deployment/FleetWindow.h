@@ -59,6 +59,7 @@ private:
     bool run(const QList<int> &rows);
     void showRow(int row);
     void showLast(int row);
+    void setCell(int row, int column, const QString &text, const QString &toolTip = QString());
     void finishRefresh();
     void updateButtons();
     QStandardItem *project() const;

@@ -7,6 +7,7 @@
 #include "gui/mainwindow/ProjectCommands.h"
 #include "gui/mainwindow/ProjectFiles.h"
 #include "gui/mainwindow/ProjectTree.h"
+#include "gui/mainwindow/UnsavedProjects.h"
 #include "gui/monitoring/MonitoringPanel.h"
 #include "core/project/ItemRecord.h"
 
@@ -124,7 +125,8 @@ CMainWindow::CMainWindow(QWidget *parent)
     m_monitoring = new MonitoringPanel(m_monitoringTabs, m_dataDock->toolBar(), m_projectModel, this);
     connect(m_monitoring, &MonitoringPanel::messageAppended, this, &CMainWindow::appendMessage);
     m_editors = new ItemEditors(this, m_editDocks, m_projectModel);
-    m_files = new ProjectFiles(this, m_projectModel, m_tree);
+    m_unsaved = new UnsavedProjects(this, m_projectModel);
+    m_files = new ProjectFiles(this, m_projectModel, m_tree, m_unsaved);
     m_commands = new ProjectCommands(this, m_projectModel, m_tree, m_editDocks, m_editors, m_files);
 
     resize(1280, 720);
@@ -172,7 +174,8 @@ void CMainWindow::CESwitching()
         qWarning().noquote() << QStringLiteral("Failed to load translation file: ") + catalogPath();
     }
     ui->retranslateUi(this);
-    setWindowTitle(QStringLiteral("Nerio-IEC61850-Modbus"));
+    // "[*]" shows as "*" while a project holds what its file does not (setWindowModified).
+    setWindowTitle(QStringLiteral("Nerio-IEC61850-Modbus[*]"));
 }
 
 void CMainWindow::loadQtCatalogue()

@@ -7,6 +7,7 @@
 
 #include "core/boxlink/Protocol.h"
 #include "gui/checks/FindingOpener.h"
+#include "gui/deployment/ProjectSaver.h"
 #include "gui/mainwindow/EditDocks.h"
 
 #include <QJsonObject>
@@ -28,6 +29,7 @@ class ProjectCommands;
 class ProjectFiles;
 class ProjectTree;
 class TrendChart;
+class UnsavedProjects;
 
 namespace ads {
 class CDockManager;
@@ -38,7 +40,7 @@ namespace Ui {
 class MainWindow;
 }
 
-class CMainWindow : public QMainWindow, public FindingOpener
+class CMainWindow : public QMainWindow, public FindingOpener, public ProjectSaver
 {
     Q_OBJECT
 public:
@@ -55,6 +57,12 @@ public:
 
     // Opens the item's editor through the window's own commands and selects the place.
     bool openFinding(QStandardItem *item, const QString &tab, int row) override;
+
+    // Whether a project of this window is held by its file; the tree and the title show it.
+    SaveState projectSaveState(const QStandardItem *project) const override;
+    // Saves it as "Save Project" does, confirming in the Message dock instead of a box (the
+    // question before a deployment calls it, and the deployment's result follows).
+    bool saveProject(QStandardItem *project) override;
 
     QStandardItemModel *projectModel() const { return m_projectModel; }
     QTreeView *projectView() const { return m_projectView; }
@@ -182,5 +190,6 @@ private:
     ProjectTree *m_tree = nullptr;
     ItemEditors *m_editors = nullptr;
     ProjectFiles *m_files = nullptr;
+    UnsavedProjects *m_unsaved = nullptr;
     ProjectCommands *m_commands = nullptr;
 };

@@ -8,9 +8,11 @@
 #include "gui/mainwindow/ProjectCommands.h"
 #include "gui/mainwindow/ProjectFiles.h"
 #include "gui/mainwindow/ProjectTree.h"
+#include "gui/mainwindow/UnsavedProjects.h"
 #include "gui/monitoring/MonitoringPanel.h"
 #include "core/project/ProjectJson.h"
 
+#include <QStandardItem>
 #include <QTreeView>
 
 // --- project tree ------------------------------------------------------------------------------
@@ -117,6 +119,24 @@ QJsonObject CMainWindow::buildProjectJson(QStandardItem *projectItem)
 bool CMainWindow::saveJsonFile(QStandardItem *selectedItem)
 {
     return m_files->saveJsonFile(selectedItem);
+}
+
+ProjectSaver::SaveState CMainWindow::projectSaveState(const QStandardItem *project) const
+{
+    if (!project || project->model() != m_projectModel)
+        return SaveState::Saved;
+    while (project->parent())
+        project = project->parent();
+    return m_unsaved->state(project);
+}
+
+bool CMainWindow::saveProject(QStandardItem *project)
+{
+    project = ProjectTree::projectOf(project);
+    if (!project || project->model() != m_projectModel || !m_files->saveJsonFile(project, false))
+        return false;
+    appendMessage(tr("JSON data saved to file:\n%1").arg(ProjectJson::projectFilePath(project)));
+    return true;
 }
 
 void CMainWindow::saveProjectFile()

@@ -4,6 +4,7 @@
 #include "gui/mainwindow/ProjectFiles.h"
 
 #include "gui/mainwindow/ProjectTree.h"
+#include "gui/mainwindow/UnsavedProjects.h"
 
 #include "gui/widgets/FileDialogs.h"
 #include "core/project/ItemRecord.h"
@@ -27,11 +28,13 @@ namespace {
 constexpr int kProjectFileRole = Qt::UserRole + 0x7000;
 } // namespace
 
-ProjectFiles::ProjectFiles(QWidget *window, QStandardItemModel *model, ProjectTree *tree)
+ProjectFiles::ProjectFiles(QWidget *window, QStandardItemModel *model, ProjectTree *tree,
+                           UnsavedProjects *unsaved)
     : QObject(window)
     , m_window(window)
     , m_model(model)
     , m_tree(tree)
+    , m_unsaved(unsaved)
 {
 }
 
@@ -57,7 +60,7 @@ void ProjectFiles::warnProjectFileTaken()
                             "Please use a different name."));
 }
 
-bool ProjectFiles::saveJsonFile(QStandardItem *selectedItem)
+bool ProjectFiles::saveJsonFile(QStandardItem *selectedItem, bool confirmInBox)
 {
     if (!selectedItem)
         return false;
@@ -86,10 +89,12 @@ bool ProjectFiles::saveJsonFile(QStandardItem *selectedItem)
         return false;
     }
     rememberProjectFile(selectedItem, filePath);
+    m_unsaved->markSaved(selectedItem, bytes);
 
     qDebug() << "JSON data saved to file:" << filePath;
-    QMessageBox::information(m_window, tr("Save Successful"),
-                             tr("JSON data saved to file:\n%1").arg(filePath));
+    if (confirmInBox)
+        QMessageBox::information(m_window, tr("Save Successful"),
+                                 tr("JSON data saved to file:\n%1").arg(filePath));
     return true;
 }
 
@@ -174,9 +179,13 @@ void ProjectFiles::loadJsonFile()
                              tr("Could not load the project file:\n%1\n%2").arg(filePath, reason));
         return;
     }
-    // A merge keeps the open project's directory, and with it the file that project owns.
-    if (load.outcome.createdProject)
+    // A merge keeps the open project's directory, and with it the file that project owns; the
+    // merged project is what that file does not hold yet. A project new from the file is
+    // judged by what it would save now, so a file of an older layout marks nothing.
+    if (load.outcome.createdProject) {
         rememberProjectFile(load.outcome.project, filePath);
+        m_unsaved->markSaved(load.outcome.project, ProjectJson::projectFileBytes(load.outcome.project));
+    }
 
     m_tree->expandAll();
     QMessageBox::information(m_window, tr("Load Successful"),

@@ -8,6 +8,7 @@
 #include <QObject>
 
 class ProjectTree;
+class UnsavedProjects;
 class QStandardItem;
 class QStandardItemModel;
 class QWidget;
@@ -17,7 +18,7 @@ class ProjectFiles : public QObject
     // Its texts are the main window's, and translated as such.
     Q_DECLARE_TR_FUNCTIONS(CMainWindow)
 public:
-    ProjectFiles(QWidget *window, QStandardItemModel *model, ProjectTree *tree);
+    ProjectFiles(QWidget *window, QStandardItemModel *model, ProjectTree *tree, UnsavedProjects *unsaved);
 
     void rememberProjectFile(QStandardItem *project, const QString &filePath);
     bool projectFileTaken(const QStandardItem *project, const QString &directory,
@@ -25,7 +26,9 @@ public:
     void warnProjectFileTaken();
 
     // Writes the project to <directory>/<name>.json; false, after telling the user, when not.
-    bool saveJsonFile(QStandardItem *selectedItem);
+    // A success is confirmed with a message box unless `confirmInBox` is false (the caller
+    // reports it).
+    bool saveJsonFile(QStandardItem *selectedItem, bool confirmInBox = true);
     // Saves the project the item belongs to.
     void saveProjectFile(QStandardItem *item);
     bool saveProjectAllFile();
@@ -36,4 +39,5 @@ private:
     QWidget *m_window;
     QStandardItemModel *m_model;
     ProjectTree *m_tree;
+    UnsavedProjects *m_unsaved;
 };

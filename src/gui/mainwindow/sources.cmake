@@ -10,4 +10,5 @@ list(APPEND ORVANE_GUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ProjectCommands.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ProjectFiles.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ProjectTree.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/UnsavedProjects.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MainWindow.ui)

@@ -112,6 +112,50 @@ bool setCell(QTableWidget *table, int row, int column, const QString &text)
     table->setItem(row, column, cell);
     return true;
 }
+
+// Checks the range [*fromMs, *toMs] against what the recording at `database` holds before
+// anything is written: a range that begins before the recording offers its recorded part
+// (and takes it when the user agrees), a range without any report says so. False when there
+// is nothing to export.
+bool confirmExportRange(QWidget *window, const QString &database, qint64 *fromMs, qint64 *toMs)
+{
+    MonitoringRecorder::Recorded recorded;
+    QString error = database.isEmpty() ? WindowText::tr("nothing has been recorded yet") : QString();
+    if (error.isEmpty())
+        MonitoringRecorder::recorded(database, *fromMs, *toMs, &recorded, &error);
+    const auto time = [](qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms).toString(kTimeFormat); };
+    const MonitoringRecorder::ExportPlan plan = MonitoringRecorder::planExport(*fromMs, *toMs, recorded);
+    if (error.isEmpty()) {
+        switch (plan.scope) {
+        case MonitoringRecorder::ExportScope::AsAsked:
+            return true;
+        case MonitoringRecorder::ExportScope::BeforeRecording:
+            if (QMessageBox::question(window, WindowText::tr("Export CSV"),
+                                      WindowText::tr("The recording begins at %1, after the start of the chosen "
+                                                     "range. Export the recorded range from %1 to %2?")
+                                          .arg(time(plan.recordedFromMs), time(plan.recordedToMs)),
+                                      QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::NoButton)
+                != QMessageBox::Yes)
+                return false;
+            *fromMs = plan.fromMs;
+            *toMs = plan.toMs;
+            return true;
+        case MonitoringRecorder::ExportScope::NothingRecorded:
+            error = recorded.any ? WindowText::tr("nothing was recorded between %1 and %2; the recording "
+                                                  "holds %3 to %4")
+                                       .arg(time(*fromMs), time(*toMs), time(recorded.firstMs),
+                                            time(recorded.lastMs))
+                                 : WindowText::tr("nothing has been recorded yet");
+            break;
+        case MonitoringRecorder::ExportScope::Reversed:
+            error = WindowText::tr("the range ends before it begins");
+            break;
+        }
+    }
+    QMessageBox::warning(window, WindowText::tr("Export CSV"),
+                         WindowText::tr("The recording could not be exported: %1").arg(error));
+    return false;
+}
 } // namespace
 
 MonitoringPanel::MonitoringPanel(QTabWidget *tabs, QToolBar *bar, QStandardItemModel *projects,
@@ -191,8 +235,8 @@ bool MonitoringPanel::report(const Protocol::dataMonitoringData &data)
         emit messageAppended(
             WindowText::tr("Recording stopped: the database could not be written (%1).").arg(error));
     }
-    feedTrendCharts(feed, receivedMs, data.datas);
     m_feeds.reported(feed, data.projectName, receivedMs, staleAfterMs(project, data.plcName), data.boxIp);
+    feedTrendCharts(feed, receivedMs, data.datas);
     const QVariantList rows = MonitoringFeeds::rowsFromReport(data.datas, now);
 
     if (dataItem) {
@@ -399,6 +443,7 @@ void MonitoringPanel::forgetProject(const QString &projectName)
 {
     QTabWidget *tabs = m_tabs;
     for (const QString &device : m_feeds.forgetProject(projectName)) {
+        m_history.forget(device);
         for (const QPointer<TrendChart> &chart : qAsConst(m_trendCharts))
             if (chart && chart->device() == device)
                 chart->close();
@@ -542,6 +587,8 @@ void MonitoringPanel::onExportTriggered()
     const QDateTime now = QDateTime::fromMSecsSinceEpoch(nowMs());
     auto *from = new QDateTimeEdit(now.addSecs(-3600), &dialog);
     auto *to = new QDateTimeEdit(now, &dialog);
+    from->setObjectName(QStringLiteral("exportFrom"));
+    to->setObjectName(QStringLiteral("exportTo"));
     from->setDisplayFormat(kTimeFormat);
     to->setDisplayFormat(kTimeFormat);
     form->addRow(WindowText::tr("Received from:"), from);
@@ -552,12 +599,16 @@ void MonitoringPanel::onExportTriggered()
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted)
         return;
+    // The until-second is taken whole.
+    qint64 fromMs = from->dateTime().toMSecsSinceEpoch();
+    qint64 toMs = to->dateTime().toMSecsSinceEpoch() + 999;
+    if (!confirmExportRange(m_window, m_recorder ? m_recorder->path() : m_lastRecording, &fromMs, &toMs))
+        return;
     const QString path = FileDialogs::getSaveFileName(m_window, WindowText::tr("Export CSV"), QString(),
                                                       WindowText::tr("CSV files (*.csv)"));
     if (path.isEmpty())
         return;
-    // The until-second is taken whole.
-    exportRecording(from->dateTime().toMSecsSinceEpoch(), to->dateTime().toMSecsSinceEpoch() + 999, path);
+    exportRecording(fromMs, toMs, path);
 }
 
 TrendChart *MonitoringPanel::showTrend(const QString &device, const QString &point, bool newChart)
@@ -575,7 +626,9 @@ TrendChart *MonitoringPanel::showTrend(const QString &device, const QString &poi
         chart = new TrendChart(device, &nowMs, m_window);
         m_trendCharts.append(chart);
     }
-    chart->addPoint(point);
+    if (const MonitoringFeed *feed = m_feeds.find(device))
+        chart->setBreakAfterMs(feed->staleAfterMs);
+    chart->addPoint(point, m_history.samples(device, point));
     chart->show();
     chart->raise();
     return chart;
@@ -583,10 +636,14 @@ TrendChart *MonitoringPanel::showTrend(const QString &device, const QString &poi
 
 void MonitoringPanel::feedTrendCharts(const QString &device, qint64 receivedMs, const QJsonArray &points)
 {
+    m_history.append(device, receivedMs, points);
+    const MonitoringFeed *feed = m_feeds.find(device);
     QHash<QString, int> indexOfName;
     for (const QPointer<TrendChart> &chart : qAsConst(m_trendCharts)) {
         if (!chart || chart->device() != device)
             continue;
+        if (feed)
+            chart->setBreakAfterMs(feed->staleAfterMs);
         if (indexOfName.isEmpty()) {
             indexOfName.reserve(points.size());
             for (int i = 0; i < points.size(); ++i)

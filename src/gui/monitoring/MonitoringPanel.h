@@ -6,6 +6,7 @@
 
 #include "core/boxlink/Protocol.h"
 #include "core/monitoring/MonitoringFeeds.h"
+#include "core/monitoring/SampleRing.h"
 
 #include <QList>
 #include <QObject>
@@ -61,6 +62,7 @@ private:
     QStandardItemModel *m_projects;
     QWidget *m_window;
     MonitoringFeeds m_feeds;
+    SampleHistory m_history; // what a trend opened later starts with
     QTimer *m_staleTimer = nullptr;
     MonitoringRecorder *m_recorder = nullptr;
     QString m_lastRecording;

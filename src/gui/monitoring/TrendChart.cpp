@@ -1,10 +1,14 @@
 #include "gui/monitoring/TrendChart.h"
 
+#include "core/monitoring/MonitoringFeeds.h"
+
 #include <QDateTime>
 #include <QGraphicsPathItem>
 #include <QHBoxLayout>
 #include <QJsonObject>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <QtCharts/QChart>
@@ -22,13 +26,8 @@ namespace {
 const QColor kColours[] = {QColor(0x12, 0x96, 0xdb), QColor(0xd9, 0x53, 0x19), QColor(0x2c, 0xa0, 0x2c),
                            QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b), QColor(0x7f, 0x7f, 0x7f)};
 
-bool sampleValid(const QJsonValue &validity)
-{
-    const QString text = validity.isString() ? validity.toString()
-                         : validity.isDouble() ? QString::number(validity.toDouble())
-                                               : QString();
-    return !(text.isEmpty() || text == QLatin1String("0") || text == QLatin1String("Invalid"));
-}
+// The shortest time axis: the first samples of a new point start at the left edge.
+constexpr qint64 kMinSpanMs = 10 * 1000;
 } // namespace
 
 struct TrendChart::Trace {
@@ -48,7 +47,10 @@ struct TrendChart::Trace {
 };
 
 TrendChart::TrendChart(const QString &device, std::function<qint64()> msNow, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_device(device), m_msNow(std::move(msNow))
+    : QWidget(parent, Qt::Window)
+    , m_device(device)
+    , m_msNow(std::move(msNow))
+    , m_breakAfterMs(MonitoringFeeds::staleAfterMs(QString()))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(tr("Trend: %1").arg(device));
@@ -68,10 +70,17 @@ TrendChart::TrendChart(const QString &device, std::function<qint64()> msNow, QWi
     m_minutes->setSuffix(tr(" min"));
     connect(m_minutes, QOverload<int>::of(&QSpinBox::valueChanged), this, &TrendChart::refresh);
 
+    // Without a window manager's frame this is the way to close the window by mouse.
+    auto *close = new QPushButton(tr("Close"));
+    close->setObjectName(QStringLiteral("closeButton"));
+    close->setAutoDefault(false);
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+
     auto *top = new QHBoxLayout;
     top->addWidget(new QLabel(tr("Last")));
     top->addWidget(m_minutes);
     top->addStretch();
+    top->addWidget(close);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_view);
@@ -92,12 +101,23 @@ TrendChart::Trace *TrendChart::trace(const QString &name) const
     return nullptr;
 }
 
-void TrendChart::addPoint(const QString &name)
+void TrendChart::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TrendChart::addPoint(const QString &name, const QVector<SampleRing::Sample> &kept)
 {
     if (trace(name))
         return;
     auto t = std::make_unique<Trace>();
     t->name = name;
+    for (const SampleRing::Sample &sample : kept)
+        t->ring.append(sample);
     t->colour = kColours[m_traces.size() % (sizeof kColours / sizeof kColours[0])];
     t->axis = new QValueAxis;
     t->axis->setTitleText(name);
@@ -133,19 +153,10 @@ void TrendChart::appendReport(qint64 ms, const QHash<QString, int> &indexOfName,
 
 void TrendChart::appendSamples(qint64 ms, const QHash<QString, int> &indexOfName, const QJsonArray &points)
 {
-    static const QString valueKey = QStringLiteral("value");
-    static const QString validKey = QStringLiteral("valid");
     for (const auto &t : m_traces) {
         const auto found = indexOfName.constFind(t->name);
-        if (found == indexOfName.constEnd())
-            continue;
-        const QJsonObject point = points.at(found.value()).toObject();
-        const QJsonValue value = point.value(valueKey);
-        bool numeric = value.isDouble();
-        double number = value.toDouble();
-        if (value.isString())
-            number = value.toString().trimmed().toDouble(&numeric);
-        t->ring.append(ms, number, numeric && sampleValid(point.value(validKey)));
+        if (found != indexOfName.constEnd())
+            t->ring.append(SampleRing::fromPoint(ms, points.at(found.value()).toObject()));
     }
 }
 
@@ -157,6 +168,14 @@ int TrendChart::minutes() const
 void TrendChart::setMinutes(int minutes)
 {
     m_minutes->setValue(minutes);
+}
+
+void TrendChart::setBreakAfterMs(qint64 ms)
+{
+    if (ms == m_breakAfterMs)
+        return;
+    m_breakAfterMs = ms;
+    refresh();
 }
 
 const SampleRing *TrendChart::ring(const QString &name) const
@@ -179,14 +198,20 @@ QValueAxis *TrendChart::valueAxis(const QString &name) const
 
 void TrendChart::refresh()
 {
-    m_to = m_msNow();
-    m_from = m_to - qint64(m_minutes->value()) * 60 * 1000;
+    std::optional<qint64> oldest;
+    for (const auto &t : m_traces)
+        if (t->ring.size() > 0)
+            oldest = qMin(t->ring.at(0).ms, oldest.value_or(t->ring.at(0).ms));
+    const Trend::TimeSpan span =
+        Trend::timeSpan(oldest, m_msNow(), qint64(m_minutes->value()) * 60 * 1000, kMinSpanMs);
+    m_from = span.fromMs;
+    m_to = span.toMs;
     // Up to four samples per column of four pixels: a point per pixel keeps every peak in
     // sight, more only costs time.
     const int columns = qMax(100, int(m_chart->plotArea().width()) / 4);
     m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(m_from), QDateTime::fromMSecsSinceEpoch(m_to));
     for (const auto &t : m_traces) {
-        t->runs = t->ring.runs(m_from, m_to, columns);
+        t->runs = t->ring.runs(m_from, m_to, columns, m_breakAfterMs);
         double low = std::numeric_limits<double>::max();
         double high = std::numeric_limits<double>::lowest();
         for (const QVector<QPointF> &run : qAsConst(t->runs))

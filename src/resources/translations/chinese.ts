@@ -477,6 +477,18 @@
         <translation>接收时间至：</translation>
     </message>
     <message>
+        <source>The recording begins at %1, after the start of the chosen range. Export the recorded range from %1 to %2?</source>
+        <translation>记录开始于 %1，晚于所选范围的开始。是否导出已记录的范围（%1 至 %2）？</translation>
+    </message>
+    <message>
+        <source>nothing was recorded between %1 and %2; the recording holds %3 to %4</source>
+        <translation>%1 至 %2 之间没有记录任何数据；记录包含 %3 至 %4 的数据</translation>
+    </message>
+    <message>
+        <source>the range ends before it begins</source>
+        <translation>范围的结束早于其开始</translation>
+    </message>
+    <message>
         <source>CSV files (*.csv)</source>
         <translation>CSV 文件 (*.csv)</translation>
     </message>
@@ -593,6 +605,14 @@
 %1</source>
         <translation>JSON数据已保存到文件：
 %1</translation>
+    </message>
+    <message>
+        <source>Not saved yet: no file holds this project.</source>
+        <translation>尚未保存：没有文件保存此项目。</translation>
+    </message>
+    <message>
+        <source>Changed since the last save: %1 does not hold these changes.</source>
+        <translation>自上次保存后已更改：%1 中没有这些更改。</translation>
     </message>
     <message>
         <source>Open JSON File</source>
@@ -792,7 +812,7 @@
     </message>
     <message>
         <source>Update Status:Project deployment cancelled, not completed.</source>
-        <translation>更新状态：工程部署已取消，未完成。</translation>
+        <translation>更新状态：项目部署已取消，未完成。</translation>
     </message>
     <message>
         <source>Connection Status:The box took no data for %1 seconds; transfer stopped.</source>
@@ -2254,6 +2274,30 @@
         <source>box '%1'</source>
         <translation>Box“%1”</translation>
     </message>
+    <message>
+        <source>Selected</source>
+        <translation>选中</translation>
+    </message>
+    <message>
+        <source>Data identifier</source>
+        <translation>数据标识</translation>
+    </message>
+    <message>
+        <source>Value format</source>
+        <translation>数据格式</translation>
+    </message>
+    <message>
+        <source>WiFi</source>
+        <translation>WiFi</translation>
+    </message>
+    <message>
+        <source>%1 (file path)</source>
+        <translation>%1（文件路径）</translation>
+    </message>
+    <message>
+        <source>%1: %2, %3: %4</source>
+        <translation>%1：%2，%3：%4</translation>
+    </message>
 </context>
 <context>
     <name>CertificateDetailsView</name>
@@ -2407,6 +2451,30 @@ Send it anyway?</source>
         <source>The project was sent, but the copy kept to show the next deployment's changes could not be written: %1</source>
         <translation>项目已发送，但用于显示下次部署更改的副本无法写入：%1</translation>
     </message>
+    <message>
+        <source>The project '%1' has not been saved: no file holds what is about to be sent.
+
+Save it first?</source>
+        <translation>项目“%1”尚未保存：没有文件保存即将发送的内容。
+
+先保存吗？</translation>
+    </message>
+    <message>
+        <source>The project '%1' has changes that its file %2 does not hold: the box would get a project that differs from the file.
+
+Save it first?</source>
+        <translation>项目“%1”有更改未保存到其文件 %2 中：设备将收到与文件不同的项目。
+
+先保存吗？</translation>
+    </message>
+    <message>
+        <source>Unsaved Project</source>
+        <translation>项目未保存</translation>
+    </message>
+    <message>
+        <source>Send without saving</source>
+        <translation>不保存直接发送</translation>
+    </message>
 </context>
 <context>
     <name>ProjectChecksWindow</name>
@@ -2488,6 +2556,53 @@ Send it anyway?</source>
         <source>Last</source>
         <translation>最近</translation>
     </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+</context>
+<context>
+    <name>FleetDeployment</name>
+    <message>
+        <source>This computer has no such local address any more: choose another one, or none.</source>
+        <translation>本机已没有该本地地址：请选择其他地址，或不指定。</translation>
+    </message>
+    <message>
+        <source>The box did not take the connection: check its IP address, the cable and that the box is switched on, then retry.</source>
+        <translation>Box未接受连接：请检查其IP地址、网线以及Box是否已通电，然后重试。</translation>
+    </message>
+    <message>
+        <source>The file could not be read on this computer: check that it exists and is readable, then retry.</source>
+        <translation>无法在本机读取该文件：请检查文件是否存在且可读，然后重试。</translation>
+    </message>
+    <message>
+        <source>The connection dropped while sending: check the cable and the box's power, then retry.</source>
+        <translation>发送时连接中断：请检查网线和Box的电源，然后重试。</translation>
+    </message>
+    <message>
+        <source>The box stopped taking data: it may be busy or out of space. Wait a moment, then retry.</source>
+        <translation>Box停止接收数据：可能正忙或空间不足。请稍候再重试。</translation>
+    </message>
+    <message>
+        <source>Cancelled here: the box did not confirm anything. Retry when ready.</source>
+        <translation>已在本机取消：Box未确认任何内容。准备好后请重试。</translation>
+    </message>
+    <message>
+        <source>The box did not give its verdict in time: it may be busy. Refresh to see that it answers, then retry.</source>
+        <translation>Box未及时给出校验结果：可能正忙。请刷新确认其有应答，然后重试。</translation>
+    </message>
+    <message>
+        <source>The box closed the connection before its verdict: it may have restarted. Refresh to see that it answers, then retry.</source>
+        <translation>Box在给出校验结果前关闭了连接：可能已重启。请刷新确认其有应答，然后重试。</translation>
+    </message>
+    <message>
+        <source>The box answered in a way this tool does not expect: check that its program version fits, and that no other tool sends to it at the same time, then retry.</source>
+        <translation>Box的应答不符合本工具的预期：请检查其程序版本是否匹配，以及是否有其他工具同时向其发送，然后重试。</translation>
+    </message>
+    <message>
+        <source>The file arrived damaged: send it again (Retry).</source>
+        <translation>文件到达时已损坏：请重新发送（重试）。</translation>
+    </message>
 </context>
 <context>
     <name>FleetWindow</name>
@@ -2521,7 +2636,7 @@ Send it anyway?</source>
     </message>
     <message>
         <source>Deploying project</source>
-        <translation>正在部署工程</translation>
+        <translation>正在部署项目</translation>
     </message>
     <message>
         <source>IP Address</source>
@@ -2589,7 +2704,7 @@ Send it anyway?</source>
     </message>
     <message>
         <source>Update project</source>
-        <translation>更新工程</translation>
+        <translation>更新项目</translation>
     </message>
     <message>
         <source>Updating program</source>
