@@ -25,6 +25,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSqlDatabase>
+#include <memory>
 #include <QSqlQuery>
 #include <QStandardItem>
 #include <QStandardItemModel>
@@ -148,6 +149,7 @@ private slots:
     }
     void emptyToolToRunningBox();
     void boxesStayLinkedWhileTheEditorMoves();
+    void openMessageBoxKeepsTheLinkServed();
     void recordingKeepsWhatTheBoxSent();
 
 private:
@@ -444,6 +446,109 @@ void TstTypicalRoad::boxesStayLinkedWhileTheEditorMoves()
         QVERIFY2(q.value(0).toInt() >= 15, qPrintable(q.value(0).toString())); // about 5 s at 200 ms
     }
     QSqlDatabase::removeDatabase(QStringLiteral("sidebyside"));
+}
+
+// An information box left open while the box reports: the link is served all along. No row
+// goes stale, no silence warning comes, and each report is recorded with the time it arrived.
+// The silence period is cut to 3 s and the box stays open 8 s, reports coming every second.
+void TstTypicalRoad::openMessageBoxKeepsTheLinkServed()
+{
+    Protocol::setTimerPeriodsForTesting(500, 3000, 0);
+    const auto restore = qScopeGuard([] { Protocol::setTimerPeriodsForTesting(0, 0, 0); });
+    BoxSim sim(QStringLiteral("127.0.6.75"), {"--interval", "1000"});
+    QVERIFY(sim.writeStateFile("settings.json", fixture("settings.json")));
+    QVERIFY(sim.start());
+    QTemporaryDir projectDir;
+    QTemporaryDir recordDir;
+    const Inputs inputs{"Plant", projectDir.path(), "PLC1", "Box1", sim.address()};
+    auto answerer = std::make_unique<ModalAnswerer>([&inputs](QWidget *w) { inputs.answer(w); });
+    answerer->answer(QStringLiteral("Unsaved Project"), QMessageBox::No);
+
+    CMainWindow w;
+    w.resize(1200, 800);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.slotNewProject();
+    QStandardItem *project = w.projectModel()->item(0);
+    makeCurrent(w, childWithText(project, Folder::Standard));
+    w.standardAddFile();
+    QStringList pointNames;
+    setModbusRecord(childWithText(childWithText(project, Folder::Standard), "PLC1"), &pointNames);
+    makeCurrent(w, childWithText(project, Folder::Box));
+    w.boxAddFile();
+    BoxEditDialog *editor = boxEditor(w);
+    QVERIFY(editor);
+    QTRY_COMPARE_WITH_TIMEOUT(label(editor, "statusLabel"), QStringLiteral("Connection status: Connected"), 5000);
+    click(editor, "updateProjectButton");
+    QTRY_VERIFY_WITH_TIMEOUT(!editor->transferRunning(), 10000);
+    const QString tab = QStringLiteral("PLC1 @ Box1");
+    QTRY_VERIFY_WITH_TIMEOUT(tableOf(w, tab), 5000);
+    QAction *record = w.findChild<QAction *>(QStringLiteral("recordAction"));
+    const QString db = recordDir.filePath(QStringLiteral("plant.sqlite"));
+    FileDialogs::setNextAnswerForTesting(db);
+    record->trigger();
+    QVERIFY(w.isRecording());
+
+    // From here on the test answers the information box itself, after 8 s; meanwhile a timer
+    // looks at the table's stale mark.
+    answerer.reset();
+    bool wentStale = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        QTabWidget *tabs = w.monitoringTabs();
+        for (int i = 0; i < tabs->count(); ++i)
+            if (tabs->tabText(i) == tab && !tabs->tabIcon(i).isNull())
+                wentStale = true;
+    });
+    watch.start(100);
+    // Polled from a timer, not waited for in a nested loop: the box's own loop runs on top.
+    QElapsedTimer open;
+    qint64 heldMs = 0;
+    QString title;
+    QTimer holder;
+    connect(&holder, &QTimer::timeout, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || heldMs > 0)
+            return;
+        if (!open.isValid()) {
+            open.start();
+            title = box->windowTitle();
+        } else if (open.elapsed() >= 8000) {
+            heldMs = open.elapsed();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    holder.start(10);
+    const qint64 clickedMs = QDateTime::currentMSecsSinceEpoch();
+    click(editor, "lanReadButton");
+    QTRY_VERIFY_WITH_TIMEOUT(heldMs > 0, 15000);
+    watch.stop();
+    holder.stop();
+    record->trigger();
+
+    QCOMPARE(title, QStringLiteral("LAN Configuration"));
+    QVERIFY(!wentStale);
+    QVERIFY2(!w.messageEditor()->toPlainText().contains(QStringLiteral("No communication")),
+             qPrintable(w.messageEditor()->toPlainText()));
+    // About one report a second while the box was open, each with its own receipt time.
+    QList<qint64> received;
+    {
+        QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("heldopen"));
+        check.setDatabaseName(db);
+        QVERIFY(check.open());
+        QSqlQuery q(check);
+        QVERIFY(q.exec(QStringLiteral("SELECT received_ms FROM reports ORDER BY id")));
+        while (q.next())
+            received << q.value(0).toLongLong();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("heldopen"));
+    QList<qint64> during;
+    for (qint64 ms : qAsConst(received))
+        if (ms >= clickedMs && ms <= clickedMs + 8000)
+            during << ms;
+    QVERIFY2(during.size() >= 6, qPrintable(QString::number(during.size())));
+    for (int i = 1; i < during.size(); ++i)
+        QVERIFY2(during.at(i) - during.at(i - 1) >= 500, "reports held back and recorded at once");
 }
 
 void TstTypicalRoad::recordingKeepsWhatTheBoxSent()
