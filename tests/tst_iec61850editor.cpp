@@ -13,6 +13,7 @@
 #include "gui/widgets/FileDialogs.h"
 #include "gui/mainwindow/CMainWindow.h"
 #include "core/project/ItemRecord.h"
+#include "core/project/Iec61850ServiceRecord.h"
 #include "core/project/ProjectJson.h"
 
 #include <qtadvanceddocking/DockWidget.h>
@@ -179,6 +180,8 @@ private slots:
     void selectReadsFile_data();
     void selectReadsFile();
     void cancelledPickKeepsSlot();
+    void clientRowsUpToNextEmpty_data();
+    void clientRowsUpToNextEmpty();
     void pickedFileStoredOrRefused_data();
     void pickedFileStoredOrRefused();
     void binaryFileStoredAsPem_data();
@@ -443,6 +446,50 @@ void TstIec61850Editor::selectReadsFile()
     QCOMPARE(item->data(pathRole).toString(), path);
     QCOMPARE(item->data(contentRole).toString(), content);
     QCOMPARE(dlg->readCertificateFile(path), content);
+}
+
+void TstIec61850Editor::clientRowsUpToNextEmpty_data()
+{
+    QTest::addColumn<int>("previousClient"); // a client certificate of the item shown before, 0: none
+    QTest::addColumn<int>("storedClient");   // the item's own, 0: none
+    QTest::addColumn<int>("pickedClient");   // chosen in the dialog, 0: none
+    QTest::addColumn<int>("rowsShown");
+
+    QTest::newRow("new service") << 0 << 0 << 0 << 1;
+    QTest::newRow("client 7 stored") << 0 << 7 << 0 << 8;
+    QTest::newRow("client 10 stored") << 0 << 10 << 0 << 10;
+    QTest::newRow("picked into the empty row") << 0 << 2 << 3 << 4;
+    QTest::newRow("re-pointed from client 7") << 7 << 0 << 0 << 1;
+}
+
+// Ten client rows do not fit a small screen: the rows up to the last certificate and one
+// empty row for the next show, whichever item the dialog shows.
+void TstIec61850Editor::clientRowsUpToNextEmpty()
+{
+    QFETCH(int, previousClient);
+    QFETCH(int, storedClient);
+    QFETCH(int, pickedClient);
+    QFETCH(int, rowsShown);
+
+    QStandardItem *previous = addService(QStringLiteral("Previous"));
+    QStandardItem *item = addService(QStringLiteral("IEC61850"));
+    if (previousClient > 0)
+        previous->setData(QStringLiteral("/certs/old.crt"), Role::clientCertificatePath(previousClient));
+    if (storedClient > 0)
+        item->setData(QStringLiteral("/certs/client.crt"), Role::clientCertificatePath(storedClient));
+    auto *dlg = open(previous);
+    dlg->loadServiceItem(item);
+    if (pickedClient > 0) {
+        enableAllCertRows(dlg);
+        pick(dlg, clientLabel(pickedClient), fixture(QStringLiteral("ca.pem")));
+    }
+    for (int n = 1; n <= Iec61850ServiceRecord::ClientCount; ++n) {
+        const Row r = row(dlg, clientLabel(n));
+        const bool visible = r.label->isVisibleTo(dlg);
+        QCOMPARE(r.pathEdit->isVisibleTo(dlg), visible);
+        QCOMPARE(r.select->isVisibleTo(dlg), visible);
+        QVERIFY2(visible == (n <= rowsShown), qPrintable(clientLabel(n)));
+    }
 }
 
 void TstIec61850Editor::cancelledPickKeepsSlot()

@@ -61,11 +61,13 @@ QWidget *formField(QWidget *root, const QString &groupTitle, const QString &labe
     for (QGroupBox *group : root->findChildren<QGroupBox *>()) {
         if (group->title() != groupTitle)
             continue;
-        auto *form = qobject_cast<QFormLayout *>(group->layout());
-        for (int row = 0; form && row < form->rowCount(); ++row) {
-            auto *text = qobject_cast<QLabel *>(form->itemAt(row, QFormLayout::LabelRole)->widget());
-            if (text && text->text() == label)
-                return form->itemAt(row, QFormLayout::FieldRole)->widget();
+        // The group's fields stand in form columns side by side.
+        for (QFormLayout *form : group->findChildren<QFormLayout *>()) {
+            for (int row = 0; row < form->rowCount(); ++row) {
+                auto *text = qobject_cast<QLabel *>(form->itemAt(row, QFormLayout::LabelRole)->widget());
+                if (text && text->text() == label)
+                    return form->itemAt(row, QFormLayout::FieldRole)->widget();
+            }
         }
     }
     return nullptr;

@@ -137,6 +137,8 @@ void BoxEditForm::build(QDialog *dialog)
 
     tabs = new QTabWidget;
     tabs->setObjectName(QStringLiteral("boxTabs"));
+    // Every tab shows at once; the editor's width takes them into account.
+    tabs->setUsesScrollButtons(false);
     tabs->addTab(buildCommonlyTab(), tr("Commonly"));
     tabs->addTab(buildLanTab(), tr("LAN"));
     tabs->addTab(buildWanTab(), tr("WAN"));
@@ -205,9 +207,13 @@ QWidget *BoxEditForm::buildCommonlyTab()
 
     statusLabel = new QLabel(tr("Connection status: connecting.."));
     statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    // A long status (a link error, a box's name and address) wraps instead of widening the
+    // editor until its buttons scroll out of sight.
+    statusLabel->setWordWrap(true);
     form->addRow(statusLabel);
     versionLabel = new QLabel(tr("Program version: 0.0.0"));
     versionLabel->setObjectName(QStringLiteral("versionLabel"));
+    versionLabel->setWordWrap(true);
     form->addRow(versionLabel);
 
     const QIcon updateIcon(QStringLiteral(":/adsdemo/images/Update project.svg"));

@@ -4,9 +4,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
+#include <QTableWidget>
 
 namespace DeviceForm {
 
@@ -94,6 +99,30 @@ void showSerialLine(const SerialLineControls &controls, const SerialLineRecord &
     selectOr(controls.parity, line.parityBit, parityFallback);
     controls.rts->setChecked(line.rtsEnable);
     controls.gap->setText(line.communicationGap);
+}
+
+QHBoxLayout *formColumns(QFormLayout **left, QFormLayout **right)
+{
+    auto *columns = new QHBoxLayout;
+    *left = new QFormLayout;
+    *right = new QFormLayout;
+    columns->addLayout(*left, 1);
+    columns->addSpacing(12);
+    columns->addLayout(*right, 1);
+    return columns;
+}
+
+void shapePointTable(QTableWidget *table, const int *columnWidths)
+{
+    // Header, a few rows and a scroll bar: the rest of a tall dock goes to more rows.
+    const int fewRows = 3;
+    table->setMinimumHeight(table->horizontalHeader()->sizeHint().height()
+                            + fewRows * table->verticalHeader()->defaultSectionSize()
+                            + table->horizontalScrollBar()->sizeHint().height() + 2 * table->frameWidth());
+    table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    QHeaderView *header = table->horizontalHeader();
+    for (int column = 0; column < table->columnCount(); ++column)
+        table->setColumnWidth(column, qMax(columnWidths[column], header->sectionSizeHint(column)));
 }
 
 int renumberTabs(QTabWidget *tabs, const QString &prefix)

@@ -10,9 +10,12 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
+class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
+class QTableWidget;
 class QWidget;
 
 namespace DeviceForm {
@@ -50,6 +53,14 @@ SerialLineRecord readSerialLine(const SerialLineControls &controls);
 // Choices by selectOr, with fallbacks for the baud rate and the parity.
 void showSerialLine(const SerialLineControls &controls, const SerialLineRecord &line,
                     const QString &baudFallback = QString(), const QString &parityFallback = QString());
+
+// Two form columns side by side, filled by the caller: the editors' fields take half the
+// height, so a point table shows below them on a 768-pixel screen.
+QHBoxLayout *formColumns(QFormLayout **left, QFormLayout **right);
+
+// A tab page's point table: as tall as the editor leaves room for, never less than a few rows;
+// each column at least as wide as its header text, or the given width.
+void shapePointTable(QTableWidget *table, const int *columnWidths);
 
 // Titles every tab "<prefix>-<position from 1>"; returns the number for the next new tab.
 int renumberTabs(QTabWidget *tabs, const QString &prefix);

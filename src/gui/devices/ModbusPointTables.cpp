@@ -89,15 +89,12 @@ QTableWidget *ModbusPointTables::create(QWidget *page)
     for (const char *source : kHeaderSources)
         labels.append(tr(source));
     table->setHorizontalHeaderLabels(labels);
-    table->setFixedHeight(TableHeight);
-    table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     table->setStyleSheet(QStringLiteral("QTableWidget { border: none; }"));
     QHeaderView *header = table->horizontalHeader();
     header->setStyleSheet(QStringLiteral("QHeaderView::section { background-color: #DDDDDD; }"));
     header->setSectionResizeMode(QHeaderView::Stretch);
     header->setSectionResizeMode(QHeaderView::Interactive);
-    for (int column = 0; column < ColumnCount; ++column)
-        table->setColumnWidth(column, kColumnWidths[column]);
+    DeviceForm::shapePointTable(table, kColumnWidths);
 
     // Stored rows get their widgets when they come into view (see materializeRow).
     QObject::connect(table->verticalScrollBar(), &QScrollBar::valueChanged, m_owner,
@@ -275,8 +272,8 @@ void ModbusPointTables::materializeVisibleRows(QTableWidget *table)
 {
     QList<QPersistentModelIndex> &live = m_liveRows[table];
     const int rows = table->rowCount();
-    // Rows on screen, estimated from the table's fixed height as well, since a table on a
-    // tab not yet shown has no real viewport size.
+    // Rows on screen, estimated from a tall table's height as well, since a table on a tab
+    // not yet shown has no real viewport size.
     const int first = qMax(0, table->rowAt(0));
     const int perScreen = TableHeight / qMax(1, table->verticalHeader()->defaultSectionSize()) + 1;
     const int last = qMin(rows - 1, qMax(table->rowAt(table->viewport()->height() - 1), first + perScreen));

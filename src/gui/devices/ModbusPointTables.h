@@ -24,6 +24,7 @@ class ModbusPointTables
     Q_DECLARE_TR_FUNCTIONS(standardModbusEditDialog)
 public:
     enum Column { ColAddress = 0, ColName, ColType, ColLength, ColPermissions, ColDelete, ColumnCount };
+    // Height of a tall table, for the rows on screen before it has a viewport of its own.
     static constexpr int TableHeight = 600;
 
     // owner: the editor; parent of message boxes and context of every connection, so that

@@ -33,7 +33,6 @@ const char *const kLogPrefix = "standardDLT645EditDialog: ";
 
 enum Column { ColSelect = 0, ColDataName, ColName, ColumnCount };
 const int kColumnWidths[ColumnCount] = {40, 150, 90};
-const int kTableHeight = 600;
 
 const QString kDefaultAddress = QStringLiteral("AAAAAAAAAAAA");
 
@@ -64,6 +63,14 @@ QComboBox *editionComboOf(QWidget *page)
 QTableWidget *tableOf(QWidget *page)
 {
     return page ? page->findChild<QTableWidget *>() : nullptr;
+}
+
+// The data names whole, so the engineer sees which value a name is given to.
+void fitDataNames(QTableWidget *table)
+{
+    table->resizeColumnToContents(ColDataName);
+    if (table->columnWidth(ColDataName) < kColumnWidths[ColDataName])
+        table->setColumnWidth(ColDataName, kColumnWidths[ColDataName]);
 }
 
 } // namespace
@@ -113,37 +120,39 @@ void standardDLT645EditDialog::buildForm()
     m_gapEdit = intEdit();
     m_intervalEdit = intEdit();
 
-    auto *form = new QFormLayout;
-    form->addRow(tr("Server Name:"), m_nameEdit);
-    form->addRow(tr("Protocol:"), m_protocolCombo);
-    form->addRow(tr("Serial Port:"), m_serialPortCombo);
-    form->addRow(tr("Baud Rate:"), m_baudRateCombo);
-    form->addRow(tr("Data Bit:"), m_dataBitCombo);
-    form->addRow(tr("Stop Bit:"), m_stopBitCombo);
-    form->addRow(tr("Parity Bit:"), m_parityCombo);
-    form->addRow(tr("Rts Enable:"), m_rtsCheck);
-    form->addRow(tr("Communication Timeout:"), m_timeoutEdit);
-    form->addRow(tr("Communication Gap:"), m_gapEdit);
+    // Two columns of fields, so that the meter tab's table still shows below them on a
+    // 768-pixel screen.
+    QFormLayout *left = nullptr;
+    QFormLayout *right = nullptr;
+    QHBoxLayout *columns = DeviceForm::formColumns(&left, &right);
+    left->addRow(tr("Server Name:"), m_nameEdit);
+    left->addRow(tr("Protocol:"), m_protocolCombo);
+    left->addRow(tr("Serial Port:"), m_serialPortCombo);
+    left->addRow(tr("Baud Rate:"), m_baudRateCombo);
+    left->addRow(tr("Data Bit:"), m_dataBitCombo);
+    right->addRow(tr("Stop Bit:"), m_stopBitCombo);
+    right->addRow(tr("Parity Bit:"), m_parityCombo);
+    right->addRow(tr("Rts Enable:"), m_rtsCheck);
+    right->addRow(tr("Communication Timeout:"), m_timeoutEdit);
+    right->addRow(tr("Communication Gap:"), m_gapEdit);
 
-    auto *addTabRow = new QHBoxLayout;
+    // Add Tab, then the trigger conditions and collection interval, in one row
+    auto *tabRow = new QHBoxLayout;
     m_addTabButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/add.svg")), tr("Add Tab"));
-    addTabRow->addWidget(m_addTabButton);
-    addTabRow->addStretch();
-
-    auto *triggerRow = new QHBoxLayout;
+    tabRow->addWidget(m_addTabButton);
+    tabRow->addStretch();
     auto *triggerCombo = new QComboBox;
     triggerCombo->addItem(tr("Timed Loops"));
-    triggerRow->addWidget(new QLabel(tr("Trigger Conditions:")));
-    triggerRow->addWidget(triggerCombo);
-    triggerRow->addWidget(m_intervalEdit);
+    tabRow->addWidget(new QLabel(tr("Trigger Conditions:")));
+    tabRow->addWidget(triggerCombo);
+    tabRow->addWidget(m_intervalEdit);
 
     m_tabWidget = new QTabWidget;
     m_tabWidget->setTabsClosable(true);
 
-    contentLayout->addLayout(form);
-    contentLayout->addLayout(addTabRow);
-    contentLayout->addLayout(triggerRow);
-    contentLayout->addWidget(m_tabWidget);
+    contentLayout->addLayout(columns);
+    contentLayout->addLayout(tabRow);
+    contentLayout->addWidget(m_tabWidget, 1);
     scrollArea->setWidget(content);
 
     auto *buttonRow = new QHBoxLayout;
@@ -231,6 +240,7 @@ void standardDLT645EditDialog::loadTabs()
             table->item(row, ColDataName)->setText(stored.dataName);
             table->item(row, ColName)->setText(stored.name);
         }
+        fitDataNames(table);
     }
     renumberTabs();
 }
@@ -271,9 +281,11 @@ QWidget *standardDLT645EditDialog::createTabPage()
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^[0-9A-Fa-f]{0,12}$")), address));
     auto *edition = new QComboBox(page);
     edition->addItems({Dlt645Catalogue::Edition2007Text, Dlt645Catalogue::Edition1997Text});
-    auto *form = new QFormLayout;
-    form->addRow(tr("Slave Address:"), address);
-    form->addRow(tr("Protocol Version:"), edition);
+    QFormLayout *addressForm = nullptr;
+    QFormLayout *editionForm = nullptr;
+    QHBoxLayout *columns = DeviceForm::formColumns(&addressForm, &editionForm);
+    addressForm->addRow(tr("Slave Address:"), address);
+    editionForm->addRow(tr("Protocol Version:"), edition);
 
     auto *selectAll = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/SelectAll.svg")), tr("Select All"), page);
     auto *testRead = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/read.svg")), tr("Test Read"), page);
@@ -285,17 +297,14 @@ QWidget *standardDLT645EditDialog::createTabPage()
 
     auto *table = new QTableWidget(0, ColumnCount, page);
     table->setHorizontalHeaderLabels({tr("Select All"), tr("Data name"), tr("Name")});
-    for (int column = 0; column < ColumnCount; ++column)
-        table->setColumnWidth(column, kColumnWidths[column]);
-    table->setFixedHeight(kTableHeight);
-    table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    DeviceForm::shapePointTable(table, kColumnWidths);
     table->setStyleSheet(QStringLiteral("QTableWidget { border: none; }"));
     table->horizontalHeader()->setStyleSheet(QStringLiteral("QHeaderView::section { background-color: #DDDDDD; }"));
     fillTable(table, edition->currentText());
 
-    layout->addLayout(form);
+    layout->addLayout(columns);
     layout->addLayout(buttonRow);
-    layout->addWidget(table);
+    layout->addWidget(table, 1);
 
     connect(edition, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &standardDLT645EditDialog::updateParameterTable);
@@ -320,6 +329,7 @@ void standardDLT645EditDialog::fillTable(QTableWidget *table, const QString &edi
         table->setItem(row, ColDataName, dataName);
         table->setItem(row, ColName, new QTableWidgetItem(QString()));
     }
+    fitDataNames(table);
 }
 
 void standardDLT645EditDialog::updateParameterTable(int index)

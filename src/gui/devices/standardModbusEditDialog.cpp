@@ -73,41 +73,47 @@ void standardModbusEditDialog::buildForm()
     auto *content = new QWidget;
     auto *contentLayout = new QVBoxLayout(content);
 
+    // Two columns of fields throughout, so that the slave tab's point table still shows below
+    // them on a 768-pixel screen.
+    QFormLayout *left = nullptr;
+    QFormLayout *right = nullptr;
+
     // Name, protocol, mode
     auto *headGroup = new QGroupBox;
     headGroup->setStyleSheet(QStringLiteral("QGroupBox { border: none; }"));
-    auto *headForm = new QFormLayout(headGroup);
+    headGroup->setLayout(DeviceForm::formColumns(&left, &right));
+    headGroup->layout()->setContentsMargins(0, 0, 0, 0);
     m_nameEdit = new QLineEdit;
     m_protocolCombo = new QComboBox;
     m_protocolCombo->addItem(QStringLiteral("Modbus"));
     m_protocolCombo->setEnabled(false);
     m_modbusCombo = new QComboBox;
     m_modbusCombo->addItems({QStringLiteral("ModbusTCP"), QStringLiteral("ModbusRTU")});
-    headForm->addRow(tr("Server Name:"), m_nameEdit);
-    headForm->addRow(tr("Protocol:"), m_protocolCombo);
-    headForm->addRow(tr("Modbus:"), m_modbusCombo);
+    left->addRow(tr("Server Name:"), m_nameEdit);
+    left->addRow(tr("Modbus:"), m_modbusCombo);
+    right->addRow(tr("Protocol:"), m_protocolCombo);
 
     using DeviceForm::intEdit;
     const int maxInt = 2147483647;
 
     // Network layer (ModbusTCP)
     m_networkGroup = new QGroupBox(tr("Network Layer Information"));
-    auto *networkForm = new QFormLayout(m_networkGroup);
+    m_networkGroup->setLayout(DeviceForm::formColumns(&left, &right));
     m_ipEdit = new QLineEdit;
     m_ipEdit->setValidator(Validators::ipv4(m_ipEdit));
     m_portEdit = intEdit(-1, 65535);
     m_connectionTimeoutEdit = intEdit(-1, maxInt);
     m_tcpTimeoutEdit = intEdit(-1, maxInt);
     m_keepAliveEdit = intEdit(-1, maxInt);
-    networkForm->addRow(tr("IP:"), m_ipEdit);
-    networkForm->addRow(tr("Port:"), m_portEdit);
-    networkForm->addRow(tr("Connection Timeout:"), m_connectionTimeoutEdit);
-    networkForm->addRow(tr("Communication Timeout:"), m_tcpTimeoutEdit);
-    networkForm->addRow(tr("Keep Alive Time:"), m_keepAliveEdit);
+    left->addRow(tr("IP:"), m_ipEdit);
+    left->addRow(tr("Port:"), m_portEdit);
+    left->addRow(tr("Keep Alive Time:"), m_keepAliveEdit);
+    right->addRow(tr("Connection Timeout:"), m_connectionTimeoutEdit);
+    right->addRow(tr("Communication Timeout:"), m_tcpTimeoutEdit);
 
     // Serial port (ModbusRTU)
     m_serialGroup = new QGroupBox(tr("Serial Port Information"));
-    auto *serialForm = new QFormLayout(m_serialGroup);
+    m_serialGroup->setLayout(DeviceForm::formColumns(&left, &right));
     m_serialPortCombo = DeviceForm::choiceCombo(DeviceForm::serialPortChoices());
     m_baudRateCombo = DeviceForm::choiceCombo(DeviceForm::baudRateChoices());
     m_dataBitCombo = DeviceForm::choiceCombo(DeviceForm::dataBitChoices());
@@ -116,32 +122,29 @@ void standardModbusEditDialog::buildForm()
     m_rtsCheck = new QCheckBox;
     m_rtuTimeoutEdit = intEdit(-1, maxInt);
     m_gapEdit = intEdit(-1, maxInt);
-    serialForm->addRow(tr("Serial Port:"), m_serialPortCombo);
-    serialForm->addRow(tr("Baud Rate:"), m_baudRateCombo);
-    serialForm->addRow(tr("Data Bit:"), m_dataBitCombo);
-    serialForm->addRow(tr("Stop Bit:"), m_stopBitCombo);
-    serialForm->addRow(tr("Parity Bit:"), m_parityCombo);
-    serialForm->addRow(tr("Rts Enable:"), m_rtsCheck);
-    serialForm->addRow(tr("Communication Timeout:"), m_rtuTimeoutEdit);
-    serialForm->addRow(tr("Communication Gap:"), m_gapEdit);
+    left->addRow(tr("Serial Port:"), m_serialPortCombo);
+    left->addRow(tr("Baud Rate:"), m_baudRateCombo);
+    left->addRow(tr("Data Bit:"), m_dataBitCombo);
+    left->addRow(tr("Stop Bit:"), m_stopBitCombo);
+    right->addRow(tr("Parity Bit:"), m_parityCombo);
+    right->addRow(tr("Rts Enable:"), m_rtsCheck);
+    right->addRow(tr("Communication Timeout:"), m_rtuTimeoutEdit);
+    right->addRow(tr("Communication Gap:"), m_gapEdit);
 
     for (QGroupBox *group : {headGroup, m_networkGroup, m_serialGroup})
         group->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
-    // Add Tab
-    auto *addTabRow = new QHBoxLayout;
+    // Add Tab, then the trigger conditions and collection interval, in one row
+    auto *tabRow = new QHBoxLayout;
     m_addTabButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/add.svg")), tr("Add Tab"));
-    addTabRow->addWidget(m_addTabButton);
-    addTabRow->addStretch();
-
-    // Trigger conditions and collection interval
-    auto *triggerRow = new QHBoxLayout;
+    tabRow->addWidget(m_addTabButton);
+    tabRow->addStretch();
     auto *triggerCombo = new QComboBox;
     triggerCombo->addItem(tr("Timed Loops"));
     m_intervalEdit = intEdit(-1, maxInt);
-    triggerRow->addWidget(new QLabel(tr("Trigger Conditions:")));
-    triggerRow->addWidget(triggerCombo);
-    triggerRow->addWidget(m_intervalEdit);
+    tabRow->addWidget(new QLabel(tr("Trigger Conditions:")));
+    tabRow->addWidget(triggerCombo);
+    tabRow->addWidget(m_intervalEdit);
 
     m_tabWidget = new QTabWidget;
     m_tabWidget->setTabsClosable(true);
@@ -149,9 +152,8 @@ void standardModbusEditDialog::buildForm()
     contentLayout->addWidget(headGroup);
     contentLayout->addWidget(m_networkGroup);
     contentLayout->addWidget(m_serialGroup);
-    contentLayout->addLayout(addTabRow);
-    contentLayout->addLayout(triggerRow);
-    contentLayout->addWidget(m_tabWidget);
+    contentLayout->addLayout(tabRow);
+    contentLayout->addWidget(m_tabWidget, 1);
     scrollArea->setWidget(content);
 
     auto *buttonRow = new QHBoxLayout;
@@ -255,10 +257,6 @@ void standardModbusEditDialog::loadTabs()
         m_points->appendLoadedRows(pointTable, slave.points);
     }
     renumberTabs();
-    for (int i = 0; i < m_tabWidget->count(); ++i) {
-        if (auto *pointTable = m_tabWidget->widget(i)->findChild<QTableWidget *>())
-            pointTable->setFixedHeight(ModbusPointTables::TableHeight);
-    }
 }
 
 void standardModbusEditDialog::renumberTabs()
@@ -293,7 +291,9 @@ QWidget *standardModbusEditDialog::createTabPage()
     auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
 
-    auto *form = new QFormLayout;
+    QFormLayout *form = nullptr;
+    QFormLayout *checks = nullptr;
+    QHBoxLayout *columns = DeviceForm::formColumns(&form, &checks);
     auto *series = new QComboBox;
     series->setObjectName(QStringLiteral("seriesComboBox"));
     series->addItem(QStringLiteral("standard"));
@@ -312,8 +312,8 @@ QWidget *standardModbusEditDialog::createTabPage()
     form->addRow(tr("Series:"), series);
     form->addRow(tr("Station Num:"), station);
     form->addRow(tr("Byte Order:"), byteOrder);
-    form->addRow(tr("StartAddress0:"), startAddress0);
-    form->addRow(tr("Char Reversed:"), charReversed);
+    checks->addRow(tr("StartAddress0:"), startAddress0);
+    checks->addRow(tr("Char Reversed:"), charReversed);
 
     auto *buttons = new QHBoxLayout;
     auto *add = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/add.svg")), tr("Add"));
@@ -333,9 +333,9 @@ QWidget *standardModbusEditDialog::createTabPage()
     QTableWidget *table = m_points->create(page);
     connect(table, &QTableWidget::cellChanged, this, &standardModbusEditDialog::validateName);
     connect(table, &QTableWidget::cellChanged, this, &standardModbusEditDialog::validateAddr);
-    layout->addLayout(form);
+    layout->addLayout(columns);
     layout->addLayout(buttons);
-    layout->addWidget(table);
+    layout->addWidget(table, 1);
 
     // The buttons belong to this page, so they act on its table.
     connect(add, &QPushButton::clicked, this, [this, table] {

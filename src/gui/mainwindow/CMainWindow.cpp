@@ -122,6 +122,8 @@ CMainWindow::CMainWindow(QWidget *parent)
                                 dockIcon(QStringLiteral(":/adsdemo/images/edit-1.svg")), this);
     connect(m_editDocks, &EditDocks::placed, this,
             [this](ads::CDockWidget *dock) { fitEditDockWidth(dock, kEditDockFitPasses); });
+    connect(m_editDocks, &EditDocks::contentGrew, this,
+            [this](ads::CDockWidget *dock) { fitEditDockWidth(dock, kEditDockFitPasses); });
     m_monitoring = new MonitoringPanel(m_monitoringTabs, m_dataDock->toolBar(), m_projectModel, this);
     connect(m_monitoring, &MonitoringPanel::messageAppended, this, &CMainWindow::appendMessage);
     m_editors = new ItemEditors(this, m_editDocks, m_projectModel);
@@ -342,6 +344,12 @@ bool CMainWindow::fitEditDockWidthNow(ads::CDockWidget *dock)
     }
     // Buttons and forms need their size hint; a table needs every column plus what surrounds it.
     int needed = content->sizeHint().width();
+    // An editor's own scroll area needs what its form asks for, besides the vertical scroll bar
+    // it may show, which its size hint leaves out.
+    for (QScrollArea *inner : content->findChildren<QScrollArea *>()) {
+        if (inner->widget() && inner->isVisibleTo(content))
+            needed = qMax(needed, visible + inner->widget()->sizeHint().width() - inner->viewport()->width());
+    }
     for (QTableView *table : content->findChildren<QTableView *>()) {
         if (!table->isVisibleTo(content))
             continue;

@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QMenu>
 #include <QPointer>
+#include <QTabWidget>
 
 namespace {
 // Dock property holding its EditDockKind; docks without it are no edit docks.
@@ -102,6 +103,14 @@ ads::CDockWidget *EditDocks::create(EditDockKind kind, QWidget *dialog)
     dock->setWidget(dialog);
     m_viewMenu->addAction(dock->toggleViewAction());
     dock->setFeature(ads::CDockWidget::DockWidgetDeleteOnClose, true);
+    // A new device's editor opens without tabs; the table its first tab brings must not open
+    // cut off.
+    for (QTabWidget *tabs : dialog->findChildren<QTabWidget *>()) {
+        connect(tabs, &QTabWidget::currentChanged, dock, [this, dock, tabs] {
+            if (tabs->count() == 1)
+                emit contentGrew(dock);
+        });
+    }
     if (auto *dlg = qobject_cast<QDialog *>(dialog)) {
         DockedEditorKeys::install(dlg);
         if (kind == EditDockKind::Project) {

@@ -50,6 +50,9 @@ public:
 signals:
     // A dock was placed: the window fits its width to the content.
     void placed(ads::CDockWidget *dock);
+    // The dock's editor got a first tab (a device's slave or meter with its table): the window
+    // fits the width again.
+    void contentGrew(ads::CDockWidget *dock);
 
 private:
     ads::CDockManager *m_manager;

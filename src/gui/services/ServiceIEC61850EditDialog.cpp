@@ -186,6 +186,7 @@ void ServiceIEC61850EditDialog::fillFromRecord()
     }
     applyPasswordRule();
     updateSSLFieldsVisibility();
+    showClientRows();
 }
 
 void ServiceIEC61850EditDialog::loadServiceItem(QStandardItem *item)
@@ -208,6 +209,24 @@ void ServiceIEC61850EditDialog::setCertRowEnabled(const CertSlot &slot, bool ena
     slot.label->setEnabled(enabled);
     slot.pathEdit->setEnabled(enabled);
     slot.selectButton->setEnabled(enabled);
+}
+
+void ServiceIEC61850EditDialog::showClientRows()
+{
+    // Ten rows at once push the form past the bottom of a small screen; the next empty row
+    // is always there to take another certificate.
+    int last = Record::FirstClientSlot - 1;
+    for (int i = Record::FirstClientSlot; i < m_slots.size(); ++i) {
+        if (!m_slots.at(i).pathEdit->text().isEmpty())
+            last = i;
+    }
+    for (int i = Record::FirstClientSlot; i < m_slots.size(); ++i) {
+        const CertSlot &slot = m_slots.at(i);
+        const bool shown = i <= last + 1;
+        slot.label->setVisible(shown);
+        slot.pathEdit->setVisible(shown);
+        slot.selectButton->setVisible(shown);
+    }
 }
 
 void ServiceIEC61850EditDialog::updateSSLFieldsVisibility()
@@ -261,6 +280,7 @@ void ServiceIEC61850EditDialog::selectFile(int slotIndex)
     slot.loadedPath = path;
     slot.pathEdit->setText(path);
     slot.loadedContent = content;
+    showClientRows();
     m_certDetails->showChoice(slot.label->text(), content, slot.isKey, m_slots.at(Record::ServerCertSlot).loadedContent,
                               m_slots.at(Record::ServerKeySlot).loadedContent, m_keyPasswordEdit->text());
 }
@@ -376,4 +396,5 @@ void ServiceIEC61850EditDialog::clearData()
     }
     applyPasswordRule();
     updateSSLFieldsVisibility();
+    showClientRows();
 }

@@ -68,6 +68,8 @@ private:
     void fillFromRecord();
     void applyPasswordRule();
     void setCertRowEnabled(const CertSlot &slot, bool enabled);
+    // Shows the client certificate rows up to the last one chosen and one empty row after it.
+    void showClientRows();
     void selectFile(int slotIndex);
     QString askFileName(bool key);
     void warnUnsupportedKey(const QString &path, const QString &type);
