@@ -207,6 +207,8 @@ private slots:
     void deploymentSendsTheBoxesOwnProject();
     void deploymentOntoAFullDevice();
     void runningTransferIsAskedAbout();
+    void progressAndVerdictFollowTheBox_data();
+    void progressAndVerdictFollowTheBox();
     void deploymentWithoutVerdictKeepsNoCopy();
     void refusedConnectIsRetriedUntilDisconnect();
     void rebootReconnectsByItself();
@@ -1008,6 +1010,94 @@ void TstBoxDialog::deploymentOntoAFullDevice()
 #else
     QSKIP("needs a file-size limit to make the device fail");
 #endif
+}
+
+void TstBoxDialog::progressAndVerdictFollowTheBox_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QStringList>("simArgs"); // "@silent": a box that takes bytes and never answers
+    QTest::addColumn<int>("progress");        // shown for B1 once its transfer has ended
+    QTest::addColumn<QString>("verdict");
+
+    QTest::newRow("confirmed") << "127.0.6.80" << QStringList() << 100 << "Checksum successful.";
+    QTest::newRow("checksum failed") << "127.0.6.81" << QStringList{"--checksum-result", "1"} << 0
+                                     << "Checksum failed.";
+    QTest::newRow("cancelled") << "127.0.6.82" << QStringList{"@silent"} << 0 << "Cancelled";
+}
+
+// What the editor shows of a transfer belongs to the box it shows: turning to another box shows
+// that box's (none), turning back shows the first box's again.
+void TstBoxDialog::progressAndVerdictFollowTheBox()
+{
+    QFETCH(QString, address);
+    QFETCH(QStringList, simArgs);
+    QFETCH(int, progress);
+    QFETCH(QString, verdict);
+
+    const bool silent = simArgs == QStringList{"@silent"};
+    BoxSim sim(address, silent ? QStringList() : simArgs);
+    SilentBox quiet(address);
+    QVERIFY(silent ? quiet.startListening() : sim.start());
+    QTemporaryDir dir;
+    const QString image = silent ? bigImage(dir) : dir.filePath("image.bin");
+    if (!silent) {
+        QFile f(image);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(5000, 'p'));
+    }
+    FileTransfer::setVerdictTimeoutForTesting(2000);
+    CMainWindow window;
+    QStandardItem *box = projectWithBox(window, "P", dir.path(), "B1", address);
+    QStandardItem *other = boxItem("B2", QStringLiteral("127.0.6.83")); // nobody there
+    box->parent()->appendRow(other);
+    auto open = [&window](QStandardItem *item) {
+        window.projectView()->setCurrentIndex(item->index());
+        window.slotBoxEditFile();
+    };
+    open(box);
+    auto *dialog = window.findChild<BoxEditDialog *>();
+    QVERIFY(dialog);
+    auto shown = [dialog] {
+        return qMakePair(child<QProgressBar>(dialog, "progressBar")->value(), label(dialog, "verdictLabel"));
+    };
+
+    FileDialogs::setNextAnswerForTesting(image);
+    ModalAnswer::Scoped answerer(QMessageBox::Yes);
+    click(dialog, "updateProgramButton");
+    QVERIFY(dialog->transferRunning());
+    if (silent) {
+        QTRY_VERIFY_WITH_TIMEOUT(child<QProgressBar>(dialog, "progressBar")->value() > 0, 5000);
+        // The running transfer stays with B1 while the editor shows B2.
+        open(other);
+        QCOMPARE(shown(), qMakePair(0, QString()));
+        QVERIFY(child<QPushButton>(dialog, "updateProgramButton")->isEnabled());
+        open(box);
+        QVERIFY(dialog->transferRunning());
+        click(dialog, "cancelTransferButton");
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog->transferRunning(), 10000);
+    const auto ended = shown();
+    QCOMPARE(ended.first, progress);
+    QVERIFY2(ended.second.startsWith("Last transfer: " + verdict), qPrintable(ended.second));
+
+    open(other);
+    QCOMPARE(shown(), qMakePair(0, QString()));
+    QCOMPARE(label(dialog, "versionLabel"), QStringLiteral("Program version: 0.0.0"));
+    open(box);
+    QCOMPARE(shown(), ended);
+
+    // A new transfer starts from nothing, whatever the last one reached.
+    if (!silent) {
+        QList<int> values;
+        QObject scope; // the window outlives this block
+        connect(child<QProgressBar>(dialog, "progressBar"), &QProgressBar::valueChanged, &scope,
+                [&values](int value) { values << value; });
+        FileDialogs::setNextAnswerForTesting(image);
+        click(dialog, "updateProgramButton");
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->transferRunning(), 10000);
+        QVERIFY(!values.isEmpty());
+        QCOMPARE(values.first(), progress == 100 ? 0 : values.first());
+    }
 }
 
 void TstBoxDialog::runningTransferIsAskedAbout()

@@ -751,63 +751,65 @@ void TstModbusEditor::importCsv_data()
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<QList<QStringList>>("rows");
     QTest::addColumn<QStringList>("reported");
+    QTest::addColumn<bool>("declined"); // No to the question before the points are replaced
 
     using Rows = QList<QStringList>;
     const Rows before{{"9", "Old", "uint16", "1", "rw"}};
     const QString h = kHeaderLine;
-
-    QTest::newRow("header only empties") << h << QStringList() << Rows() << QStringList();
-    QTest::newRow("empty file empties") << QString() << QStringList() << Rows() << QStringList();
+    QTest::newRow("replacing declined")
+        << h + "40001,Temp,float,2,rw,\n" << QStringList() << before << QStringList() << true;
+    QTest::newRow("header only empties") << h << QStringList() << Rows() << QStringList() << false;
+    QTest::newRow("empty file empties") << QString() << QStringList() << Rows() << QStringList() << false;
     QTest::newRow("rows replace the table")
         << h + "40001, Temp ,float,2,rw,\n40003,Text,string,8,r,\n" << QStringList()
-        << Rows{{"40001", "Temp", "float", "2", "rw"}, {"40003", "Text", "string", "8", "r"}} << QStringList();
+        << Rows{{"40001", "Temp", "float", "2", "rw"}, {"40003", "Text", "string", "8", "r"}} << QStringList() << false;
     QTest::newRow("Bool imports as bool, length kept")
-        << h + "1,A,Bool,x,r,\n" << QStringList{kChoiceBox} << Rows{{"1", "A", "bool", "x", "r"}} << QStringList();
+        << h + "1,A,Bool,x,r,\n" << QStringList{kChoiceBox} << Rows{{"1", "A", "bool", "x", "r"}} << QStringList() << false;
     QTest::newRow("bad permissions default to r")
-        << h + "1,A,int8,1,w,\n" << QStringList{kChoiceBox} << Rows{{"1", "A", "int8", "1", "r"}} << QStringList();
+        << h + "1,A,int8,1,w,\n" << QStringList{kChoiceBox} << Rows{{"1", "A", "int8", "1", "r"}} << QStringList() << false;
     QTest::newRow("negative length shown")
-        << h + "1,A,int16,-5,r,\n" << QStringList() << Rows{{"1", "A", "int16", "-5", "r"}} << QStringList();
+        << h + "1,A,int16,-5,r,\n" << QStringList() << Rows{{"1", "A", "int16", "-5", "r"}} << QStringList() << false;
     QTest::newRow("fewer than six fields")
         << h + "1,A,bool,1,r\n" << QStringList{"error|CSV file has incorrect column count, unable to import"}
-        << before << QStringList();
+        << before << QStringList() << false;
     // The refusal names the header it wants.
     QTest::newRow("wrong header") << QString("Addr,Name,Type,Length,Permissions,Deleat\n")
                                   << QStringList{"error|CSV header does not match expected format.\n"
                                                  "Expected header: Address,Name,Type,Length,Permissions,Deleat"}
-                                  << before << QStringList();
+                                  << before << QStringList() << false;
     QTest::newRow("bad address")
         << h + "1,A,bool,1,r,\n1 2,B,bool,1,r,\n"
         << QStringList{"error|The address in the CSV row does not match the expected format."} << before
-        << QStringList();
+        << QStringList() << false;
     QTest::newRow("warning then bad length")
         << h + "1,A,Bool,1,r,\n2,B,int16,1.5,r,\n"
         << QStringList{kChoiceBox, "error|The length of the numbers in the CSV row does not match the expected format."}
-        << before << QStringList();
+        << before << QStringList() << false;
     QTest::newRow("duplicate names in the file")
         << h + "1,A,bool,1,r,\n2,A,bool,1,r,\n" << QStringList()
         << Rows{{"1", "A", "bool", "1", "r"}, {"2", "", "bool", "1", "r"}}
-        << QStringList{"The name of the '1' line already exists in this tab. Please use a different name."};
+        << QStringList{"The name of the '1' line already exists in this tab. Please use a different name."} << false;
     QTest::newRow("unterminated quote")
         << h + "1,A,bool,1,r,\n2,\"B,bool,1,r,\n3,C,bool,1,r,\n"
         << QStringList{"error|Row 3 of the CSV file opens a quote that is never closed, unable to import"} << before
-        << QStringList();
+        << QStringList() << false;
     QTest::newRow("quoted name with a line break")
         << h + "1,\"Line\nbreak\",bool,1,r,\n2,B,bool,1,r,\n" << QStringList()
         << Rows{{"1", "", "bool", "1", "r"}, {"2", "B", "bool", "1", "r"}}
-        << QStringList{"The name cannot contain a line break. Please use a different name."};
+        << QStringList{"The name cannot contain a line break. Please use a different name."} << false;
     QTest::newRow("fixture with quoting and CRLF")
         << QStringLiteral("@fixture") << QStringList()
         << Rows{{"40001", "Boiler \"A\" temp", "float", "2", "r"}, {"1,2", "Flow", "uint32", "1", "rw"},
                 {"0x10", "Label", "string", "12", "r"}}
-        << QStringList();
+        << QStringList() << false;
     QTest::newRow("unreadable file") << QStringLiteral("@missing")
                                      << QStringList{"mistake|Unable to open file for reading.\nNo such file or directory"}
-                                     << before << QStringList();
+                                     << before << QStringList() << false;
     // A file that never ends is read no further than the limit.
     QTest::newRow("endless device") << QStringLiteral("/dev/zero")
                                     << QStringList{"mistake|Unable to open file for reading.\nit holds more than 64 MiB"}
-                                    << before << QStringList();
-    QTest::newRow("cancelled") << QStringLiteral("@cancel") << QStringList() << before << QStringList();
+                                    << before << QStringList() << false;
+    QTest::newRow("cancelled") << QStringLiteral("@cancel") << QStringList() << before << QStringList() << false;
 }
 
 void TstModbusEditor::importCsv()
@@ -816,6 +818,7 @@ void TstModbusEditor::importCsv()
     QFETCH(QStringList, boxes);
     QFETCH(QList<QStringList>, rows);
     QFETCH(QStringList, reported);
+    QFETCH(bool, declined);
 
     QStandardItem *item = addDevice(QStringLiteral("Import"));
     PointTable stored;
@@ -838,9 +841,14 @@ void TstModbusEditor::importCsv()
         out.write(file.toUtf8());
     }
 
-    ModalAnswer::Scoped answerer;
+    ModalAnswer::Scoped answerer(declined ? QMessageBox::No : QMessageBox::Yes);
     FileDialogs::setNextAnswerForTesting(path);
     button(dlg->tabWidget()->widget(0), QStringLiteral("Import"))->click();
+    // A file that imports asks before it replaces the point already in the tab.
+    if (rows != QList<QStringList>{{"9", "Old", "uint16", "1", "rw"}} || declined)
+        boxes.append(QStringLiteral("Import|This tab holds 1 points. Importing replaces them with the %1 points of "
+                                    "the file. Replace them?")
+                         .arg(declined ? 1 : rows.size()));
     QCOMPARE(answerer.seen(), boxes);
     QCOMPARE(visibleRows(tableOf(dlg, 0)), rows);
     QCOMPARE(messages(), reported);

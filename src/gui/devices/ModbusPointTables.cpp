@@ -506,6 +506,17 @@ void ModbusPointTables::importRows(QTableWidget *table)
     }
     if (result.stopped)
         return;
+    // Points typed by hand are gone once replaced: asked first, the table left alone on No.
+    if (table->rowCount() > 0) {
+        const auto answer = QMessageBox::question(
+            m_owner, tr("Import"),
+            tr("This tab holds %1 points. Importing replaces them with the %2 points of the file. Replace them?")
+                .arg(table->rowCount())
+                .arg(result.rows.size()),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes)
+            return;
+    }
     clear(table);
     appendLoadedRows(table, result.rows);
 }

@@ -1865,6 +1865,10 @@
 <context>
     <name>standardModbusEditDialog</name>
     <message>
+        <source>This tab holds %1 points. Importing replaces them with the %2 points of the file. Replace them?</source>
+        <translation>此标签页已有 %1 个点。导入将用文件中的 %2 个点替换它们。要替换吗？</translation>
+    </message>
+    <message>
         <source>Test Read</source>
         <translation>测试读取</translation>
     </message>
