@@ -4,6 +4,7 @@
 
 #include "ModbusServerProcess.h"
 #include "ModbusTcpTestServer.h"
+#include "RtuTestPeer.h"
 
 #include "core/modbus/ModbusClient.h"
 #include "core/modbus/ModbusTraffic.h"
@@ -11,7 +12,6 @@
 #include "gui/devices/TrafficPane.h"
 
 #include <QPushButton>
-#include <QSerialPort>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -24,59 +24,37 @@ using Direction = ModbusTraffic::Direction;
 
 const int kRequestTimeoutMs = 200;
 
-QByteArray withCrc(QByteArray frame)
-{
-    const quint16 crc = ModbusFrame::crc16(frame.constData(), frame.size());
-    return frame.append(char(crc & 0xFF)).append(char(crc >> 8));
-}
-
-// An RTU device on the far end of a pseudo-terminal pair: register 0 is always answered well,
-// register 1 the way the test asks.
-class RtuPeer : public QObject
+// Register 0 is always answered well, register 1 the way the test asks. What was answered
+// goes to `sent`.
+class RtuPeer : public RtuTestPeer
 {
 public:
     enum class Fault { None, Exception, BadCrc, OtherStation, Silent, Late };
 
-    RtuPeer(const QString &device, Fault fault) : m_fault(fault)
-    {
-        m_port.setPortName(device);
-        connect(&m_port, &QSerialPort::readyRead, this, [this] { serve(); });
-    }
-    bool open() { return m_port.open(QIODevice::ReadWrite); }
-    QList<QByteArray> sent;
-
-private:
-    void serve()
-    {
-        m_buffer += m_port.readAll();
-        while (m_buffer.size() >= 8) {
-            const QByteArray request = m_buffer.left(8);
-            m_buffer.remove(0, 8);
+    RtuPeer(const QString &device, Fault fault, QList<QByteArray> *sent)
+        : RtuTestPeer(device, [fault, sent](QSerialPort &port, const QByteArray &request) {
             const bool faulty = request.at(3) == 1;
-            const Fault fault = faulty ? m_fault : Fault::None;
+            const Fault spoil = faulty ? fault : Fault::None;
             QByteArray frame;
-            if (fault == Fault::Exception)
+            if (spoil == Fault::Exception)
                 frame = withCrc(request.left(1) + char(0x83) + char(0x02));
+            else if (spoil == Fault::OtherStation)
+                frame = withCrc(char(request.at(0) + 1) + request.mid(1, 1) + QByteArray::fromHex("021235"));
             else
                 frame = withCrc(request.left(2) + char(2) + char(0x12) + char(faulty ? 0x35 : 0x34));
-            if (fault == Fault::BadCrc)
+            if (spoil == Fault::BadCrc)
                 frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x5A);
-            if (fault == Fault::OtherStation)
-                frame = withCrc(frame.left(frame.size() - 2).replace(0, 1, QByteArray(1, char(request.at(0) + 1))));
-            if (fault == Fault::Silent)
-                continue;
-            if (fault == Fault::Late) {
-                QTimer::singleShot(kRequestTimeoutMs + 50, this, [this, frame] { m_port.write(frame); });
-                continue;
+            if (spoil == Fault::Silent)
+                return;
+            if (spoil == Fault::Late) {
+                QTimer::singleShot(kRequestTimeoutMs + 50, &port, [&port, frame] { port.write(frame); });
+                return;
             }
-            sent.append(frame);
-            m_port.write(frame);
-        }
+            sent->append(frame);
+            port.write(frame);
+        })
+    {
     }
-
-    Fault m_fault;
-    QSerialPort m_port;
-    QByteArray m_buffer;
 };
 
 bool request(ModbusClient &client, quint16 address, ModbusClient::Result *result)
@@ -102,7 +80,7 @@ int counterNamed(const ModbusTraffic::Counters &c, const QString &name)
 // A sent RTU frame that tells its index.
 QByteArray numbered(int index)
 {
-    return withCrc(QByteArray::fromHex("0103") + char(index >> 8) + char(index & 0xFF) + QByteArray::fromHex("0001"));
+    return RtuTestPeer::withCrc(QByteArray::fromHex("0103") + char(index >> 8) + char(index & 0xFF) + QByteArray::fromHex("0001"));
 }
 
 QString countersCell(TrafficPane *pane, int row, int column)
@@ -206,7 +184,8 @@ void tst_Traffic::outcomesAreMarkedAndCounted()
     QFETCH(bool, replyBytes);
     PtyPair pty;
     QVERIFY(pty.start());
-    RtuPeer peer(pty.second(), fault);
+    QList<QByteArray> answered;
+    RtuPeer peer(pty.second(), fault, &answered);
     QVERIFY(peer.open());
     ModbusLinkSettings link;
     link.mode = ModbusLinkSettings::Mode::Rtu;
@@ -228,14 +207,14 @@ void tst_Traffic::outcomesAreMarkedAndCounted()
 
     QCOMPARE(traffic.size(), fault == RtuPeer::Fault::Late ? 5 : 4);
     QCOMPARE(traffic.at(0).bytes, ModbusFrame::rtuAdu(ModbusFrame::Request::read(7, 3, 0, 1)));
-    QCOMPARE(traffic.at(1).bytes, peer.sent.value(0));
+    QCOMPARE(traffic.at(1).bytes, answered.value(0));
     QCOMPARE(traffic.at(1).mark, Mark::None);
     QCOMPARE(traffic.at(2).direction, Direction::Sent);
     const ModbusTraffic::Entry &reply = traffic.at(3);
     QCOMPARE(reply.mark, mark);
     QCOMPARE(reply.unit, 7);
     QCOMPARE(reply.direction, replyBytes ? Direction::Received : Direction::None);
-    QCOMPARE(reply.bytes, replyBytes ? peer.sent.value(1) : QByteArray());
+    QCOMPARE(reply.bytes, replyBytes ? answered.value(1) : QByteArray());
     QCOMPARE(reply.roundTripMs >= 0, replyBytes);
     if (mark == Mark::Exception)
         QCOMPARE(reply.exceptionCode, 2);
