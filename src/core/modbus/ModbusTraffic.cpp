@@ -112,6 +112,10 @@ void ModbusTraffic::flushStray()
 void ModbusTraffic::recordResult(const ModbusClient::Result &result)
 {
     using S = ModbusClient::Result::Status;
+    if (!m_awaiting) {
+        m_strayTimer.stop();
+        flushStray(); // not part of what ends here
+    }
     Entry entry;
     entry.timeMs = m_received.isEmpty() ? QDateTime::currentMSecsSinceEpoch() : m_receivedAtMs;
     entry.bytes = m_received;

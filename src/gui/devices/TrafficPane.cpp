@@ -88,8 +88,10 @@ QVariant TrafficModel::headerData(int section, Qt::Orientation orientation, int 
     return QVariant();
 }
 
-bool TrafficModel::sync()
+bool TrafficModel::sync(int *dropped)
 {
+    if (dropped)
+        *dropped = 0;
     if (!m_traffic || m_traffic->nextSequence() == m_next)
         return false;
     QVector<ModbusTraffic::Entry> added = m_traffic->entriesFrom(m_next);
@@ -104,6 +106,8 @@ bool TrafficModel::sync()
         beginRemoveRows(QModelIndex(), 0, drop - 1);
         m_entries.erase(m_entries.begin(), m_entries.begin() + drop);
         endRemoveRows();
+        if (dropped)
+            *dropped = drop;
     }
     if (!added.isEmpty()) {
         const int first = int(m_entries.size());
@@ -129,6 +133,7 @@ TrafficPane::TrafficPane(ModbusTraffic *traffic, QWidget *parent)
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setWordWrap(false);
+    m_view->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     // Fixed row heights and column widths: nothing is measured per row as frames stream in.
     m_view->verticalHeader()->hide();
     m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -190,8 +195,14 @@ void TrafficPane::refresh()
     m_batchTimer.stop();
     QScrollBar *bar = m_view->verticalScrollBar();
     const bool atEnd = bar->value() >= bar->maximum();
-    if (m_model->sync() && atEnd)
-        m_view->scrollToBottom();
+    const int top = bar->value();
+    int dropped = 0;
+    if (m_model->sync(&dropped)) {
+        if (atEnd)
+            m_view->scrollToBottom();
+        else
+            bar->setValue(qMax(0, top - dropped)); // one step per row
+    }
     showCounters();
 }
 

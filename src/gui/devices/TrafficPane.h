@@ -4,7 +4,7 @@
 // hex, round trip, marks) and its counters per device, with Reset and "Save as text". New
 // frames reach the table in batches on a short timer, so a thousand frames a second leave the
 // window responsive; the table keeps the same newest frames as the log. The table follows the
-// newest frame while it is scrolled to the end.
+// newest frame while it is scrolled to the end, and otherwise stays on the frames shown.
 
 #include "core/modbus/ModbusTraffic.h"
 
@@ -33,8 +33,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     const ModbusTraffic::Entry &entry(int row) const { return m_entries.at(size_t(row)); }
-    // Takes what the log gained since the last call; true when rows changed.
-    bool sync();
+    // Takes what the log gained since the last call; true when rows changed. `dropped`: how
+    // many of the oldest rows went.
+    bool sync(int *dropped = nullptr);
 
     static QString markText(const ModbusTraffic::Entry &entry);
 
