@@ -138,12 +138,12 @@ TrafficPane::TrafficPane(ModbusTraffic *traffic, QWidget *parent)
     m_view->verticalHeader()->hide();
     m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 4);
+    // Wide enough for the header and the usual content (a 12-byte frame in hex).
     const int digit = m_view->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    m_view->setColumnWidth(TrafficModel::ColTime, 14 * digit);
-    m_view->setColumnWidth(TrafficModel::ColDirection, 8 * digit);
-    m_view->setColumnWidth(TrafficModel::ColUnit, 6 * digit);
-    m_view->setColumnWidth(TrafficModel::ColBytes, 48 * digit);
-    m_view->setColumnWidth(TrafficModel::ColRoundTrip, 11 * digit);
+    const int widths[] = {13, 4, 4, 36, 9};
+    for (int column = 0; column < TrafficModel::ColMark; ++column)
+        m_view->setColumnWidth(column, qMax(widths[column] * digit + 8,
+                                            m_view->horizontalHeader()->sectionSizeHint(column)));
     m_view->horizontalHeader()->setStretchLastSection(true);
     splitter->addWidget(m_view);
 
