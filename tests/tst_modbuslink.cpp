@@ -6,6 +6,7 @@
 
 #include "ModbusServerProcess.h"
 #include "ModbusTcpTestServer.h"
+#include "RtuTestPeer.h"
 
 #include "core/modbus/ModbusFrame.h"
 #include "core/modbus/ModbusReader.h"
@@ -147,47 +148,31 @@ void checkRounds(ModbusReader &reader, const QString &expected, qint64 boundMs)
 }
 
 // A scripted RTU device on the far end of a pseudo-terminal pair.
-class RtuPeer : public QObject
+class RtuPeer : public RtuTestPeer
 {
 public:
     enum class Fault { None, Late, BadCrc, OtherStation };
 
-    RtuPeer(const QString &device, Fault fault) : m_fault(fault)
-    {
-        m_port.setPortName(device);
-        connect(&m_port, &QSerialPort::readyRead, this, [this] { serve(); });
-    }
-    bool open() { return m_port.open(QIODevice::ReadWrite); }
-
-private:
-    void serve()
-    {
-        m_buffer += m_port.readAll();
-        while (m_buffer.size() >= 8) {
-            const QByteArray request = m_buffer.left(8);
-            m_buffer.remove(0, 8);
+    RtuPeer(const QString &device, Fault fault)
+        : RtuTestPeer(device, [fault](QSerialPort &port, const QByteArray &request) {
             const quint16 address = quint16((quint8(request[2]) << 8) | quint8(request[3]));
             const quint16 count = quint16((quint8(request[4]) << 8) | quint8(request[5]));
             QByteArray frame = bytes({char(request[0]), char(request[1]), char(2 * count)});
             for (int i = 0; i < count; ++i)
                 frame += word(registerValue(address + i));
-            const Fault fault = address == 0 ? m_fault : Fault::None;
-            if (fault == Fault::OtherStation)
+            const Fault spoil = address == 0 ? fault : Fault::None;
+            if (spoil == Fault::OtherStation)
                 frame[0] = char(frame[0] + 1);
-            const quint16 crc = ModbusFrame::crc16(frame.constData(), frame.size());
-            frame += bytes({char(crc & 0xFF), char(crc >> 8)});
-            if (fault == Fault::BadCrc)
+            frame = withCrc(frame);
+            if (spoil == Fault::BadCrc)
                 frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x5A);
-            if (fault == Fault::Late)
-                QTimer::singleShot(kRequestTimeoutMs + 100, this, [this, frame] { m_port.write(frame); });
+            if (spoil == Fault::Late)
+                QTimer::singleShot(kRequestTimeoutMs + 100, &port, [&port, frame] { port.write(frame); });
             else
-                m_port.write(frame);
-        }
+                port.write(frame);
+        })
+    {
     }
-
-    Fault m_fault;
-    QSerialPort m_port;
-    QByteArray m_buffer;
 };
 
 } // namespace

@@ -1,4 +1,5 @@
-# Modbus decoding rules, reading plan, TCP/RTU framing, the serial line and the reader.
+# Modbus decoding rules, reading plan, TCP/RTU framing, the serial line, the reader and its
+# traffic log.
 list(APPEND ORVANE_CORE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ModbusClient.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusFrame.cpp
@@ -8,5 +9,6 @@ list(APPEND ORVANE_CORE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ModbusReader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusSlave.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusStatus.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ModbusTraffic.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusValueCodec.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SerialLine.cpp)

@@ -1,6 +1,7 @@
 #include "gui/devices/ModbusTestReadDialog.h"
 
 #include "gui/devices/SerialDeviceRows.h"
+#include "gui/devices/TrafficPane.h"
 
 #include "core/project/ModbusDeviceRecord.h"
 #include "core/support/WriteLog.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -54,7 +56,13 @@ ModbusTestReadDialog::ModbusTestReadDialog(const QString &deviceName, const Modb
         for (int column = 0; column < ColumnCount; ++column)
             m_table->setItem(row, column, new QTableWidgetItem(texts.at(column)));
     }
-    layout->addWidget(m_table);
+    m_traffic = new ModbusTraffic(this);
+    m_trafficPane = new TrafficPane(m_traffic);
+    m_tabs = new QTabWidget;
+    m_tabs->setObjectName(QStringLiteral("testReadTabs"));
+    m_tabs->addTab(m_table, tr("Points"));
+    m_tabs->addTab(m_trafficPane, tr("Traffic"));
+    layout->addWidget(m_tabs);
 
     auto *buttons = new QHBoxLayout;
     m_readButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/read.svg")), tr("Read"));
@@ -146,6 +154,7 @@ bool ModbusTestReadDialog::prepareReader()
         m_reader = new ModbusReader(m_link, this);
         connect(m_reader, &ModbusReader::readFinished, this, &ModbusTestReadDialog::showResults);
         connect(m_reader, &ModbusReader::writeFinished, this, &ModbusTestReadDialog::writeDone);
+        m_traffic->attach(m_reader->client());
     }
     return true;
 }

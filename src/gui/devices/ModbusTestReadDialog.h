@@ -3,7 +3,8 @@
 // "Test Read" window of one Modbus slave tab: reads the tab's points from the device with
 // the editor's current link settings, once or at the collection interval, and writes a single
 // "rw" point after a confirmation. Its own window, so the editor stays usable meanwhile;
-// closing it closes the connection.
+// closing it closes the connection. A "Traffic" tab beside the points shows the frames and
+// counters of the window's own connection.
 
 #include "core/modbus/ModbusLinkSettings.h"
 #include "core/modbus/ModbusReader.h"
@@ -18,7 +19,10 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTabWidget;
 class QTableWidget;
+class ModbusTraffic;
+class TrafficPane;
 
 class ModbusTestReadDialog : public QDialog
 {
@@ -41,6 +45,8 @@ public:
     QPushButton *writeButton() const { return m_writeButton; }
     QLineEdit *writeValueEdit() const { return m_valueEdit; }
     QComboBox *serialDeviceCombo() const { return m_serialCombo; }
+    QTabWidget *tabs() const { return m_tabs; }
+    TrafficPane *trafficPane() const { return m_trafficPane; }
     bool isBusy() const { return m_reader && m_reader->isBusy(); }
     // Completed reads since the window opened.
     int readCount() const { return m_readCount; }
@@ -68,7 +74,10 @@ private:
     QString m_pendingWrite;
 
     QComboBox *m_serialCombo = nullptr;
+    ModbusTraffic *m_traffic = nullptr;
+    QTabWidget *m_tabs = nullptr;
     QTableWidget *m_table = nullptr;
+    TrafficPane *m_trafficPane = nullptr;
     QPushButton *m_readButton = nullptr;
     QPushButton *m_repeatButton = nullptr;
     QLineEdit *m_valueEdit = nullptr;

@@ -1126,6 +1126,14 @@
         <source>Writing...</source>
         <translation>正在写入...</translation>
     </message>
+    <message>
+        <source>Points</source>
+        <translation>数据点</translation>
+    </message>
+    <message>
+        <source>Traffic</source>
+        <translation>通信报文</translation>
+    </message>
 </context>
 <context>
     <name>NewProjectDialog</name>
@@ -2997,6 +3005,151 @@ Save it first?</source>
     <message>
         <source>Not connected</source>
         <translation>未连接</translation>
+    </message>
+    <message>
+    <name>TrafficModel</name>
+    <message>
+        <source>timeout</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>CRC error</source>
+        <translation>CRC错误</translation>
+    </message>
+    <message>
+        <source>exception %1</source>
+        <translation>异常 %1</translation>
+    </message>
+    <message>
+        <source>wrong reply</source>
+        <translation>错误应答</translation>
+    </message>
+    <message>
+        <source>connection error</source>
+        <translation>连接错误</translation>
+    </message>
+    <message>
+        <source>not awaited</source>
+        <translation>非预期数据</translation>
+    </message>
+    <message>
+        <source>TX</source>
+        <translation>发送</translation>
+    </message>
+    <message>
+        <source>RX</source>
+        <translation>接收</translation>
+    </message>
+    <message>
+        <source>%1 ms</source>
+        <translation>%1 毫秒</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>Direction</source>
+        <translation>方向</translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation>单元</translation>
+    </message>
+    <message>
+        <source>Bytes (hex)</source>
+        <translation>字节（十六进制）</translation>
+    </message>
+    <message>
+        <source>Round trip</source>
+        <translation>往返时间</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+</context>
+<context>
+    <name>TrafficPane</name>
+    <message>
+        <source>Device</source>
+        <translation>设备</translation>
+    </message>
+    <message>
+        <source>Requests</source>
+        <translation>请求</translation>
+    </message>
+    <message>
+        <source>Good replies</source>
+        <translation>正常应答</translation>
+    </message>
+    <message>
+        <source>Timeouts</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>Exceptions</source>
+        <translation>异常</translation>
+    </message>
+    <message>
+        <source>CRC/framing errors</source>
+        <translation>CRC/帧错误</translation>
+    </message>
+    <message>
+        <source>Wrong replies</source>
+        <translation>错误应答</translation>
+    </message>
+    <message>
+        <source>Connection errors</source>
+        <translation>连接错误</translation>
+    </message>
+    <message>
+        <source>Min (ms)</source>
+        <translation>最小（毫秒）</translation>
+    </message>
+    <message>
+        <source>Mean (ms)</source>
+        <translation>平均（毫秒）</translation>
+    </message>
+    <message>
+        <source>Max (ms)</source>
+        <translation>最大（毫秒）</translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation>重置</translation>
+    </message>
+    <message>
+        <source>Start the counters afresh; the frames stay.</source>
+        <translation>计数器清零；报文记录保留。</translation>
+    </message>
+    <message>
+        <source>Save as text</source>
+        <translation>另存为文本</translation>
+    </message>
+    <message>
+        <source>Unit %1</source>
+        <translation>单元 %1</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>全部</translation>
+    </message>
+    <message>
+        <source>Save traffic as text</source>
+        <translation>将通信报文另存为文本</translation>
+    </message>
+    <message>
+        <source>Text files (*.txt);;All files (*)</source>
+        <translation>文本文件 (*.txt);;所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>Could not write %1: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>No traffic to save.</source>
+        <translation>没有可保存的通信报文。</translation>
     </message>
 </context>
 </TS>
