@@ -1,4 +1,5 @@
-# Modbus decoding rules, reading plan, TCP/RTU framing, the serial line and the reader.
+# Modbus decoding rules, reading plan, TCP/RTU framing, the serial line, the reader and
+# register discovery.
 list(APPEND ORVANE_CORE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ModbusClient.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusFrame.cpp
@@ -9,4 +10,5 @@ list(APPEND ORVANE_CORE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ModbusSlave.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusStatus.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusValueCodec.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/RegisterDiscovery.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SerialLine.cpp)

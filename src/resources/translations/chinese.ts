@@ -2952,4 +2952,23 @@ Save it first?</source>
         <translation>连接状态：Box已 %1 秒未应答</translation>
     </message>
 </context>
+<context>
+    <name>RegisterDiscovery</name>
+    <message>
+        <source>Discovery was cancelled.</source>
+        <translation>寄存器探测已取消。</translation>
+    </message>
+    <message>
+        <source>The device stopped answering: %1 requests in a row had no reply (the last at address %2). Discovery ended there.</source>
+        <translation>设备停止应答：连续 %1 个请求没有应答（最后一个在地址 %2）。寄存器探测在此结束。</translation>
+    </message>
+    <message>
+        <source>The link to the device could not be used: %1</source>
+        <translation>无法使用到设备的连接：%1</translation>
+    </message>
+    <message>
+        <source>Addresses inside refused blocks were not asked one by one (%1 in all): a readable register alone among them can have been missed.</source>
+        <translation>被拒绝的地址块内部的地址未逐个询问（共 %1 个）：其中单独可读的寄存器可能被遗漏。</translation>
+    </message>
+</context>
 </TS>
