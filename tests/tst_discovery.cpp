@@ -237,21 +237,26 @@ void TestDiscovery::deviceThatStopsAnswering_data()
 {
     QTest::addColumn<bool>("listening");
     QTest::addColumn<int>("silentAfter"); // requests answered before the server falls silent; -1: none
+    QTest::addColumn<bool>("gateway");    // silent: a gateway answers "target failed to respond"
     QTest::addColumn<int>("end");
     QTest::addColumn<int>("requests");
     QTest::addColumn<QString>("found");
 
-    QTest::newRow("silent from the start") << true << -1 << int(RegisterDiscovery::Result::End::NoAnswer) << 3 << "";
+    const int noAnswer = int(RegisterDiscovery::Result::End::NoAnswer);
+    QTest::newRow("silent from the start") << true << -1 << false << noAnswer << 3 << "";
     // Block 0-124 refused, 0 answers, 124 not, 0-62 read; then 63-123 and its two edges go
     // unanswered.
-    QTest::newRow("falls silent") << true << 4 << int(RegisterDiscovery::Result::End::NoAnswer) << 7 << "0-62";
-    QTest::newRow("nobody listens") << false << -1 << int(RegisterDiscovery::Result::End::LinkFailed) << 1 << "";
+    QTest::newRow("falls silent") << true << 4 << false << noAnswer << 7 << "0-62";
+    QTest::newRow("gateway without its device") << true << -1 << true << noAnswer << 3 << "";
+    QTest::newRow("nobody listens") << false << -1 << false << int(RegisterDiscovery::Result::End::LinkFailed) << 1
+                                    << "";
 }
 
 void TestDiscovery::deviceThatStopsAnswering()
 {
     QFETCH(bool, listening);
     QFETCH(int, silentAfter);
+    QFETCH(bool, gateway);
     QFETCH(int, end);
     QFETCH(int, requests);
     QFETCH(QString, found);
@@ -260,6 +265,8 @@ void TestDiscovery::deviceThatStopsAnswering()
     ModbusTcpTestServer server(valueAt, [&](QTcpSocket *socket, const QByteArray &request, const QByteArray &pdu) {
         if (answered++ < silentAfter)
             socket->write(ModbusTcpTestServer::adu(request, pdu));
+        else if (gateway)
+            socket->write(ModbusTcpTestServer::adu(request, QByteArray(1, char(request[7] | 0x80)) + '\x0B'));
     });
     server.setReadable({{0, 99}});
     if (listening)
@@ -328,7 +335,8 @@ void TestDiscovery::interpretations_data()
     QTest::newRow("-2 as CDAB") << QVector<quint16>{0xFFFE, 0xFFFF}
                                 << QStringList{"uint16 65534", "int16 -2",
                                                "ABCD uint32 4294901759", "ABCD int32 -65537", "ABCD float nan",
-                                               "BADC uint32 4278190079", "BADC int32 -16777217", "BADC float -1.701412e+38",
+                                               "BADC uint32 4278190079", "BADC int32 -16777217",
+                                               "BADC float -1.701412e+38",
                                                "CDAB uint32 4294967294", "CDAB int32 -2", "CDAB float nan",
                                                "DCBA uint32 4294967039", "DCBA int32 -257", "DCBA float nan"};
 }
@@ -360,8 +368,8 @@ void TestDiscovery::jsonLines()
     result.readable = {{0, 99}, {1000, 1049}};
     result.requests = 270;
     QCOMPARE(RegisterDiscovery::rangesAsJsonLines(result),
-             QStringList({R"({"table": "coils", "from": 0, "to": 99})", R"({"table": "coils", "from": 1000, "to": 1049})",
-                          R"({"requests": 270})"}));
+             QStringList({R"({"table": "coils", "from": 0, "to": 99})",
+                          R"({"table": "coils", "from": 1000, "to": 1049})", R"({"requests": 270})"}));
     result.readable.clear();
     result.end = RegisterDiscovery::Result::End::NoAnswer;
     QCOMPARE(RegisterDiscovery::rangesAsJsonLines(result), QStringList{R"({"requests": 270, "stopped": "no answer"})"});

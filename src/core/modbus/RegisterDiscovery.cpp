@@ -59,6 +59,7 @@ bool RegisterDiscovery::start(quint8 unit, ModbusPoint::Table table, int from, i
 {
     if (m_running || from < 0 || to > 0xFFFF || to < from || m_client->isWaiting())
         return false;
+    ++m_run;
     m_result = Result();
     m_result.unit = unit;
     m_result.table = table;
@@ -149,9 +150,10 @@ void RegisterDiscovery::ask(int address, int count)
     // Told here, where every judgement of the last reply is made; a listener may cancel.
     if (m_judged != m_told) {
         m_told = m_judged;
+        const int run = m_run;
         emit progress(m_judged, m_state.size());
-        if (!m_running)
-            return;
+        if (!m_running || run != m_run)
+            return; // cancelled, perhaps started anew, from the listener
     }
     m_asked = true;
     m_askedAddress = address;
@@ -179,7 +181,10 @@ void RegisterDiscovery::replied(const ModbusClient::Result &reply)
         end(Result::End::LinkFailed);
         return;
     }
-    switch (reply.status) {
+    // A gateway's "path unavailable" or "target failed to respond": no device answered.
+    const bool gatewayOnly = reply.status == S::Exception
+                             && (reply.exceptionCode == 0x0A || reply.exceptionCode == 0x0B);
+    switch (gatewayOnly ? S::Timeout : reply.status) {
     case S::Ok:
     case S::Exception:
         m_timeoutsNow = 0;

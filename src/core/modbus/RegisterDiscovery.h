@@ -11,7 +11,8 @@
 // Runs over a ModbusClient the caller owns (TCP or RTU), one request at a time, so the
 // caller's traffic view sees every frame. A timeout or a reply that does not answer the
 // request counts as a refusal of that block and is counted; a device that stops answering ends
-// the run after a few timeouts in a row instead of timing out on every block.
+// the run after a few timeouts in a row instead of timing out on every block. A TCP gateway's
+// exceptions 0x0A and 0x0B (no path, no answer from the device) count as timeouts.
 
 #include "core/modbus/ModbusClient.h"
 #include "core/modbus/ModbusPoint.h"
@@ -132,6 +133,7 @@ private:
     QVector<quint16> m_values;
     std::deque<Block> m_blocks;  // in address order; the front one is being worked on
     bool m_running = false;
+    int m_run = 0;               // counts start()s
     bool m_asked = false;        // a request of ours is with the client
     int m_judged = 0;
     int m_told = 0;              // judged as progress() last said
