@@ -1,8 +1,10 @@
 // Register discovery against an in-process Modbus TCP server with readable ranges (a read
 // touching any other address gets exception 2): which ranges are found, with how many
-// requests, what can be missed, cancel, a device that stops answering, replies that lie.
+// requests, what can be missed, cancel, a device that stops answering, replies that lie; and
+// one run over RTU against a server not written here on a pseudo-terminal pair.
 // Loopback address 127.0.24.1.
 
+#include "ModbusServerProcess.h"
 #include "ModbusTcpTestServer.h"
 
 #include "core/modbus/RegisterDiscovery.h"
@@ -81,6 +83,7 @@ private slots:
     void deviceThatStopsAnswering_data();
     void deviceThatStopsAnswering();
     void wrongRepliesRefuseTheirBlockOnly();
+    void rtuThroughPseudoTerminals();
     void interpretations_data();
     void interpretations();
     void jsonLines();
@@ -316,6 +319,31 @@ void TestDiscovery::wrongRepliesRefuseTheirBlockOnly()
     QCOMPARE(text(result.readable), QStringLiteral("0-499 501-999"));
     QCOMPARE(result.wrongReplies, 2); // the block 500-624, then 500 alone; then 501-562 reads
     QCOMPARE(result.timeouts, 0);
+}
+
+// pymodbus's map has holding registers 0-12 and 14 (see modbus_server.py): 13 is refused.
+void TestDiscovery::rtuThroughPseudoTerminals()
+{
+    PtyPair pty;
+    QVERIFY(pty.start());
+    ModbusServerProcess server;
+    QVERIFY(server.startRtu(pty.second(), 115200));
+    ModbusLinkSettings link;
+    link.mode = ModbusLinkSettings::Mode::Rtu;
+    link.serialDevice = pty.first();
+    link.requestTimeoutMs = 2000;
+    ModbusClient client(link);
+    RegisterDiscovery discovery(&client);
+    QSignalSpy finished(&discovery, &RegisterDiscovery::finished);
+    QVERIFY(discovery.start(1, Table::HoldingRegisters, 0, 199));
+    RegisterDiscovery::Result result;
+    QVERIFY(waitForEnd(finished, &result, 30000));
+    QVERIFY2(result.completed(), qPrintable(RegisterDiscovery::endText(result)));
+    QCOMPARE(text(result.readable), QStringLiteral("0-12 14-14"));
+    QCOMPARE(result.values.value(0), quint16(0xFFFE));
+    QCOMPARE(result.values.value(14), quint16(99));
+    QCOMPARE(result.timeouts + result.wrongReplies, 0);
+    qInfo("%d requests", result.requests);
 }
 
 void TestDiscovery::interpretations_data()
