@@ -105,9 +105,13 @@ void TestDiscovery::findsReadableRanges_data()
     QTest::newRow("coils, two ranges") << int(Table::Coils) << two << 0 << 9999 << two << 500 << true;
     QTest::newRow("discrete, on a block edge and at the end")
         << int(Table::DiscreteInputs) << Ranges{{2000, 3999}, {9990, 9999}} << 0 << 9999
-        << Ranges{{2000, 3999}, {9990, 9999}} << 100 << true;
+        << Ranges{{2000, 3999}, {9990, 9999}} << 150 << true;
     QTest::newRow("window cuts the ranges")
         << int(Table::HoldingRegisters) << two << 50 << 1020 << Ranges{{50, 99}, {1000, 1020}} << 100 << true;
+    // 125 and 249 are refused, yet 124 reads: the block is split until 130-140 shows.
+    QTest::newRow("range just after a readable block")
+        << int(Table::HoldingRegisters) << Ranges{{0, 124}, {130, 140}} << 0 << 999 << Ranges{{0, 124}, {130, 140}}
+        << 100 << true;
     QTest::newRow("register alone on a block edge is found")
         << int(Table::HoldingRegisters) << Ranges{{0, 99}, {5124, 5124}} << 0 << 9999
         << Ranges{{0, 99}, {5124, 5124}} << 500 << true;

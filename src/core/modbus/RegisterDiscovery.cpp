@@ -73,7 +73,7 @@ bool RegisterDiscovery::start(quint8 unit, ModbusPoint::Table table, int from, i
     point.table = table;
     const int size = point.isBitTable() ? MaxBits : MaxRegisters;
     for (int first = from; first <= to; first += size)
-        m_blocks.push_back({first, qMin(to, first + size - 1), Step::Whole});
+        m_blocks.push_back({first, qMin(to, first + size - 1), Step::Whole, 0, 0});
     m_judged = 0;
     m_told = 0;
     m_timeoutsNow = 0;
@@ -101,39 +101,42 @@ void RegisterDiscovery::next()
         Block &block = m_blocks.front();
         switch (block.step) {
         case Step::Whole: {
-            // An edge already refused would only have the block refused again.
-            while (block.from <= block.to && state(block.from) == Unreadable)
-                ++block.from;
-            while (block.to >= block.from && state(block.to) == Unreadable)
-                --block.to;
+            // Edges already refused would only have the block refused again: they are left out
+            // of what is asked, but the block keeps its bounds for the split.
+            block.askFrom = block.from;
+            block.askTo = block.to;
+            while (block.askFrom <= block.askTo && state(block.askFrom) == Unreadable)
+                ++block.askFrom;
+            while (block.askTo >= block.askFrom && state(block.askTo) == Unreadable)
+                --block.askTo;
             bool all = true;
-            for (int a = block.from; all && a <= block.to; ++a)
+            for (int a = block.askFrom; all && a <= block.askTo; ++a)
                 all = known(a);
             if (all) {
                 m_blocks.pop_front();
                 continue;
             }
-            ask(block.from, block.to - block.from + 1);
+            ask(block.askFrom, block.askTo - block.askFrom + 1);
             return;
         }
         case Step::First:
-            if (!known(block.from)) {
-                ask(block.from, 1);
+            if (!known(block.askFrom)) {
+                ask(block.askFrom, 1);
                 return;
             }
             block.step = Step::Last;
             continue;
         case Step::Last: {
-            if (!known(block.to)) {
-                ask(block.to, 1);
+            if (!known(block.askTo)) {
+                ask(block.askTo, 1);
                 return;
             }
             const Block refused = block;
             m_blocks.pop_front();
             if (touchesReadable(refused)) {
                 const int middle = refused.from + (refused.to - refused.from) / 2;
-                m_blocks.push_front({middle + 1, refused.to, Step::Whole});
-                m_blocks.push_front({refused.from, middle, Step::Whole});
+                m_blocks.push_front({middle + 1, refused.to, Step::Whole, 0, 0});
+                m_blocks.push_front({refused.from, middle, Step::Whole, 0, 0});
             } else {
                 refuseWhole(refused);
             }
@@ -212,17 +215,17 @@ void RegisterDiscovery::replied(const ModbusClient::Result &reply)
     Block &block = m_blocks.front();
     if (block.step == Step::Whole) {
         if (reply.ok()) {
-            for (int a = block.from; a <= block.to; ++a)
-                judge(a, Readable, reply.values.value(a - block.from));
+            for (int a = block.askFrom; a <= block.askTo; ++a)
+                judge(a, Readable, reply.values.value(a - block.askFrom));
             m_blocks.pop_front();
-        } else if (block.from == block.to) {
-            judge(block.from, Unreadable);
+        } else if (block.askFrom == block.askTo) {
+            judge(block.askFrom, Unreadable);
             m_blocks.pop_front();
         } else {
             block.step = Step::First;
         }
     } else {
-        const int address = block.step == Step::First ? block.from : block.to;
+        const int address = block.step == Step::First ? block.askFrom : block.askTo;
         judge(address, reply.ok() ? Readable : Unreadable, reply.values.value(0));
     }
     next();
@@ -252,15 +255,15 @@ bool RegisterDiscovery::touchesReadable(const Block &block) const
 void RegisterDiscovery::refuseWhole(const Block &block)
 {
     bool inner = false;
-    for (int a = block.from + 1; a < block.to; ++a) {
+    for (int a = block.askFrom + 1; a < block.askTo; ++a) {
         if (!known(a)) {
             judge(a, Unreadable);
             inner = true;
         }
     }
-    // Never next to another such range: the block edges between them were asked.
+    // Never next to another such range: the edges asked lie between them.
     if (inner)
-        m_result.unprobed.append({block.from + 1, block.to - 1});
+        m_result.unprobed.append({block.askFrom + 1, block.askTo - 1});
 }
 
 void RegisterDiscovery::end(Result::End how)

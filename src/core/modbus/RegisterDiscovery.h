@@ -114,6 +114,8 @@ private:
         int from;
         int to;
         Step step;
+        int askFrom; // the block less its edges already refused
+        int askTo;
     };
     enum State : quint8 { Unknown, Readable, Unreadable };
 
