@@ -1,5 +1,5 @@
-# Modbus decoding rules, reading plan, TCP/RTU framing, the serial line, the reader and its
-# traffic log.
+# Modbus decoding rules, reading plan, TCP/RTU framing, the serial line, the reader, its
+# traffic log and register discovery.
 list(APPEND ORVANE_CORE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ModbusClient.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusFrame.cpp
@@ -11,4 +11,5 @@ list(APPEND ORVANE_CORE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ModbusStatus.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusTraffic.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusValueCodec.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/RegisterDiscovery.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SerialLine.cpp)

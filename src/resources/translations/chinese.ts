@@ -971,6 +971,14 @@
 <context>
     <name>ModbusTestReadDialog</name>
     <message>
+        <source>Points</source>
+        <translation>数据点</translation>
+    </message>
+    <message>
+        <source>Traffic</source>
+        <translation>通信报文</translation>
+    </message>
+    <message>
         <source>connection refused by %1</source>
         <translation>%1 拒绝连接</translation>
     </message>
@@ -1125,14 +1133,6 @@
     <message>
         <source>Writing...</source>
         <translation>正在写入...</translation>
-    </message>
-    <message>
-        <source>Points</source>
-        <translation>数据点</translation>
-    </message>
-    <message>
-        <source>Traffic</source>
-        <translation>通信报文</translation>
     </message>
 </context>
 <context>
@@ -3006,7 +3006,8 @@ Save it first?</source>
         <source>Not connected</source>
         <translation>未连接</translation>
     </message>
-    <message>
+</context>
+<context>
     <name>TrafficModel</name>
     <message>
         <source>timeout</source>
@@ -3150,6 +3151,25 @@ Save it first?</source>
     <message>
         <source>No traffic to save.</source>
         <translation>没有可保存的通信报文。</translation>
+    </message>
+</context>
+<context>
+    <name>RegisterDiscovery</name>
+    <message>
+        <source>Discovery was cancelled.</source>
+        <translation>寄存器探测已取消。</translation>
+    </message>
+    <message>
+        <source>The device stopped answering: %1 requests in a row had no reply (the last at address %2). Discovery ended there.</source>
+        <translation>设备停止应答：连续 %1 个请求没有应答（最后一个在地址 %2）。寄存器探测在此结束。</translation>
+    </message>
+    <message>
+        <source>The link to the device could not be used: %1</source>
+        <translation>无法使用到设备的连接：%1</translation>
+    </message>
+    <message>
+        <source>Addresses inside refused blocks were not asked one by one (%1 in all): a readable register alone among them can have been missed.</source>
+        <translation>被拒绝的地址块内部的地址未逐个询问（共 %1 个）：其中单独可读的寄存器可能被遗漏。</translation>
     </message>
 </context>
 </TS>
