@@ -12,6 +12,7 @@ PACKAGES=(
     libbenchmark-dev
     libssl-dev openssl
     python3 python3-pymodbus python3-serial python3-serial-asyncio socat
+    ansible-core
     libqt5sql5-sqlite libqt5charts5-dev
     fonts-noto-cjk
     xvfb xauth

@@ -10,6 +10,7 @@
 #include "core/deployment/DeploymentLog.h"
 #include "core/deployment/DeploymentStore.h"
 #include "gui/deployment/DeploymentChangesDialog.h"
+#include "core/deployment/AnsibleInventory.h"
 #include "core/deployment/FleetDeployment.h"
 #include "gui/deployment/FleetWindow.h"
 #include "ModalAnswer.h"
@@ -310,6 +311,10 @@ private slots:
     void copyKeptWhateverSent();
     void commandLineDeploymentAsksNothingAfter();
     void copyOntoAFullDeviceSendsNothing();
+    void skipUnchangedSendsOnlyWhatIsNew();
+    void inventoryNames_data();
+    void inventoryNames();
+    void windowExportsTheCheckedBoxes();
 
 private:
     TestDataLocation m_dataLocation; // the records and kept copies the window writes
@@ -1142,6 +1147,100 @@ void TstFleet::copyOntoAFullDeviceSendsNothing()
              qPrintable(run.out));
     QTest::qWait(300);
     QCOMPARE(transferCounts(three.sims), (QList<int>{0, 0, 0}));
+}
+
+// A second rollout of the same files sends nothing; a new program goes without its project.
+void TstFleet::skipUnchangedSendsOnlyWhatIsNew()
+{
+    SimFleet sims;
+    QVERIFY(sims.start(81, {QStringList(), QStringList()}));
+    QTemporaryDir data;
+    const QByteArray project = readFile(projectFile());
+    FleetDeployment fleet;
+    fleet.setBoxes(sims.addresses);
+    fleet.setProject(TransferPayload::fromBytes(project, QStringLiteral("Plant.json")), QStringLiteral("Plant"));
+    fleet.setProgram(TransferPayload::fromBytes(QByteArray(4096, '\x21'), QStringLiteral("a.bin")));
+    fleet.setRecordRoot(data.path());
+    fleet.setSkipUnchanged(true);
+    QSignalSpy finished(&fleet, &FleetDeployment::finished);
+    const auto commandsSent = [&sims](int box) {
+        QList<int> commands;
+        for (const QJsonObject &r : sims.sims[size_t(box)]->transferRecords())
+            commands.append(r.value("command").toInt());
+        return commands;
+    };
+
+    struct Round
+    {
+        QByteArray program;
+        QList<int> sent;       // commands each box has received so far
+        QList<quint8> skipped; // reported unchanged
+        bool changed;
+    };
+    const QList<Round> rounds{
+        {QByteArray(4096, '\x21'), {3, 4}, {}, true},
+        {QByteArray(4096, '\x21'), {3, 4}, {3, 4}, false},
+        {QByteArray(4096, '\x22'), {3, 4, 4}, {3}, true},
+    };
+    for (const Round &round : rounds) {
+        fleet.setProgram(TransferPayload::fromBytes(round.program, QStringLiteral("a.bin")));
+        finished.clear();
+        fleet.start();
+        QVERIFY(finished.count() == 1 || finished.wait(10000));
+        for (int box = 0; box < 2; ++box) {
+            const FleetDeployment::BoxResult result = fleet.result(box);
+            QCOMPARE(result.state, FleetDeployment::State::Succeeded);
+            QCOMPARE(result.changed, round.changed);
+            QCOMPARE(result.unchanged, round.skipped);
+            QCOMPARE(commandsSent(box), round.sent);
+        }
+    }
+}
+
+void TstFleet::inventoryNames_data()
+{
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("ini");
+
+    QTest::newRow("plain") << "Plant" << QStringList{"B1", "B2"}
+                           << "[Plant]\nB1 box_ip=127.0.0.1\nB2 box_ip=127.0.0.2\n";
+    QTest::newRow("spaces, Chinese and repeats") << "Plant 2" << QStringList{"Pump house", "Pump_house", "泵站"}
+                                                 << "[Plant_2]\nPump_house box_ip=127.0.0.1\nPump_house_2 box_ip=127.0.0.2\n"
+                                                    "__ box_ip=127.0.0.3\n";
+    QTest::newRow("group starting with a digit, empty names") << "2026 site" << QStringList{"", "a.b-c"}
+                                                             << "[group_2026_site]\nbox box_ip=127.0.0.1\n"
+                                                                "a.b-c box_ip=127.0.0.2\n";
+}
+
+void TstFleet::inventoryNames()
+{
+    QFETCH(QString, group);
+    QFETCH(QStringList, names);
+    QFETCH(QString, ini);
+    QList<AnsibleInventory::Host> hosts;
+    for (int i = 0; i < names.size(); ++i)
+        hosts.append({names.at(i), QStringLiteral("127.0.0.%1").arg(i + 1)});
+    QCOMPARE(AnsibleInventory::ini(group, hosts), ini);
+}
+
+// Only checked boxes with a usable address go into the inventory.
+void TstFleet::windowExportsTheCheckedBoxes()
+{
+    QStandardItemModel model;
+    CheckFixture fixture(model);
+    FleetWindow window(projectWithBoxes(model, fixture, {"127.0.1.91", "127.0.1.092", "127.0.1.93", "127.0.1.94"}));
+    window.setChecked(2, false);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("boxes.ini");
+    QStringList messages;
+    connect(&window, &FleetWindow::messageAppended, this, [&messages](const QString &text) { messages << text; });
+    FileDialogs::setNextAnswerForTesting(path);
+    window.findChild<QPushButton *>("exportInventoryButton")->click();
+    QCOMPARE(QString::fromUtf8(readFile(path)),
+             QStringLiteral("[%1]\nB1 box_ip=127.0.1.91\nB4 box_ip=127.0.1.94\n")
+                 .arg(AnsibleInventory::groupName(fixture.project->text())));
+    QCOMPARE(messages, QStringList{QStringLiteral("Inventory of 2 boxes written to %1.").arg(path)});
 }
 
 QTEST_MAIN(TstFleet)

@@ -4,6 +4,8 @@
 // Exit status: 0 every box reported success, 1 any box failed, 2 bad arguments (nothing sent).
 
 #include "core/checks/ProjectChecker.h"
+#include "core/checks/ProjectDiff.h"
+#include "core/deployment/DeploymentStore.h"
 #include "core/deployment/FleetDeployment.h"
 #include "core/deployment/ProjectDeployment.h"
 #include "core/project/Ipv4Address.h"
@@ -102,6 +104,97 @@ QString commandName(quint8 command)
     return command == FileTransfer::ProgramUpdate ? QStringLiteral("program") : QStringLiteral("project");
 }
 
+QString kindName(ProjectChange::Kind kind)
+{
+    switch (kind) {
+    case ProjectChange::Added:
+        return QStringLiteral("added");
+    case ProjectChange::Removed:
+        return QStringLiteral("removed");
+    case ProjectChange::Changed:
+        break;
+    }
+    return QStringLiteral("changed");
+}
+
+// --check-only: what a run would send to each box, from the copies and records this computer
+// keeps; no box is contacted. Always exit 0 here: the checks have passed when this runs.
+int reportWithoutSending(const QStringList &boxes, bool json, const QString &projectName,
+                         const SharedPayload &project, const SharedPayload &program)
+{
+    QJsonObject document;
+    if (project)
+        document = QJsonDocument::fromJson(project->bytes()).object();
+    for (const QString &box : boxes) {
+        QJsonObject line{{QStringLiteral("box"), box}, {QStringLiteral("success"), true},
+                         {QStringLiteral("stage"), QStringLiteral("check")}};
+        QStringList said;
+        bool changed = false;
+        if (project) {
+            QJsonObject kept;
+            QJsonArray changes;
+            if (FleetDeployment::projectUnchanged(QString(), box, projectName, project->bytes())) {
+                said << QStringLiteral("project unchanged");
+            } else if (DeploymentStore().lastDocument(box, projectName, &kept)) {
+                changed = true;
+                const ProjectChanges found = ProjectDiff::compare(kept, document);
+                for (const ProjectChange &change : found)
+                    changes.append(QJsonObject{{QStringLiteral("kind"), kindName(change.kind)},
+                                               {QStringLiteral("place"), change.place},
+                                               {QStringLiteral("field"), change.field},
+                                               {QStringLiteral("old"), change.oldValue},
+                                               {QStringLiteral("new"), change.newValue}});
+                said << QStringLiteral("project: %1 change(s)").arg(found.size());
+            } else {
+                changed = true;
+                said << QStringLiteral("would receive the whole project");
+            }
+            line.insert(QStringLiteral("changes"), changes);
+        }
+        if (program) {
+            const bool same = FleetDeployment::programUnchanged(QString(), box, program->bytes());
+            changed = changed || !same;
+            said << (same ? QStringLiteral("program unchanged") : QStringLiteral("would receive the program"));
+            line.insert(QStringLiteral("program"), same ? QStringLiteral("unchanged") : QStringLiteral("would be sent"));
+        }
+        line.insert(QStringLiteral("changed"), changed);
+        line.insert(QStringLiteral("result"), said.join(QStringLiteral("; ")));
+        if (json)
+            printLine(QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact)));
+        else
+            printLine(QStringLiteral("%1 %2 %3").arg(box, changed ? QStringLiteral("would-change") : QStringLiteral("unchanged"),
+                                                    said.join(QStringLiteral("; "))));
+    }
+    return 0;
+}
+
+// The boxes of a project file, or of an inventory as `ansible-inventory --list` prints it
+// (every host's box_ip). False with the reason for an address that is not usable.
+bool boxesOf(const QString &path, const QJsonObject &source, QStringList *boxes, QString *error)
+{
+    QStringList found;
+    if (source.contains(Key::Boxs)) {
+        for (const QJsonValue &value : source.value(Key::Boxs).toArray())
+            // Not trimmed: a stored address is taken as written or not at all.
+            found.append(value.toObject().value(QStringLiteral("ip")).toString());
+    } else {
+        const QJsonObject hostvars = source.value(QStringLiteral("_meta")).toObject().value(QStringLiteral("hostvars")).toObject();
+        for (auto host = hostvars.begin(); host != hostvars.end(); ++host) {
+            const QJsonValue ip = host.value().toObject().value(QStringLiteral("box_ip"));
+            if (!ip.isUndefined())
+                found.append(ip.toString());
+        }
+    }
+    for (const QString &ip : qAsConst(found)) {
+        if (!Ipv4Address::isValid(ip)) {
+            *error = QStringLiteral("%1 has a box without a valid IPv4 address (\"%2\")").arg(path, ip);
+            return false;
+        }
+        boxes->append(ip);
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -126,12 +219,18 @@ int main(int argc, char *argv[])
                       "as /dev/stdin must end within --timeout).", "FILE.json");
     option("program", "Program image to send as a program update (read once, at most 256 MiB).", "FILE.bin");
     option("box", "IPv4 address of a box (repeatable), four decimal parts without leading zeros.", "ADDR");
-    option("boxes-from", "Also every box item of this project file.", "PROJECT.json");
+    option("boxes-from", "Also every box item of this project file, or every host with a box_ip of an inventory "
+                         "as `ansible-inventory --list` prints it.", "FILE.json");
     option("bind", "Local IPv4 address to send from.", "LOCAL_ADDR");
     option("parallel", "At most N boxes at once (default 8), fewer when the open-file limit allows fewer.", "N");
     option("timeout", "Seconds for each box's whole transfer, verdicts included (default 60).", "S");
     option("json", "One JSON object per box instead of a line of text.");
     option("force", "Deploy even when the project checks find errors.");
+    option("skip-unchanged", "Send a box nothing it confirmed before, as this computer's records show: the project "
+                             "when the copy kept of its last confirmed deployment is byte-identical, the program "
+                             "when its last confirmed program update had the same MD5. Reported as unchanged.");
+    option("check-only", "Contact no box: run the checks and report per box what a run would change, from the "
+                         "copies and records kept on this computer. Exit 0 when nothing would fail.");
 
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText());
@@ -169,15 +268,8 @@ int main(int argc, char *argv[])
     }
     for (const QString &path : parser.values(QStringLiteral("boxes-from"))) {
         QJsonObject source;
-        if (!readObject(path, timeoutMs, &source, &error))
+        if (!readObject(path, timeoutMs, &source, &error) || !boxesOf(path, source, &boxes, &error))
             return fail(error);
-        for (const QJsonValue &value : source.value(Key::Boxs).toArray()) {
-            // Not trimmed: a stored address is taken as written or not at all.
-            const QString ip = value.toObject().value(QStringLiteral("ip")).toString();
-            if (!Ipv4Address::isValid(ip))
-                return fail(QStringLiteral("%1 has a box without a valid IPv4 address (\"%2\")").arg(path, ip));
-            boxes.append(ip);
-        }
     }
     // Only the one spelling passes, so equal text is the same box: it gets one transfer.
     boxes.removeDuplicates();
@@ -218,6 +310,8 @@ int main(int argc, char *argv[])
     if (checksStop)
         return failEveryBox(boxes, json, QStringLiteral("checks"),
                             QStringLiteral("Project checks found errors; nothing sent (--force sends anyway)."));
+    if (parser.isSet(QStringLiteral("check-only")))
+        return reportWithoutSending(boxes, json, projectName, projectBytes, programBytes);
 
     FleetDeployment fleet;
     fleet.setBoxes(boxes);
@@ -243,6 +337,7 @@ int main(int argc, char *argv[])
                      fleet.parallel());
     }
     fleet.setTimeoutMs(timeoutMs);
+    fleet.setSkipUnchanged(parser.isSet(QStringLiteral("skip-unchanged")));
     QObject::connect(&fleet, &FleetDeployment::boxChanged, &fleet, [&fleet, json](int index) {
         const FleetDeployment::BoxResult result = fleet.result(index);
         if (result.state != FleetDeployment::State::Succeeded && result.state != FleetDeployment::State::Failed)
@@ -260,8 +355,10 @@ int main(int argc, char *argv[])
             printLine(QString::fromUtf8(
                 QJsonDocument(QJsonObject{{QStringLiteral("box"), box},
                                           {QStringLiteral("success"), success},
-                                          {QStringLiteral("stage"), commandName(result.command)},
+                                          {QStringLiteral("stage"), result.command ? commandName(result.command)
+                                                                                   : QStringLiteral("unchanged")},
                                           {QStringLiteral("result"), result.reason},
+                                          {QStringLiteral("changed"), result.changed},
                                           {QStringLiteral("seconds"), seconds}})
                     .toJson(QJsonDocument::Compact)));
         } else {

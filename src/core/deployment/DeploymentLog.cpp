@@ -182,6 +182,18 @@ bool DeploymentLog::last(const QString &boxIp, DeploymentRecord *record) const
     return false;
 }
 
+bool DeploymentLog::lastConfirmed(const QString &boxIp, quint8 command, DeploymentRecord *record) const
+{
+    const QList<DeploymentRecord> all = records();
+    for (auto it = all.crbegin(); it != all.crend(); ++it) {
+        if (it->boxIp == boxIp && it->command == command && it->succeeded()) {
+            *record = *it;
+            return true;
+        }
+    }
+    return false;
+}
+
 bool DeploymentLog::recordTransfer(const QString &boxIp, const QString &projectName, quint8 command,
                                    const QByteArray &md5, FileTransfer::Outcome outcome, QString *error) const
 {

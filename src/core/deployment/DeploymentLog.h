@@ -43,6 +43,8 @@ public:
     QList<DeploymentRecord> records(int *damaged = nullptr) const;
     // The newest record for this box (any project), or false when there is none.
     bool last(const QString &boxIp, DeploymentRecord *record) const;
+    // The box's newest confirmed transfer of this command (any project), or false.
+    bool lastConfirmed(const QString &boxIp, quint8 command, DeploymentRecord *record) const;
 
     // Appends a record made now. False with the reason, worded for the user, when it could not
     // be written (a full disk): the transfer itself stands, but the history the windows show

@@ -54,11 +54,16 @@ QString DeploymentStore::documentPath(const QString &boxIp, const QString &proje
            + QStringLiteral(".json");
 }
 
-bool DeploymentStore::lastDocument(const QString &boxIp, const QString &projectName, QJsonObject *document) const
+bool DeploymentStore::lastBytes(const QString &boxIp, const QString &projectName, QByteArray *bytes) const
 {
     // A kept copy is a project document the tool wrote itself: the project file's bound.
+    return ProjectFileIo::readBounded(documentPath(boxIp, projectName), ProjectFileIo::kProjectFileLimit, bytes).ok();
+}
+
+bool DeploymentStore::lastDocument(const QString &boxIp, const QString &projectName, QJsonObject *document) const
+{
     QByteArray bytes;
-    if (!ProjectFileIo::readBounded(documentPath(boxIp, projectName), ProjectFileIo::kProjectFileLimit, &bytes).ok())
+    if (!lastBytes(boxIp, projectName, &bytes))
         return false;
     const QJsonDocument parsed = QJsonDocument::fromJson(bytes);
     if (!parsed.isObject())

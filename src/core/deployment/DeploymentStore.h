@@ -24,6 +24,8 @@ public:
     // The document last sent, or false when this box never got one for this project from us
     // (or the copy is unreadable, which is treated the same: there is nothing to compare with).
     bool lastDocument(const QString &boxIp, const QString &projectName, QJsonObject *document) const;
+    // The same copy as bytes, exactly as the box confirmed them.
+    bool lastBytes(const QString &boxIp, const QString &projectName, QByteArray *bytes) const;
 
     // Replaces the stored copy atomically. On failure returns false with the reason in `error`.
     bool store(const QString &boxIp, const QString &projectName, const QByteArray &document,

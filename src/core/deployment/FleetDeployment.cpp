@@ -1,8 +1,11 @@
 #include "core/deployment/FleetDeployment.h"
 
+#include "core/deployment/DeploymentLog.h"
+#include "core/deployment/DeploymentStore.h"
 #include "core/deployment/ProjectDeployment.h"
 #include "core/project/ProjectFileIo.h"
 
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
 #include <QTimer>
@@ -188,10 +191,52 @@ void FleetDeployment::startBoxes(const QList<int> &indexes)
         box.result.state = State::Waiting;
         box.commands = commands;
         box.timedOut = false;
+        if (m_skipUnchanged)
+            dropUnchanged(index);
+        if (box.commands.isEmpty()) {
+            // Nothing it lacks: the box is not contacted at all.
+            box.result.state = State::Succeeded;
+            box.result.outcome = FileTransfer::Outcome::ChecksumSuccessful;
+            box.result.reason = tr("Unchanged: the box confirmed exactly this before; nothing sent.");
+            emit boxChanged(index);
+            continue;
+        }
         emit boxChanged(index);
     }
     m_announced = false;
     pump();
+}
+
+bool FleetDeployment::projectUnchanged(const QString &root, const QString &boxIp, const QString &projectName,
+                                       const QByteArray &document)
+{
+    QByteArray kept;
+    return DeploymentStore(root).lastBytes(boxIp, projectName, &kept) && kept == document;
+}
+
+bool FleetDeployment::programUnchanged(const QString &root, const QString &boxIp, const QByteArray &image)
+{
+    DeploymentRecord last;
+    return DeploymentLog(root).lastConfirmed(boxIp, FileTransfer::ProgramUpdate, &last)
+           && !last.md5.isEmpty() && last.md5 == QCryptographicHash::hash(image, QCryptographicHash::Md5);
+}
+
+void FleetDeployment::dropUnchanged(int index)
+{
+    Box &box = m_boxes[size_t(index)];
+    const QString ip = m_addresses.at(index);
+    for (int i = box.commands.size() - 1; i >= 0; --i) {
+        const quint8 command = box.commands.at(i);
+        const bool program = command == FileTransfer::ProgramUpdate;
+        const SharedPayload given = program ? m_program.given : m_project.given;
+        if (!given)
+            continue;
+        if (program ? programUnchanged(m_recordRoot, ip, given->bytes())
+                    : projectUnchanged(m_recordRoot, ip, m_projectName, given->bytes())) {
+            box.result.unchanged.prepend(command);
+            box.commands.removeAt(i);
+        }
+    }
 }
 
 void FleetDeployment::pump()
@@ -304,6 +349,8 @@ void FleetDeployment::onTransferFinished(int index, FileTransfer::Outcome outcom
     if (outcome == FileTransfer::Outcome::Cancelled && box.timedOut)
         outcome = FileTransfer::Outcome::Timeout;
     concludeTransfer(index, outcome, command, box.transfer ? box.transfer->digest() : QByteArray());
+    if (outcome == FileTransfer::Outcome::ChecksumSuccessful)
+        box.result.changed = true;
     if (outcome == FileTransfer::Outcome::ChecksumSuccessful && !box.commands.isEmpty()) {
         startNext(index);
         return;

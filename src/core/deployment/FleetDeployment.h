@@ -43,6 +43,10 @@ public:
         QString copyNotKept;
         // Why a transfer of this run could not be recorded; empty when each was.
         QString recordNotKept;
+        // The box confirmed something it did not have before this run.
+        bool changed = false;
+        // What was not sent because the box already confirmed exactly that (see skipUnchanged).
+        QList<quint8> unchanged;
     };
 
     // What the engineer can do about a failed transfer, in a sentence; empty for a success.
@@ -82,6 +86,15 @@ public:
     // Where the records and the copy of the project each box confirmed go (empty: the user's
     // data directory, where the box editor keeps them too); `enabled` false keeps neither.
     void setRecordRoot(const QString &root, bool enabled = true);
+    // A box is not sent what it confirmed before, as this computer's records show: the project
+    // when the copy kept of its last confirmed deployment is byte-identical, the program when
+    // its last confirmed program update had the same MD5. The box protocol cannot read back
+    // what a box holds: the records are all there is. Applies to bytes given (not paths).
+    void setSkipUnchanged(bool on) { m_skipUnchanged = on; }
+    // Whether the box at `boxIp` confirmed exactly these bytes last (see setSkipUnchanged).
+    static bool projectUnchanged(const QString &root, const QString &boxIp, const QString &projectName,
+                                 const QByteArray &document);
+    static bool programUnchanged(const QString &root, const QString &boxIp, const QByteArray &image);
 
     // Queues every box (start) or the given ones (startBoxes, retry of failed rows) and runs them.
     void start();
@@ -112,6 +125,8 @@ private:
 
     void pump();
     void startNext(int index);
+    // Takes out of the box's commands what it confirmed before.
+    void dropUnchanged(int index);
     void onTransferFinished(int index, FileTransfer::Outcome outcome);
     void conclude(int index, State state, FileTransfer::Outcome outcome, quint8 command);
     void concludeTransfer(int index, FileTransfer::Outcome outcome, quint8 command, const QByteArray &digest);
@@ -136,6 +151,7 @@ private:
     int m_timeoutMs = kDefaultTimeoutMs;
     QString m_recordRoot;
     bool m_recording = true;
+    bool m_skipUnchanged = false;
     bool m_pumping = false;
     bool m_pumpAgain = false;
     bool m_announced = true;

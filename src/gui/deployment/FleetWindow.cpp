@@ -3,6 +3,7 @@
 #include "core/support/AppPaths.h"
 #include "gui/widgets/FileDialogs.h"
 #include "core/boxlink/Protocol.h"
+#include "core/deployment/AnsibleInventory.h"
 #include "core/deployment/DeploymentLog.h"
 #include "core/deployment/ProjectDeployment.h"
 #include "gui/deployment/DeploymentGate.h"
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QSaveFile>
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
@@ -113,6 +115,10 @@ FleetWindow::FleetWindow(QStandardItem *project, QWidget *parent)
     m_programButton->setObjectName(QStringLiteral("updateProgramButton"));
     m_cancelButton = new QPushButton(tr("Cancel"), this);
     m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    auto *inventoryButton = new QPushButton(tr("Export inventory..."), this);
+    inventoryButton->setObjectName(QStringLiteral("exportInventoryButton"));
+    inventoryButton->setToolTip(tr("The checked boxes as an Ansible inventory group (INI, box_ip per host)"));
+    connect(inventoryButton, &QPushButton::clicked, this, &FleetWindow::exportInventory);
     m_summary = new QLabel(this);
     connect(m_refreshButton, &QPushButton::clicked, this, &FleetWindow::refresh);
     connect(m_projectButton, &QPushButton::clicked, this, &FleetWindow::updateProject);
@@ -123,6 +129,7 @@ FleetWindow::FleetWindow(QStandardItem *project, QWidget *parent)
     buttons->addWidget(new QLabel(tr("At once:"), this));
     buttons->addWidget(m_parallel);
     buttons->addWidget(m_refreshButton);
+    buttons->addWidget(inventoryButton);
     buttons->addStretch();
     buttons->addWidget(m_summary);
     buttons->addWidget(m_projectButton);
@@ -418,4 +425,28 @@ void FleetWindow::reject()
 {
     // Escape closes through the same question.
     close();
+}
+
+void FleetWindow::exportInventory()
+{
+    const QList<int> rows = checkedRows();
+    if (rows.isEmpty()) {
+        QMessageBox::information(this, tr("Export inventory"), tr("No box is checked."));
+        return;
+    }
+    const QString path = FileDialogs::getSaveFileName(this, tr("Export inventory"), QDir::homePath(),
+                                                      tr("Ansible inventory (*.ini);;All Files (*.*)"));
+    if (path.isEmpty())
+        return;
+    QList<AnsibleInventory::Host> hosts;
+    for (int row : rows)
+        hosts.append({m_names.at(row), m_ips.at(row)});
+    const QByteArray text = AnsibleInventory::ini(m_projectName, hosts).toUtf8();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        QMessageBox::warning(this, tr("Export inventory"),
+                             tr("The inventory could not be written to %1: %2").arg(path, file.errorString()));
+        return;
+    }
+    emit messageAppended(tr("Inventory of %1 boxes written to %2.").arg(hosts.size()).arg(path));
 }

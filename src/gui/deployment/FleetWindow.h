@@ -44,6 +44,8 @@ public slots:
     void updateProgram();
     void cancel();
     void retry(int row);
+    // The checked boxes as an Ansible inventory group, in a file the user chooses.
+    void exportInventory();
 
 signals:
     // A line for the Message dock.

@@ -2576,6 +2576,10 @@ Save it first?</source>
 <context>
     <name>FleetDeployment</name>
     <message>
+        <source>Unchanged: the box confirmed exactly this before; nothing sent.</source>
+        <translation>未更改：盒子之前已确认过完全相同的内容；未发送任何内容。</translation>
+    </message>
+    <message>
         <source>This computer has no such local address any more: choose another one, or none.</source>
         <translation>本机已没有该本地地址：请选择其他地址，或不指定。</translation>
     </message>
@@ -2618,6 +2622,30 @@ Save it first?</source>
 </context>
 <context>
     <name>FleetWindow</name>
+    <message>
+        <source>Export inventory...</source>
+        <translation>导出清单...</translation>
+    </message>
+    <message>
+        <source>The checked boxes as an Ansible inventory group (INI, box_ip per host)</source>
+        <translation>将勾选的盒子导出为 Ansible 清单组（INI，每个主机带 box_ip）</translation>
+    </message>
+    <message>
+        <source>Export inventory</source>
+        <translation>导出清单</translation>
+    </message>
+    <message>
+        <source>Ansible inventory (*.ini);;All Files (*.*)</source>
+        <translation>Ansible 清单 (*.ini);;所有文件 (*.*)</translation>
+    </message>
+    <message>
+        <source>The inventory could not be written to %1: %2</source>
+        <translation>无法将清单写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>Inventory of %1 boxes written to %2.</source>
+        <translation>已将 %1 个盒子的清单写入 %2。</translation>
+    </message>
     <message>
         <source>At most %1 transfers at once: the limit of %2 open files allows no more.</source>
         <translation>最多同时进行 %1 个传输：打开文件数上限 %2 不允许更多。</translation>
