@@ -1,6 +1,6 @@
 // The traffic log and its pane: the frames a device received and sent, in order, through the
 // Test Read window; how each way a request can end is marked and counted; the cap keeps the
-// newest frames in the log and the table alike; the text export. Loopback 127.0.24.x.
+// newest frames in the log and the table alike; the text export. Loopback 127.0.26.x.
 
 #include "ModbusServerProcess.h"
 #include "ModbusTcpTestServer.h"
@@ -122,9 +122,9 @@ void tst_Traffic::testReadShowsServerBytesInOrder()
                                    wire.append({Direction::Received, reply});
                                    socket->write(reply);
                                });
-    QVERIFY(server.listen(QStringLiteral("127.0.24.1"), 1502));
+    QVERIFY(server.listen(QStringLiteral("127.0.26.1"), 1502));
     ModbusLinkSettings link;
-    link.host = QStringLiteral("127.0.24.1");
+    link.host = QStringLiteral("127.0.26.1");
     link.port = 1502;
     link.requestTimeoutMs = 2000;
     // Registers 0 and 300: two requests.
