@@ -149,6 +149,19 @@ def main():
         check(failed == BAD and not changed, "the first batch failed and the play stopped: %s %s" % (changed, failed))
         check(all(transfers()[a] == before[a] for a in GOOD), "the other four received nothing")
 
+        # An inventory as ansible-inventory prints it names the boxes for orvane-deploy.
+        listed = subprocess.run(["ansible-inventory", "-i", inventory, "--list"], capture_output=True, text=True,
+                                timeout=120, env=dict(os.environ, HOME=home, ANSIBLE_HOME=os.path.join(home, ".ansible"),
+                                                      LC_ALL="C.UTF-8"))
+        inventory_json = os.path.join(work, "inventory.json")
+        with open(inventory_json, "w") as f:
+            f.write(listed.stdout)
+        dry = subprocess.run([os.path.join(BIN, "orvane-deploy"), "--project", PROJECT, "--boxes-from", inventory_json,
+                              "--check-only", "--json"], capture_output=True, text=True, timeout=120,
+                             env=dict(os.environ, HOME=home))
+        boxes = sorted(json.loads(line)["box"] for line in dry.stdout.splitlines() if line.startswith("{"))
+        check(dry.returncode == 0 and boxes == sorted(ADDRESSES), "--boxes-from reads the inventory: %s" % boxes)
+
         # The documentation shows through ansible-doc.
         doc = subprocess.run(["ansible-doc", "-M", os.path.join(SOURCE, "contrib/ansible/plugins/modules"),
                               "orvane_deploy"], capture_output=True, text=True, timeout=120,
