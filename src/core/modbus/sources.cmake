@@ -1,5 +1,6 @@
-# Modbus decoding rules, reading plan, TCP/RTU framing, the serial line and the reader.
+# Modbus decoding rules, reading plan, TCP/RTU framing, the serial line, the reader and the bus scan.
 list(APPEND ORVANE_CORE_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/ModbusBusScan.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusClient.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusFrame.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusLinkSettings.cpp
