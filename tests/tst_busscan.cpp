@@ -196,6 +196,10 @@ void tst_busscan::commandLine_data()
     QTest::newRow("text, stop at first")
         << QStringList{"scan", "--serial", "@PTY", "--ids", "1-20", "--wait", "10", "--parity", "N", "--first"} << 0
         << QStringList{"3 9600 8N1 registers # ms"};
+    QTest::newRow("two speeds, a probe address the slaves refuse")
+        << QStringList{"scan", "--serial", "@PTY", "--ids", "2-4", "--wait", "10", "--baud", "19200,9600",
+                       "--probe-address", "500"} << 0
+        << QStringList{"3 9600 8N1 exception 2 # ms", "3 19200 8N1 exception 2 # ms"};
     QTest::newRow("no such device") << QStringList{"scan", "--serial", "/nonexistent/tty"} << 1 << QStringList{};
     QTest::newRow("nobody at the address")
         << QStringList{"scan", "--tcp", kNobody + ":" + QString::number(kPort), "--ids", "1"} << 1 << QStringList{};
