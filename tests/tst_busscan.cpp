@@ -1,6 +1,6 @@
 // The bus scan against our own RTU slaves on a pseudo-terminal pair (ids that answer, refuse,
-// garble or answer late), through the settings seam for the sweep, against a TCP gateway, and
-// through the orvane-modbus command line. Loopback addresses 127.0.24.1 and 127.0.24.2.
+// garble or answer late, a line that echoes), through the settings seam for the sweep, against
+// a TCP gateway, and through the orvane-modbus command line. Loopback addresses 127.0.24.1 and 127.0.24.2.
 
 #include "ModbusServerProcess.h"
 #include "ModbusTcpTestServer.h"
@@ -74,6 +74,7 @@ void tst_busscan::rtuScanCreditsOnlyOwnReplies_data()
                                                 << "1-247" << QStringList{"3 registers", "17 exception", "200 registers"};
     QTest::newRow("bad CRC") << QStringList{"--ids", "4", "--garbled-id", "5"} << "3-7"
                              << QStringList{"4 registers", "5 garbled"};
+    QTest::newRow("adapter echo") << QStringList{"--ids", "3", "--echo"} << "1-5" << QStringList{"3 registers"};
     // Id 5's reply comes in the wait of a later id: it is nobody's answer.
     QTest::newRow("late reply") << QStringList{"--ids", "7", "--late-id", "5", "--late-ms", "25"} << "4-8"
                                 << QStringList{"7 registers"};

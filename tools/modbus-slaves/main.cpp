@@ -31,6 +31,7 @@ public:
     QSet<int> garbledIds;
     QSet<int> lateIds;
     int lateMs = 100;
+    bool echo = false; // like a half-duplex adapter that hears its own transmission
     QVector<Range> readable[5]; // by function: 1 coils, 2 discrete, 3 holding, 4 input
 
     bool open(const QString &device, QString *error)
@@ -138,6 +139,8 @@ private:
 
     void answer(const QByteArray &frame)
     {
+        if (echo)
+            m_port.write(frame);
         const int id = quint8(frame.at(0));
         if (!ids.contains(id))
             return; // another station's request, or a broadcast
@@ -183,6 +186,7 @@ int main(int argc, char *argv[])
         {"garbled-id", "This id answers with a bad CRC.", "ID"},
         {"late-id", "This id answers only after --late-ms.", "ID"},
         {"late-ms", "Delay of the late id's replies (default 100).", "MS"},
+        {"echo", "Send every request back first, as an adapter that echoes the line."},
     });
     parser.process(app);
     if (!parser.isSet("serial"))
@@ -204,6 +208,7 @@ int main(int argc, char *argv[])
     if (!parser.isSet("ids"))
         slaves.ids.insert(1);
     slaves.ids += slaves.exceptionIds + slaves.garbledIds + slaves.lateIds;
+    slaves.echo = parser.isSet("echo");
     bool ok = true;
     if (parser.isSet("late-ms"))
         slaves.lateMs = parser.value("late-ms").toInt(&ok);
