@@ -132,7 +132,8 @@ bool ModbusBusScan::start(const Options &options)
                     : (checked.serialDevice.isEmpty() || checked.settings.isEmpty()))
         return false;
     for (const LineSetting &setting : checked.settings)
-        if (setting.baudRate < 1 || (setting.stopBits != 1 && setting.stopBits != 2))
+        if (setting.baudRate < 1 || (setting.stopBits != 1 && setting.stopBits != 2)
+            || !QStringList{QStringLiteral("NONE"), QStringLiteral("EVEN"), QStringLiteral("ODD")}.contains(setting.parity))
             return false;
 
     m_options = checked;
