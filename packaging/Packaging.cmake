@@ -68,7 +68,8 @@ set(CPACK_PACKAGE_DESCRIPTION "Describes in a project which field devices a box 
 TCP, Modbus RTU or DL/T 645 and how its IEC 61850 server is set up, finds\n\
 boxes on the local network, configures and reboots them, deploys projects\n\
 and program images, and shows the live readings of a running box.\n\
-The package also holds orvane-boxsim, a stand-in box for tests and training.")
+The package also holds orvane-boxsim, a stand-in box for tests and training,\n\
+and orvane-modbus, which finds the Modbus slaves on a line from a terminal.")
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)

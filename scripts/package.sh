@@ -18,7 +18,7 @@ BUILD="$(cd "${1:-$ROOT/build}" && pwd)"
 
 cd "$BUILD"
 # Reuses the tree: only what the package holds is (re)built, usually nothing.
-cmake --build . -j"$(nproc)" --target orvane orvane-boxsim orvane-deploy orvane_package_files >/dev/null
+cmake --build . -j"$(nproc)" --target orvane orvane-boxsim orvane-deploy orvane-modbus orvane_package_files >/dev/null
 rm -f orvane_*.deb
 if ! cpack -G DEB >cpack.log 2>&1; then
     cat cpack.log >&2
@@ -46,12 +46,12 @@ trap cleanup EXIT
 
 # Contents: the programs, the desktop entry, every icon size, the metadata and the docs.
 dpkg-deb --contents "$DEB" | awk '{print $6}' | sed 's|^\./|/|' >"$SCRATCH/contents"
-for f in /usr/bin/orvane /usr/bin/orvane-boxsim /usr/bin/orvane-deploy \
+for f in /usr/bin/orvane /usr/bin/orvane-boxsim /usr/bin/orvane-deploy /usr/bin/orvane-modbus \
          /usr/share/applications/net.orvane.orvane.desktop \
          /usr/share/metainfo/net.orvane.orvane.metainfo.xml \
          /usr/share/doc/orvane/copyright /usr/share/doc/orvane/changelog.Debian.gz \
          /usr/share/man/man1/orvane.1.gz /usr/share/man/man1/orvane-boxsim.1.gz \
-         /usr/share/man/man1/orvane-deploy.1.gz; do
+         /usr/share/man/man1/orvane-deploy.1.gz /usr/share/man/man1/orvane-modbus.1.gz; do
     grep -qx "$f" "$SCRATCH/contents" || fail "$f is not in the package"
 done
 for size in 16 22 24 32 48 64 128 256; do

@@ -1,7 +1,7 @@
 #pragma once
 
-// The tests' Modbus server (tests/modbus_server.py on Debian's pymodbus) and a pseudo-terminal
-// pair made by socat for RTU. Both are started on demand, waited for with bounded waits that
+// The tests' Modbus server (tests/modbus_server.py on Debian's pymodbus, or our own RTU slaves)
+// and a pseudo-terminal pair made by socat for RTU. Both are started on demand, waited for with bounded waits that
 // keep the event loop running, and killed when the object goes.
 
 #include <QDir>
@@ -23,6 +23,12 @@ public:
     {
         return start({"--rtu", device, "--baud", QString::number(baud)});
     }
+    // Our own RTU slaves (orvane-modbus-slaves: ids, readable ranges, misbehaving ids).
+    bool startSlaves(const QString &device, const QStringList &arguments)
+    {
+        return start(QStringList{QStringLiteral("--serial"), device} + arguments,
+                     QStringLiteral(ORVANE_BIN_DIR "/orvane-modbus-slaves"));
+    }
 
     void stop()
     {
@@ -35,11 +41,11 @@ public:
     QString errors() { return QString::fromUtf8(m_process.readAllStandardError()); }
 
 private:
-    bool start(const QStringList &arguments)
+    bool start(const QStringList &arguments, const QString &program = QString())
     {
         stop();
-        m_process.setProgram(QStringLiteral("/usr/bin/python3"));
-        m_process.setArguments(QStringList{script()} + arguments);
+        m_process.setProgram(program.isEmpty() ? QStringLiteral("/usr/bin/python3") : program);
+        m_process.setArguments(program.isEmpty() ? QStringList{script()} + arguments : arguments);
         m_process.start();
         if (!m_process.waitForStarted(5000))
             return false;

@@ -51,13 +51,7 @@ bool SerialLine::open(QString *error)
         m_port.clearError();
         return false;
     }
-    const bool set = m_port.setBaudRate(m_settings.baudRate)
-                     && m_port.setDataBits(QSerialPort::DataBits(m_settings.dataBits))
-                     && m_port.setStopBits(m_settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop)
-                     && m_port.setParity(parityOf(m_settings.parity))
-                     && m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!set) {
-        *error = m_port.errorString();
+    if (!applyFraming(error)) {
         m_port.close();
         return false;
     }
@@ -69,6 +63,33 @@ bool SerialLine::open(QString *error)
     }
     m_port.clear(QSerialPort::AllDirections);
     m_lastByte.start();
+    return true;
+}
+
+bool SerialLine::applyFraming(QString *error)
+{
+    const bool set = m_port.setBaudRate(m_settings.baudRate)
+                     && m_port.setDataBits(QSerialPort::DataBits(m_settings.dataBits))
+                     && m_port.setStopBits(m_settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop)
+                     && m_port.setParity(parityOf(m_settings.parity))
+                     && m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!set) {
+        *error = m_port.errorString();
+        m_port.clearError();
+    }
+    return set;
+}
+
+bool SerialLine::reconfigure(const Settings &settings, QString *error)
+{
+    if (!m_port.isOpen() || settings.device != m_settings.device) {
+        m_settings = settings;
+        return open(error);
+    }
+    m_settings = settings;
+    if (!applyFraming(error))
+        return false;
+    m_port.clear(QSerialPort::Input);
     return true;
 }
 

@@ -32,6 +32,9 @@ public:
 
     // The line's settings take effect at the next open().
     void setSettings(const Settings &settings) { m_settings = settings; }
+    // Changes speed, framing and parity of the open line in place (a scan sweeping settings),
+    // without closing it: a pseudo-terminal's far end would see a hang-up.
+    bool reconfigure(const Settings &settings, QString *error);
     const Settings &settings() const { return m_settings; }
     bool open(QString *error);
     void close();
@@ -63,6 +66,7 @@ signals:
     void failed(const QString &error);
 
 private:
+    bool applyFraming(QString *error);
     void readAvailable();
     void quietCheck();
 

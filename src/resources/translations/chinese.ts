@@ -3002,6 +3002,29 @@ Save it first?</source>
     </message>
 </context>
 <context>
+    <name>ModbusBusScan</name>
+    <message>
+        <source>The scan was cancelled.</source>
+        <translation>扫描已取消。</translation>
+    </message>
+    <message>
+        <source>%1 could not be used: %2</source>
+        <translation>无法使用%1：%2</translation>
+    </message>
+    <message>
+        <source>Every id answered: something (a gateway) answers for any id, so the ids found do not show which devices are there.</source>
+        <translation>所有站号都有应答：有设备（网关）对任何站号都应答，因此找到的站号不能说明线上有哪些设备。</translation>
+    </message>
+    <message>
+        <source>No device answered.</source>
+        <translation>没有设备应答。</translation>
+    </message>
+    <message>
+        <source>Devices that answered: %1.</source>
+        <translation>应答的设备：%1 台。</translation>
+    </message>
+</context>
+<context>
     <name>BoxSession</name>
     <message>
         <source>%1 (%2)</source>
