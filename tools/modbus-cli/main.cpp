@@ -5,6 +5,7 @@
 // used, 2 bad usage.
 
 #include "core/modbus/ModbusBusScan.h"
+#include "core/modbus/RegisterDiscovery.h"
 #include "core/support/NumberRanges.h"
 
 #include <QCommandLineParser>
@@ -40,6 +41,16 @@ QString parityWord(const QString &text)
     if (upper == QLatin1String("O") || upper == QLatin1String("ODD"))
         return QStringLiteral("ODD");
     return QString();
+}
+
+// "HOST:PORT" (the port 502 when left out); false for anything else.
+bool tcpAddress(const QString &address, QString *host, int *port)
+{
+    const int colon = address.lastIndexOf(QLatin1Char(':'));
+    bool ok = true;
+    *host = colon < 0 ? address : address.left(colon);
+    *port = colon < 0 ? 502 : address.mid(colon + 1).toInt(&ok);
+    return ok && !host->isEmpty() && *port >= 1 && *port <= 65535;
 }
 
 QString rowLine(const ModbusBusScan::Row &row, bool tcp, bool json)
@@ -100,12 +111,7 @@ int runScan(const QStringList &arguments)
         for (const char *name : {"baud", "parity", "stop-bits"})
             if (parser.isSet(QLatin1String(name)))
                 return usageError(QStringLiteral("--%1 is for a serial line").arg(QLatin1String(name)));
-        const QString address = parser.value(QStringLiteral("tcp"));
-        const int colon = address.lastIndexOf(QLatin1Char(':'));
-        bool ok = true;
-        options.host = colon < 0 ? address : address.left(colon);
-        options.port = colon < 0 ? 502 : address.mid(colon + 1).toInt(&ok);
-        if (!ok || options.host.isEmpty() || options.port < 1 || options.port > 65535)
+        if (!tcpAddress(parser.value(QStringLiteral("tcp")), &options.host, &options.port))
             return usageError(QStringLiteral("--tcp wants HOST:PORT"));
     } else {
         options.serialDevice = parser.value(QStringLiteral("serial"));
@@ -159,6 +165,107 @@ int runScan(const QStringList &arguments)
     return scan.outcome() == ModbusBusScan::Outcome::LinkFailed ? kLinkFailed : kCompleted;
 }
 
+int runDiscover(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Finds the readable ranges of one table of one slave, reading in blocks and splitting only "
+        "what answers: one line per readable range, then the number of requests. A readable "
+        "register alone inside a refused block can be missed (said on standard error)."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {"serial", "Serial device of the RTU line.", "DEV"},
+        {"tcp", "Modbus TCP address instead of a serial line.", "HOST:PORT"},
+        {"baud", "Baud rate (default 9600).", "BAUD"},
+        {"parity", "Parity: N, E or O (default N).", "N|E|O"},
+        {"stop-bits", "Stop bits: 1 or 2 (default 1).", "1|2"},
+        {"id", "Slave id (unit id over TCP), 1 to 255.", "N"},
+        {"table", "holding (default), input, coils or discrete.", "TABLE"},
+        {"from", "First address (default 0).", "A"},
+        {"to", "Last address (default 9999).", "B"},
+        {"timeout", "Milliseconds each request may take (default 1000).", "MS"},
+        {"json", "One JSON object per line."},
+    });
+    if (!parser.parse(QStringList{QStringLiteral("orvane-modbus discover")} + arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return kCompleted;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
+
+    const bool serial = parser.isSet(QStringLiteral("serial"));
+    const bool tcp = parser.isSet(QStringLiteral("tcp"));
+    if (serial == tcp)
+        return usageError(QStringLiteral("give either --serial DEV or --tcp HOST:PORT"));
+    const auto number = [&parser](const char *name, int low, int high, int fallback, int *value) {
+        if (!parser.isSet(QLatin1String(name))) {
+            *value = fallback;
+            return true;
+        }
+        bool ok = false;
+        *value = parser.value(QLatin1String(name)).toInt(&ok);
+        return ok && *value >= low && *value <= high;
+    };
+    ModbusLinkSettings link;
+    if (tcp) {
+        for (const char *name : {"baud", "parity", "stop-bits"})
+            if (parser.isSet(QLatin1String(name)))
+                return usageError(QStringLiteral("--%1 is for a serial line").arg(QLatin1String(name)));
+        link.mode = ModbusLinkSettings::Mode::Tcp;
+        if (!tcpAddress(parser.value(QStringLiteral("tcp")), &link.host, &link.port))
+            return usageError(QStringLiteral("--tcp wants HOST:PORT"));
+    } else {
+        link.mode = ModbusLinkSettings::Mode::Rtu;
+        link.serialDevice = parser.value(QStringLiteral("serial"));
+        link.parity = parityWord(parser.isSet("parity") ? parser.value("parity") : QStringLiteral("N"));
+        if (link.parity.isEmpty())
+            return usageError(QStringLiteral("--parity wants N, E or O"));
+        if (!number("baud", 50, 4000000, 9600, &link.baudRate))
+            return usageError(QStringLiteral("--baud wants a baud rate such as 9600"));
+        if (!number("stop-bits", 1, 2, 1, &link.stopBits))
+            return usageError(QStringLiteral("--stop-bits wants 1 or 2"));
+    }
+    int id = 0, from = 0, to = 0, timeout = 0;
+    if (!parser.isSet("id") || !number("id", 1, 255, 1, &id))
+        return usageError(QStringLiteral("--id wants the slave id, 1 to 255"));
+    ModbusPoint::Table table = ModbusPoint::Table::HoldingRegisters;
+    if (parser.isSet("table") && !RegisterDiscovery::tableFromName(parser.value("table"), &table))
+        return usageError(QStringLiteral("--table wants holding, input, coils or discrete"));
+    if (!number("from", 0, 65535, 0, &from) || !number("to", 0, 65535, RegisterDiscovery::DefaultLast, &to) || from > to)
+        return usageError(QStringLiteral("--from and --to want addresses 0 to 65535, from not above to"));
+    if (!number("timeout", 1, 60000, ModbusLinkSettings::DefaultTimeoutMs, &timeout))
+        return usageError(QStringLiteral("--timeout wants milliseconds from 1 to 60000"));
+    link.connectionTimeoutMs = timeout;
+    link.requestTimeoutMs = timeout;
+    const bool json = parser.isSet("json");
+
+    ModbusClient client(link);
+    RegisterDiscovery discovery(&client);
+    RegisterDiscovery::Result result;
+    QObject::connect(&discovery, &RegisterDiscovery::finished, &discovery, [&result](const RegisterDiscovery::Result &r) {
+        result = r;
+        QCoreApplication::quit();
+    });
+    if (!discovery.start(quint8(id), table, from, to))
+        return usageError(QStringLiteral("these options make no discovery"));
+    if (discovery.isRunning())
+        QCoreApplication::exec();
+    if (json) {
+        for (const QString &line : RegisterDiscovery::rangesAsJsonLines(result))
+            printLine(line);
+    } else {
+        for (const RegisterDiscovery::Range &range : qAsConst(result.readable))
+            printLine(QStringLiteral("%1 %2-%3").arg(RegisterDiscovery::tableName(table)).arg(range.from).arg(range.to));
+        printLine(QStringLiteral("requests: %1").arg(result.requests));
+    }
+    for (const QString &text : {RegisterDiscovery::endText(result), RegisterDiscovery::missedNotice(result)})
+        if (!text.isEmpty())
+            std::fprintf(stderr, "orvane-modbus: %s\n", qPrintable(text));
+    return result.end == RegisterDiscovery::Result::End::LinkFailed ? kLinkFailed : kCompleted;
+}
+
 struct Command {
     const char *name;
     const char *summary;
@@ -167,6 +274,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"scan", "find the slave ids that answer on a serial line or at a TCP address", runScan},
+    {"discover", "find the readable registers (or bits) of one slave", runDiscover},
 };
 
 QString usage()
