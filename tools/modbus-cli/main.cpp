@@ -73,6 +73,39 @@ QString rowLine(const ModbusBusScan::Row &row, bool tcp, bool json)
         .arg(tcp ? QString() : QLatin1Char(' ') + row.setting.describe(), kind, rtt);
 }
 
+// Parses a subcommand's arguments: -1 to go on, else the exit status (help shown, bad usage).
+int parseCommand(QCommandLineParser &parser, const char *command, const QStringList &arguments)
+{
+    if (!parser.parse(QStringList{QStringLiteral("orvane-modbus ") + QLatin1String(command)} + arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return kCompleted;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
+    if (parser.isSet(QStringLiteral("serial")) == parser.isSet(QStringLiteral("tcp")))
+        return usageError(QStringLiteral("give either --serial DEV or --tcp HOST:PORT"));
+    if (parser.isSet(QStringLiteral("tcp"))) {
+        for (const char *name : {"baud", "parity", "stop-bits"})
+            if (parser.isSet(QLatin1String(name)))
+                return usageError(QStringLiteral("--%1 is for a serial line").arg(QLatin1String(name)));
+    }
+    return -1;
+}
+
+// A whole-number option within low..high, or `fallback` when it is not given.
+bool numberOption(const QCommandLineParser &parser, const char *name, int low, int high, int fallback, int *value)
+{
+    if (!parser.isSet(QLatin1String(name))) {
+        *value = fallback;
+        return true;
+    }
+    bool ok = false;
+    *value = parser.value(QLatin1String(name)).toInt(&ok);
+    return ok && *value >= low && *value <= high;
+}
+
 int runScan(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -93,24 +126,12 @@ int runScan(const QStringList &arguments)
         {"first", "Stop at the first id that answers."},
         {"json", "One JSON object per line."},
     });
-    if (!parser.parse(QStringList{QStringLiteral("orvane-modbus scan")} + arguments))
-        return usageError(parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
-        return kCompleted;
-    }
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
+    if (const int status = parseCommand(parser, "scan", arguments); status >= 0)
+        return status;
 
     ModbusBusScan::Options options;
-    const bool serial = parser.isSet(QStringLiteral("serial"));
     options.tcp = parser.isSet(QStringLiteral("tcp"));
-    if (serial == options.tcp)
-        return usageError(QStringLiteral("give either --serial DEV or --tcp HOST:PORT"));
     if (options.tcp) {
-        for (const char *name : {"baud", "parity", "stop-bits"})
-            if (parser.isSet(QLatin1String(name)))
-                return usageError(QStringLiteral("--%1 is for a serial line").arg(QLatin1String(name)));
         if (!tcpAddress(parser.value(QStringLiteral("tcp")), &options.host, &options.port))
             return usageError(QStringLiteral("--tcp wants HOST:PORT"));
     } else {
@@ -134,13 +155,7 @@ int runScan(const QStringList &arguments)
     if (parser.isSet("ids") && !NumberRanges::parseNumbers(parser.value("ids"), 1, ModbusBusScan::LastId, &options.ids))
         return usageError(QStringLiteral("--ids wants ids from 1 to 255, such as 1-247 or 3,17,200"));
     const auto number = [&parser](const char *name, int low, int high, int fallback, int *value) {
-        if (!parser.isSet(QLatin1String(name))) {
-            *value = fallback;
-            return true;
-        }
-        bool ok = false;
-        *value = parser.value(QLatin1String(name)).toInt(&ok);
-        return ok && *value >= low && *value <= high;
+        return numberOption(parser, name, low, high, fallback, value);
     };
     int probeAddress = 0, function = 0;
     if (!number("wait", 1, 60000, ModbusBusScan::DefaultWaitMs, &options.waitMs))
@@ -186,33 +201,14 @@ int runDiscover(const QStringList &arguments)
         {"timeout", "Milliseconds each request may take (default 1000).", "MS"},
         {"json", "One JSON object per line."},
     });
-    if (!parser.parse(QStringList{QStringLiteral("orvane-modbus discover")} + arguments))
-        return usageError(parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
-        return kCompleted;
-    }
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
-
-    const bool serial = parser.isSet(QStringLiteral("serial"));
+    if (const int status = parseCommand(parser, "discover", arguments); status >= 0)
+        return status;
     const bool tcp = parser.isSet(QStringLiteral("tcp"));
-    if (serial == tcp)
-        return usageError(QStringLiteral("give either --serial DEV or --tcp HOST:PORT"));
     const auto number = [&parser](const char *name, int low, int high, int fallback, int *value) {
-        if (!parser.isSet(QLatin1String(name))) {
-            *value = fallback;
-            return true;
-        }
-        bool ok = false;
-        *value = parser.value(QLatin1String(name)).toInt(&ok);
-        return ok && *value >= low && *value <= high;
+        return numberOption(parser, name, low, high, fallback, value);
     };
     ModbusLinkSettings link;
     if (tcp) {
-        for (const char *name : {"baud", "parity", "stop-bits"})
-            if (parser.isSet(QLatin1String(name)))
-                return usageError(QStringLiteral("--%1 is for a serial line").arg(QLatin1String(name)));
         link.mode = ModbusLinkSettings::Mode::Tcp;
         if (!tcpAddress(parser.value(QStringLiteral("tcp")), &link.host, &link.port))
             return usageError(QStringLiteral("--tcp wants HOST:PORT"));
