@@ -3,7 +3,9 @@
 // project file's very bytes); a broken template is refused with every problem placed by slave,
 // row and column, and nothing reaches the library; the library lists, imports and deletes.
 
+#include "ModalAnswer.h"
 #include "TestDataLocation.h"
+#include "core/checks/ProjectChecker.h"
 #include "core/project/Dlt645Catalogue.h"
 #include "core/project/ItemRecord.h"
 #include "core/project/ProjectItems.h"
@@ -11,8 +13,20 @@
 #include "core/templates/DeviceTemplate.h"
 #include "core/templates/TemplateExpansion.h"
 #include "core/templates/TemplateLibrary.h"
+#include "gui/devices/standardModbusEditDialog.h"
+#include "gui/mainwindow/CMainWindow.h"
+#include "gui/templates/TemplateDialogs.h"
+#include "gui/widgets/FileDialogs.h"
 
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTreeView>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -117,6 +131,29 @@ QByteArray meterJson(const QString &items, const QString &edition = QStringLiter
     return QJsonDocument(root).toJson();
 }
 
+// Acts on the next modal dialog of this object name once it is up (within about two seconds).
+void onNextDialog(const QString &objectName, std::function<void(QDialog *)> act)
+{
+    QTimer::singleShot(0, [=] {
+        for (int i = 0; i < 200; ++i) {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (dialog && dialog->objectName() == objectName) {
+                act(dialog);
+                return;
+            }
+            QTest::qWait(10);
+        }
+    });
+}
+
+int visibleRows(const QTableWidget *table)
+{
+    int rows = 0;
+    for (int row = 0; row < table->rowCount(); ++row)
+        rows += !table->isRowHidden(row);
+    return rows;
+}
+
 QStringList jsonFiles(const QString &dir)
 {
     return QDir(dir).entryList({QStringLiteral("*.json")}, QDir::Files);
@@ -143,6 +180,9 @@ private slots:
     void brokenTemplatesAreRefused();
     void libraryListsImportsAndDeletes();
     void examplesAreValid();
+    void windowSearchesImportsExportsDeletes();
+    void editorSavesItsUnsavedState();
+    void addFromTemplateThroughTheMenu();
 
 private:
     TestDataLocation m_data;
@@ -177,7 +217,11 @@ void TestTemplates::rtuDeviceAddedForThreeStations()
         const ModbusSlaveRecord &slave = device.slaves.at(i);
         QCOMPARE(slave.title, QStringLiteral("Modbus-%1").arg(i + 1));
         QCOMPARE(slave.stationNum, QString::number(i + 1));
-        QCOMPARE(slave.points, source.points);
+        // Only the names differ, by station, as they must be unique within the device.
+        QList<QStringList> expected = source.points;
+        for (QStringList &point : expected)
+            point[1] += QStringLiteral("_%1").arg(i + 1);
+        QCOMPARE(slave.points, expected);
         QCOMPARE(slave.byteOrder, source.byteOrder);
         QCOMPARE(slave.startAddress0, source.startAddress0);
     }
@@ -332,8 +376,6 @@ void TestTemplates::projectFileAsTyped()
     ModbusDeviceRecord::writeDefaults(tcpItem); // the editor writes them when it opens
     tcp.commitTo(tcpItem);
     typed->child(0)->appendRow(tcpItem);
-    TemplateMeter items;
-    items.items = {{"02010100", "Ua"}, {"00010000", "Ep"}};
     Dlt645DeviceRecord line;
     line.name = QStringLiteral("Line");
     line.protocol = QStringLiteral("DLT645");
@@ -341,9 +383,12 @@ void TestTemplates::projectFileAsTyped()
                    QStringLiteral("EVEN"), false, QStringLiteral("-1")};
     line.communicationTimeout = QStringLiteral("2000");
     line.collectionInterval = QStringLiteral("2000");
-    for (const QString &address : {QStringLiteral("000000000001"), QStringLiteral("000000000002")})
+    for (const QString &address : {QStringLiteral("000000000001"), QStringLiteral("000000000002")}) {
+        TemplateMeter items; // names unique within the device, as the checks want them
+        items.items = {{"02010100", "Ua_" + address}, {"00010000", "Ep_" + address}};
         line.meters.append({QStringLiteral("DLT645-%1").arg(line.meters.size() + 1), address,
                             QStringLiteral("DLT645_2007"), DeviceTemplate::meterRows(items)});
+    }
     QStandardItem *lineItem = ProjectItems::newDevice(QIcon(), line.name, line.protocol);
     Dlt645DeviceRecord::writeDefaults(lineItem);
     line.commitTo(lineItem);
@@ -479,6 +524,7 @@ void TestTemplates::libraryListsImportsAndDeletes()
     QVERIFY(QFile::exists(shared + QStringLiteral("/meter.json")));
     QVERIFY(library.remove(first, &error));
     QVERIFY(!QFile::exists(first));
+    QVERIFY(QDir(library.ownFolder()).removeRecursively());
 }
 
 void TestTemplates::examplesAreValid()
@@ -491,8 +537,156 @@ void TestTemplates::examplesAreValid()
         QVERIFY2(entry.usable(), qPrintable(file + ": " + entry.problems.value(0).describe()));
         QVERIFY(entry.device.example);
         protocols << entry.device.protocol;
+
+        // What they make passes the project checks.
+        QStandardItemModel model;
+        QStandardItem *project = newProject(&model);
+        const TemplateExpansion::Result result = TemplateExpansion::expand(
+            entry.device, {QStringLiteral("D{n}"), QStringLiteral("192.168.1.10-11"), QString(),
+                           entry.device.isDlt645() ? QStringLiteral("000000000001-000000000002") : QStringLiteral("1-2"),
+                           QString()}, {});
+        QVERIFY(result.ok());
+        for (const TemplateExpansion::Device &device : result.devices)
+            project->child(0)->appendRow(TemplateExpansion::makeItem(device));
+        for (const CheckFinding &finding : ProjectChecker::check(project))
+            QVERIFY2(finding.severity != CheckFinding::Error, qPrintable(file + ": " + finding.text));
     }
     QVERIFY(protocols.contains("Modbus") && protocols.contains("DLT645"));
+}
+
+void TestTemplates::windowSearchesImportsExportsDeletes()
+{
+    QTemporaryDir dir;
+    const QString own = dir.filePath(QStringLiteral("own"));
+    TemplatesWindow window(TemplateLibrary(own, {}));
+    QTableWidget *table = window.table();
+    const int examples = table->rowCount();
+    QVERIFY(examples >= 2);
+    window.searchEdit()->setText(QStringLiteral("io-8di"));
+    QCOMPARE(visibleRows(table), 1);
+    window.searchEdit()->setText(QStringLiteral("generic"));
+    QCOMPARE(visibleRows(table), examples);
+    window.searchEdit()->clear();
+
+    // A broken file is refused, its problem named by place, and nothing is copied.
+    const QString broken = dir.filePath(QStringLiteral("broken.json"));
+    QFile file(broken);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(modbusJson("40001|P|uint16|1|r;40001|Q|uint16|1|r"));
+    file.close();
+    QString warning;
+    FileDialogs::setNextAnswerForTesting(broken);
+    ModalAnswer::answerNext(QMessageBox::Ok, &warning);
+    window.importTemplate();
+    QVERIFY2(warning.contains(QStringLiteral("Modbus-1, row 2, Address")), qPrintable(warning));
+    QCOMPARE(table->rowCount(), examples);
+    QVERIFY(jsonFiles(own).isEmpty());
+
+    FileDialogs::setNextAnswerForTesting(kTemplateData + QStringLiteral("tcp-meter.json"));
+    window.importTemplate();
+    QCOMPARE(table->rowCount(), examples + 1);
+    QCOMPARE(jsonFiles(own).size(), 1);
+
+    // Examples may be exported but not deleted; the own copy may be deleted.
+    int mine = -1;
+    int example = -1;
+    for (int row = 0; row < table->rowCount(); ++row)
+        (window.entryAt(row)->own ? mine : example) = row;
+    table->selectRow(example);
+    QVERIFY(!window.findChild<QPushButton *>(QStringLiteral("deleteButton"))->isEnabled());
+    const QString exported = dir.filePath(QStringLiteral("exported.json"));
+    FileDialogs::setNextAnswerForTesting(exported);
+    window.exportTemplate();
+    QVERIFY(TemplateLibrary::read(exported).usable());
+
+    bool textShown = false;
+    onNextDialog(QStringLiteral("templateText"), [&](QDialog *viewer) {
+        textShown = viewer->findChild<QPlainTextEdit *>()->toPlainText().contains(DeviceTemplate::FormatName);
+        viewer->reject();
+    });
+    window.openAsText();
+    QVERIFY(textShown);
+
+    table->selectRow(mine);
+    ModalAnswer::answerNext(QMessageBox::Yes);
+    window.deleteTemplate();
+    QCOMPARE(table->rowCount(), examples);
+    QVERIFY(jsonFiles(own).isEmpty());
+}
+
+void TestTemplates::editorSavesItsUnsavedState()
+{
+    std::unique_ptr<QStandardItem> item(committed(typedModbus(ModbusDeviceRecord::Rtu)));
+    standardModbusEditDialog editor(item.get());
+    editor.nameEdit()->setText(QStringLiteral("Edited")); // not saved into the item
+
+    QString saved;
+    onNextDialog(QStringLiteral("saveTemplateDialog"), [&saved](QDialog *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("templateMaker"))->setText(QStringLiteral("ACME"));
+        ModalAnswer::answerNext(QMessageBox::Ok, &saved);
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Save)->click();
+    });
+    editor.findChild<QPushButton *>(QStringLiteral("saveTemplateButton"))->click();
+    QVERIFY2(saved.contains(QStringLiteral("'Edited'")), qPrintable(saved));
+    QCOMPARE(item->text(), QStringLiteral("Meter"));
+
+    const QString ownFolder = userTemplateLibrary().ownFolder();
+    const QStringList files = jsonFiles(ownFolder);
+    QCOMPARE(files.size(), 1);
+    const TemplateLibrary::Entry entry = TemplateLibrary::read(ownFolder + '/' + files.first());
+    QVERIFY(entry.usable());
+    QCOMPARE(entry.device.maker, QStringLiteral("ACME"));
+    QCOMPARE(entry.device.slaves.first().points, typedModbus(ModbusDeviceRecord::Rtu).slaves.first().points);
+    QVERIFY(QFile::remove(ownFolder + '/' + files.first()));
+}
+
+void TestTemplates::addFromTemplateThroughTheMenu()
+{
+    QTemporaryDir work;
+    QVERIFY(QDir::setCurrent(work.path()));
+    CMainWindow::setCatalogPathForTesting(QStringLiteral(":/adsdemo/no-catalogue.qm"));
+    const QString ownFolder = userTemplateLibrary().ownFolder();
+    QVERIFY(QDir().mkpath(ownFolder));
+    QVERIFY(QFile::copy(kTemplateData + QStringLiteral("tcp-meter.json"), ownFolder + QStringLiteral("/meter.json")));
+
+    CMainWindow window;
+    window.handleProjectCreated(QStringLiteral("site"), work.path(), QString());
+    QStandardItem *project = window.projectModel()->findItems(QStringLiteral("site")).value(0);
+    QVERIFY(project);
+    QStandardItem *standards = project->child(0);
+    window.projectView()->setCurrentIndex(standards->index());
+
+    // Wrong hosts: nothing to add; cancelled: nothing added.
+    bool refused = false;
+    onNextDialog(QStringLiteral("addFromTemplateDialog"), [&](QDialog *dialog) {
+        auto *add = static_cast<AddFromTemplateDialog *>(dialog);
+        add->templateCombo()->setCurrentText(QStringLiteral("Meter"));
+        add->hostsEdit()->setText(QStringLiteral("192.168.1.300"));
+        refused = !add->addButton()->isEnabled() && add->problemLabel()->text().contains(QStringLiteral("192.168.1.300"));
+        add->addButton()->click(); // disabled: nothing happens
+        add->reject();
+    });
+    window.standardAddFromTemplateFile();
+    QVERIFY(refused);
+    QCOMPARE(standards->rowCount(), 0);
+
+    int previewed = 0;
+    onNextDialog(QStringLiteral("addFromTemplateDialog"), [&](QDialog *dialog) {
+        auto *add = static_cast<AddFromTemplateDialog *>(dialog);
+        add->templateCombo()->setCurrentText(QStringLiteral("Meter"));
+        add->nameEdit()->setText(QStringLiteral("Meter {n}"));
+        add->hostsEdit()->setText(QStringLiteral("192.168.1.10-12"));
+        previewed = add->previewTable()->rowCount();
+        add->addButton()->click();
+    });
+    window.standardAddFromTemplateFile();
+    QCOMPARE(previewed, 3);
+    QCOMPARE(standards->rowCount(), 3);
+    QCOMPARE(standards->child(2)->text(), QStringLiteral("Meter 3"));
+    QCOMPARE(standards->child(2)->data(Role::ModbusIp).toString(), QStringLiteral("192.168.1.12"));
+    const CheckFindings findings = ProjectChecker::check(project);
+    QVERIFY(!ProjectChecker::hasErrors(findings));
+    QVERIFY(QFile::remove(ownFolder + QStringLiteral("/meter.json")));
 }
 
 QTEST_MAIN(TestTemplates)

@@ -34,6 +34,14 @@ QString nameFor(const QString &pattern, int counter, int total)
     return total == 1 ? pattern : pattern + QStringLiteral("-%1").arg(counter);
 }
 
+// Point names are unique within a device (the box reports values by name, and the project
+// checks refuse a repeated one), so on a line of several stations or meters each tab's names
+// carry its station number or meter address.
+QString uniqueName(const QString &name, const QString &station)
+{
+    return name + QLatin1Char('_') + station;
+}
+
 } // namespace
 
 bool parseHosts(const QString &text, QStringList *hosts, QString *error)
@@ -187,6 +195,10 @@ Result expand(const DeviceTemplate &device, const Request &request, const QSet<Q
                 for (ModbusSlaveRecord slave : model) {
                     slave.title = QStringLiteral("Modbus-%1").arg(made.modbus.slaves.size() + 1);
                     slave.stationNum = QString::number(station);
+                    if (stations.size() > 1) {
+                        for (QStringList &point : slave.points)
+                            point[1] = uniqueName(point.value(1), slave.stationNum);
+                    }
                     made.modbus.slaves.append(slave);
                 }
                 shown.append(QString::number(station));
@@ -205,6 +217,12 @@ Result expand(const DeviceTemplate &device, const Request &request, const QSet<Q
                 for (Dlt645MeterRecord meter : model) {
                     meter.title = QStringLiteral("DLT645-%1").arg(made.dlt645.meters.size() + 1);
                     meter.slaveAddress = address;
+                    if (addresses.size() > 1) {
+                        for (Dlt645PointRecord &point : meter.points) {
+                            if (point.selected)
+                                point.name = uniqueName(point.name, address);
+                        }
+                    }
                     made.dlt645.meters.append(meter);
                 }
             }

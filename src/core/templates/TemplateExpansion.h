@@ -2,7 +2,9 @@
 
 // Devices from one template. Over Modbus TCP each host gets a device of its own; on a serial
 // line (Modbus RTU, DL/T 645) one device takes the line, with one tab per station number or
-// meter address, since several devices on one port would fight over it. The records are
+// meter address, since several devices on one port would fight over it; with more than one,
+// each point name gets "_<station>" or "_<meter address>", as names are unique within a
+// device. The records are
 // copies: a later change to the template changes no device.
 
 #include "core/templates/DeviceTemplate.h"

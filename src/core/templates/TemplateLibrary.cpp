@@ -40,22 +40,33 @@ TemplateLibrary TemplateLibrary::fromSettings(QSettings &settings)
     return TemplateLibrary(defaultOwnFolder(), settings.value(FoldersKey).toStringList());
 }
 
+bool TemplateLibrary::readBytes(const QString &path, QByteArray *bytes, QString *error)
+{
+    if (path.startsWith(QLatin1Char(':'))) {
+        // The shipped examples: resources of the program itself.
+        QFile resource(path);
+        if (!resource.open(QIODevice::ReadOnly)) {
+            *error = tr("The file cannot be read: %1").arg(resource.errorString());
+            return false;
+        }
+        *bytes = resource.read(DeviceTemplate::FileLimit);
+        return true;
+    }
+    const ProjectFileIo::Result result = ProjectFileIo::readBounded(path, DeviceTemplate::FileLimit, bytes);
+    if (!result.ok())
+        *error = tr("The file cannot be read: %1").arg(result.error);
+    return result.ok();
+}
+
 TemplateLibrary::Entry TemplateLibrary::read(const QString &path)
 {
     Entry entry;
     entry.path = path;
     QByteArray bytes;
-    if (path.startsWith(QLatin1Char(':'))) {
-        // The shipped examples: resources of the program itself, of known size.
-        QFile resource(path);
-        if (resource.open(QIODevice::ReadOnly))
-            bytes = resource.read(DeviceTemplate::FileLimit);
-    } else {
-        const ProjectFileIo::Result result = ProjectFileIo::readBounded(path, DeviceTemplate::FileLimit, &bytes);
-        if (!result.ok()) {
-            entry.problems.append({QString(), -1, QString(), tr("The file cannot be read: %1").arg(result.error)});
-            return entry;
-        }
+    QString error;
+    if (!readBytes(path, &bytes, &error)) {
+        entry.problems.append({QString(), -1, QString(), error});
+        return entry;
     }
     DeviceTemplate::parse(bytes, &entry.device, &entry.problems);
     return entry;

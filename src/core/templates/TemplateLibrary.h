@@ -45,6 +45,9 @@ public:
     // Every *.json of the own folder, the added folders and the examples, sorted by name.
     QVector<Entry> list() const;
 
+    // The bytes of a template file or shipped example, at most DeviceTemplate::FileLimit;
+    // false with a translated reason.
+    static bool readBytes(const QString &path, QByteArray *bytes, QString *error);
     // Reads one file (size-limited) and checks it.
     static Entry read(const QString &path);
     // Writes the template to `path` whole or not at all; false with a translated reason.
