@@ -269,6 +269,7 @@ void TestTemplates::tcpHostsAndPorts_data()
     QTest::newRow("leading zero") << "192.168.1.010" << "" << QStringList();
     QTest::newRow("backwards range") << "192.168.1.9-192.168.1.5" << "" << QStringList();
     QTest::newRow("port zero") << "192.168.1.5" << "0" << QStringList();
+    QTest::newRow("port -1 typed") << "192.168.1.5" << "-1" << QStringList();
     QTest::newRow("huge range") << "10.0.0.0-10.255.255.255" << "" << QStringList();
     QTest::newRow("nothing") << " , " << "" << QStringList();
 }

@@ -495,7 +495,7 @@ TemplateProblems DeviceTemplate::validate() const
         general(tr("A Modbus template cannot have meters."));
     if (isDlt645() && !slaves.isEmpty())
         general(tr("A DLT645 template cannot have Modbus slave tabs."));
-    if (!usesSerialLine() && !port.isEmpty() && port != QLatin1String("-1") && !isNumberIn(port, 1, 65535))
+    if (isModbus() && !usesSerialLine() && port != QLatin1String("-1") && !isNumberIn(port, 1, 65535))
         general(tr("The port '%1' is not a number from 1 to 65535 (or -1 for the default).").arg(port));
     if (isModbus() && slaves.isEmpty())
         general(tr("The template has no slave tabs."));

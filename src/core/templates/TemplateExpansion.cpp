@@ -159,12 +159,18 @@ Result expand(const DeviceTemplate &device, const Request &request, const QSet<Q
 
     if (!device.usesSerialLine()) {
         QStringList hosts;
-        QList<int> ports;
         if (!parseHosts(request.hosts, &hosts, &error))
             return fail(error);
-        const QString portText = request.ports.trimmed().isEmpty() ? device.port : request.ports;
-        if (!parseNumbers(portText, 1, 65535, &ports, &error))
-            return fail(error);
+        // No ports given: every host takes the template's, which may be "-1" (the box's default).
+        QStringList ports{device.port};
+        if (!request.ports.trimmed().isEmpty()) {
+            QList<int> numbers;
+            if (!parseNumbers(request.ports, 1, 65535, &numbers, &error))
+                return fail(error);
+            ports.clear();
+            for (int number : qAsConst(numbers))
+                ports.append(QString::number(number));
+        }
         if (ports.size() != 1 && ports.size() != hosts.size())
             return fail(TemplateExpansionText::tr("%1 ports for %2 hosts: give one port for all or one per host.")
                             .arg(ports.size())
@@ -175,7 +181,7 @@ Result expand(const DeviceTemplate &device, const Request &request, const QSet<Q
             made.protocol = device.protocol;
             made.modbus = device.toModbus(made.name);
             made.modbus.ip = hosts.at(i);
-            made.modbus.port = QString::number(ports.size() == 1 ? ports.first() : ports.at(i));
+            made.modbus.port = ports.size() == 1 ? ports.first() : ports.at(i);
             made.summary = made.modbus.ip + QLatin1Char(':') + made.modbus.port;
             result.devices.append(made);
         }
