@@ -17,6 +17,7 @@ declare -A MAX_LEN=(
     [fuzz_boxmessages]=2048
     [fuzz_pointcsv]=4096
     [fuzz_projectjson]=8192
+    [fuzz_templates]=8192        # a template of a few tabs and points
     [fuzz_modbusdecode]=1024    # a point's registers, or a list of addresses
     [fuzz_modbusreply]=600      # a request and a few TCP frames or one RTU frame
     [fuzz_dlt645reply]=1200     # a request and a few meter frames with preambles and stray bytes

@@ -352,7 +352,7 @@ void TestMainWindow::menusAndToolBar()
     QCOMPARE(texts(w.findChild<QMenu *>(QStringLiteral("menuFile"))->actions()),
              QStringList({"actionSaveState", "actionRestoreState"}));
     QCOMPARE(texts(w.findChild<QMenu *>(QStringLiteral("menuWindow"))->actions()),
-             QStringList({"actionNew_Project", "actionLoad_Project", "actionSave_All_Project"}));
+             QStringList({"actionNew_Project", "actionLoad_Project", "actionSave_All_Project", "actionTemplates"}));
     QCOMPARE(texts(w.findChild<QMenu *>(QStringLiteral("menuAbout"))->actions()),
              QStringList({"actionAbout"}));
 
@@ -539,7 +539,7 @@ void TestMainWindow::contextMenuEntries_data()
     QTest::addColumn<QString>("which");
     QTest::addColumn<QStringList>("entries");
     QTest::newRow("project") << "project" << QStringList({"编辑项目", "关闭项目", "保存项目", "检查项目"});
-    QTest::newRow("Standard folder") << "Standard" << QStringList({"添加Standard"});
+    QTest::newRow("Standard folder") << "Standard" << QStringList({"添加Standard", "从模板添加..."});
     QTest::newRow("Service folder") << "Service" << QStringList();
     QTest::newRow("Box folder") << "Box" << QStringList({"添加Box", "搜索设备", "设备列表..."});
     QTest::newRow("Data folder") << "Data" << QStringList({"删除全部"});

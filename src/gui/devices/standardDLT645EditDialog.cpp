@@ -1,4 +1,5 @@
 #include "gui/devices/standardDLT645EditDialog.h"
+#include "gui/templates/TemplateDialogs.h"
 
 #include "gui/widgets/Validators.h"
 #include "core/support/WriteLog.h"
@@ -160,6 +161,12 @@ void standardDLT645EditDialog::buildForm()
     m_cancelButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/cancel.svg")), tr("Cancel"));
     buttonRow->addWidget(m_saveButton);
     buttonRow->addWidget(m_cancelButton);
+    // The form as it stands, saved or not, becomes the template.
+    auto *templateButton = new QPushButton(tr("Save as Template..."));
+    templateButton->setObjectName(QStringLiteral("saveTemplateButton"));
+    buttonRow->addStretch();
+    buttonRow->addWidget(templateButton);
+    connect(templateButton, &QPushButton::clicked, this, [this] { saveAsTemplate(this, DeviceTemplate::fromDlt645(recordFromFields())); });
 
     auto *mainLayout = new QVBoxLayout(this);
     mainLayout->addWidget(scrollArea);

@@ -1,4 +1,5 @@
 #include "gui/devices/standardModbusEditDialog.h"
+#include "gui/templates/TemplateDialogs.h"
 
 #include "gui/devices/ModbusPointTables.h"
 #include "gui/devices/ModbusTestReadDialog.h"
@@ -161,6 +162,15 @@ void standardModbusEditDialog::buildForm()
     m_cancelButton = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/cancel.svg")), tr("Cancel"));
     buttonRow->addWidget(m_saveButton);
     buttonRow->addWidget(m_cancelButton);
+    // The form as it stands, saved or not, becomes the template.
+    auto *templateButton = new QPushButton(tr("Save as Template..."));
+    templateButton->setObjectName(QStringLiteral("saveTemplateButton"));
+    buttonRow->addStretch();
+    buttonRow->addWidget(templateButton);
+    connect(templateButton, &QPushButton::clicked, this, [this] {
+        loadPendingTabs(); // the tabs of a large device may still be on their way in
+        saveAsTemplate(this, DeviceTemplate::fromModbus(recordFromFields()));
+    });
 
     auto *mainLayout = new QVBoxLayout(this);
     mainLayout->addWidget(scrollArea);

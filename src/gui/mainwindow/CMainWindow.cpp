@@ -95,6 +95,9 @@ CMainWindow::CMainWindow(QWidget *parent)
     ui->menuWindow->addAction(ui->actionNew_Project);
     ui->menuWindow->addAction(ui->actionLoad_Project);
     ui->menuWindow->addAction(ui->actionSave_All_Project);
+    QAction *templatesAction = ui->menuWindow->addAction(tr("Templates..."));
+    templatesAction->setObjectName(QStringLiteral("actionTemplates"));
+    connect(templatesAction, &QAction::triggered, this, &CMainWindow::templatesFile);
     ui->menuAbout->addAction(ui->actionAbout);
 
     ui->actionNew_Project->setIcon(dockIcon(QStringLiteral(":/adsdemo/images/New Project.svg")));

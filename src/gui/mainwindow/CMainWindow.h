@@ -114,6 +114,8 @@ public slots:
     void slotEditProject();
     void slotDeleteProject();
     void standardAddFile();
+    void standardAddFromTemplateFile();
+    void templatesFile();
     void slotstandardEditFile();
     void slotServiceEditFile();
     void boxAddFile();

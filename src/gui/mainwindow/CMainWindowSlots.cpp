@@ -62,6 +62,16 @@ void CMainWindow::standardAddFile()
     m_commands->addStandard(m_tree->currentItem());
 }
 
+void CMainWindow::standardAddFromTemplateFile()
+{
+    m_commands->addFromTemplate(m_tree->currentItem());
+}
+
+void CMainWindow::templatesFile()
+{
+    m_commands->showTemplates();
+}
+
 void CMainWindow::boxAddFile()
 {
     m_commands->addBox(m_tree->currentItem(), QString(), QString());

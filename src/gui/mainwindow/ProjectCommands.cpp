@@ -12,6 +12,7 @@
 #include "gui/boxlink/BoxSearchDialog.h"
 #include "gui/deployment/FleetWindow.h"
 #include "gui/devices/standardInputDialog.h"
+#include "gui/templates/TemplateDialogs.h"
 #include "core/project/ItemRecord.h"
 #include "core/project/ProjectItems.h"
 #include "gui/project/EditProjectDialog.h"
@@ -185,6 +186,34 @@ void ProjectCommands::addStandard(QStandardItem *folder)
     folder->appendRow(device);
     m_tree->setCurrent(device);
     m_editors->openStandard(device);
+}
+
+void ProjectCommands::addFromTemplate(QStandardItem *folder)
+{
+    if (!ProjectTree::isFolder(folder, Folder::Standard))
+        return;
+    // Names are unique across the project's Standard folder, as Add Standard keeps them.
+    QSet<QString> taken;
+    for (QStandardItem *device : itemsInFolders(ProjectTree::projectOf(folder), Folder::Standard))
+        taken.insert(device->text());
+    AddFromTemplateDialog dialog(userTemplateLibrary(), taken, m_window);
+    if (dialog.exec() != QDialog::Accepted || dialog.devices().isEmpty())
+        return;
+    QList<QStandardItem *> items;
+    items.reserve(dialog.devices().size());
+    for (const TemplateExpansion::Device &device : dialog.devices())
+        items.append(TemplateExpansion::makeItem(device));
+    folder->appendRows(items);
+    m_tree->setCurrent(items.last());
+    m_window->appendMessage(tr("Devices added from the template '%1': %2.")
+                                .arg(dialog.templateCombo()->currentText())
+                                .arg(items.size()));
+}
+
+void ProjectCommands::showTemplates()
+{
+    TemplatesWindow window(userTemplateLibrary(), m_window);
+    window.exec();
 }
 
 void ProjectCommands::addBox(QStandardItem *folder, const QString &ip, const QString &model)

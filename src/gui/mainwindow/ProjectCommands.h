@@ -29,6 +29,9 @@ public:
     void closeProject(QStandardItem *project);
 
     void addStandard(QStandardItem *folder);
+    // "Add from Template..." for a Standard folder: devices of one template, previewed first.
+    void addFromTemplate(QStandardItem *folder);
+    void showTemplates();
     // "Add Box" for a Box folder; ip and model (when one of those offered) are filled in.
     void addBox(QStandardItem *folder, const QString &ip, const QString &model);
     void searchBoxes(QStandardItem *folder);

@@ -389,6 +389,18 @@
 <context>
     <name>CMainWindow</name>
     <message>
+        <source>Templates...</source>
+        <translation>模板...</translation>
+    </message>
+    <message>
+        <source>Devices added from the template &apos;%1&apos;: %2.</source>
+        <translation>已从模板“%1”添加设备：%2 台。</translation>
+    </message>
+    <message>
+        <source>Add from Template...</source>
+        <translation>从模板添加...</translation>
+    </message>
+    <message>
         <source>Transfers to %1 boxes are still running. Cancel them?</source>
         <translation>到 %1 个盒子的传输仍在进行。要取消它们吗？</translation>
     </message>
@@ -1747,6 +1759,10 @@
 <context>
     <name>standardDLT645EditDialog</name>
     <message>
+        <source>Save as Template...</source>
+        <translation>另存为模板...</translation>
+    </message>
+    <message>
         <source>Test Read</source>
         <translation>测试读取</translation>
     </message>
@@ -1872,6 +1888,10 @@
 </context>
 <context>
     <name>standardModbusEditDialog</name>
+    <message>
+        <source>Save as Template...</source>
+        <translation>另存为模板...</translation>
+    </message>
     <message>
         <source>This tab holds %1 points. Importing replaces them with the %2 points of the file. Replace them?</source>
         <translation>此标签页已有 %1 个点。导入将用文件中的 %2 个点替换它们。要替换吗？</translation>
@@ -3221,6 +3241,429 @@ Save it first?</source>
     <message>
         <source>Addresses inside refused blocks were not asked one by one (%1 in all): a readable register alone among them can have been missed.</source>
         <translation>被拒绝的地址块内部的地址未逐个询问（共 %1 个）：其中单独可读的寄存器可能被遗漏。</translation>
+    </message>
+</context>
+<context>
+    <name>AddFromTemplateDialog</name>
+    <message>
+        <source>Add from Template</source>
+        <translation>从模板添加</translation>
+    </message>
+    <message>
+        <source>{n} counts the devices from 1.</source>
+        <translation>{n} 为设备序号，从 1 开始。</translation>
+    </message>
+    <message>
+        <source>the template&apos;s port, or one per host</source>
+        <translation>模板的端口，或每台主机一个端口</translation>
+    </message>
+    <message>
+        <source>Template:</source>
+        <translation>模板：</translation>
+    </message>
+    <message>
+        <source>Device name:</source>
+        <translation>设备名称：</translation>
+    </message>
+    <message>
+        <source>IP addresses:</source>
+        <translation>IP地址：</translation>
+    </message>
+    <message>
+        <source>Ports:</source>
+        <translation>端口：</translation>
+    </message>
+    <message>
+        <source>Serial port:</source>
+        <translation>串口：</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Link</source>
+        <translation>连接</translation>
+    </message>
+    <message>
+        <source>Tabs</source>
+        <translation>标签页</translation>
+    </message>
+    <message>
+        <source>Points</source>
+        <translation>点数</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>添加</translation>
+    </message>
+    <message>
+        <source>Preview:</source>
+        <translation>预览：</translation>
+    </message>
+    <message>
+        <source>Points: %1</source>
+        <translation>点数：%1</translation>
+    </message>
+    <message>
+        <source>No usable template in the library.</source>
+        <translation>模板库中没有可用的模板。</translation>
+    </message>
+    <message>
+        <source>Meter addresses:</source>
+        <translation>电表地址：</translation>
+    </message>
+    <message>
+        <source>Station numbers:</source>
+        <translation>站号：</translation>
+    </message>
+    <message>
+        <source>Devices to add: %1</source>
+        <translation>待添加设备：%1</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceTemplate</name>
+    <message>
+        <source>&apos;%1&apos; is not a list.</source>
+        <translation>“%1”不是列表。</translation>
+    </message>
+    <message>
+        <source>row %1</source>
+        <translation>第 %1 行</translation>
+    </message>
+    <message>
+        <source>The file is not a device template.</source>
+        <translation>该文件不是设备模板。</translation>
+    </message>
+    <message>
+        <source>The template&apos;s format version is %1; this program reads version %2.</source>
+        <translation>模板的格式版本为 %1；本程序读取版本 %2。</translation>
+    </message>
+    <message>
+        <source>missing</source>
+        <translation>缺失</translation>
+    </message>
+    <message>
+        <source>The file is not valid JSON (%1 at byte %2).</source>
+        <translation>该文件不是有效的 JSON（第 %2 字节：%1）。</translation>
+    </message>
+    <message>
+        <source>The template has no name.</source>
+        <translation>模板没有名称。</translation>
+    </message>
+    <message>
+        <source>The protocol &apos;%1&apos; is neither Modbus nor DLT645.</source>
+        <translation>协议“%1”既不是 Modbus 也不是 DLT645。</translation>
+    </message>
+    <message>
+        <source>The Modbus mode &apos;%1&apos; is neither ModbusTCP nor ModbusRTU.</source>
+        <translation>Modbus 模式“%1”既不是 ModbusTCP 也不是 ModbusRTU。</translation>
+    </message>
+    <message>
+        <source>A Modbus template cannot have meters.</source>
+        <translation>Modbus 模板不能包含电表。</translation>
+    </message>
+    <message>
+        <source>A DLT645 template cannot have Modbus slave tabs.</source>
+        <translation>DLT645 模板不能包含 Modbus 从站标签页。</translation>
+    </message>
+    <message>
+        <source>The port &apos;%1&apos; is not a number from 1 to 65535 (or -1 for the default).</source>
+        <translation>端口“%1”不是 1 到 65535 之间的数字（或表示默认值的 -1）。</translation>
+    </message>
+    <message>
+        <source>The template has no slave tabs.</source>
+        <translation>模板没有从站标签页。</translation>
+    </message>
+    <message>
+        <source>The template has no meters.</source>
+        <translation>模板没有电表。</translation>
+    </message>
+    <message>
+        <source>The point has no name.</source>
+        <translation>该点没有名称。</translation>
+    </message>
+    <message>
+        <source>The name &apos;%1&apos; is already used in %2, row %3.</source>
+        <translation>名称“%1”已在 %2 第 %3 行使用。</translation>
+    </message>
+    <message>
+        <source>The station number &apos;%1&apos; is not a number from %2 to %3.</source>
+        <translation>站号“%1”不是 %2 到 %3 之间的数字。</translation>
+    </message>
+    <message>
+        <source>The byte order &apos;%1&apos; is not one of %2.</source>
+        <translation>字节序“%1”不是 %2 之一。</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not an address of a Modbus table (0xxxx, 1xxxx, 3xxxx, 4xxxx, within 0 to 65535).</source>
+        <translation>“%1”不是 Modbus 表的地址（0xxxx、1xxxx、3xxxx、4xxxx，范围 0 到 65535）。</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a data type.</source>
+        <translation>“%1”不是数据类型。</translation>
+    </message>
+    <message>
+        <source>A point of a bit table is of type bool, not &apos;%1&apos;.</source>
+        <translation>位表中的点应为 bool 类型，而不是“%1”。</translation>
+    </message>
+    <message>
+        <source>The length &apos;%1&apos; of a string is not a number from 1 to %2 registers.</source>
+        <translation>字符串的长度“%1”不是 1 到 %2 个寄存器之间的数字。</translation>
+    </message>
+    <message>
+        <source>The length &apos;%1&apos; is not a number.</source>
+        <translation>长度“%1”不是数字。</translation>
+    </message>
+    <message>
+        <source>The permissions &apos;%1&apos; are neither r nor rw.</source>
+        <translation>权限“%1”既不是 r 也不是 rw。</translation>
+    </message>
+    <message>
+        <source>The point&apos;s %1 registers run past the end of the table.</source>
+        <translation>该点的 %1 个寄存器超出了表的末尾。</translation>
+    </message>
+    <message>
+        <source>The point overlaps the point of row %1.</source>
+        <translation>该点与第 %1 行的点重叠。</translation>
+    </message>
+    <message>
+        <source>The edition &apos;%1&apos; is neither %2 nor %3.</source>
+        <translation>版本“%1”既不是 %2 也不是 %3。</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is no data item of %2.</source>
+        <translation>“%1”不是 %2 的数据项。</translation>
+    </message>
+    <message>
+        <source>The data item &apos;%1&apos; is already selected in row %2.</source>
+        <translation>数据项“%1”已在第 %2 行选择。</translation>
+    </message>
+    <message>
+        <source>Identification probe</source>
+        <translation>识别探测</translation>
+    </message>
+    <message>
+        <source>The table &apos;%1&apos; is not one of %2.</source>
+        <translation>表“%1”不是 %2 之一。</translation>
+    </message>
+    <message>
+        <source>The register address is not a number from 0 to 65535.</source>
+        <translation>寄存器地址不是 0 到 65535 之间的数字。</translation>
+    </message>
+</context>
+<context>
+    <name>TemplateExpansionText</name>
+    <message>
+        <source>The list names more than %1 entries.</source>
+        <translation>列表包含超过 %1 个条目。</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not an IPv4 address or a range of them.</source>
+        <translation>“%1”不是 IPv4 地址或地址范围。</translation>
+    </message>
+    <message>
+        <source>The range &apos;%1&apos; ends before it starts.</source>
+        <translation>范围“%1”的结束值小于起始值。</translation>
+    </message>
+    <message>
+        <source>No host is given.</source>
+        <translation>未给出主机。</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a number or range within %2 to %3.</source>
+        <translation>“%1”不是 %2 到 %3 之间的数字或范围。</translation>
+    </message>
+    <message>
+        <source>No number is given.</source>
+        <translation>未给出数字。</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a meter address of 12 hexadecimal digits.</source>
+        <translation>“%1”不是 12 位十六进制的电表地址。</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a range of 12-digit decimal meter addresses.</source>
+        <translation>“%1”不是 12 位十进制电表地址的范围。</translation>
+    </message>
+    <message>
+        <source>No meter address is given.</source>
+        <translation>未给出电表地址。</translation>
+    </message>
+    <message>
+        <source>The name pattern is empty.</source>
+        <translation>名称模式为空。</translation>
+    </message>
+    <message>
+        <source>%1 ports for %2 hosts: give one port for all or one per host.</source>
+        <translation>%2 台主机有 %1 个端口：请为全部主机给出一个端口，或每台主机一个端口。</translation>
+    </message>
+    <message>
+        <source>stations %1</source>
+        <translation>站号 %1</translation>
+    </message>
+    <message>
+        <source>meters %1</source>
+        <translation>电表 %1</translation>
+    </message>
+    <message>
+        <source>These names are already used in the Standard folder: %1.</source>
+        <translation>以下名称已在 Standard 文件夹中使用：%1。</translation>
+    </message>
+</context>
+<context>
+    <name>TemplateLibrary</name>
+    <message>
+        <source>The file cannot be read: %1</source>
+        <translation>无法读取该文件：%1</translation>
+    </message>
+    <message>
+        <source>The template could not be written to %1: %2</source>
+        <translation>无法将模板写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>The template has problems and was not saved.</source>
+        <translation>模板有问题，未保存。</translation>
+    </message>
+    <message>
+        <source>The folder %1 cannot be made.</source>
+        <translation>无法创建文件夹 %1。</translation>
+    </message>
+    <message>
+        <source>The template %1 has problems and was not imported.</source>
+        <translation>模板 %1 有问题，未导入。</translation>
+    </message>
+    <message>
+        <source>Only templates of your own folder can be deleted.</source>
+        <translation>只能删除您自己文件夹中的模板。</translation>
+    </message>
+    <message>
+        <source>%1 could not be deleted: %2</source>
+        <translation>无法删除 %1：%2</translation>
+    </message>
+</context>
+<context>
+    <name>TemplatesWindow</name>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>……以及另外 %1 个。</translation>
+    </message>
+    <message>
+        <source>Template</source>
+        <translation>模板</translation>
+    </message>
+    <message>
+        <source>Templates</source>
+        <translation>模板</translation>
+    </message>
+    <message>
+        <source>Search by name, maker or model</source>
+        <translation>按名称、厂商或型号搜索</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Maker</source>
+        <translation>厂商</translation>
+    </message>
+    <message>
+        <source>Model</source>
+        <translation>型号</translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation>协议</translation>
+    </message>
+    <message>
+        <source>Points</source>
+        <translation>点数</translation>
+    </message>
+    <message>
+        <source>Location</source>
+        <translation>位置</translation>
+    </message>
+    <message>
+        <source>Import...</source>
+        <translation>导入...</translation>
+    </message>
+    <message>
+        <source>Export...</source>
+        <translation>导出...</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>Open as Text</source>
+        <translation>以文本打开</translation>
+    </message>
+    <message>
+        <source>Add Folder...</source>
+        <translation>添加文件夹...</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>My templates</source>
+        <translation>我的模板</translation>
+    </message>
+    <message>
+        <source>Example</source>
+        <translation>示例</translation>
+    </message>
+    <message>
+        <source>Not usable: %1</source>
+        <translation>不可用：%1</translation>
+    </message>
+    <message>
+        <source>Import Template</source>
+        <translation>导入模板</translation>
+    </message>
+    <message>
+        <source>Templates (*.json)</source>
+        <translation>模板 (*.json)</translation>
+    </message>
+    <message>
+        <source>Export Template</source>
+        <translation>导出模板</translation>
+    </message>
+    <message>
+        <source>Delete the template &apos;%1&apos;?</source>
+        <translation>删除模板“%1”？</translation>
+    </message>
+    <message>
+        <source>Add Template Folder</source>
+        <translation>添加模板文件夹</translation>
+    </message>
+    <message>
+        <source>Save as Template</source>
+        <translation>另存为模板</translation>
+    </message>
+    <message>
+        <source>Template name:</source>
+        <translation>模板名称：</translation>
+    </message>
+    <message>
+        <source>Maker:</source>
+        <translation>厂商：</translation>
+    </message>
+    <message>
+        <source>Model:</source>
+        <translation>型号：</translation>
+    </message>
+    <message>
+        <source>Description:</source>
+        <translation>描述：</translation>
+    </message>
+    <message>
+        <source>The template &apos;%1&apos; was saved to %2.</source>
+        <translation>模板“%1”已保存到 %2。</translation>
     </message>
 </context>
 </TS>
