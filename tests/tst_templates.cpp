@@ -10,7 +10,9 @@
 #include "core/project/ItemRecord.h"
 #include "core/project/ProjectItems.h"
 #include "core/project/ProjectJson.h"
+#include "ModbusTcpTestServer.h"
 #include "core/templates/DeviceTemplate.h"
+#include "core/templates/ModelProbe.h"
 #include "core/templates/TemplateExpansion.h"
 #include "core/templates/TemplateLibrary.h"
 #include "gui/devices/standardModbusEditDialog.h"
@@ -169,6 +171,9 @@ private slots:
     void initTestCase() { registerItemRecordTypes(); }
 
     void rtuDeviceAddedForThreeStations();
+    void probeMatches_data();
+    void probeMatches();
+    void probeTellsTheModel();
     void tcpTemplateAddedForThreeHosts();
     void tcpHostsAndPorts_data();
     void tcpHostsAndPorts();
@@ -688,6 +693,86 @@ void TestTemplates::addFromTemplateThroughTheMenu()
     const CheckFindings findings = ProjectChecker::check(project);
     QVERIFY(!ProjectChecker::hasErrors(findings));
     QVERIFY(QFile::remove(ownFolder + QStringLiteral("/meter.json")));
+}
+
+void TestTemplates::probeMatches_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("length");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QVector<quint16>>("words");
+    QTest::addColumn<bool>("matches");
+
+    QTest::newRow("uint16 equal") << "holdingRegisters" << "uint16" << "" << "600" << QVector<quint16>{600} << true;
+    QTest::newRow("uint16 other") << "holdingRegisters" << "uint16" << "" << "600" << QVector<quint16>{601} << false;
+    QTest::newRow("number written otherwise") << "inputRegisters" << "uint16" << "" << "0600" << QVector<quint16>{600}
+                                              << true;
+    QTest::newRow("float") << "holdingRegisters" << "float" << "" << "1.5" << QVector<quint16>{0x3FC0, 0x0000} << true;
+    QTest::newRow("text padded with NULs") << "holdingRegisters" << "string" << "2" << "PM"
+                                           << QVector<quint16>{0x504D, 0x0000} << true;
+    QTest::newRow("text other") << "holdingRegisters" << "string" << "2" << "PM" << QVector<quint16>{0x5058, 0x0000}
+                                << false;
+    QTest::newRow("coil") << "coils" << "bool" << "" << "1" << QVector<quint16>{1} << true;
+    QTest::newRow("too few registers") << "holdingRegisters" << "float" << "" << "1.5" << QVector<quint16>{0x3FC0}
+                                       << false;
+    QTest::newRow("unknown table") << "flags" << "uint16" << "" << "1" << QVector<quint16>{1} << false;
+}
+
+void TestTemplates::probeMatches()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, type);
+    QFETCH(QString, length);
+    QFETCH(QString, value);
+    QFETCH(QVector<quint16>, words);
+    QFETCH(bool, matches);
+    TemplateProbe probe;
+    probe.table = table;
+    probe.address = 100;
+    probe.dataType = type;
+    probe.length = length;
+    probe.value = value;
+    QCOMPARE(ModelProbe::matches(probe, words), matches);
+}
+
+// Of three known models, the slave reads what one of them reads at its probe; another's probe
+// lies where the slave refuses, a third reads another value.
+void TestTemplates::probeTellsTheModel()
+{
+    ModbusTcpTestServer server([](int address) { return quint16(address == 100 ? 600 : 7); });
+    server.setReadable({{0, 199}});
+    QVERIFY(server.listen(QStringLiteral("127.0.30.1"), 1502));
+    ModbusLinkSettings link;
+    link.host = QStringLiteral("127.0.30.1");
+    link.port = 1502;
+    ModbusClient client(link);
+    const auto model = [](const QString &maker, const QString &name, int address, const QString &value) {
+        DeviceTemplate device;
+        device.name = name;
+        device.maker = maker;
+        device.model = name;
+        device.protocol = QStringLiteral("Modbus");
+        device.probe.table = QStringLiteral("holdingRegisters");
+        device.probe.address = address;
+        device.probe.dataType = QStringLiteral("uint16");
+        device.probe.value = value;
+        return device;
+    };
+    const DeviceTemplate meter = model("ACME", "PM600", 100, "600");
+    const DeviceTemplate drive = model("ACME", "VF7", 100, "7");
+    const DeviceTemplate far = model("Other", "X1", 5000, "600");
+    DeviceTemplate withoutProbe = model("Other", "X2", 100, "600");
+    withoutProbe.probe = TemplateProbe();
+    const QVector<ModelProbe::Candidate> candidates = ModelProbe::candidates({meter, drive, far, withoutProbe});
+    QCOMPARE(candidates.size(), 3);
+
+    ModelProbe probe(&client);
+    QSignalSpy finished(&probe, &ModelProbe::finished);
+    QVERIFY(probe.start(1, candidates));
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(finished.first().first().toStringList(), QStringList{QStringLiteral("ACME PM600 (PM600)")});
+    QCOMPARE(server.requests(), 3);
 }
 
 QTEST_MAIN(TestTemplates)
