@@ -92,6 +92,7 @@ private slots:
     void byteOrderQuestion_data();
     void byteOrderQuestion();
     void cancelAndCloseWhileRunning();
+    void tabGoneAddsNothing();
 
 private:
     RegisterDiscoveryDialog *openWindow(bool startAddress0 = true, const QString &order = QStringLiteral("ABCD"));
@@ -391,6 +392,29 @@ void tst_DiscoveryUi::cancelAndCloseWhileRunning()
     QTRY_VERIFY_WITH_TIMEOUT(closed.isNull(), 2000);
     QTest::qWait(50);
     QCOMPARE(pointTable()->rowCount(), 1);
+}
+
+// The tab the window was opened for is closed: "Add as points" says so instead of writing into
+// another tab or a deleted table.
+void tst_DiscoveryUi::tabGoneAddsNothing()
+{
+    RegisterDiscoveryDialog *window = openWindow();
+    QVERIFY(window);
+    QVERIFY(run(window, 0, 99));
+    select(window, {3});
+    m_editor->addTab();
+    QCOMPARE(m_editor->tabWidget()->count(), 2);
+    m_editor->deleteTab(0);
+    QTRY_COMPARE_WITH_TIMEOUT(m_editor->tabWidget()->count(), 1, 2000);
+    QStringList seen;
+    {
+        ModalAnswer::Scoped answers;
+        window->addButton()->click();
+        seen = answers.seen();
+    }
+    QCOMPARE(seen.size(), 1);
+    QVERIFY2(seen.first().contains(QStringLiteral("is gone")), qPrintable(seen.first()));
+    QCOMPARE(pointTable()->rowCount(), 0);
 }
 
 QTEST_MAIN(tst_DiscoveryUi)

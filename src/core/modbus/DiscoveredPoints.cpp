@@ -31,7 +31,7 @@ bool swapsBytes(ModbusValueCodec::ByteOrder order)
 QString addressText(ModbusPoint::Table table, int address, bool startAddress0)
 {
     const int reference = startAddress0 ? address : address + 1;
-    return tableDigit(table) + QStringLiteral("%1").arg(reference, reference > 9999 ? 5 : 4, 10, QLatin1Char('0'));
+    return tableDigit(table) + QStringLiteral("%1").arg(reference, 4, 10, QLatin1Char('0'));
 }
 
 bool sameReading(ModbusPoint::Table table, ModbusPoint::Type type, ModbusValueCodec::ByteOrder a,

@@ -29,7 +29,7 @@ struct Outcome {
 };
 
 // The address text of protocol address `address` (0..65535) of `table` in a tab with this
-// base: "40001" style, the reference in four digits, in five (a six-character text) above 9999.
+// base: "40001" style, the reference in at least four digits (a six-character text above 9999).
 QString addressText(ModbusPoint::Table table, int address, bool startAddress0);
 
 // Whether a point of this type reads the same value in both orders (a 16-bit type sees only
