@@ -35,6 +35,24 @@ bool ModbusPoint::parseType(const QString &text, Type *type)
     return false;
 }
 
+QString ModbusPoint::typeName(Type type)
+{
+    for (const TypeName &entry : kTypes) {
+        if (entry.type == type)
+            return QLatin1String(entry.text);
+    }
+    return QString();
+}
+
+int ModbusPoint::registersOf(Type type)
+{
+    for (const TypeName &entry : kTypes) {
+        if (entry.type == type)
+            return entry.registers;
+    }
+    return 0;
+}
+
 bool ModbusPoint::parseAddress(const QString &text, bool startAddress0, Table *table, int *address)
 {
     const QString digits = text.trimmed();
@@ -81,10 +99,7 @@ ModbusPoint ModbusPoint::fromRow(const QStringList &row, bool startAddress0)
         point.count = 1;
         return point;
     }
-    for (const TypeName &entry : kTypes) {
-        if (entry.type == point.type)
-            point.count = entry.registers;
-    }
+    point.count = registersOf(point.type);
     if (point.type == Type::String) {
         bool ok = false;
         point.count = row.value(3).trimmed().toInt(&ok);

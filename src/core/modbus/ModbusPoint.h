@@ -24,6 +24,10 @@ public:
     // first digit picks the table, the rest is the reference, counted from 0 or from 1.
     static bool parseAddress(const QString &text, bool startAddress0, Table *table, int *address);
     static bool parseType(const QString &text, Type *type);
+    // The text a row holds for a type ("uint16"), and the registers a point of it spans (a
+    // string: 0, its length decides).
+    static QString typeName(Type type);
+    static int registersOf(Type type);
 
     bool isBitTable() const { return table == Table::Coils || table == Table::DiscreteInputs; }
     // An "rw" point on a coil or holding-register table that could be read.

@@ -1,6 +1,7 @@
 # Modbus decoding rules, reading plan, TCP/RTU framing, the serial line, the reader, its
 # traffic log, register discovery and the bus scan.
 list(APPEND ORVANE_CORE_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/DiscoveredPoints.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusBusScan.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusClient.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusFrame.cpp

@@ -1,10 +1,11 @@
-# Standard device editors, the Add Standard dialog and the Modbus Test Read window
-# with its traffic pane.
+# Standard device editors, the Add Standard dialog, and the Modbus Test Read and register
+# discovery windows with their traffic pane.
 list(APPEND ORVANE_GUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/DeviceForm.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MeterTestReadDialog.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusPointTables.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusTestReadDialog.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/RegisterDiscoveryDialog.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SerialDeviceRows.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TrafficPane.cpp
     ${CMAKE_CURRENT_LIST_DIR}/standardDLT645EditDialog.cpp

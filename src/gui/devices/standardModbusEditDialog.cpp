@@ -3,9 +3,11 @@
 
 #include "gui/devices/ModbusPointTables.h"
 #include "gui/devices/ModbusTestReadDialog.h"
+#include "gui/devices/RegisterDiscoveryDialog.h"
 
 #include "gui/widgets/Validators.h"
 #include "gui/devices/DeviceForm.h"
+#include "core/modbus/ModbusSlave.h"
 #include "core/project/ModbusDeviceRecord.h"
 
 #include <QCheckBox>
@@ -339,6 +341,9 @@ QWidget *standardModbusEditDialog::createTabPage()
     auto *testRead = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/read.svg")), tr("Test Read"));
     testRead->setObjectName(QStringLiteral("testReadButton"));
     buttons->addWidget(testRead);
+    auto *discover = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/read.svg")), tr("Discover registers..."));
+    discover->setObjectName(QStringLiteral("discoverRegistersButton"));
+    buttons->addWidget(discover);
 
     QTableWidget *table = m_points->create(page);
     connect(table, &QTableWidget::cellChanged, this, &standardModbusEditDialog::validateName);
@@ -356,6 +361,7 @@ QWidget *standardModbusEditDialog::createTabPage()
     connect(import, &QPushButton::clicked, this, [this, table] { m_points->importRows(table); });
     connect(exportButton, &QPushButton::clicked, this, [this, table] { m_points->exportRows(table); });
     connect(testRead, &QPushButton::clicked, this, [this, page] { openTestRead(page); });
+    connect(discover, &QPushButton::clicked, this, [this, page] { openDiscovery(page); });
     return page;
 }
 
@@ -511,16 +517,65 @@ bool standardModbusEditDialog::slaveFromPage(int index, ModbusSlaveRecord *slave
 
 // --- test read -----------------------------------------------------------------------
 
-void standardModbusEditDialog::openTestRead(QWidget *page)
+bool standardModbusEditDialog::linkAndSlave(QWidget *page, ModbusDeviceRecord *device, ModbusSlaveRecord *slave)
 {
     // The form as it stands now, saved or not.
-    const ModbusDeviceRecord device = recordFromFields(false);
-    if (!device.usesRtu() && !Validators::confirmNoLeadingZero(this, {{tr("IP:"), m_ipEdit}}))
-        return;
+    *device = recordFromFields(false);
+    if (!device->usesRtu() && !Validators::confirmNoLeadingZero(this, {{tr("IP:"), m_ipEdit}}))
+        return false;
+    return slaveFromPage(m_tabWidget->indexOf(page), slave);
+}
+
+void standardModbusEditDialog::openTestRead(QWidget *page)
+{
+    ModbusDeviceRecord device;
     ModbusSlaveRecord slave;
-    if (!slaveFromPage(m_tabWidget->indexOf(page), &slave))
+    if (!linkAndSlave(page, &device, &slave))
         return;
     auto *window = new ModbusTestReadDialog(device, slave, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+}
+
+// --- register discovery --------------------------------------------------------------
+
+void standardModbusEditDialog::openDiscovery(QWidget *page)
+{
+    ModbusDeviceRecord device;
+    ModbusSlaveRecord slave;
+    if (!linkAndSlave(page, &device, &slave))
+        return;
+    // Found points go into this tab, as it stands when they are added.
+    const QPointer<QWidget> tab(page);
+    RegisterDiscoveryDialog::Target target;
+    target.tab = [this, tab](DiscoveredPoints::Tab *settings, ModbusValueCodec::ByteOrder *order) {
+        const int index = tab ? m_tabWidget->indexOf(tab) : -1;
+        ModbusSlaveRecord current;
+        if (index < 0 || !slaveFromPage(index, &current))
+            return false;
+        settings->startAddress0 = current.startAddress0;
+        settings->names.clear();
+        for (const QStringList &row : qAsConst(current.points))
+            settings->names << row.value(ModbusPointTables::ColName);
+        *order = ModbusValueCodec::byteOrderFromText(current.byteOrder);
+        return true;
+    };
+    target.append = [this, tab](const QList<QStringList> &rows) {
+        if (auto *table = tab ? tab->findChild<QTableWidget *>() : nullptr) {
+            m_points->appendLoadedRows(table, rows);
+            m_tabWidget->setCurrentWidget(tab);
+        }
+    };
+    target.setOrder = [tab](ModbusValueCodec::ByteOrder order) {
+        static const QStringList texts{QStringLiteral("ABCD"), QStringLiteral("BADC"), QStringLiteral("CDAB"),
+                                       QStringLiteral("DCBA")};
+        if (auto *combo = tab ? tab->findChild<QComboBox *>(QStringLiteral("byteOrderComboBox")) : nullptr)
+            selectExact(combo, texts.value(int(order)));
+    };
+    const ModbusSlave parsed(slave.stationNum, slave.byteOrder, slave.startAddress0, slave.charReversed, {});
+    auto *window = new RegisterDiscoveryDialog(
+        device.name, ModbusLinkSettings::fromParameters(device.mode, device.linkParameters()), parsed.station,
+        target, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
 }

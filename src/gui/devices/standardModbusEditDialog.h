@@ -82,8 +82,13 @@ private:
     ModbusDeviceRecord recordFromFields(bool withSlaves = true) const;
     // The slave of tab `index`; false when the page lacks one of its named controls.
     bool slaveFromPage(int index, ModbusSlaveRecord *slave) const;
+    // The form's device (its link) and the slave of tab `page`, for a window of its own; false,
+    // after a warning where there is one, when they cannot be had.
+    bool linkAndSlave(QWidget *page, ModbusDeviceRecord *device, ModbusSlaveRecord *slave);
     // Opens the "Test Read" window for the slave tab `page` with the form's current link.
     void openTestRead(QWidget *page);
+    // Opens the register discovery window for the slave tab `page`; found points go into it.
+    void openDiscovery(QWidget *page);
 
     QTableWidget *currentTable() const;
     QTableWidget *tableFromSender() const;

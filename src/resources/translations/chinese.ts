@@ -981,6 +981,141 @@
     </message>
 </context>
 <context>
+    <name>RegisterDiscoveryDialog</name>
+    <message>
+        <source>Discover registers: %1</source>
+        <translation>寄存器探测：%1</translation>
+    </message>
+    <message>
+        <source>Connection:</source>
+        <translation>连接：</translation>
+    </message>
+    <message>
+        <source>Station Num:</source>
+        <translation>站号：</translation>
+    </message>
+    <message>
+        <source>Holding registers</source>
+        <translation>保持寄存器</translation>
+    </message>
+    <message>
+        <source>Input registers</source>
+        <translation>输入寄存器</translation>
+    </message>
+    <message>
+        <source>Coils</source>
+        <translation>线圈</translation>
+    </message>
+    <message>
+        <source>Discrete inputs</source>
+        <translation>离散输入</translation>
+    </message>
+    <message>
+        <source>Table:</source>
+        <translation>寄存器表：</translation>
+    </message>
+    <message>
+        <source>to</source>
+        <translation>至</translation>
+    </message>
+    <message>
+        <source>Addresses (from 0):</source>
+        <translation>地址（从 0 起）：</translation>
+    </message>
+    <message>
+        <source>Discover</source>
+        <translation>探测</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Registers</source>
+        <translation>寄存器</translation>
+    </message>
+    <message>
+        <source>Traffic</source>
+        <translation>通信报文</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>地址</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>值</translation>
+    </message>
+    <message>
+        <source>Add as points</source>
+        <translation>添加为数据点</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Type:</source>
+        <translation>类型：</translation>
+    </message>
+    <message>
+        <source>Byte Order:</source>
+        <translation>字节序：</translation>
+    </message>
+    <message>
+        <source>The tab&apos;s station number is not one a slave can have (1 to 247): correct it in the tab and open this window again.</source>
+        <translation>该标签页的站号不是从站可用的站号（1 至 247）：请在标签页中修改后重新打开此窗口。</translation>
+    </message>
+    <message>
+        <source>The first address must not lie after the last.</source>
+        <translation>起始地址不能大于结束地址。</translation>
+    </message>
+    <message>
+        <source>Choose the serial device to read through.</source>
+        <translation>请选择用于读取的串口设备。</translation>
+    </message>
+    <message>
+        <source>Discovering...</source>
+        <translation>正在探测...</translation>
+    </message>
+    <message>
+        <source>Discovery could not start.</source>
+        <translation>寄存器探测无法开始。</translation>
+    </message>
+    <message>
+        <source>No readable address found.</source>
+        <translation>未找到可读取的地址。</translation>
+    </message>
+    <message>
+        <source>Readable: %1</source>
+        <translation>可读取：%1</translation>
+    </message>
+    <message>
+        <source>Requests: %1</source>
+        <translation>请求数：%1</translation>
+    </message>
+    <message>
+        <source>Select the registers to add first.</source>
+        <translation>请先选择要添加的寄存器。</translation>
+    </message>
+    <message>
+        <source>The slave tab this window was opened for is gone: no point was added.</source>
+        <translation>打开此窗口时所在的从站标签页已不存在：未添加任何数据点。</translation>
+    </message>
+    <message>
+        <source>The tab reads its points in byte order %1, the chosen order is %2. Change the tab&apos;s byte order to %2? It applies to every point of the tab.</source>
+        <translation>该标签页按字节序 %1 读取其数据点，所选字节序为 %2。要将该标签页的字节序改为 %2 吗？这将作用于该标签页的所有数据点。</translation>
+    </message>
+    <message>
+        <source>Points added: %1.</source>
+        <translation>已添加数据点：%1 个。</translation>
+    </message>
+    <message>
+        <source>Left out (the type needs registers after them that were not read): %1</source>
+        <translation>未添加（该类型需要其后未读取到的寄存器）：%1</translation>
+    </message>
+</context>
+<context>
     <name>ModbusTestReadDialog</name>
     <message>
         <source>Points</source>
@@ -1895,6 +2030,10 @@
     <message>
         <source>This tab holds %1 points. Importing replaces them with the %2 points of the file. Replace them?</source>
         <translation>此标签页已有 %1 个点。导入将用文件中的 %2 个点替换它们。要替换吗？</translation>
+    </message>
+    <message>
+        <source>Discover registers...</source>
+        <translation>探测寄存器...</translation>
     </message>
     <message>
         <source>Test Read</source>
