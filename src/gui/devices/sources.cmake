@@ -1,6 +1,7 @@
-# Standard device editors, the Add Standard dialog and the Modbus Test Read window
-# with its traffic pane.
+# Standard device editors, the Add Standard dialog, the Modbus Test Read window
+# with its traffic pane and the bus scan window.
 list(APPEND ORVANE_GUI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/BusScanDialog.cpp
     ${CMAKE_CURRENT_LIST_DIR}/DeviceForm.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MeterTestReadDialog.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusPointTables.cpp

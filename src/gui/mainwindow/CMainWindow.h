@@ -114,6 +114,7 @@ public slots:
     void slotEditProject();
     void slotDeleteProject();
     void standardAddFile();
+    void standardBusScanFile();
     void slotstandardEditFile();
     void slotServiceEditFile();
     void boxAddFile();

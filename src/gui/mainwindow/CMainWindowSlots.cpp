@@ -62,6 +62,11 @@ void CMainWindow::standardAddFile()
     m_commands->addStandard(m_tree->currentItem());
 }
 
+void CMainWindow::standardBusScanFile()
+{
+    m_commands->busScanForNewDevice(m_tree->currentItem());
+}
+
 void CMainWindow::boxAddFile()
 {
     m_commands->addBox(m_tree->currentItem(), QString(), QString());

@@ -141,6 +141,7 @@ void ProjectTree::popupMenu(const QPoint &pos)
         const QString folder = item->text();
         if (folder == Folder::Standard) {
             add(tr("Add Standard"), &CMainWindow::standardAddFile);
+            add(tr("Bus scan..."), &CMainWindow::standardBusScanFile);
         } else if (folder == Folder::Box) {
             add(tr("Add Box"), &CMainWindow::boxAddFile);
             add(tr("Search Box"), &CMainWindow::boxSearchFile);
