@@ -2,10 +2,11 @@
 // shows (rows, traffic), Cancel, and "Add as slave tab" from the device editor (with the question
 // when the device's tabs use another link) and from the Standard folder for a new device.
 // A pseudo-terminal takes no parity: the scan's seams put each setting "on the line" and let
-// only 19200 8E1 hear the slaves.
+// only 19200 8E1 hear the slaves. TCP against a test gateway on 127.0.27.1.
 
 #include "ModalAnswer.h"
 #include "ModbusServerProcess.h"
+#include "ModbusTcpTestServer.h"
 
 #include "gui/devices/BusScanDialog.h"
 #include "gui/devices/TrafficPane.h"
@@ -40,6 +41,8 @@
 namespace {
 
 const ModbusBusScan::LineSetting kHeard{19200, QStringLiteral("EVEN"), 1};
+const QString kGateway = QStringLiteral("127.0.27.1");
+constexpr int kGatewayPort = 1502;
 
 // Ticks 19200 8E1 and 19200 8N1 (which hears nothing), the ids first..last, and the seams.
 void prepare(BusScanDialog *window, const QString &device, int first, int last, int waitMs)
@@ -104,6 +107,8 @@ private slots:
     void addAsSlaveTab_data();
     void addAsSlaveTab();
     void addAsNewDevice();
+    void tcpGateway_data();
+    void tcpGateway();
     void cancelEndsWithinOneWait();
 
 private:
@@ -283,6 +288,69 @@ void tst_busscanui::addAsNewDevice()
     QCOMPARE(device.serial.stopBit, QStringLiteral("1"));
     QCOMPARE(device.slaves.size(), 1);
     QCOMPARE(device.slaves.first().stationNum, QStringLiteral("200"));
+}
+
+void tst_busscanui::tcpGateway_data()
+{
+    QTest::addColumn<bool>("answersAll");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("status");
+    // A gateway's "path unavailable" and "target failed to respond" are no device.
+    QTest::newRow("one device behind") << false << QStringList{"2 - - - registers"}
+                                       << QStringLiteral("Devices that answered: 1.");
+    QTest::newRow("answers for any id")
+        << true << QStringList{"1 - - - registers", "2 - - - registers", "3 - - - registers", "4 - - - registers"}
+        << QStringLiteral("Every id answered: something (a gateway) answers for any id, so the ids found do not "
+                          "show which devices are there.");
+}
+
+void tst_busscanui::tcpGateway()
+{
+    QFETCH(bool, answersAll);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, status);
+    ModbusTcpTestServer gateway([](int address) { return quint16(address); },
+                                [answersAll](QTcpSocket *socket, const QByteArray &request, const QByteArray &pdu) {
+                                    const int unit = quint8(request.at(6));
+                                    QByteArray reply = pdu;
+                                    if (!answersAll && unit != 2)
+                                        reply = QByteArray().append(char(0x83)).append(char(unit % 2 ? 0x0A : 0x0B));
+                                    socket->write(ModbusTcpTestServer::adu(request, reply));
+                                });
+    QVERIFY(gateway.listen(kGateway, kGatewayPort));
+    QStandardItem *item = addDevice(QStringLiteral("Behind"), false);
+    m_editor = new standardModbusEditDialog(item, m_main.get());
+    m_editor->show();
+    m_editor->busScanButton()->click();
+    auto *window = m_editor->findChild<BusScanDialog *>();
+    QVERIFY(window);
+    window->modeCombo()->setCurrentText(QStringLiteral("ModbusTCP"));
+    window->hostEdit()->setText(kGateway);
+    window->portSpin()->setValue(kGatewayPort);
+    window->firstIdSpin()->setValue(1);
+    window->lastIdSpin()->setValue(4);
+    window->waitSpin()->setValue(200);
+    QVERIFY(scanToEnd(window, 20000));
+    QCOMPARE(shownRows(window), rows);
+    QCOMPARE(window->statusLabel()->text(), status);
+    // Every probe and its reply, with the unit taken from the TCP header.
+    TrafficModel *traffic = window->trafficPane()->model();
+    QStringList units;
+    for (int row = 0; row < traffic->rowCount(); ++row)
+        units << ModbusTraffic::directionText(traffic->entry(row).direction) + QString::number(traffic->entry(row).unit);
+    QCOMPARE(units, (QStringList{"TX1", "RX1", "TX2", "RX2", "TX3", "RX3", "TX4", "RX4"}));
+
+    if (answersAll)
+        return;
+    choose(window, 2);
+    window->addButton()->click();
+    m_editor->saveChanges();
+    const ModbusDeviceRecord saved = ModbusDeviceRecord::fromItem(item);
+    QCOMPARE(saved.mode, ModbusDeviceRecord::Tcp);
+    QCOMPARE(saved.ip, kGateway);
+    QCOMPARE(saved.port, QString::number(kGatewayPort));
+    QCOMPARE(saved.slaves.size(), 1);
+    QCOMPARE(saved.slaves.first().stationNum, QStringLiteral("2"));
 }
 
 void tst_busscanui::cancelEndsWithinOneWait()
