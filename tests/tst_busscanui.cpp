@@ -373,6 +373,13 @@ void tst_busscanui::cancelEndsWithinOneWait()
     QVERIFY(sinceCancel.isValid());
     QVERIFY2(sinceCancel.elapsed() < waitMs, qPrintable(QString::number(sinceCancel.elapsed())));
     QCOMPARE(window.scan()->outcome(), ModbusBusScan::Outcome::Cancelled);
+    // The probe cut short still ends in the log, after its request.
+    window.trafficPane()->refresh();
+    TrafficModel *traffic = window.trafficPane()->model();
+    QVERIFY(traffic->rowCount() >= 2);
+    QCOMPARE(traffic->entry(traffic->rowCount() - 2).direction, ModbusTraffic::Direction::Sent);
+    QCOMPARE(traffic->entry(traffic->rowCount() - 1).direction, ModbusTraffic::Direction::None);
+    QCOMPARE(traffic->entry(traffic->rowCount() - 1).unit, 2);
     QCOMPARE(window.statusLabel()->text(), QStringLiteral("The scan was cancelled."));
     QVERIFY(window.startButton()->isEnabled());
 }

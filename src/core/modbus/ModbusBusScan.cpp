@@ -378,7 +378,7 @@ void ModbusBusScan::finish(Outcome outcome)
     if (!m_running)
         return;
     m_running = false;
-    if (m_listening && !m_options.tcp) {
+    if (m_options.tcp ? m_client && m_client->isWaiting() : m_listening) {
         // The probe on the wire ends here for whoever logs it.
         ModbusClient::Result result = probeResult(nullptr);
         result.reason = QStringLiteral("scan ended");
