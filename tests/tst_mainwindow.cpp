@@ -539,7 +539,7 @@ void TestMainWindow::contextMenuEntries_data()
     QTest::addColumn<QString>("which");
     QTest::addColumn<QStringList>("entries");
     QTest::newRow("project") << "project" << QStringList({"编辑项目", "关闭项目", "保存项目", "检查项目"});
-    QTest::newRow("Standard folder") << "Standard" << QStringList({"添加Standard", "从模板添加..."});
+    QTest::newRow("Standard folder") << "Standard" << QStringList({"添加Standard", "从模板添加...", "总线扫描..."});
     QTest::newRow("Service folder") << "Service" << QStringList();
     QTest::newRow("Box folder") << "Box" << QStringList({"添加Box", "搜索设备", "设备列表..."});
     QTest::newRow("Data folder") << "Data" << QStringList({"删除全部"});

@@ -1,6 +1,5 @@
 #include "core/modbus/ModbusBusScan.h"
 
-#include "core/modbus/ModbusClient.h"
 #include "core/modbus/SerialLine.h"
 
 #include <cmath>
@@ -158,10 +157,15 @@ bool ModbusBusScan::start(const Options &options)
         link.port = m_options.port;
         link.requestTimeoutMs = m_options.waitMs;
         m_client = new ModbusClient(link, this);
-        connect(m_client, &ModbusClient::bytesSent, this, [this] { m_sentAt.start(); });
+        connect(m_client, &ModbusClient::bytesSent, this, [this](const QByteArray &bytes) {
+            m_sentAt.start();
+            emit bytesSent(bytes);
+        });
+        connect(m_client, &ModbusClient::bytesReceived, this, &ModbusBusScan::bytesReceived);
         connect(m_client, &ModbusClient::replied, this, [this](const ModbusClient::Result &result) {
             if (!m_running)
                 return;
+            emit probeDone(result);
             using S = ModbusClient::Result::Status;
             if (result.linkFailed) {
                 m_linkError = result.reason;
@@ -182,6 +186,7 @@ bool ModbusBusScan::start(const Options &options)
     } else if (!m_line) {
         m_line = new SerialLine(this);
         connect(m_line, &SerialLine::bytesReceived, this, &ModbusBusScan::rtuBytes);
+        connect(m_line, &SerialLine::bytesSent, this, &ModbusBusScan::bytesSent);
         connect(m_line, &SerialLine::failed, this, [this](const QString &error) {
             m_linkError = error;
             finish(Outcome::LinkFailed);
@@ -286,11 +291,15 @@ void ModbusBusScan::transmit()
 
 void ModbusBusScan::rtuBytes(const QByteArray &bytes)
 {
+    if (!m_running || m_settingIndex >= m_options.settings.size())
+        return;
+    const LineSetting &setting = m_options.settings.at(m_settingIndex);
+    const QByteArray heard = m_filter ? m_filter(setting, bytes) : bytes;
+    if (!heard.isEmpty())
+        emit bytesReceived(heard);
     if (!m_listening)
         return; // stale: the silence wait before the next probe drops it
     m_bytesInWindow = true;
-    const LineSetting &setting = m_options.settings.at(m_settingIndex);
-    const QByteArray heard = m_filter ? m_filter(setting, bytes) : bytes;
     if (heard.isEmpty())
         return;
     // A reply that began in time gets its own wire time to arrive whole.
@@ -346,6 +355,8 @@ void ModbusBusScan::judgeBuffer(bool whole)
 
 void ModbusBusScan::probeEnded(const Row *row)
 {
+    if (!m_options.tcp && m_listening)
+        emit probeDone(probeResult(row));
     m_listening = false;
     m_deadline.stop();
     m_frameEnd.stop();
@@ -367,6 +378,12 @@ void ModbusBusScan::finish(Outcome outcome)
     if (!m_running)
         return;
     m_running = false;
+    if (m_options.tcp ? m_client && m_client->isWaiting() : m_listening) {
+        // The probe on the wire ends here for whoever logs it.
+        ModbusClient::Result result = probeResult(nullptr);
+        result.reason = QStringLiteral("scan ended");
+        emit probeDone(result);
+    }
     m_listening = false;
     m_deadline.stop();
     m_frameEnd.stop();
@@ -379,6 +396,22 @@ void ModbusBusScan::finish(Outcome outcome)
     m_outcome = outcome;
     m_everyIdAnswered = outcome == Outcome::Completed && m_done > 1 && m_answered == m_done;
     emit finished(outcome);
+}
+
+ModbusClient::Result ModbusBusScan::probeResult(const Row *row)
+{
+    using S = ModbusClient::Result::Status;
+    ModbusClient::Result result;
+    result.status = S::Timeout;
+    if (row) {
+        result.exceptionCode = row->exceptionCode;
+        switch (row->reply) {
+        case ReplyKind::Registers: result.status = S::Ok; break;
+        case ReplyKind::Exception: result.status = S::Exception; break;
+        case ReplyKind::Garbled: result.status = S::CrcError; break;
+        }
+    }
+    return result;
 }
 
 qint64 ModbusBusScan::msLeft() const

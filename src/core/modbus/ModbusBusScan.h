@@ -10,6 +10,7 @@
 // Events for a dialog: progress() before each probe, rowFound() per answering id, finished()
 // once. cancel() ends the scan at once.
 
+#include "core/modbus/ModbusClient.h"
 #include "core/modbus/ModbusFrame.h"
 
 #include <QElapsedTimer>
@@ -20,7 +21,6 @@
 
 #include <functional>
 
-class ModbusClient;
 class SerialLine;
 
 class ModbusBusScan : public QObject
@@ -89,6 +89,7 @@ public:
     void cancel();
     bool isRunning() const { return m_running; }
 
+    bool isTcp() const { return m_options.tcp; }
     const QVector<Row> &rows() const { return m_rows; }
     Outcome outcome() const { return m_outcome; }
     // Every probe of a whole scan was answered: a gateway that answers for any id.
@@ -106,6 +107,11 @@ signals:
     void progress(const ModbusBusScan::LineSetting &setting, int id, int done, int total, qint64 msLeft);
     void rowFound(const ModbusBusScan::Row &row);
     void finished(ModbusBusScan::Outcome outcome);
+    // The probes' frames for a traffic log: bytes as the scan heard them (after the receive
+    // filter), and how each probe ended in the terms of a client's request.
+    void bytesSent(const QByteArray &bytes);
+    void bytesReceived(const QByteArray &bytes);
+    void probeDone(const ModbusClient::Result &result);
 
 private:
     void startSetting();
@@ -116,6 +122,7 @@ private:
     void probeEnded(const Row *row);
     void tcpReplied(int status, int exceptionCode);
     void finish(Outcome outcome);
+    static ModbusClient::Result probeResult(const Row *row);
     qint64 msLeft() const;
 
     Options m_options;

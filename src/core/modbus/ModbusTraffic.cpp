@@ -1,5 +1,7 @@
 #include "core/modbus/ModbusTraffic.h"
 
+#include "core/modbus/ModbusBusScan.h"
+
 #include <QDateTime>
 #include <QSaveFile>
 
@@ -38,6 +40,22 @@ void ModbusTraffic::attach(const ModbusClient *client)
         connect(client, &ModbusClient::bytesSent, this, &ModbusTraffic::recordSent),
         connect(client, &ModbusClient::bytesReceived, this, &ModbusTraffic::recordReceived),
         connect(client, &ModbusClient::replied, this, &ModbusTraffic::recordResult),
+    };
+}
+
+void ModbusTraffic::attach(const ModbusBusScan *scan)
+{
+    detach();
+    if (!scan)
+        return;
+    m_connections = {
+        connect(scan, &ModbusBusScan::bytesSent, this,
+                [this, scan](const QByteArray &bytes) {
+                    m_rtu = !scan->isTcp();
+                    recordSent(bytes);
+                }),
+        connect(scan, &ModbusBusScan::bytesReceived, this, &ModbusTraffic::recordReceived),
+        connect(scan, &ModbusBusScan::probeDone, this, &ModbusTraffic::recordResult),
     };
 }
 

@@ -8,6 +8,8 @@
 
 #include "core/modbus/ModbusClient.h"
 
+class ModbusBusScan;
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QMap>
@@ -62,6 +64,8 @@ public:
 
     // Watches one client at a time; a new attach() ends the last. The client may go first.
     void attach(const ModbusClient *client);
+    // The probes of a bus scan, RTU or TCP as each scan goes.
+    void attach(const ModbusBusScan *scan);
     void detach();
     // How to find the unit id in a sent frame (attach() sets it from the client).
     void setRtu(bool rtu) { m_rtu = rtu; }

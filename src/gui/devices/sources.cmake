@@ -1,6 +1,7 @@
-# Standard device editors, the Add Standard dialog, and the Modbus Test Read and register
-# discovery windows with their traffic pane.
+# Standard device editors, the Add Standard dialog, and the Modbus Test Read, register
+# discovery and bus scan windows with their traffic pane.
 list(APPEND ORVANE_GUI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/BusScanDialog.cpp
     ${CMAKE_CURRENT_LIST_DIR}/DeviceForm.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MeterTestReadDialog.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ModbusPointTables.cpp

@@ -18,6 +18,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStandardItem>
@@ -95,6 +96,9 @@ void standardModbusEditDialog::buildForm()
     left->addRow(tr("Server Name:"), m_nameEdit);
     left->addRow(tr("Modbus:"), m_modbusCombo);
     right->addRow(tr("Protocol:"), m_protocolCombo);
+    m_busScanButton = new QPushButton(tr("Bus scan..."));
+    m_busScanButton->setObjectName(QStringLiteral("busScanButton"));
+    right->addRow(m_busScanButton);
 
     using DeviceForm::intEdit;
     const int maxInt = 2147483647;
@@ -180,6 +184,7 @@ void standardModbusEditDialog::buildForm()
 
     connect(m_modbusCombo, &QComboBox::currentTextChanged, this, &standardModbusEditDialog::onProtocolChanged);
     connect(m_addTabButton, &QPushButton::clicked, this, &standardModbusEditDialog::addTab);
+    connect(m_busScanButton, &QPushButton::clicked, this, &standardModbusEditDialog::openBusScan);
     connect(m_tabWidget, &QTabWidget::tabCloseRequested, this, &standardModbusEditDialog::deleteTab);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -578,4 +583,58 @@ void standardModbusEditDialog::openDiscovery(QWidget *page)
         target, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
+}
+
+// --- bus scan ------------------------------------------------------------------------
+
+void standardModbusEditDialog::openBusScan()
+{
+    const ModbusDeviceRecord device = recordFromFields(false);
+    BusScanDialog::Defaults defaults;
+    defaults.tcp = device.usesTcp();
+    defaults.setting = {device.serial.baudRate.toInt(), device.serial.parityBit, device.serial.stopBit.toInt()};
+    defaults.host = device.ip;
+    defaults.port = device.port.toInt();
+    auto *window = new BusScanDialog(defaults, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(window, &BusScanDialog::addAsSlaveTab, this, &standardModbusEditDialog::addFoundSlave);
+    window->show();
+}
+
+void standardModbusEditDialog::addFoundSlave(const BusScanDialog::Found &found)
+{
+    loadPendingTabs();
+    const ModbusDeviceRecord current = recordFromFields(false);
+    ModbusDeviceRecord link = current;
+    const bool changed = found.applyTo(&link);
+    // The link is the device's, shared by every tab: moving it may cut off the others.
+    if (changed && m_tabWidget->count() > 0) {
+        const QString now = current.usesTcp()
+                                ? QStringLiteral("ModbusTCP %1:%2").arg(current.ip, current.port)
+                                : QStringLiteral("%1 %2%3%4")
+                                      .arg(current.serial.baudRate, current.serial.dataBit,
+                                           current.serial.parityBit.left(1), current.serial.stopBit);
+        const auto answer = QMessageBox::question(
+            this, tr("Bus scan"),
+            tr("The other slave tabs of this device were set up for %1, but station %2 answered at %3. "
+               "Change the device's link to %3 and add the tab?")
+                .arg(now)
+                .arg(found.row.id)
+                .arg(found.describe()));
+        if (answer != QMessageBox::Yes)
+            return;
+    }
+    DeviceForm::selectOr(m_modbusCombo, link.mode);
+    m_ipEdit->setText(link.ip);
+    m_portEdit->setText(link.port);
+    DeviceForm::showSerialLine(serialControls(), link.serial);
+
+    addTab();
+    const int index = m_tabWidget->count() - 1;
+    m_tabWidget->widget(index)->findChild<QLineEdit *>(QStringLiteral("stationNumEdit"))->setText(QString::number(found.row.id));
+    m_tabWidget->setCurrentIndex(index);
+    message(tr("Slave tab %1 added for station %2 (%3).")
+                .arg(m_tabWidget->tabText(index))
+                .arg(found.row.id)
+                .arg(found.describe()));
 }

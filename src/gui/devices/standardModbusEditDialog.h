@@ -5,6 +5,7 @@
 // from the item's record and commits one built from the form on Save; the main window
 // connects Save to its name check.
 
+#include "gui/devices/BusScanDialog.h"
 #include "gui/devices/DeviceForm.h"
 
 #include <QDialog>
@@ -46,6 +47,7 @@ public:
     QLineEdit *nameEdit() const { return m_nameEdit; }
     QPushButton *saveButton() const { return m_saveButton; }
     QTabWidget *tabWidget() const { return m_tabWidget; }
+    QPushButton *busScanButton() const { return m_busScanButton; }
 
     // True when every validated field of the mode in use, and every tab's station number,
     // is empty or acceptable, and the IP has no part with a leading zero; otherwise warns,
@@ -58,6 +60,11 @@ public slots:
     void onProtocolChanged(QString protocol);
     void deleteTab(int index);
     void addTab();
+    // "Bus scan...": a scan window with the form's link as its defaults.
+    void openBusScan();
+    // "Add as slave tab" of the scan window: a tab with the station found, and the link it
+    // answered on written into the form (after asking when other tabs use another link).
+    void addFoundSlave(const BusScanDialog::Found &found);
 
     // Table checks. Without a sending table they act on the current tab's table.
     void validateName(int row, int column);
@@ -120,6 +127,7 @@ private:
     QLineEdit *m_intervalEdit = nullptr;
     QTabWidget *m_tabWidget = nullptr;
     QPushButton *m_addTabButton = nullptr;
+    QPushButton *m_busScanButton = nullptr;
     QPushButton *m_saveButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
 };

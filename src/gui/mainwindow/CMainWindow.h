@@ -116,6 +116,7 @@ public slots:
     void standardAddFile();
     void standardAddFromTemplateFile();
     void templatesFile();
+    void standardBusScanFile();
     void slotstandardEditFile();
     void slotServiceEditFile();
     void boxAddFile();

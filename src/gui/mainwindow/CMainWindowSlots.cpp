@@ -72,6 +72,11 @@ void CMainWindow::templatesFile()
     m_commands->showTemplates();
 }
 
+void CMainWindow::standardBusScanFile()
+{
+    m_commands->busScanForNewDevice(m_tree->currentItem());
+}
+
 void CMainWindow::boxAddFile()
 {
     m_commands->addBox(m_tree->currentItem(), QString(), QString());

@@ -11,9 +11,12 @@
 #include "gui/boxlink/BoxInputDialog.h"
 #include "gui/boxlink/BoxSearchDialog.h"
 #include "gui/deployment/FleetWindow.h"
+#include "gui/devices/BusScanDialog.h"
+#include "gui/devices/DeviceForm.h"
 #include "gui/devices/standardInputDialog.h"
 #include "gui/templates/TemplateDialogs.h"
 #include "core/project/ItemRecord.h"
+#include "core/project/ModbusDeviceRecord.h"
 #include "core/project/ProjectItems.h"
 #include "gui/project/EditProjectDialog.h"
 #include "gui/project/NewProjectDialog.h"
@@ -165,27 +168,77 @@ void ProjectCommands::addStandard(QStandardItem *folder)
     standardInputDialog dialog(m_window);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const QString name = dialog.getName();
-    const QString protocol = dialog.getProtocol();
+    QStandardItem *device = createStandard(folder, dialog.getName(), dialog.getProtocol());
+    if (!device)
+        return;
+    m_tree->setCurrent(device);
+    m_editors->openStandard(device);
+}
 
+QStandardItem *ProjectCommands::createStandard(QStandardItem *folder, const QString &name, const QString &protocol)
+{
     if (name.isEmpty()) {
         QMessageBox::warning(m_window, tr("Warning"), tr("standard Name cannot be empty."));
-        return;
+        return nullptr;
     }
     QStandardItem *standards = ProjectTree::projectOf(folder)->child(0);
     if (standards && ProjectTree::hasChildNamed(standards, name)) {
         QMessageBox::warning(m_window, tr("Warning"),
                              tr("A standard file with the same name already exists in PLC or Standard "
                                 "folder. Please use a different name."));
-        return;
+        return nullptr;
     }
 
     // Anything but DL/T 645 is made as Modbus, so it shows the Modbus icon.
     const QIcon icon = ProjectItems::protocolIcon(protocol == kDlt645 ? kDlt645 : kModbus);
     QStandardItem *device = ProjectItems::newDevice(icon, name, protocol);
     folder->appendRow(device);
-    m_tree->setCurrent(device);
-    m_editors->openStandard(device);
+    return device;
+}
+
+void ProjectCommands::busScanForNewDevice(QStandardItem *folder)
+{
+    if (!ProjectTree::isFolder(folder, Folder::Standard))
+        return;
+    auto *window = new BusScanDialog(BusScanDialog::Defaults(), m_window);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    // The folder may go (its project closed) while the window is open.
+    const QPersistentModelIndex target(folder->index());
+    connect(window, &BusScanDialog::addAsSlaveTab, this, [this, window, target](const BusScanDialog::Found &found) {
+        QStandardItem *standards = target.isValid() ? m_model->itemFromIndex(target) : nullptr;
+        if (!standards) {
+            QMessageBox::warning(window, tr("Warning"), tr("The project of this scan is no longer open."));
+            return;
+        }
+        standardInputDialog dialog(window);
+        dialog.protocolCombo()->setCurrentText(kModbus);
+        dialog.protocolCombo()->setEnabled(false);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        // The tree may have changed while the name was asked for.
+        standards = target.isValid() ? m_model->itemFromIndex(target) : nullptr;
+        QStandardItem *device = standards ? createStandard(standards, dialog.getName(), kModbus) : nullptr;
+        if (!device)
+            return;
+        ModbusDeviceRecord::writeDefaults(device);
+        ModbusDeviceRecord record = ModbusDeviceRecord::fromItem(device);
+        record.protocol = kModbus;
+        found.applyTo(&record);
+        if (record.serial.serialPort.isEmpty())
+            record.serial.serialPort = DeviceForm::serialPortChoices().constFirst();
+        ModbusSlaveRecord slave;
+        slave.title = QStringLiteral("Modbus-1");
+        slave.stationNum = QString::number(found.row.id);
+        record.slaves = {slave};
+        record.commitTo(device);
+        m_window->appendMessage(tr("The Standard Modbus '%1' was added for station %2 (%3).")
+                                    .arg(record.name)
+                                    .arg(found.row.id)
+                                    .arg(found.describe()));
+        m_tree->setCurrent(device);
+        m_editors->openStandard(device);
+    });
+    window->show();
 }
 
 void ProjectCommands::addFromTemplate(QStandardItem *folder)

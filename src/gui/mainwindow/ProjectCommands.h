@@ -32,6 +32,9 @@ public:
     // "Add from Template..." for a Standard folder: devices of one template, previewed first.
     void addFromTemplate(QStandardItem *folder);
     void showTemplates();
+    // "Bus scan..." of a Standard folder: each "Add as slave tab" makes a new Modbus device on
+    // the link it was found at, with that station's tab.
+    void busScanForNewDevice(QStandardItem *folder);
     // "Add Box" for a Box folder; ip and model (when one of those offered) are filled in.
     void addBox(QStandardItem *folder, const QString &ip, const QString &model);
     void searchBoxes(QStandardItem *folder);
@@ -41,6 +44,8 @@ public:
     void deleteAllData(QStandardItem *folder);
 
 private:
+    // A new device under the Standard folder; null (after a warning) for a name that is empty or taken.
+    QStandardItem *createStandard(QStandardItem *folder, const QString &name, const QString &protocol);
     void updateProject(const QModelIndex &project, const QString &name, const QString &path,
                        const QString &description);
 

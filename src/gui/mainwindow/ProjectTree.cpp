@@ -142,6 +142,7 @@ void ProjectTree::popupMenu(const QPoint &pos)
         if (folder == Folder::Standard) {
             add(tr("Add Standard"), &CMainWindow::standardAddFile);
             add(tr("Add from Template..."), &CMainWindow::standardAddFromTemplateFile);
+            add(tr("Bus scan..."), &CMainWindow::standardBusScanFile);
         } else if (folder == Folder::Box) {
             add(tr("Add Box"), &CMainWindow::boxAddFile);
             add(tr("Search Box"), &CMainWindow::boxSearchFile);

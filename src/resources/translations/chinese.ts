@@ -389,6 +389,18 @@
 <context>
     <name>CMainWindow</name>
     <message>
+        <source>Bus scan...</source>
+        <translation>总线扫描...</translation>
+    </message>
+    <message>
+        <source>The project of this scan is no longer open.</source>
+        <translation>此次扫描所属的项目已不再打开。</translation>
+    </message>
+    <message>
+        <source>The Standard Modbus &apos;%1&apos; was added for station %2 (%3).</source>
+        <translation>已为站号 %2 添加标准 Modbus 设备“%1”（%3）。</translation>
+    </message>
+    <message>
         <source>Templates...</source>
         <translation>模板...</translation>
     </message>
@@ -2023,6 +2035,22 @@
 </context>
 <context>
     <name>standardModbusEditDialog</name>
+    <message>
+        <source>Bus scan...</source>
+        <translation>总线扫描...</translation>
+    </message>
+    <message>
+        <source>Bus scan</source>
+        <translation>总线扫描</translation>
+    </message>
+    <message>
+        <source>The other slave tabs of this device were set up for %1, but station %2 answered at %3. Change the device&apos;s link to %3 and add the tab?</source>
+        <translation>该设备的其他从站页按 %1 设置，但站号 %2 在 %3 下应答。要把设备的链路改为 %3 并添加该页吗？</translation>
+    </message>
+    <message>
+        <source>Slave tab %1 added for station %2 (%3).</source>
+        <translation>已为站号 %2 添加从站页 %1（%3）。</translation>
+    </message>
     <message>
         <source>Save as Template...</source>
         <translation>另存为模板...</translation>
@@ -3803,6 +3831,193 @@ Save it first?</source>
     <message>
         <source>The template &apos;%1&apos; was saved to %2.</source>
         <translation>模板“%1”已保存到 %2。</translation>
+    </message>
+</context>
+<context>
+    <name>BusScanDialog</name>
+    <message>
+        <source> ms</source>
+        <translation> 毫秒</translation>
+    </message>
+    <message>
+        <source>%1, id %2, %3</source>
+        <translation>%1，站号 %2，%3</translation>
+    </message>
+    <message>
+        <source>3 (holding registers)</source>
+        <translation>3（保持寄存器）</translation>
+    </message>
+    <message>
+        <source>4 (input registers)</source>
+        <translation>4（输入寄存器）</translation>
+    </message>
+    <message>
+        <source>Add as slave tab</source>
+        <translation>添加为从站页</translation>
+    </message>
+    <message>
+        <source>Also ids 248-255</source>
+        <translation>包括站号 248-255</translation>
+    </message>
+    <message>
+        <source>Baud rates:</source>
+        <translation>波特率：</translation>
+    </message>
+    <message>
+        <source>Baud</source>
+        <translation>波特率</translation>
+    </message>
+    <message>
+        <source>Bus scan</source>
+        <translation>总线扫描</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Choose the serial device of this PC to scan.</source>
+        <translation>请选择本机要扫描的串口设备。</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Devices found</source>
+        <translation>找到的设备</translation>
+    </message>
+    <message>
+        <source>Enter the host to scan.</source>
+        <translation>请输入要扫描的主机。</translation>
+    </message>
+    <message>
+        <source>Even</source>
+        <translation>偶校验</translation>
+    </message>
+    <message>
+        <source>Host:</source>
+        <translation>主机：</translation>
+    </message>
+    <message>
+        <source>Id %1, %2</source>
+        <translation>站号 %1，%2</translation>
+    </message>
+    <message>
+        <source>Id</source>
+        <translation>站号</translation>
+    </message>
+    <message>
+        <source>Ids:</source>
+        <translation>站号：</translation>
+    </message>
+    <message>
+        <source>Modbus:</source>
+        <translation>Modbus：</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>无校验</translation>
+    </message>
+    <message>
+        <source>Odd</source>
+        <translation>奇校验</translation>
+    </message>
+    <message>
+        <source>Parities:</source>
+        <translation>校验位：</translation>
+    </message>
+    <message>
+        <source>Parity</source>
+        <translation>校验位</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>端口：</translation>
+    </message>
+    <message>
+        <source>Probe function:</source>
+        <translation>探测功能码：</translation>
+    </message>
+    <message>
+        <source>Reply</source>
+        <translation>应答</translation>
+    </message>
+    <message>
+        <source>Round trip (ms)</source>
+        <translation>往返时间（毫秒）</translation>
+    </message>
+    <message>
+        <source>Scan all</source>
+        <translation>全部扫描</translation>
+    </message>
+    <message>
+        <source>Scan</source>
+        <translation>扫描</translation>
+    </message>
+    <message>
+        <source>Scanning...</source>
+        <translation>正在扫描...</translation>
+    </message>
+    <message>
+        <source>Serial device:</source>
+        <translation>串口设备：</translation>
+    </message>
+    <message>
+        <source>Stop at the first device</source>
+        <translation>找到第一个设备即停止</translation>
+    </message>
+    <message>
+        <source>Stop bits</source>
+        <translation>停止位</translation>
+    </message>
+    <message>
+        <source>Stop bits:</source>
+        <translation>停止位：</translation>
+    </message>
+    <message>
+        <source>The first id is above the last.</source>
+        <translation>起始站号大于结束站号。</translation>
+    </message>
+    <message>
+        <source>These options make no scan.</source>
+        <translation>这些选项无法进行扫描。</translation>
+    </message>
+    <message>
+        <source>Tick at least one baud rate, one parity and one number of stop bits.</source>
+        <translation>请至少勾选一个波特率、一种校验位和一种停止位。</translation>
+    </message>
+    <message>
+        <source>Traffic</source>
+        <translation>通信报文</translation>
+    </message>
+    <message>
+        <source>Wait per id:</source>
+        <translation>每个站号等待：</translation>
+    </message>
+    <message>
+        <source>about %1 s left</source>
+        <translation>约剩 %1 秒</translation>
+    </message>
+    <message>
+        <source>address</source>
+        <translation>地址</translation>
+    </message>
+    <message>
+        <source>answers, garbled (wrong speed or wiring)</source>
+        <translation>有应答，但报文损坏（速率或接线错误）</translation>
+    </message>
+    <message>
+        <source>exception %1</source>
+        <translation>异常 %1</translation>
+    </message>
+    <message>
+        <source>registers</source>
+        <translation>寄存器</translation>
+    </message>
+    <message>
+        <source>to</source>
+        <translation>至</translation>
     </message>
 </context>
 </TS>
