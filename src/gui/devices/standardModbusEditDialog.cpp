@@ -343,12 +343,17 @@ QWidget *standardModbusEditDialog::createTabPage()
     exportButton->setMinimumWidth(10);
     for (QPushButton *button : {add, removeAll, import, exportButton})
         buttons->addWidget(button);
+    // The tab's own reads beside its two check boxes, where the form has a row to spare: in the
+    // row of the table buttons six would widen the editor past its dock on a 1366-pixel screen.
+    auto *reads = new QHBoxLayout;
     auto *testRead = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/read.svg")), tr("Test Read"));
     testRead->setObjectName(QStringLiteral("testReadButton"));
-    buttons->addWidget(testRead);
+    reads->addWidget(testRead);
     auto *discover = new QPushButton(QIcon(QStringLiteral(":/adsdemo/images/read.svg")), tr("Discover registers..."));
     discover->setObjectName(QStringLiteral("discoverRegistersButton"));
-    buttons->addWidget(discover);
+    reads->addWidget(discover);
+    reads->addStretch();
+    checks->addRow(reads);
 
     QTableWidget *table = m_points->create(page);
     connect(table, &QTableWidget::cellChanged, this, &standardModbusEditDialog::validateName);
