@@ -8,6 +8,7 @@
 #include "ModbusServerProcess.h"
 #include "ModbusTcpTestServer.h"
 
+#include "ProbedModel.h"
 #include "gui/devices/BusScanDialog.h"
 #include "gui/devices/TrafficPane.h"
 #include "gui/devices/standardInputDialog.h"
@@ -58,6 +59,8 @@ void prepare(BusScanDialog *window, const QString &device, int first, int last, 
     window->firstIdSpin()->setValue(first);
     window->lastIdSpin()->setValue(last);
     window->waitSpin()->setValue(waitMs);
+    // No model is read afterwards: a pty refuses the parity a probe's own link would set.
+    window->setModelCandidates({});
     window->scan()->setSettingApplier([](const ModbusBusScan::LineSetting &) { return true; });
     window->scan()->setReceiveFilter([](const ModbusBusScan::LineSetting &setting, const QByteArray &bytes) {
         return setting == kHeard ? bytes : QByteArray();
@@ -109,6 +112,7 @@ private slots:
     void addAsNewDevice();
     void tcpGateway_data();
     void tcpGateway();
+    void tellsTheModel();
     void cancelEndsWithinOneWait();
 
 private:
@@ -330,6 +334,8 @@ void tst_busscanui::tcpGateway()
     window->firstIdSpin()->setValue(1);
     window->lastIdSpin()->setValue(4);
     window->waitSpin()->setValue(200);
+    // Only the scan's own frames below; telling models apart has its own test.
+    window->setModelCandidates({});
     QVERIFY(scanToEnd(window, 20000));
     QCOMPARE(shownRows(window), rows);
     QCOMPARE(window->statusLabel()->text(), status);
@@ -382,6 +388,33 @@ void tst_busscanui::cancelEndsWithinOneWait()
     QCOMPARE(traffic->entry(traffic->rowCount() - 1).unit, 2);
     QCOMPARE(window.statusLabel()->text(), QStringLiteral("The scan was cancelled."));
     QVERIFY(window.startButton()->isEnabled());
+}
+
+// After the scan, each found slave is asked the known models' probes: the one behind the
+// gateway reads what one model reads there.
+void tst_busscanui::tellsTheModel()
+{
+    ModbusTcpTestServer gateway([](int address) { return quint16(address); },
+                                [](QTcpSocket *socket, const QByteArray &request, const QByteArray &pdu) {
+                                    const int unit = quint8(request.at(6));
+                                    const QByteArray reply = unit == 2 ? pdu : QByteArray("\x83\x0B", 2);
+                                    socket->write(ModbusTcpTestServer::adu(request, reply));
+                                });
+    QVERIFY(gateway.listen(kGateway, kGatewayPort));
+    BusScanDialog window(BusScanDialog::Defaults{});
+    window.show();
+    window.setModelCandidates(
+        ModelProbe::candidates({probedModel("ACME", "PM600", 600, "600"), probedModel("ACME", "VF7", 100, "7")}));
+    window.modeCombo()->setCurrentText(QStringLiteral("ModbusTCP"));
+    window.hostEdit()->setText(kGateway);
+    window.portSpin()->setValue(kGatewayPort);
+    window.firstIdSpin()->setValue(1);
+    window.lastIdSpin()->setValue(3);
+    window.waitSpin()->setValue(200);
+    QVERIFY(scanToEnd(&window, 20000));
+    QCOMPARE(shownRows(&window), QStringList{"2 - - - registers"});
+    QTRY_VERIFY_WITH_TIMEOUT(!window.identifying(), 10000);
+    QCOMPARE(window.resultsTable()->item(0, BusScanDialog::ColModel)->text(), QStringLiteral("ACME PM600 (PM600)"));
 }
 
 QTEST_MAIN(tst_busscanui)

@@ -11,6 +11,7 @@
 #include "core/project/ProjectItems.h"
 #include "core/project/ProjectJson.h"
 #include "ModbusTcpTestServer.h"
+#include "ProbedModel.h"
 #include "core/templates/DeviceTemplate.h"
 #include "core/templates/ModelProbe.h"
 #include "core/templates/TemplateExpansion.h"
@@ -747,22 +748,10 @@ void TestTemplates::probeTellsTheModel()
     link.host = QStringLiteral("127.0.30.1");
     link.port = 1502;
     ModbusClient client(link);
-    const auto model = [](const QString &maker, const QString &name, int address, const QString &value) {
-        DeviceTemplate device;
-        device.name = name;
-        device.maker = maker;
-        device.model = name;
-        device.protocol = QStringLiteral("Modbus");
-        device.probe.table = QStringLiteral("holdingRegisters");
-        device.probe.address = address;
-        device.probe.dataType = QStringLiteral("uint16");
-        device.probe.value = value;
-        return device;
-    };
-    const DeviceTemplate meter = model("ACME", "PM600", 100, "600");
-    const DeviceTemplate drive = model("ACME", "VF7", 100, "7");
-    const DeviceTemplate far = model("Other", "X1", 5000, "600");
-    DeviceTemplate withoutProbe = model("Other", "X2", 100, "600");
+    const DeviceTemplate meter = probedModel("ACME", "PM600", 100, "600");
+    const DeviceTemplate drive = probedModel("ACME", "VF7", 100, "7");
+    const DeviceTemplate far = probedModel("Other", "X1", 5000, "600");
+    DeviceTemplate withoutProbe = probedModel("Other", "X2", 100, "600");
     withoutProbe.probe = TemplateProbe();
     const QVector<ModelProbe::Candidate> candidates = ModelProbe::candidates({meter, drive, far, withoutProbe});
     QCOMPARE(candidates.size(), 3);

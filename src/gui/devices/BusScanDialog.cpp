@@ -5,6 +5,8 @@
 
 #include "core/modbus/ModbusTraffic.h"
 #include "core/project/ModbusDeviceRecord.h"
+#include "core/support/AppPaths.h"
+#include "core/templates/TemplateLibrary.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -20,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSerialPortInfo>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -69,6 +72,13 @@ BusScanDialog::BusScanDialog(const Defaults &defaults, QWidget *parent)
     m_scan = new ModbusBusScan(this);
     m_traffic = new ModbusTraffic(this);
     m_traffic->attach(m_scan);
+    // The models the library knows how to tell apart on a bus.
+    QSettings settings(settingsFilePath(), QSettings::IniFormat);
+    QVector<DeviceTemplate> known;
+    for (const TemplateLibrary::Entry &entry : TemplateLibrary::fromSettings(settings).list())
+        if (entry.usable())
+            known.append(entry.device);
+    m_candidates = ModelProbe::candidates(known);
 
     auto *form = new QFormLayout;
     m_modeCombo = new QComboBox;
@@ -181,7 +191,7 @@ BusScanDialog::BusScanDialog(const Defaults &defaults, QWidget *parent)
 
     m_table = new QTableWidget(0, ColumnCount);
     m_table->setHorizontalHeaderLabels(
-        {tr("Id"), tr("Baud"), tr("Parity"), tr("Stop bits"), tr("Reply"), tr("Round trip (ms)")});
+        {tr("Id"), tr("Baud"), tr("Parity"), tr("Stop bits"), tr("Reply"), tr("Round trip (ms)"), tr("Model")});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -303,7 +313,9 @@ void BusScanDialog::startScan()
         m_statusLabel->setText(reason.isEmpty() ? tr("These options make no scan.") : reason);
         return;
     }
+    stopIdentifying();
     m_scannedTcp = scanOptions.tcp;
+    m_scannedDevice = scanOptions.serialDevice;
     m_scannedHost = scanOptions.host;
     m_scannedPort = scanOptions.port;
     m_table->setRowCount(0);
@@ -350,7 +362,8 @@ void BusScanDialog::addRow(const ModbusBusScan::Row &row)
                             m_scannedTcp ? none : row.setting.parity,
                             m_scannedTcp ? none : QString::number(row.setting.stopBits),
                             replyText(row),
-                            QString::number(row.rttMs, 'f', 1)};
+                            QString::number(row.rttMs, 'f', 1),
+                            QString()};
     for (int column = 0; column < ColumnCount; ++column)
         m_table->setItem(index, column, new QTableWidgetItem(texts.at(column)));
 }
@@ -363,6 +376,65 @@ void BusScanDialog::scanEnded()
     m_statusLabel->setText(m_scan->statusText());
     m_trafficPane->refresh();
     updateButtons();
+    // A gateway that answers for any id has no models behind its ids to tell apart.
+    if (!m_candidates.isEmpty() && !m_scan->everyIdAnswered()
+        && m_scan->outcome() != ModbusBusScan::Outcome::Cancelled && m_scan->outcome() != ModbusBusScan::Outcome::LinkFailed) {
+        m_identifying = -1;
+        identifyNext();
+    }
+}
+
+void BusScanDialog::identifyNext()
+{
+    stopIdentifying();
+    const QVector<ModbusBusScan::Row> rows = m_scan->rows();
+    while (++m_identifying < rows.size() && rows.at(m_identifying).reply == ModbusBusScan::ReplyKind::Garbled) {
+    }
+    if (m_identifying >= rows.size() || m_identifying >= m_table->rowCount()) {
+        m_identifying = -1;
+        return;
+    }
+    const ModbusBusScan::Row row = rows.at(m_identifying);
+    ModbusLinkSettings link;
+    if (m_scannedTcp) {
+        link.mode = ModbusLinkSettings::Mode::Tcp;
+        link.host = m_scannedHost;
+        link.port = m_scannedPort;
+    } else {
+        link.mode = ModbusLinkSettings::Mode::Rtu;
+        link.serialDevice = m_scannedDevice;
+        link.baudRate = row.setting.baudRate;
+        link.parity = row.setting.parity;
+        link.stopBits = row.setting.stopBits;
+    }
+    link.connectionTimeoutMs = 1000;
+    link.requestTimeoutMs = qMax(200, 4 * m_wait->value());
+    m_probeClient = new ModbusClient(link, this);
+    m_traffic->attach(m_probeClient);
+    m_probe = new ModelProbe(m_probeClient, m_probeClient);
+    const int tableRow = m_identifying;
+    connect(m_probe, &ModelProbe::finished, this, [this, tableRow](const QStringList &models) {
+        if (QTableWidgetItem *cell = m_table->item(tableRow, ColModel))
+            cell->setText(models.isEmpty() ? tr("no known model") : models.join(QStringLiteral(", ")));
+        m_trafficPane->refresh();
+        // Not inside the client's own signal: the next row gets a client of its own.
+        QMetaObject::invokeMethod(this, &BusScanDialog::identifyNext, Qt::QueuedConnection);
+    });
+    if (QTableWidgetItem *cell = m_table->item(tableRow, ColModel))
+        cell->setText(tr("reading..."));
+    if (!m_probe->start(quint8(row.id), m_candidates))
+        stopIdentifying();
+}
+
+void BusScanDialog::stopIdentifying()
+{
+    if (!m_probeClient)
+        return;
+    QObject::disconnect(m_probe, nullptr, this, nullptr);
+    m_probeClient->close();
+    m_probeClient->deleteLater();
+    m_probeClient = nullptr;
+    m_probe = nullptr;
 }
 
 // The row chosen for "Add as slave tab", or -1. A garbled reply came at a setting the device
@@ -399,5 +471,7 @@ void BusScanDialog::addSelected()
 void BusScanDialog::closeEvent(QCloseEvent *event)
 {
     m_scan->cancel();
+    m_identifying = -1;
+    stopIdentifying();
     QDialog::closeEvent(event);
 }

@@ -7,6 +7,7 @@
 // the window (the device editor, or the Standard folder for a new device).
 
 #include "core/modbus/ModbusBusScan.h"
+#include "core/templates/ModelProbe.h"
 
 #include <QDialog>
 #include <QMap>
@@ -29,7 +30,7 @@ class BusScanDialog : public QDialog
 {
     Q_OBJECT
 public:
-    enum Column { ColId, ColBaud, ColParity, ColStopBits, ColReply, ColRoundTrip, ColumnCount };
+    enum Column { ColId, ColBaud, ColParity, ColStopBits, ColReply, ColRoundTrip, ColModel, ColumnCount };
 
     // What the window starts with: the mode and link of the device it was opened for.
     struct Defaults {
@@ -60,6 +61,11 @@ public:
     bool options(ModbusBusScan::Options *options, QString *reason) const;
 
     ModbusBusScan *scan() const { return m_scan; }
+    // The known models a found slave is told apart by (the templates with a probe); the
+    // library's when the window opens.
+    void setModelCandidates(const QVector<ModelProbe::Candidate> &candidates) { m_candidates = candidates; }
+    // The found slaves' models are being read.
+    bool identifying() const { return m_probe != nullptr; }
     QComboBox *modeCombo() const { return m_modeCombo; }
     QComboBox *serialCombo() const { return m_serialCombo; }
     QCheckBox *baudCheck(int baud) const { return m_baudChecks.value(baud); }
@@ -105,6 +111,9 @@ private:
     void scanEnded();
     void updateButtons();
     int chosenRow() const;
+    // Reads the known models' probes from each found slave in turn, one row at a time.
+    void identifyNext();
+    void stopIdentifying();
 
     ModbusBusScan *m_scan = nullptr;
     ModbusTraffic *m_traffic = nullptr;
@@ -112,6 +121,11 @@ private:
     bool m_scannedTcp = false;
     QString m_scannedHost;
     int m_scannedPort = 502;
+    QString m_scannedDevice;
+    QVector<ModelProbe::Candidate> m_candidates;
+    int m_identifying = -1;            // the row whose model is being read
+    ModbusClient *m_probeClient = nullptr;
+    ModelProbe *m_probe = nullptr;
 
     QComboBox *m_modeCombo = nullptr;
     QWidget *m_serialBox = nullptr;

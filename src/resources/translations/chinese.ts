@@ -3836,6 +3836,18 @@ Save it first?</source>
 <context>
     <name>BusScanDialog</name>
     <message>
+        <source>Model</source>
+        <translation>型号</translation>
+    </message>
+    <message>
+        <source>no known model</source>
+        <translation>无已知型号</translation>
+    </message>
+    <message>
+        <source>reading...</source>
+        <translation>正在读取...</translation>
+    </message>
+    <message>
         <source> ms</source>
         <translation> 毫秒</translation>
     </message>
