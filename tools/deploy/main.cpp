@@ -125,6 +125,8 @@ int reportWithoutSending(const QStringList &boxes, bool json, const QString &pro
     QJsonObject document;
     if (project)
         document = QJsonDocument::fromJson(project->bytes()).object();
+    const QSet<QString> haveProgram =
+        program ? FleetDeployment::boxesWithProgram(QString(), program->bytes()) : QSet<QString>();
     for (const QString &box : boxes) {
         QJsonObject line{{QStringLiteral("box"), box}, {QStringLiteral("success"), true},
                          {QStringLiteral("stage"), QStringLiteral("check")}};
@@ -152,7 +154,7 @@ int reportWithoutSending(const QStringList &boxes, bool json, const QString &pro
             line.insert(QStringLiteral("changes"), changes);
         }
         if (program) {
-            const bool same = FleetDeployment::programUnchanged(QString(), box, program->bytes());
+            const bool same = haveProgram.contains(box);
             changed = changed || !same;
             said << (same ? QStringLiteral("program unchanged") : QStringLiteral("would receive the program"));
             line.insert(QStringLiteral("program"), same ? QStringLiteral("unchanged") : QStringLiteral("would be sent"));

@@ -182,16 +182,14 @@ bool DeploymentLog::last(const QString &boxIp, DeploymentRecord *record) const
     return false;
 }
 
-bool DeploymentLog::lastConfirmed(const QString &boxIp, quint8 command, DeploymentRecord *record) const
+QHash<QString, QByteArray> DeploymentLog::confirmedDigests(quint8 command) const
 {
-    const QList<DeploymentRecord> all = records();
-    for (auto it = all.crbegin(); it != all.crend(); ++it) {
-        if (it->boxIp == boxIp && it->command == command && it->succeeded()) {
-            *record = *it;
-            return true;
-        }
-    }
-    return false;
+    // Oldest first: a later confirmation replaces an earlier one.
+    QHash<QString, QByteArray> digests;
+    for (const DeploymentRecord &record : records())
+        if (record.command == command && record.succeeded())
+            digests.insert(record.boxIp, record.md5);
+    return digests;
 }
 
 bool DeploymentLog::recordTransfer(const QString &boxIp, const QString &projectName, quint8 command,

@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -43,8 +44,8 @@ public:
     QList<DeploymentRecord> records(int *damaged = nullptr) const;
     // The newest record for this box (any project), or false when there is none.
     bool last(const QString &boxIp, DeploymentRecord *record) const;
-    // The box's newest confirmed transfer of this command (any project), or false.
-    bool lastConfirmed(const QString &boxIp, quint8 command, DeploymentRecord *record) const;
+    // Each box's newest confirmed transfer of this command (any project): its digest, by box.
+    QHash<QString, QByteArray> confirmedDigests(quint8 command) const;
 
     // Appends a record made now. False with the reason, worded for the user, when it could not
     // be written (a full disk): the transfer itself stands, but the history the windows show

@@ -181,6 +181,10 @@ void FleetDeployment::startBoxes(const QList<int> &indexes)
         commands.append(FileTransfer::ProgramUpdate);
     if (commands.isEmpty())
         return;
+    // The records are read once for the run, not once per box.
+    const QSet<QString> haveProgram = m_skipUnchanged && m_program.given
+                                          ? boxesWithProgram(m_recordRoot, m_program.given->bytes())
+                                          : QSet<QString>();
     for (int index : indexes) {
         if (index < 0 || index >= count())
             continue;
@@ -192,7 +196,7 @@ void FleetDeployment::startBoxes(const QList<int> &indexes)
         box.commands = commands;
         box.timedOut = false;
         if (m_skipUnchanged)
-            dropUnchanged(index);
+            dropUnchanged(index, haveProgram);
         if (box.commands.isEmpty()) {
             // Nothing it lacks: the box is not contacted at all.
             box.result.state = State::Succeeded;
@@ -214,14 +218,18 @@ bool FleetDeployment::projectUnchanged(const QString &root, const QString &boxIp
     return DeploymentStore(root).lastBytes(boxIp, projectName, &kept) && kept == document;
 }
 
-bool FleetDeployment::programUnchanged(const QString &root, const QString &boxIp, const QByteArray &image)
+QSet<QString> FleetDeployment::boxesWithProgram(const QString &root, const QByteArray &image)
 {
-    DeploymentRecord last;
-    return DeploymentLog(root).lastConfirmed(boxIp, FileTransfer::ProgramUpdate, &last)
-           && !last.md5.isEmpty() && last.md5 == QCryptographicHash::hash(image, QCryptographicHash::Md5);
+    const QByteArray md5 = QCryptographicHash::hash(image, QCryptographicHash::Md5);
+    const QHash<QString, QByteArray> confirmed = DeploymentLog(root).confirmedDigests(FileTransfer::ProgramUpdate);
+    QSet<QString> boxes;
+    for (auto it = confirmed.cbegin(); it != confirmed.cend(); ++it)
+        if (it.value() == md5)
+            boxes.insert(it.key());
+    return boxes;
 }
 
-void FleetDeployment::dropUnchanged(int index)
+void FleetDeployment::dropUnchanged(int index, const QSet<QString> &haveProgram)
 {
     Box &box = m_boxes[size_t(index)];
     const QString ip = m_addresses.at(index);
@@ -231,7 +239,7 @@ void FleetDeployment::dropUnchanged(int index)
         const SharedPayload given = program ? m_program.given : m_project.given;
         if (!given)
             continue;
-        if (program ? programUnchanged(m_recordRoot, ip, given->bytes())
+        if (program ? haveProgram.contains(ip)
                     : projectUnchanged(m_recordRoot, ip, m_projectName, given->bytes())) {
             box.result.unchanged.prepend(command);
             box.commands.removeAt(i);

@@ -12,6 +12,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -94,7 +95,9 @@ public:
     // Whether the box at `boxIp` confirmed exactly these bytes last (see setSkipUnchanged).
     static bool projectUnchanged(const QString &root, const QString &boxIp, const QString &projectName,
                                  const QByteArray &document);
-    static bool programUnchanged(const QString &root, const QString &boxIp, const QByteArray &image);
+    // The boxes whose newest confirmed program update sent exactly this image (the same MD5),
+    // from one reading of the records.
+    static QSet<QString> boxesWithProgram(const QString &root, const QByteArray &image);
 
     // Queues every box (start) or the given ones (startBoxes, retry of failed rows) and runs them.
     void start();
@@ -125,8 +128,9 @@ private:
 
     void pump();
     void startNext(int index);
-    // Takes out of the box's commands what it confirmed before.
-    void dropUnchanged(int index);
+    // Takes out of the box's commands what it confirmed before; `haveProgram`: see
+    // boxesWithProgram.
+    void dropUnchanged(int index, const QSet<QString> &haveProgram);
     void onTransferFinished(int index, FileTransfer::Outcome outcome);
     void conclude(int index, State state, FileTransfer::Outcome outcome, quint8 command);
     void concludeTransfer(int index, FileTransfer::Outcome outcome, quint8 command, const QByteArray &digest);

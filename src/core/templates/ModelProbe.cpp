@@ -32,7 +32,7 @@ QVector<ModelProbe::Candidate> ModelProbe::candidates(const QVector<DeviceTempla
 {
     QVector<Candidate> found;
     for (const DeviceTemplate &device : templates) {
-        if (device.protocol != QLatin1String("Modbus") || !device.identificationProbe().isSet())
+        if (device.protocol != DeviceTemplate::Modbus || !device.identificationProbe().isSet())
             continue;
         const QString model = QStringLiteral("%1 %2").arg(device.maker, device.model).trimmed();
         found.append({model.isEmpty() ? device.name : QStringLiteral("%1 (%2)").arg(model, device.name),
